@@ -1,0 +1,84 @@
+#include "Component.h"
+
+#include "platform/System.h"
+
+namespace {
+UnitRegistrar registrar = nullptr;
+}
+
+void SetUnitRegistrar(UnitRegistrar r) { registrar = r; }
+
+void RegisterUnitName(const std::string& unitName)
+{
+    if (registrar)
+        registrar(unitName);
+}
+
+std::string SettingsPath() { return platform::ChangeFileExt(platform::ModuleFileName(), ".ini"); }
+
+std::string ExecutableAppName()
+{
+    std::string name = platform::ExtractFileName(platform::ModuleFileName());
+    return platform::ChangeFileExt(name, "");
+}
+
+std::string ExecutableAppPath()
+{
+    return platform::IncludeTrailingPathDelimiter(platform::ExtractFilePath(platform::ModuleFileName()));
+}
+
+std::string TComponentBase::CommonKey() const
+{
+    std::string name = ClassName();
+    return "m" + (name.empty() ? name : name.substr(1));
+}
+
+void TComponentBase::InitIdentity()
+{
+    UnitName = DeclaringUnit();
+    if (RegistersUnit())
+        RegisterUnitName(UnitName);
+    ModuleName = platform::ModuleFileName();
+    AppName = ExecutableAppName();
+    AppPath = ExecutableAppPath();
+    InitDefaults();
+}
+
+void TComponentBase::SettingsLoad()
+{
+    std::string path = SettingsPath();
+    if (!platform::FileExists(path))
+        return;
+    platform::IniFile ini(path);
+    SettingsValue = ini.ReadInteger(ClassName(), CommonKey(), 0);
+    LoadKeys(ini);
+}
+
+void TComponentBase::SettingsSave()
+{
+    platform::IniFile ini(SettingsPath());
+    ini.WriteInteger(ClassName(), CommonKey(), SettingsValue);
+    SaveKeys(ini);
+    ini.UpdateFile();
+}
+
+void TComponentBase::RunCreateSteps()
+{
+    PreCreateHook();
+    InitIdentity();
+    SettingsLoad();
+    PostCreateHook();
+}
+
+void TComponentBase::RunReleaseSteps()
+{
+    std::exception_ptr failure;
+    try {
+        SettingsSave();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    CleanupHook();
+    if (failure)
+        std::rethrow_exception(failure);
+}

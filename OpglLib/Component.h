@@ -1,0 +1,111 @@
+#pragma once
+// The settings-backed singleton pattern shared by every component: one live
+// object per class, an 8-bit count of outstanding creations, identity strings,
+// settings read from the settings file when the object is made and written
+// back when the last reference is freed.
+#include "platform/IniFile.h"
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+// The unit registry is owned by the batch runner; components reach it through
+// this seam so that neither side includes the other.
+using UnitRegistrar = void (*)(const std::string& unitName);
+void SetUnitRegistrar(UnitRegistrar registrar);
+void RegisterUnitName(const std::string& unitName);
+
+// The settings file: the executable's path with the extension ".ini".
+std::string SettingsPath();
+// Executable file name without folder and extension.
+std::string ExecutableAppName();
+// Executable folder with a trailing "/".
+std::string ExecutableAppPath();
+
+class TComponentBase {
+public:
+    virtual ~TComponentBase() = default;
+
+    std::string ModuleName;
+    std::string UnitName;
+    std::string AppName;
+    std::string AppPath;
+    int32_t SettingsValue = 0;
+
+    virtual const char* ClassName() const = 0;
+    // "m" followed by the class name without its leading "T".
+    std::string CommonKey() const;
+
+protected:
+    virtual const char* DeclaringUnit() const = 0;
+    virtual bool RegistersUnit() const = 0;
+
+    // Creation steps, in this order; release steps after them.
+    virtual void PreCreateHook() {}
+    virtual void InitIdentity();
+    virtual void SettingsLoad();
+    virtual void PostCreateHook() {}
+    virtual void SettingsSave();
+    virtual void CleanupHook() {}
+
+    // The class's own defaults, set at the end of InitIdentity.
+    virtual void InitDefaults() {}
+    // The class's own keys, read after the common key (only when the file exists)
+    // and written after it.
+    virtual void LoadKeys(const platform::IniFile&) {}
+    virtual void SaveKeys(platform::IniFile&) {}
+
+    // Runs the creation steps on a fresh object.
+    void RunCreateSteps();
+    // Runs the release steps; an error while saving is rethrown after cleanup.
+    void RunReleaseSteps();
+};
+
+template <class T>
+class TComponent : public TComponentBase {
+public:
+    // Returns the class's one object, making it on the first call; every call
+    // adds one to the count of outstanding creations.
+    static T* Create()
+    {
+        if (!storage()) {
+            storage() = std::make_unique<T>();
+            storage()->RunCreateSteps();
+        }
+        ++refCount();
+        return storage().get();
+    }
+
+    // Takes one from the count; at 0 saves the settings, cleans up and
+    // releases the object. Throws EInOutError when the settings cannot be
+    // written (the object is released all the same).
+    void Free()
+    {
+        if (refCount() == 0 || --refCount() != 0)
+            return;
+        std::unique_ptr<T> object = std::move(storage());
+        object->RunReleaseSteps();
+    }
+
+    static T* Instance() { return storage().get(); }
+    static uint8_t RefCount() { return refCount(); }
+
+    const char* ClassName() const override { return T::kClassName; }
+
+protected:
+    const char* DeclaringUnit() const override { return T::kUnitName; }
+    bool RegistersUnit() const override { return T::kRegistersUnit; }
+
+private:
+    static std::unique_ptr<T>& storage()
+    {
+        static std::unique_ptr<T> object;
+        return object;
+    }
+    static uint8_t& refCount()
+    {
+        static uint8_t count = 0;
+        return count;
+    }
+};

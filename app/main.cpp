@@ -1,0 +1,8 @@
+#include "Units.h"
+
+int main()
+{
+    StartUnits();
+    EndUnits();
+    return 0;
+}

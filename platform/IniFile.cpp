@@ -1,0 +1,294 @@
+#include "IniFile.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::string trim(const std::string& s)
+{
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+bool sameText(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The section name of a header line "[name]", or nothing for any other line.
+// A "[" without a closing "]" is not a header.
+std::optional<std::string> headerName(const std::string& line)
+{
+    size_t b = line.find_first_not_of(" \t");
+    if (b == std::string::npos || line[b] != '[')
+        return std::nullopt;
+    size_t e = line.find(']', b + 1);
+    if (e == std::string::npos)
+        return std::nullopt;
+    return trim(line.substr(b + 1, e - b - 1));
+}
+
+// The key of a "key=value" line; comment lines and lines without "=" have none.
+std::optional<std::string> keyName(const std::string& line)
+{
+    size_t b = line.find_first_not_of(" \t");
+    if (b == std::string::npos || line[b] == ';')
+        return std::nullopt;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos)
+        return std::nullopt;
+    return trim(line.substr(0, eq));
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path))
+{
+    std::ifstream in(path_, std::ios::binary);
+    if (!in)
+        return;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines_.push_back(std::move(line));
+    }
+}
+
+std::optional<size_t> IniFile::findSection(const std::string& section) const
+{
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if (auto name = headerName(lines_[i]); name && sameText(*name, section))
+            return i;
+    }
+    return std::nullopt;
+}
+
+size_t IniFile::sectionEnd(size_t headerLine) const
+{
+    size_t i = headerLine + 1;
+    while (i < lines_.size() && !headerName(lines_[i]))
+        ++i;
+    return i;
+}
+
+std::optional<size_t> IniFile::findKey(const std::string& section, const std::string& key) const
+{
+    auto header = findSection(section);
+    if (!header)
+        return std::nullopt;
+    size_t end = sectionEnd(*header);
+    for (size_t i = *header + 1; i < end; ++i) {
+        if (auto name = keyName(lines_[i]); name && sameText(*name, key))
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> IniFile::value(const std::string& section, const std::string& key) const
+{
+    auto line = findKey(section, key);
+    if (!line)
+        return std::nullopt;
+    const std::string& text = lines_[*line];
+    return trim(text.substr(text.find('=') + 1));
+}
+
+bool IniFile::SectionExists(const std::string& section) const { return findSection(section).has_value(); }
+
+bool IniFile::ValueExists(const std::string& section, const std::string& key) const
+{
+    return findKey(section, key).has_value();
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& fallback) const
+{
+    return value(section, key).value_or(fallback);
+}
+
+int32_t IniFile::ReadInteger(const std::string& section, const std::string& key, int32_t fallback) const
+{
+    auto text = value(section, key);
+    return text ? StrToIntDef(*text, fallback) : fallback;
+}
+
+double IniFile::ReadFloat(const std::string& section, const std::string& key, double fallback) const
+{
+    auto text = value(section, key);
+    if (!text || text->empty())
+        return fallback;
+    const char* first = text->data();
+    const char* last = first + text->size();
+    if (*first == '+')
+        ++first;
+    double result = 0;
+    auto [ptr, ec] = std::from_chars(first, last, result);
+    if (ec != std::errc() || ptr != last)
+        return fallback;
+    return result;
+}
+
+bool IniFile::ReadBool(const std::string& section, const std::string& key, bool fallback) const
+{
+    return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+std::optional<std::vector<uint8_t>> IniFile::ReadBinary(const std::string& section, const std::string& key) const
+{
+    auto text = value(section, key);
+    if (!text || text->size() % 2 != 0)
+        return std::nullopt;
+    std::vector<uint8_t> bytes(text->size() / 2);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        int hi = hexDigit((*text)[2 * i]);
+        int lo = hexDigit((*text)[2 * i + 1]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        bytes[i] = static_cast<uint8_t>(hi * 16 + lo);
+    }
+    return bytes;
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& text)
+{
+    std::string line = key + "=" + text;
+    if (auto found = findKey(section, key)) {
+        if (lines_[*found] != line) {
+            lines_[*found] = line;
+            dirty_ = true;
+        }
+        return;
+    }
+    dirty_ = true;
+    if (auto header = findSection(section)) {
+        // After the section's last non-blank line, so blank separators stay last.
+        size_t at = sectionEnd(*header);
+        while (at > *header + 1 && trim(lines_[at - 1]).empty())
+            --at;
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
+        return;
+    }
+    if (!lines_.empty() && !trim(lines_.back()).empty())
+        lines_.emplace_back();
+    lines_.push_back("[" + section + "]");
+    lines_.push_back(line);
+}
+
+void IniFile::WriteInteger(const std::string& section, const std::string& key, int32_t number)
+{
+    WriteString(section, key, std::to_string(number));
+}
+
+std::string IniFile::FloatToStr(double number)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", number);
+    return buf;
+}
+
+void IniFile::WriteFloat(const std::string& section, const std::string& key, double number)
+{
+    WriteString(section, key, FloatToStr(number));
+}
+
+void IniFile::WriteBool(const std::string& section, const std::string& key, bool flag)
+{
+    WriteString(section, key, flag ? "1" : "0");
+}
+
+std::string IniFile::BytesToHex(const void* data, size_t size)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    std::string text(size * 2, '0');
+    for (size_t i = 0; i < size; ++i) {
+        text[2 * i] = digits[bytes[i] >> 4];
+        text[2 * i + 1] = digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+void IniFile::WriteBinary(const std::string& section, const std::string& key, const void* data, size_t size)
+{
+    WriteString(section, key, BytesToHex(data, size));
+}
+
+void IniFile::DeleteKey(const std::string& section, const std::string& key)
+{
+    if (auto found = findKey(section, key)) {
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*found));
+        dirty_ = true;
+    }
+}
+
+void IniFile::UpdateFile()
+{
+    if (!dirty_ && ::access(path_.c_str(), F_OK) == 0)
+        return;
+    std::string text;
+    for (const std::string& line : lines_) {
+        text += line;
+        text += '\n';
+    }
+    const EInOutError failure("Unable to write to " + path_);
+    std::string tmp = path_ + ".XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0)
+        throw failure;
+    ::fchmod(fd, 0644);
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    bool ok = done == text.size() && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || ::rename(tmp.c_str(), path_.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        throw failure;
+    }
+    dirty_ = false;
+}
+
+bool ReadBinaryRecord(const IniFile& ini, const std::string& section, const std::string& key, void* dst,
+                      size_t size)
+{
+    auto bytes = ini.ReadBinary(section, key);
+    if (!bytes || bytes->size() < size)
+        return false;
+    std::memcpy(dst, bytes->data(), size);
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,69 @@
+#pragma once
+// System services the program relies on: the millisecond tick count, the
+// executable's path, the user name, file copies and look-ups, the debugger
+// flag and the desktop size.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Milliseconds since an arbitrary start, wrapping at 2^32.
+uint32_t GetTickCount();
+// Replaces the wall clock by a manual one starting at startMs (for reproducible
+// pictures and tests); AdvanceTickCount moves it. UseWallClock goes back.
+void UseManualClock(uint32_t startMs);
+void AdvanceTickCount(uint32_t ms);
+void UseWallClock();
+
+// Full path of the running executable. Tests point it elsewhere so that the
+// settings file lands in a temporary folder.
+std::string ModuleFileName();
+void SetModuleFileName(const std::string& path);
+
+// Name of the logged-on user, or nothing when it cannot be found.
+std::optional<std::string> UserName();
+
+// True when a debugger traces the process (/proc/self/status shows a tracer).
+// Tests can force the answer.
+bool IsDebuggerPresent();
+void SetDebuggerOverride(std::optional<bool> present);
+
+// Pixel size of the whole desktop. The window layer fills it in once a display
+// is known; before that a common screen size is assumed.
+struct ScreenSize {
+    int width;
+    int height;
+};
+ScreenSize DesktopSize();
+void SetDesktopSize(ScreenSize size);
+
+// File names resolve as on Windows: an exact match first, else, folder by
+// folder, a match ignoring letter case. Returns the path that exists, or "".
+std::string ResolvePath(const std::string& path);
+bool FileExists(const std::string& path);      // a regular file, resolved as above
+bool DirectoryExists(const std::string& path); // a folder, resolved as above
+// Creates a folder and any missing parents; false on failure.
+bool ForceDirectories(const std::string& path);
+// Copies a file; with failIfExists an existing destination is kept. False on failure.
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+
+std::string GetCurrentDir();
+bool SetCurrentDir(const std::string& path);
+// Absolute form of a path relative to the current folder, with "." and ".."
+// folded away; a trailing "/" is kept.
+std::string ExpandFileName(const std::string& path);
+
+// Path helpers in the manner of the run-time library.
+std::string ExtractFilePath(const std::string& path); // folder with trailing "/"
+std::string ExtractFileName(const std::string& path);
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+std::string IncludeTrailingPathDelimiter(const std::string& path);
+
+// Whole file as bytes; throws EInOutError naming the file when it cannot be read.
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// Text lines of a file (CR LF, LF or CR ends a line); throws EInOutError.
+std::vector<std::string> ReadTextLines(const std::string& path);
+
+} // namespace platform

@@ -1,0 +1,41 @@
+#pragma once
+// A real OpenGL context for tests: an SDL window on the offscreen driver
+// (no display needed) with Mesa behind it. The context stays current for the
+// life of the object. The offscreen context is single-buffered: read pixels
+// before any swap.
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <vector>
+
+struct SDL_Window;
+
+namespace testsupport {
+
+class HeadlessGL {
+public:
+    explicit HeadlessGL(int width = 256, int height = 256);
+    ~HeadlessGL();
+    HeadlessGL(const HeadlessGL&) = delete;
+    HeadlessGL& operator=(const HeadlessGL&) = delete;
+
+    SDL_Window* window() const { return window_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // RGB bytes of the colour buffer, bottom row first.
+    std::vector<uint8_t> readPixels() const;
+    // RGB of one pixel, (x, y) from the bottom-left corner.
+    struct Rgb {
+        uint8_t r, g, b;
+    };
+    Rgb pixel(int x, int y) const;
+
+private:
+    SDL_Window* window_ = nullptr;
+    void* context_ = nullptr;
+    int width_;
+    int height_;
+};
+
+} // namespace testsupport
