@@ -1,0 +1,37 @@
+#pragma once
+// Small builders for the two text files of a character: the skin files
+// ("surface,path" lines) and the animation table "animation.cfg".
+#include <string>
+#include <vector>
+
+namespace writers {
+
+struct SkinLine {
+    std::string surface; // a surface name, or a tag name such as "tag_head"
+    std::string path;    // forward-slash path; empty for tag lines
+};
+
+// One "surface,path" line per entry, each ending in LF.
+std::string skinText(const std::vector<SkinLine>& lines);
+
+struct AnimationLine {
+    int firstFrame = 0;
+    int frameCount = 0;
+    int loopingFrames = 0;
+    int framesPerSecond = 0;
+    std::string name;
+};
+
+struct AnimationConfig {
+    std::vector<std::string> comments; // written as "// text" lines at the top
+    char sex = 'm';
+    std::string footsteps = "normal";
+    std::vector<AnimationLine> lines;
+};
+
+// The usual layout: comment lines, "sex", "headoffset" and "footsteps" lines,
+// then one line per animation: four TAB-separated numbers, a TAB, and
+// "// NAME" after one more TAB.
+std::string animationConfigText(const AnimationConfig& config);
+
+} // namespace writers
