@@ -1,0 +1,125 @@
+// The animation table ("animation.cfg") and frame playback.
+#include "Model.h"
+
+#include "platform/Errors.h"
+#include "platform/System.h"
+
+#include <limits>
+
+namespace {
+
+// Animation indices by the parts they drive.
+constexpr uint32_t kLastBothAnimation = 5;   // 0 ... 5: legs and torso
+constexpr uint32_t kLastTorsoAnimation = 12; // 6 ... 12: torso
+constexpr uint32_t kLastLegsAnimation = 24;  // 13 ... 24: legs
+constexpr int kFirstTorsoAnimation = 6;
+constexpr int kFirstLegsAnimation = 13;
+
+// Frame arithmetic wraps like the 32-bit integers of the file, so that odd
+// numbers in an animation file never overflow.
+int32_t wrapAdd(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+int32_t wrapSub(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+// Header lines ("sex", "headoffset", "footsteps"), blank lines and comment
+// lines carry no animation. A data line's comment starts after its fifth
+// character.
+bool isAnimationLine(const std::string& line)
+{
+    if (line.empty() || line.find("sex") != std::string::npos || line.find("headoffset") != std::string::npos ||
+        line.find("footsteps") != std::string::npos)
+        return false;
+    const size_t comment = line.find("//");
+    return comment != std::string::npos && comment + 1 > 5;
+}
+
+// Four whole numbers, each ended by a TAB. A missing TAB leaves an empty
+// field, which is not a number.
+TAnimation parseAnimationLine(std::string line)
+{
+    int32_t values[4];
+    for (int32_t& value : values) {
+        const size_t tab = line.find('\t');
+        value = platform::StrToInt(tab == std::string::npos ? std::string() : line.substr(0, tab));
+        line = tab == std::string::npos ? line : line.substr(tab + 1);
+    }
+    return {values[0], values[1], values[2], values[3]};
+}
+
+void startAnimation(TMD3Model& part, const TAnimation& animation)
+{
+    part.FPS = animation.FPS;
+    part.StartFrame = animation.FirstFrame;
+    part.NextFrame = animation.FirstFrame;
+    part.EndFrame = wrapAdd(animation.FirstFrame, animation.NumFrames);
+}
+
+} // namespace
+
+void LoadAnimation(Q3Player& player, const std::string& fileName)
+{
+    if (!platform::FileExists(fileName))
+        return;
+    size_t entry = 0;
+    for (const std::string& line : platform::ReadTextLines(platform::ResolvePath(fileName))) {
+        // The table has no room for further lines; they are not read.
+        if (entry == player.Animations.size())
+            break;
+        if (isAnimationLine(line))
+            player.Animations[entry++] = parseAnimationLine(line);
+    }
+
+    // Legs frames are counted in the legs file, which holds no torso-only
+    // frames: move them down by the distance between the first torso and the
+    // first legs animation.
+    auto& animations = player.Animations;
+    const int32_t legsOffset = wrapSub(animations[kFirstLegsAnimation].FirstFrame,
+                                       animations[kFirstTorsoAnimation].FirstFrame);
+    for (size_t i = kFirstLegsAnimation; i < animations.size(); ++i)
+        animations[i].FirstFrame = wrapSub(animations[i].FirstFrame, legsOffset);
+    // From here on the count is the offset of the last frame from the first.
+    for (TAnimation& animation : animations) {
+        if (animation.NumFrames > 0)
+            --animation.NumFrames;
+    }
+}
+
+void SetAnimation(Q3Player& player, uint32_t k)
+{
+    if (k > kLastLegsAnimation)
+        return;
+    const TAnimation& animation = player.Animations[k];
+    if (k <= kLastBothAnimation) {
+        startAnimation(player.Lower, animation);
+        startAnimation(player.Upper, animation);
+        player.LegsAnim = static_cast<int32_t>(k);
+        player.TorsoAnim = static_cast<int32_t>(k);
+    } else if (k <= kLastTorsoAnimation) {
+        startAnimation(player.Upper, animation);
+        player.TorsoAnim = static_cast<int32_t>(k);
+    } else {
+        startAnimation(player.Lower, animation);
+        player.LegsAnim = static_cast<int32_t>(k);
+    }
+}
+
+void UpdateFrame(TMD3Model& part, float t)
+{
+    part.Blend = t - part.LastTime;
+    // A rate of 0 gives an endless period: the part never switches.
+    const double period = part.FPS == 0 ? std::numeric_limits<double>::infinity() : 1.0 / part.FPS;
+    if (period >= part.Blend)
+        return;
+    // One switch per call, however much time has passed.
+    part.CurrentFrame = part.NextFrame;
+    part.NextFrame = wrapAdd(part.NextFrame, 1);
+    if (part.NextFrame > part.EndFrame)
+        part.NextFrame = part.StartFrame;
+    part.LastTime = t;
+}

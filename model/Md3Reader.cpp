@@ -1,0 +1,258 @@
+// Reading MD3 files. The file is untrusted: every count, offset and index is
+// checked against the file's size before any array of the part is allocated,
+// and the part is only changed once the whole file has been found sound.
+#include "Model.h"
+
+#include "platform/Errors.h"
+#include "platform/System.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+double NormalTable[256][256][3];
+
+namespace {
+
+constexpr uint64_t kHeaderSize = sizeof(TMD3Header);
+constexpr uint64_t kSurfaceHeaderSize = sizeof(TMD3SurfaceHeader);
+
+// Where the arrays of one surface lie in the file, once checked.
+struct SurfaceLayout {
+    uint64_t start = 0;
+    TMD3SurfaceHeader header{};
+    uint64_t triangles = 0;
+    uint64_t texCoords = 0;
+    uint64_t vertices = 0;
+    uint64_t vertexCount = 0; // Fs x V
+};
+
+class Md3Parser {
+public:
+    Md3Parser(const std::string& fileName, std::span<const uint8_t> bytes) : fileName_(fileName), bytes_(bytes) {}
+
+    TMD3Header readHeader() const
+    {
+        if (bytes_.size() < kHeaderSize)
+            fail("the header runs past the end of the file");
+        return read<TMD3Header>(0);
+    }
+
+    // Checks the whole layout, then fills parsed. Throws EInOutError.
+    void parse(const TMD3Header& header, TMD3Model& parsed) const
+    {
+        const uint64_t frames = requireCount(header.NumFrames, "frame count");
+        const uint64_t tagsPerFrame = requireCount(header.NumTags, "tag count");
+        const uint64_t surfaces = requireCount(header.NumSurfaces, "surface count");
+
+        const uint64_t framesEnd = requireArray(kHeaderSize, frames, sizeof(TMD3Frame), size(), "frames");
+        // Even without frames the tag count sizes the link array, so it must
+        // stay within what the file could hold.
+        if (tagsPerFrame > size() / sizeof(TMD3Tag))
+            fail("tag count " + std::to_string(tagsPerFrame) + " does not fit in the file");
+        uint64_t tagsEnd = framesEnd;
+        if (frames > 0) {
+            if (tagsPerFrame > (size() - framesEnd) / sizeof(TMD3Tag) / frames)
+                fail("tags run past the end of the file");
+            tagsEnd = framesEnd + frames * tagsPerFrame * sizeof(TMD3Tag);
+        }
+        if (surfaces > (size() - tagsEnd) / kSurfaceHeaderSize)
+            fail("surface count " + std::to_string(surfaces) + " does not fit in the file");
+
+        std::vector<SurfaceLayout> layouts(surfaces);
+        uint64_t position = tagsEnd;
+        for (uint64_t i = 0; i < surfaces; ++i) {
+            layouts[i] = checkSurface(position, i + 1);
+            position += static_cast<uint64_t>(layouts[i].header.OfsEnd);
+        }
+
+        readArray(parsed.Frames, kHeaderSize, frames);
+        readArray(parsed.Tags, framesEnd, frames * tagsPerFrame);
+        parsed.Links.assign(tagsPerFrame, nullptr);
+        parsed.Meshes.resize(surfaces);
+        for (uint64_t i = 0; i < surfaces; ++i) {
+            const SurfaceLayout& layout = layouts[i];
+            TMesh& mesh = parsed.Meshes[i];
+            mesh.Header = layout.header;
+            readArray(mesh.Shaders, layout.start + kSurfaceHeaderSize, static_cast<uint64_t>(layout.header.NumShaders));
+            readArray(mesh.Triangles, layout.triangles, static_cast<uint64_t>(layout.header.NumTriangles));
+            readArray(mesh.TexCoords, layout.texCoords, static_cast<uint64_t>(layout.header.NumVerts));
+            readArray(mesh.Vertices, layout.vertices, layout.vertexCount);
+        }
+    }
+
+private:
+    uint64_t size() const { return bytes_.size(); }
+
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        throw platform::EInOutError("Model file \"" + fileName_ + "\": " + what);
+    }
+
+    template <class T> T read(uint64_t offset) const
+    {
+        T record;
+        std::memcpy(&record, bytes_.data() + offset, sizeof(T));
+        return record;
+    }
+
+    // One block copy per array: the records keep their file layout.
+    template <class T> void readArray(std::vector<T>& target, uint64_t offset, uint64_t count) const
+    {
+        target.resize(count);
+        if (count > 0)
+            std::memcpy(target.data(), bytes_.data() + offset, count * sizeof(T));
+    }
+
+    uint64_t requireCount(int32_t count, const std::string& what) const
+    {
+        if (count < 0)
+            fail(what + " " + std::to_string(count) + " is negative");
+        return static_cast<uint64_t>(count);
+    }
+
+    // Checks that count records of recordSize bytes starting at offset end at
+    // or before limit; returns where they end.
+    uint64_t requireArray(uint64_t offset, uint64_t count, uint64_t recordSize, uint64_t limit,
+                          const std::string& what, const char* end = "the file") const
+    {
+        if (offset > limit || count > (limit - offset) / recordSize)
+            fail(what + " run past the end of " + end);
+        return offset + count * recordSize;
+    }
+
+    // An array offset of a surface counts from the surface's start.
+    uint64_t requireOffset(const SurfaceLayout& layout, int32_t offset, const std::string& what) const
+    {
+        if (offset < 0)
+            fail(what + " offset " + std::to_string(offset) + " lies before the surface");
+        return layout.start + static_cast<uint64_t>(offset);
+    }
+
+    // Checks the surface's arrays against limit, the end of the file or of
+    // the surface.
+    void requireSurfaceArrays(const SurfaceLayout& layout, uint64_t limit, const char* end,
+                              const std::string& surface) const
+    {
+        const TMD3SurfaceHeader& h = layout.header;
+        const auto vertsPerFrame = static_cast<uint64_t>(h.NumVerts);
+        requireArray(layout.start + kSurfaceHeaderSize, static_cast<uint64_t>(h.NumShaders), sizeof(TMD3Shader), limit,
+                     surface + " shaders", end);
+        requireArray(layout.triangles, static_cast<uint64_t>(h.NumTriangles), sizeof(TMD3Triangle), limit,
+                     surface + " triangles", end);
+        requireArray(layout.texCoords, vertsPerFrame, sizeof(TMD3TexCoord), limit, surface + " texture coordinates",
+                     end);
+        // Without vertices per frame the vertex array is empty, whatever the
+        // frame count says.
+        requireArray(layout.vertices, 0, sizeof(TMD3Vertex), limit, surface + " vertices", end);
+        if (vertsPerFrame > 0 &&
+            static_cast<uint64_t>(h.NumFrames) > (limit - layout.vertices) / sizeof(TMD3Vertex) / vertsPerFrame)
+            fail(surface + " vertices run past the end of " + end);
+    }
+
+    SurfaceLayout checkSurface(uint64_t start, uint64_t number) const
+    {
+        const std::string surface = "surface " + std::to_string(number);
+        SurfaceLayout layout;
+        layout.start = start;
+        if (start > size() || size() - start < kSurfaceHeaderSize)
+            fail(surface + " header runs past the end of the file");
+        layout.header = read<TMD3SurfaceHeader>(start);
+        const TMD3SurfaceHeader& h = layout.header;
+        const uint64_t vertexFrames = requireCount(h.NumFrames, surface + " vertex frame count");
+        requireCount(h.NumShaders, surface + " shader count");
+        const uint64_t vertsPerFrame = requireCount(h.NumVerts, surface + " vertex count");
+        const uint64_t triangles = requireCount(h.NumTriangles, surface + " triangle count");
+        layout.triangles = requireOffset(layout, h.OfsTriangles, surface + " triangle");
+        layout.texCoords = requireOffset(layout, h.OfsSt, surface + " texture coordinate");
+        layout.vertices = requireOffset(layout, h.OfsXyzNormal, surface + " vertex");
+        requireSurfaceArrays(layout, size(), "the file", surface);
+
+        // Each surface holds its own records and the next one starts at its
+        // end. Keeping the arrays inside the surface also keeps surfaces from
+        // sharing one block of the file many times over.
+        if (h.OfsEnd < static_cast<int32_t>(kSurfaceHeaderSize) || static_cast<uint64_t>(h.OfsEnd) > size() - start)
+            fail(surface + " end offset " + std::to_string(h.OfsEnd) + " does not fit in the file");
+        requireSurfaceArrays(layout, start + static_cast<uint64_t>(h.OfsEnd), "the surface", surface);
+        layout.vertexCount = vertsPerFrame == 0 ? 0 : vertexFrames * vertsPerFrame;
+
+        for (uint64_t t = 0; t < triangles; ++t) {
+            const auto triangle = read<TMD3Triangle>(layout.triangles + t * sizeof(TMD3Triangle));
+            for (int32_t index : triangle.Index) {
+                if (index < 0 || static_cast<uint64_t>(index) >= vertsPerFrame)
+                    fail(surface + " triangle " + std::to_string(t + 1) + " has vertex index " + std::to_string(index) +
+                         " outside 0 ... " + std::to_string(static_cast<int64_t>(vertsPerFrame) - 1));
+            }
+        }
+        return layout;
+    }
+
+    const std::string& fileName_;
+    std::span<const uint8_t> bytes_;
+};
+
+bool identIsMD3(const TMD3Header& header)
+{
+    const char expected[4] = {'I', 'D', 'P', '3'};
+    for (int i = 0; i < 4; ++i) {
+        if (std::toupper(static_cast<unsigned char>(header.Ident[i])) != expected[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string MD3Name(const char (&field)[kMD3NameLength])
+{
+    // A name that fills its field without a NUL is cut at the field's width.
+    return std::string(field, strnlen(field, kMD3NameLength));
+}
+
+void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes)
+{
+    Md3Parser parser(fileName, bytes);
+    const TMD3Header header = parser.readHeader();
+    if (!identIsMD3(header) || header.Version != kMD3Version) {
+        // Not a file this reader knows: keep what was read, change nothing else.
+        part.FileName = fileName;
+        part.Header = header;
+        return;
+    }
+
+    TMD3Model parsed;
+    parser.parse(header, parsed);
+
+    part.FileName = fileName;
+    part.Header = header;
+    part.Frames = std::move(parsed.Frames);
+    part.Tags = std::move(parsed.Tags);
+    part.Links = std::move(parsed.Links);
+    part.Meshes = std::move(parsed.Meshes);
+    part.StartFrame = 0;
+    part.EndFrame = header.NumFrames - 1;
+}
+
+void LoadMD3(TMD3Model& part, const std::string& fileName)
+{
+    if (!platform::FileExists(fileName))
+        return;
+    const std::vector<uint8_t> bytes = platform::ReadFileBytes(platform::ResolvePath(fileName));
+    LoadMD3FromBytes(part, fileName, bytes);
+}
+
+void BuildNormalTable()
+{
+    // A full turn is 255 steps of the angle bytes, not 256.
+    const long double pi = std::numbers::pi_v<long double>;
+    for (int u = 0; u < 256; ++u) {
+        for (int w = 0; w < 256; ++w) {
+            const long double thetaU = (2.0L * u) * pi / 255.0L;
+            const long double thetaW = (2.0L * w) * pi / 255.0L;
+            NormalTable[u][w][0] = static_cast<double>(std::cos(thetaW) * std::sin(thetaU));
+            NormalTable[u][w][1] = static_cast<double>(std::sin(thetaW) * std::sin(thetaU));
+            NormalTable[u][w][2] = static_cast<double>(std::cos(thetaU));
+        }
+    }
+}

@@ -1,0 +1,207 @@
+#pragma once
+// The model unit: MD3 characters in memory. A part (legs, torso, head or a
+// weapon) is one MD3 file: named surfaces with one vertex set per animation
+// frame, and named attachment points (tags) per frame. A player is three
+// parts hung on each other through tags, with an animation table that moves
+// their frame ranges. Plain records and functions; all drawing is immediate
+// mode and needs a current GL context.
+#include <GL/gl.h>
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// The file records below are copied straight from little-endian file bytes.
+static_assert(std::endian::native == std::endian::little, "MD3 records are read in little-endian layout");
+
+// File layout of an MD3:
+//   header                         108 bytes at offset 0
+//   frames      F x  56 bytes      right after the header
+//   tags    F x T x 112 bytes      right after the frames, frame by frame
+//   surfaces    S of them          the first right after the tags, each next
+//                                  at the previous one's start + its end offset
+// Within a surface (offsets from its start P): header (108 bytes), shaders
+// right after the header, then triangles, texture coordinates and the
+// frame-major vertices at the offsets the header gives.
+
+constexpr int kMD3NameLength = 64;
+constexpr int32_t kMD3Version = 15;
+constexpr float kMD3XyzScale = 1.0f / 64.0f; // positions are stored in 1/64 units
+
+struct TMD3Header {
+    char Ident[4]; // "IDP3" in any letter case
+    int32_t Version;
+    char Name[kMD3NameLength];
+    int32_t Flags;
+    int32_t NumFrames;   // F
+    int32_t NumTags;     // T, tags per frame
+    int32_t NumSurfaces; // S
+    int32_t NumSkins;
+    int32_t OfsFrames;   // the offsets are kept but not used: the reader
+    int32_t OfsTags;     // relies on the standard arrangement above
+    int32_t OfsSurfaces;
+    int32_t OfsEnd;
+};
+
+// A frame's bounds, origin and name; nothing of it is used.
+struct TMD3Frame {
+    uint8_t Data[56];
+};
+
+struct TMD3Tag {
+    char Name[kMD3NameLength]; // "tag_torso", "tag_head", "tag_weapon", ...
+    float Origin[3];
+    float Axis[3][3]; // axis 0, axis 1, axis 2, each X, Y, Z
+};
+
+struct TMD3SurfaceHeader {
+    char Ident[4];
+    char Name[kMD3NameLength];
+    int32_t Flags;
+    int32_t NumFrames;   // vertex frames Fs
+    int32_t NumShaders;
+    int32_t NumVerts;    // V, vertices per frame
+    int32_t NumTriangles;
+    int32_t OfsTriangles; // offsets from the start of the surface
+    int32_t OfsShaders;   // not used: shaders follow the header
+    int32_t OfsSt;
+    int32_t OfsXyzNormal;
+    int32_t OfsEnd;
+};
+
+// A shader name and index; nothing of it is used.
+struct TMD3Shader {
+    uint8_t Data[68];
+};
+
+struct TMD3Triangle {
+    int32_t Index[3]; // vertex indices 0 ... V - 1
+};
+
+struct TMD3TexCoord {
+    float S;
+    float T;
+};
+
+struct TMD3Vertex {
+    int16_t Position[3]; // 1/64 units
+    uint8_t Normal[2];   // the two angle bytes u, w looked up in NormalTable
+};
+
+static_assert(sizeof(TMD3Header) == 108);
+static_assert(sizeof(TMD3Frame) == 56);
+static_assert(sizeof(TMD3Tag) == 112);
+static_assert(sizeof(TMD3SurfaceHeader) == 108);
+static_assert(sizeof(TMD3Shader) == 68);
+static_assert(sizeof(TMD3Triangle) == 12);
+static_assert(sizeof(TMD3TexCoord) == 8);
+static_assert(sizeof(TMD3Vertex) == 8);
+
+// One surface of a part.
+struct TMesh {
+    TMD3SurfaceHeader Header{};
+    std::vector<TMD3Shader> Shaders;
+    std::vector<TMD3Triangle> Triangles;
+    std::vector<TMD3TexCoord> TexCoords; // V entries
+    std::vector<TMD3Vertex> Vertices;    // Fs x V entries, frame-major
+    GLuint Texture = 0;                  // meaningful only when HasTexture
+    bool HasTexture = false;
+};
+
+// One model part. A default-constructed part is a valid empty part that
+// draws nothing.
+struct TMD3Model {
+    int32_t CurrentFrame = 0;
+    int32_t StartFrame = 0;
+    int32_t EndFrame = 0; // inclusive
+    int32_t NextFrame = 0;
+    int32_t FPS = 0;      // 0: the part never advances
+    float Blend = 0;      // seconds since the last frame switch
+    float LastTime = 0;   // animation clock at the last frame switch, seconds
+    std::string FileName;
+    TMD3Header Header{};
+    std::vector<TMD3Frame> Frames;
+    std::vector<TMD3Tag> Tags; // F x T, frame-major
+    std::vector<TMesh> Meshes;
+    // One entry per tag index: the part hanging on that tag, not owned.
+    std::vector<TMD3Model*> Links;
+};
+
+// One animation: a range of frames in the part it plays on.
+struct TAnimation {
+    int32_t FirstFrame;
+    int32_t NumFrames; // after loading: the offset of the last frame from the first
+    int32_t LoopingFrames;
+    int32_t FPS;
+};
+
+constexpr int kAnimationCount = 26;
+
+// A character: legs, torso and head. After LoadPlayer the links point at the
+// record's own parts, so a linked player must stay where it is.
+struct Q3Player {
+    TMD3Model Lower; // legs, the root of the drawing tree
+    TMD3Model Upper; // torso
+    TMD3Model Head;
+    std::array<TAnimation, kAnimationCount> Animations{};
+    int32_t LegsAnim = 0;
+    int32_t TorsoAnim = 0;
+};
+
+// Decoded vertex normals: entry [u][w] is the unit vector of the normal bytes
+// (u, w), X, Y, Z. Built once by BuildNormalTable.
+extern double NormalTable[256][256][3];
+
+// The text of a fixed-size name field, up to its first NUL or its full width.
+std::string MD3Name(const char (&field)[kMD3NameLength]);
+
+// Reads one MD3 file into part. A missing file leaves the part unchanged; a
+// wrong ident or version stores only the file name and the header. Throws
+// platform::EInOutError when the file cannot be read or its counts, offsets
+// or indices do not fit; the part is then unchanged.
+void LoadMD3(TMD3Model& part, const std::string& fileName);
+
+// LoadMD3 on the bytes of a file already in memory; fileName is stored in the
+// part and named in error messages.
+void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes);
+
+// Fills NormalTable.
+void BuildNormalTable();
+
+// Reads folder + skinFileName and binds the images it names (folder + image
+// name) to the part's meshes. A missing skin file does nothing; throws
+// platform::EInOutError when it exists but cannot be read.
+void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName);
+
+// Loads legs, torso and head with their skins and the animation table from
+// folder, starts animations 11 and 14 and links the parts. Throws what the
+// loaders throw.
+void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName);
+
+// Hangs child on the first tag of parent named exactly tagName; nothing
+// happens when there is none.
+void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child);
+
+// Advances the three body parts to t seconds and draws the tree from the legs.
+void DrawPlayer(Q3Player& player, float t);
+
+// Draws a part and, under their tags' matrices, the parts hanging on it.
+void DrawModel(const TMD3Model& part);
+
+// Draws the meshes of a part blended from frame c towards frame n by f.
+void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
+
+// Reads an animation table file into player.Animations and adjusts it. A
+// missing file does nothing; throws platform::EInOutError when the file cannot
+// be read and platform::EConvertError for a field that is not a whole number.
+void LoadAnimation(Q3Player& player, const std::string& fileName);
+
+// Starts animation k on the parts it drives (0-5 legs and torso, 6-12 torso,
+// 13-24 legs); 25 and above change nothing.
+void SetAnimation(Q3Player& player, uint32_t k);
+
+// Moves part along its frame range to t seconds on the animation clock.
+void UpdateFrame(TMD3Model& part, float t);

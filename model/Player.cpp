@@ -1,0 +1,141 @@
+// Assembling a player from its three parts, and drawing part trees.
+#include "Model.h"
+
+#include <algorithm>
+
+namespace {
+
+// A frame index from the animation table may exceed what a part holds; the
+// last frame that exists is drawn instead.
+size_t clampFrame(int32_t frame, size_t frameCount)
+{
+    if (frame <= 0)
+        return 0;
+    return std::min(static_cast<size_t>(frame), frameCount - 1);
+}
+
+// Tag record as a column-major GL matrix: the axes are the rotation's
+// columns, the origin the translation.
+void tagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
+{
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int c = 0; c < 3; ++c)
+            matrix[axis * 4 + c] = tag.Axis[axis][c];
+        matrix[axis * 4 + 3] = 0.0f;
+    }
+    for (int c = 0; c < 3; ++c)
+        matrix[12 + c] = tag.Origin[c];
+    matrix[15] = 1.0f;
+}
+
+void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
+{
+    const size_t vertsPerFrame = mesh.TexCoords.size();
+    if (vertsPerFrame == 0)
+        return;
+    const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
+    if (vertexFrames == 0)
+        return;
+    const TMD3Vertex* current = &mesh.Vertices[clampFrame(c, vertexFrames) * vertsPerFrame];
+    const TMD3Vertex* next = &mesh.Vertices[clampFrame(n, vertexFrames) * vertsPerFrame];
+    for (const TMD3Triangle& triangle : mesh.Triangles) {
+        glBegin(GL_TRIANGLES);
+        for (int32_t v : triangle.Index) {
+            const TMD3Vertex& a = current[v];
+            const TMD3Vertex& b = next[v];
+            const double* normalA = NormalTable[a.Normal[0]][a.Normal[1]];
+            const double* normalB = NormalTable[b.Normal[0]][b.Normal[1]];
+            // Texture rows run bottom-up, the file's t top-down.
+            glTexCoord2f(mesh.TexCoords[v].S, 1.0f - mesh.TexCoords[v].T);
+            glNormal3f(static_cast<float>(normalA[0] + f * (normalB[0] - normalA[0])),
+                       static_cast<float>(normalA[1] + f * (normalB[1] - normalA[1])),
+                       static_cast<float>(normalA[2] + f * (normalB[2] - normalA[2])));
+            GLfloat position[3];
+            for (int k = 0; k < 3; ++k) {
+                const float pa = a.Position[k] * kMD3XyzScale;
+                const float pb = b.Position[k] * kMD3XyzScale;
+                position[k] = static_cast<float>(pa + f * (pb - pa));
+            }
+            glVertex3fv(position);
+        }
+        glEnd();
+    }
+}
+
+} // namespace
+
+void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName)
+{
+    if (NormalTable[0][0][2] != 1.0)
+        BuildNormalTable();
+    LoadMD3(player.Lower, folder + "lower.md3");
+    LoadMD3(player.Upper, folder + "upper.md3");
+    LoadMD3(player.Head, folder + "head.md3");
+    LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin");
+    LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin");
+    LoadSkin(player.Head, folder, "head_" + skinName + ".skin");
+    LoadAnimation(player, folder + "animation.cfg");
+    for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head}) {
+        part->StartFrame = 0;
+        part->EndFrame = 0;
+    }
+    // 11 is a torso animation, 14 a legs one; the head keeps frame 0.
+    SetAnimation(player, 11);
+    SetAnimation(player, 14);
+    LinkModel(player.Lower, "tag_torso", player.Upper);
+    LinkModel(player.Upper, "tag_head", player.Head);
+}
+
+void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
+{
+    // Names are those of frame 0's tags; the comparison is case-sensitive.
+    const size_t tagCount = std::min(parent.Links.size(), parent.Tags.size());
+    for (size_t i = 0; i < tagCount; ++i) {
+        if (MD3Name(parent.Tags[i].Name) == tagName) {
+            parent.Links[i] = &child;
+            return;
+        }
+    }
+}
+
+void DrawPlayer(Q3Player& player, float t)
+{
+    UpdateFrame(player.Lower, t);
+    UpdateFrame(player.Upper, t);
+    UpdateFrame(player.Head, t);
+    DrawModel(player.Lower);
+}
+
+void DrawModel(const TMD3Model& part)
+{
+    DrawMeshes(part, part.CurrentFrame, part.NextFrame, part.Blend);
+    const size_t tagsPerFrame = part.Links.size();
+    if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
+        return;
+    // Children hang on the tags of the current frame; tags are not blended.
+    const size_t frame = clampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
+    for (size_t i = 0; i < tagsPerFrame; ++i) {
+        if (!part.Links[i])
+            continue;
+        GLfloat matrix[16];
+        tagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
+        glPushMatrix();
+        glMultMatrixf(matrix);
+        DrawModel(*part.Links[i]);
+        glPopMatrix();
+    }
+}
+
+void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)
+{
+    // The blend weight is the time since the last frame switch and can pass 1
+    // after a jump of the clock; beyond 1 the vertices would overshoot the
+    // next frame.
+    const double weight = std::clamp(f, 0.0, 1.0);
+    for (const TMesh& mesh : part.Meshes) {
+        // A mesh without a texture of its own uses whatever is bound.
+        if (mesh.HasTexture)
+            glBindTexture(GL_TEXTURE_2D, mesh.Texture);
+        drawMesh(mesh, c, n, weight);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Turns one image (a Windows bitmap ".BMP", a JPEG ".JPG" or an uncompressed
+// Targa ".TGA") into an OpenGL texture with a full mipmap chain. The image
+// comes from a file (found by its exact name first, else ignoring letter case)
+// or from one of the program's own resources (Resources.h).
+//
+// Every reader tells the user about a failure in a message box and returns
+// false; the caller's texture variable is written only on success. All
+// functions that make textures need a current GL context.
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+// Largest width or height accepted from an image file.
+constexpr int64_t kMaxImageSide = 8192;
+
+// Why an image could not be decoded.
+enum class ImageFault {
+    None,
+    HeaderShort,       // the fixed-size header is not all there
+    PaletteShort,      // the bitmap colour table runs past the end of the data
+    DataShort,         // the pixel data runs past the end of the data
+    NotDecodable,      // the JPEG decoder refused the data
+    Compressed,        // Targa image type other than 2 (uncompressed true-colour)
+    ColorMapped,       // Targa with a colour map
+    DepthUnsupported,  // Targa depth other than 24 or 32 bits
+    FormatUnsupported, // bitmap other than uncompressed 24 bits per pixel
+    SizeUnsupported,   // no pixels, or more than kMaxImageSide pixels a side
+};
+
+// Pixels of one decoded image, ready for MakeGLTexture: tightly packed R, G, B
+// (format GL_RGB) or R, G, B, A (GL_RGBA) bytes, bottom row first. Width and
+// height hold the dimensions as read also when fault is SizeUnsupported.
+struct DecodedImage {
+    ImageFault fault = ImageFault::None;
+    int64_t width = 0;
+    int64_t height = 0;
+    GLenum format = GL_RGB;
+    std::vector<uint8_t> pixels;
+};
+
+// Decoders for the bytes of a whole image file; they never call OpenGL and
+// never throw for bad data (a failing allocation may throw std::bad_alloc).
+DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
+DecodedImage DecodeTarga(std::span<const uint8_t> bytes);
+DecodedImage DecodeJpeg(std::span<const uint8_t> bytes);
+
+// Picks the reader by the name's extension (".BMP", ".JPG", ".TGA", any
+// letter case); false without a message for any other extension.
+bool TextureFromFile(const std::string& fileName, GLuint& texture, bool fromResource);
+
+// The readers: true when a texture was made and its name stored in texture.
+// ReadTargaTexture throws platform::EInOutError when the file exists but its
+// 18-byte header cannot be read.
+bool ReadBitmapTexture(const std::string& fileName, GLuint& texture, bool fromResource);
+bool ReadJpegTexture(const std::string& fileName, GLuint& texture, bool fromResource);
+bool ReadTargaTexture(const std::string& fileName, GLuint& texture, bool fromResource);
+
+// Makes a linear-filtered, mipmapped texture from tightly packed pixels and
+// returns its name; the texture stays bound.
+GLuint MakeGLTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels);
+
+// Exchanges byte 0 and byte 2 of count consecutive 3-byte groups.
+void SwapRedBlue(void* pixels, int32_t count);
