@@ -1,8 +1,129 @@
+// The viewer's start: units in link order, the application and its main
+// window, the message loop (or a scripted run of frames), then the units'
+// ends in reverse.
+#include "CommandLine.h"
+#include "Unit1.h"
 #include "Units.h"
 
-int main()
+#include "platform/Dialogs.h"
+#include "platform/GLContext.h"
+#include "platform/PngFile.h"
+#include "platform/System.h"
+#include "platform/Window.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// The scripted clock starts well away from zero, like a machine's uptime.
+constexpr uint32_t kScriptedClockStartMs = 100000;
+constexpr uint32_t kScriptedFrameMs = 40;
+
+// Draws the frames of a scripted run; the last one is captured right before
+// it is presented and written as PNG when a file was asked for.
+int runFrames(TForm1& form, const CommandLine& options)
 {
-    StartUnits();
-    EndUnits();
+    std::vector<uint8_t> pixels;
+    int width = 0, height = 0;
+    for (int i = 1; i <= *options.frames; ++i) {
+        if (i == *options.frames && options.screenshot) {
+            platform::SetBeforeSwapHook([&] {
+                width = form.Window().ClientWidth();
+                height = form.Window().ClientHeight();
+                pixels.resize(static_cast<size_t>(width) * height * 3);
+                glPixelStorei(GL_PACK_ALIGNMENT, 1);
+                glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+            });
+        }
+        platform::AdvanceTickCount(kScriptedFrameMs);
+        // A paused timer draws frames of the unchanged pose.
+        platform::RunHandler([&] {
+            if (form.Timer1.Enabled())
+                form.Timer1Timer();
+            else
+                form.DrawFrame();
+        });
+    }
+    platform::SetBeforeSwapHook(nullptr);
+    if (!options.screenshot)
+        return 0;
+    if (pixels.empty()) {
+        std::fprintf(stderr, "Quillmo: no frame was drawn for %s\n", options.screenshot->c_str());
+        return 1;
+    }
+    try {
+        platform::WritePng(*options.screenshot, width, height, pixels);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Quillmo: %s\n", e.what());
+        return 1;
+    }
     return 0;
+}
+
+int runViewer(const CommandLine& options)
+{
+    platform::Application::Initialize(false);
+    int status = 0;
+    {
+        platform::Window window;
+        platform::WindowPlacement placement;
+        if (options.size) {
+            placement.width = options.size->first;
+            placement.height = options.size->second;
+        }
+        window.Create(placement);
+        TForm1 form(window);
+        form.PresetAnswer = options.answer;
+        platform::RunHandler([&] { form.FormCreate(); });
+        window.Show();
+        platform::RunHandler([&] { form.FormResize(); });
+        for (uint16_t key : options.keys) {
+            uint16_t k = key;
+            platform::RunHandler([&] { form.FormKeyDown(k, 0); });
+        }
+        if (options.frames)
+            status = runFrames(form, options);
+        else
+            platform::Application::Run(window, form.Timer1);
+        platform::RunHandler([&] { form.FormDestroy(); });
+    }
+    platform::Application::Finish();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CommandLine options;
+    try {
+        options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const CommandLineError& e) {
+        std::fprintf(stderr, "Quillmo: %s\n", e.what());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(CommandLineUsage(), stdout);
+        return 0;
+    }
+    if (options.batch)
+        platform::SetNonInteractive(true);
+    if (options.frames)
+        platform::UseManualClock(kScriptedClockStartMs);
+
+    StartUnits();
+    if (options.modelRoot)
+        ModelRoot = platform::IncludeTrailingPathDelimiter(platform::ExpandFileName(*options.modelRoot));
+    int status = 0;
+    try {
+        status = runViewer(options);
+    } catch (const std::exception& e) {
+        platform::ShowErrorBox(e.what());
+        status = 1;
+    }
+    EndUnits();
+    return status;
 }

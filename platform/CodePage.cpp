@@ -54,6 +54,12 @@ bool IsDBCSLeadByte(uint8_t b)
     return activeCodePage == kCodePageBig5 && b >= 0x81 && b <= 0xFE;
 }
 
+static Converter& westernConverter()
+{
+    static Converter western("CP1252");
+    return western;
+}
+
 char32_t CharToUnicode(const std::string& character)
 {
     if (activeCodePage == kCodePageBig5) {
@@ -62,10 +68,16 @@ char32_t CharToUnicode(const std::string& character)
             return static_cast<uint8_t>(character[0]);
         return big5.convert(character);
     }
-    static Converter western("CP1252");
     if (character.size() != 1)
         return 0;
-    return western.convert(character);
+    return westernConverter().convert(character);
+}
+
+char32_t WesternToUnicode(uint8_t byte)
+{
+    if (byte < 0x80)
+        return byte;
+    return westernConverter().convert(std::string(1, static_cast<char>(byte)));
 }
 
 } // namespace platform

@@ -20,4 +20,9 @@ bool IsDBCSLeadByte(uint8_t b);
 // character (a lone lead byte, an unassigned pair).
 char32_t CharToUnicode(const std::string& character);
 
+// Unicode code point of one byte read in the Western single-byte page,
+// whatever page is active (glyph builders use it for their 256 single-byte
+// codes, which are lead bytes in Big5). Returns 0 for the page's unassigned bytes.
+char32_t WesternToUnicode(uint8_t byte);
+
 } // namespace platform

@@ -10,7 +10,7 @@ uint32_t RandSeed();
 void SetRandSeed(uint32_t seed);
 // Advances the seed and returns a number in 0 ... range - 1 (0 for range 0).
 uint32_t Random(uint32_t range);
-// Seeds from the clock.
+// Seeds from the clock (the millisecond tick count).
 void Randomize();
 
 } // namespace platform

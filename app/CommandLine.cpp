@@ -1,0 +1,117 @@
+#include "CommandLine.h"
+
+#include "platform/Input.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace {
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+int positiveNumber(const std::string& text, const std::string& option)
+{
+    int value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || value <= 0)
+        throw CommandLineError(option + " needs a positive whole number, not '" + text + "'");
+    return value;
+}
+
+} // namespace
+
+uint16_t KeyCodeOfName(const std::string& name)
+{
+    const std::string key = lower(name);
+    if (key == "space")
+        return platform::VK_SPACE;
+    if (key == "pageup")
+        return platform::VK_PRIOR;
+    if (key == "pagedown")
+        return platform::VK_NEXT;
+    if (key.size() == 1 && key[0] >= '0' && key[0] <= '9')
+        return static_cast<uint16_t>(platform::VK_0 + (key[0] - '0'));
+    if (key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
+        return static_cast<uint16_t>(platform::VK_A + (key[0] - 'a'));
+    if (key.size() == 4 && key.rfind("num", 0) == 0 && key[3] >= '0' && key[3] <= '9')
+        return static_cast<uint16_t>(platform::VK_NUMPAD0 + (key[3] - '0'));
+    throw CommandLineError("unknown key name '" + name + "' (use Space, PageUp, PageDown, 0-9, A-Z, Num0-Num9)");
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw CommandLineError(arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--batch") {
+            options.batch = true;
+        } else if (arg == "--model-root") {
+            options.modelRoot = value();
+        } else if (arg == "--answer") {
+            std::string answer = lower(value());
+            if (answer == "yes")
+                options.answer = platform::DialogAnswer::Yes;
+            else if (answer == "no")
+                options.answer = platform::DialogAnswer::No;
+            else
+                throw CommandLineError("--answer takes yes or no, not '" + answer + "'");
+        } else if (arg == "--size") {
+            const std::string& text = value();
+            size_t x = lower(text).find('x');
+            if (x == std::string::npos)
+                throw CommandLineError("--size takes WIDTHxHEIGHT, not '" + text + "'");
+            int w = positiveNumber(text.substr(0, x), "--size");
+            int h = positiveNumber(text.substr(x + 1), "--size");
+            if (w > 16384 || h > 16384)
+                throw CommandLineError("--size is limited to 16384 pixels a side");
+            options.size = std::make_pair(w, h);
+        } else if (arg == "--frames") {
+            options.frames = positiveNumber(value(), "--frames");
+        } else if (arg == "--screenshot") {
+            options.screenshot = value();
+            options.batch = true;
+        } else if (arg == "--keys") {
+            const std::string& list = value();
+            size_t start = 0;
+            while (start <= list.size()) {
+                size_t comma = list.find(',', start);
+                std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
+                options.keys.push_back(KeyCodeOfName(name));
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+        } else {
+            throw CommandLineError("unknown option '" + arg + "' (see --help)");
+        }
+    }
+    if (options.screenshot && !options.frames)
+        options.frames = 1;
+    return options;
+}
+
+const char* CommandLineUsage()
+{
+    return "Usage: Quillmo [options]\n"
+           "  --model-root DIR     folder holding ModelLara/ and ModelSarge/ (default ./Model/)\n"
+           "  --answer yes|no      answer the start question without the box (yes: Lara, no: Sarge)\n"
+           "  --size WxH           client size of the window in pixels\n"
+           "  --frames N           draw N frames on a clock advancing 40 ms per frame, then exit\n"
+           "  --screenshot FILE    write the last of those frames as PNG (implies --batch)\n"
+           "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown,\n"
+           "                       0-9, A-Z, Num0-Num9\n"
+           "  --batch              never block on a message box: messages go to standard error\n"
+           "  --help               this text\n";
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The viewer's command-line options. With no arguments the program behaves
+// as a plain desktop viewer; the options serve scripted runs and tests.
+#include "platform/Dialogs.h"
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    std::optional<std::string> modelRoot;           // --model-root DIR
+    std::optional<platform::DialogAnswer> answer;   // --answer yes|no
+    std::optional<std::pair<int, int>> size;        // --size WxH (client area)
+    std::optional<int> frames;                      // --frames N
+    std::optional<std::string> screenshot;          // --screenshot FILE.png
+    std::vector<uint16_t> keys;                     // --keys K1,K2,... as virtual-key codes
+    bool batch = false;                             // --batch (also implied by --screenshot)
+    bool help = false;                              // --help
+};
+
+// Thrown for a bad option; its message is the one-line error to print.
+class CommandLineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The virtual-key code of a key name (Space, PageUp, PageDown, 0-9, A-Z,
+// Num0-Num9, in any letter case); throws CommandLineError for others.
+uint16_t KeyCodeOfName(const std::string& name);
+const char* CommandLineUsage();

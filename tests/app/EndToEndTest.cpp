@@ -1,0 +1,147 @@
+// The program as a user runs it: the executable, copied into a temporary
+// folder so that its settings file lands there, drawing sample characters
+// into PNG files.
+#include "platform/IniFile.h"
+#include "support/TempDir.h"
+#include "tools/samples/SampleModels.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb; // top row first
+
+    std::array<uint8_t, 3> at(int x, int y) const
+    {
+        size_t i = (static_cast<size_t>(y) * width + x) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+    int count(bool (*test)(int r, int g, int b)) const
+    {
+        int n = 0;
+        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+            n += test(rgb[i], rgb[i + 1], rgb[i + 2]);
+        return n;
+    }
+};
+
+Picture readPng(const std::string& path)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Picture p;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return p;
+    image.format = PNG_FORMAT_RGB;
+    p.width = static_cast<int>(image.width);
+    p.height = static_cast<int>(image.height);
+    p.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr))
+        p = {};
+    return p;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = std::make_unique<testsupport::TempDir>();
+        std::filesystem::copy_file(QUILLMO_EXE, dir->file("Quillmo"));
+        samples::writeSampleModels(dir->file("Model"));
+    }
+    static void TearDownTestSuite() { dir.reset(); }
+
+    // Runs the program in the folder; returns its exit status and fills output
+    // with what it wrote to standard error and standard output.
+    int run(const std::string& args, std::string& output)
+    {
+        std::string command = "cd '" + dir->path() + "' && SDL_VIDEODRIVER=offscreen ./Quillmo " + args + " 2>&1";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe)
+            return -1;
+        char buf[512];
+        output.clear();
+        while (size_t n = std::fread(buf, 1, sizeof buf, pipe))
+            output.append(buf, n);
+        int status = ::pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    static std::unique_ptr<testsupport::TempDir> dir;
+};
+
+std::unique_ptr<testsupport::TempDir> EndToEnd::dir;
+
+bool reddish(int r, int g, int b) { return r > 150 && g < 90 && b < 90; }
+bool greenish(int r, int g, int b) { return g > 150 && r < 90 && b < 90; }
+bool bluish(int r, int g, int b) { return b > 150 && r < 90 && g < 90; }
+
+} // namespace
+
+TEST_F(EndToEnd, ScreenshotShowsTheSceneAndSettingsAreWritten)
+{
+    std::string out;
+    ASSERT_EQ(run("--model-root Model --answer yes --frames 3 --screenshot lara.png", out), 0) << out;
+    EXPECT_NE(out.find("No OpenGL Hardware"), std::string::npos) << out;
+    Picture p = readPng(dir->file("lara.png"));
+    ASSERT_EQ(p.width, 696);
+    ASSERT_EQ(p.height, 480);
+    EXPECT_GT(p.count(reddish), 20);   // the X axis and the cross
+    EXPECT_GT(p.count(greenish), 20);  // the Y axis
+    EXPECT_GT(p.count(bluish), 20);    // the Z axis
+    // The character stands at the centre of the picture.
+    int lit = 0;
+    for (int y = 150; y < 330; ++y)
+        for (int x = 300; x < 400; ++x) {
+            auto c = p.at(x, y);
+            lit += c[0] + c[1] + c[2] > 60;
+        }
+    EXPECT_GT(lit, 2000);
+
+    platform::IniFile ini(dir->file("Quillmo.ini"));
+    for (const char* section : {"Application Info", "CopyRight", "TBatchRunner", "TGLVector", "TGLCamera",
+                                "TGLManager", "TRasProcessor", "TRasTransformer", "TRasManager", "TGLTexturer",
+                                "TGLMaterialer", "TGLQueltoLogo", "TGLLighter", "TGLUniFont", "TGLTxtFont"})
+        EXPECT_TRUE(ini.SectionExists(section)) << section;
+    EXPECT_EQ(ini.ReadString("TGLManager", "FAxisLength", ""), "20");
+    EXPECT_EQ(ini.ReadInteger("TGLLighter", "LightNum", -1), 7);
+    EXPECT_EQ(ini.ReadString("TGLLighter", "FLights7", "").size(), 188u);
+    EXPECT_EQ(ini.ReadInteger("TGLMaterialer", "mGLMaterialer", -1), 0);
+    EXPECT_EQ(ini.ReadString("TGLQueltoLogo", "FLogoWidth", ""), "100");
+    EXPECT_EQ(ini.ReadString("TGLQueltoLogo", "FMixRate", ""), "0.800000011920929");
+    EXPECT_EQ(ini.ReadString("TGLQueltoLogo", "FMixLogoColor", ""), "1");
+    EXPECT_FALSE(ini.SectionExists("Project Info") && ini.ValueExists("Project Info", "FFullProjectName"));
+}
+
+TEST_F(EndToEnd, SwitchingLightingOffChangesThePicture)
+{
+    std::string out;
+    ASSERT_EQ(run("--model-root Model --answer no --frames 5 --screenshot lit.png", out), 0) << out;
+    ASSERT_EQ(run("--model-root Model --answer no --keys L --frames 5 --screenshot unlit.png", out), 0) << out;
+    Picture lit = readPng(dir->file("lit.png")), unlit = readPng(dir->file("unlit.png"));
+    ASSERT_EQ(lit.rgb.size(), unlit.rgb.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < lit.rgb.size(); ++i)
+        differing += lit.rgb[i] != unlit.rgb[i];
+    EXPECT_GT(differing, 1000u);
+
+    // The same run twice gives the same picture: the clock is scripted.
+    ASSERT_EQ(run("--model-root Model --answer no --frames 5 --screenshot again.png", out), 0) << out;
+    EXPECT_EQ(readPng(dir->file("again.png")).rgb, lit.rgb);
+}
+
+TEST_F(EndToEnd, BadOptionExitsWithStatusTwo)
+{
+    std::string out;
+    EXPECT_EQ(run("--frames", out), 2);
+    EXPECT_NE(out.find("--frames needs a value"), std::string::npos);
+    EXPECT_EQ(run("--help", out), 0);
+    EXPECT_NE(out.find("--screenshot"), std::string::npos);
+}
