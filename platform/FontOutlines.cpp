@@ -225,7 +225,7 @@ bool tessellate(GLUtesselator* glu, const std::vector<Contour>& contours, Tessel
     return !out.failed && out.corners.size() % 3 == 0;
 }
 
-// An outline in ems with the metrics Windows-style callers expect.
+// A glyph's outline in ems, with its metrics.
 struct GlyphOutline {
     std::vector<Contour> contours;
     bool fillsRight = true; // TrueType direction: the filled side lies right of each edge
@@ -235,9 +235,9 @@ struct GlyphOutline {
 bool readOutline(const Font& font, uint32_t code, double deviation, GlyphOutline& glyph)
 {
     FT_Face face = font.Face();
-    if (FT_Load_Glyph(face, GlyphIndexOf(font, code), FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) !=
-            0 ||
-        face->glyph->format != FT_GLYPH_FORMAT_OUTLINE || face->units_per_EM == 0)
+    constexpr FT_Int32 kUnscaledOutline = FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+    if (face->units_per_EM == 0 || FT_Load_Glyph(face, GlyphIndexOf(font, code), kUnscaledOutline) != 0 ||
+        face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
         return false;
     FT_GlyphSlot slot = face->glyph;
     const double unitsPerEm = face->units_per_EM;

@@ -115,13 +115,14 @@ bool GlyphImage::on(int row, int col) const
 
 GlyphImage GlyphImageOf(const platform::Font& font, uint32_t code, const platform::MAT2* matrix)
 {
+    using platform::GGO_BITMAP;
     GlyphImage image;
-    const uint32_t size = platform::GetGlyphOutlineA(font, code, platform::GGO_BITMAP, &image.metrics, 0, nullptr, matrix);
+    const uint32_t size = platform::GetGlyphOutlineA(font, code, GGO_BITMAP, &image.metrics, 0, nullptr, matrix);
     if (size == platform::GDI_ERROR)
         throw std::runtime_error("glyph cannot be rendered");
     image.bits.resize(size);
     if (size > 0 &&
-        platform::GetGlyphOutlineA(font, code, platform::GGO_BITMAP, &image.metrics, size, image.bits.data(), matrix) != size)
+        platform::GetGlyphOutlineA(font, code, GGO_BITMAP, &image.metrics, size, image.bits.data(), matrix) != size)
         throw std::runtime_error("glyph image differs from its size");
     return image;
 }

@@ -48,7 +48,8 @@ struct Feedback {
 // textured, vertices carry texture coordinates (GL_3D_COLOR_TEXTURE).
 Feedback RecordFeedback(const std::function<void()>& draw, bool textured = false);
 
-// Lit pixels (any channel above threshold) as (x, y) pairs from the bottom-left.
+// Bounding box and number of the lit pixels (any channel above threshold),
+// from the bottom-left.
 struct PixelBox {
     int left = 0, bottom = 0, right = -1, top = -1; // inclusive; empty when right < left
     int count = 0;
