@@ -66,6 +66,12 @@ int runFrames(TForm1& form, const CommandLine& options)
 int runViewer(const CommandLine& options)
 {
     platform::Application::Initialize(false);
+    if (platform::Application::NoDisplay() && !options.frames) {
+        std::fprintf(stderr, "Quillmo: no display to show the viewer on; use --frames N --screenshot FILE.png "
+                             "to draw a picture without one\n");
+        platform::Application::Finish();
+        return 1;
+    }
     int status = 0;
     {
         platform::Window window;

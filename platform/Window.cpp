@@ -231,16 +231,22 @@ bool Window::Dispatch(const SDL_Event& e)
 
 namespace {
 bool offscreen = false;
+bool offscreenByDefault = false;
 }
 
 void Application::Initialize(bool forceOffscreen)
 {
     const bool noDisplay = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
-    if (forceOffscreen || noDisplay)
+    const char* requested = std::getenv("SDL_VIDEODRIVER");
+    const bool driverChosen = requested && *requested;
+    if (forceOffscreen || (noDisplay && !driverChosen)) {
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        offscreenByDefault = !forceOffscreen;
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         // A display that cannot be opened: draw offscreen instead.
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+        offscreenByDefault = true;
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             throw std::runtime_error(std::string("Cannot start the video system: ") + SDL_GetError());
     }
@@ -252,6 +258,7 @@ void Application::Initialize(bool forceOffscreen)
 }
 
 bool Application::IsOffscreen() { return offscreen; }
+bool Application::NoDisplay() { return offscreen && offscreenByDefault; }
 
 void Application::Finish()
 {

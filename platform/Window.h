@@ -96,6 +96,9 @@ public:
     // offscreen driver, which still gives a real GL context.
     static void Initialize(bool forceOffscreen);
     static bool IsOffscreen();
+    // True when no display could be used and nobody asked for the offscreen
+    // driver: a window would be invisible and could never be closed.
+    static bool NoDisplay();
     static void Finish();
 
     // The message loop: handles events and the timer's ticks until the

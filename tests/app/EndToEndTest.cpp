@@ -60,9 +60,10 @@ protected:
 
     // Runs the program in the folder; returns its exit status and fills output
     // with what it wrote to standard error and standard output.
-    int run(const std::string& args, std::string& output)
+    int run(const std::string& args, std::string& output,
+            const std::string& environment = "SDL_VIDEODRIVER=offscreen")
     {
-        std::string command = "cd '" + dir->path() + "' && SDL_VIDEODRIVER=offscreen ./Quillmo " + args + " 2>&1";
+        std::string command = "cd '" + dir->path() + "' && env " + environment + " ./Quillmo " + args + " 2>&1";
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe)
             return -1;
@@ -137,11 +138,18 @@ TEST_F(EndToEnd, SwitchingLightingOffChangesThePicture)
     EXPECT_EQ(readPng(dir->file("again.png")).rgb, lit.rgb);
 }
 
-TEST_F(EndToEnd, BadOptionExitsWithStatusTwo)
+TEST_F(EndToEnd, MistakesOnTheCommandLineAreExplained)
 {
     std::string out;
     EXPECT_EQ(run("--frames", out), 2);
     EXPECT_NE(out.find("--frames needs a value"), std::string::npos);
     EXPECT_EQ(run("--help", out), 0);
     EXPECT_NE(out.find("--screenshot"), std::string::npos);
+
+    // Without a display an interactive window could never be seen or closed.
+    const std::string noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER";
+    EXPECT_EQ(run("--model-root Model --answer no", out, noDisplay), 1);
+    EXPECT_NE(out.find("no display to show the viewer on"), std::string::npos) << out;
+    EXPECT_EQ(run("--model-root Model --answer no --frames 1 --screenshot headless.png", out, noDisplay), 0) << out;
+    EXPECT_TRUE(std::filesystem::exists(dir->file("headless.png")));
 }
