@@ -1,14 +1,17 @@
-// Reading MD3 files. The file is untrusted: every count, offset and index is
-// checked against the file's size before any array of the part is allocated,
-// and the part is only changed once the whole file has been found sound.
+// Reading MD3 files. The file is untrusted: every count and offset is
+// checked against the file's size before any array is allocated (the
+// triangles, whose indices are checked next, are the only array read before
+// the whole file is found sound), and the part is only changed once it has.
 #include "Model.h"
 
 #include "platform/Errors.h"
 #include "platform/System.h"
 
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <numbers>
 
 double NormalTable[256][256][3];
@@ -17,6 +20,58 @@ namespace {
 
 constexpr uint64_t kHeaderSize = sizeof(TMD3Header);
 constexpr uint64_t kSurfaceHeaderSize = sizeof(TMD3SurfaceHeader);
+constexpr uint64_t kWholeFileReadBytes = 64 * 1024;
+
+// Where the parser's bytes come from. A file is read at offsets, so that
+// each array goes from the file straight into its vector in one block read,
+// with no copy of the whole file in between. Callers check every range
+// against size() first.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t size() const = 0;
+    virtual void copy(uint64_t offset, void* target, uint64_t count) const = 0;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    uint64_t size() const override { return bytes_.size(); }
+    void copy(uint64_t offset, void* target, uint64_t count) const override
+    {
+        std::memcpy(target, bytes_.data() + offset, count);
+    }
+
+private:
+    std::span<const uint8_t> bytes_;
+};
+
+class FileSource final : public ByteSource {
+public:
+    FileSource(const std::string& fileName, const std::string& path) : fileName_(fileName), in_(path, std::ios::binary)
+    {
+        if (!in_)
+            throw platform::EInOutError("Model file \"" + fileName_ + "\" cannot be opened");
+        in_.seekg(0, std::ios::end);
+        const std::streamoff end = in_.tellg();
+        if (end < 0)
+            throw platform::EInOutError("Model file \"" + fileName_ + "\" cannot be read");
+        size_ = static_cast<uint64_t>(end);
+    }
+    uint64_t size() const override { return size_; }
+    void copy(uint64_t offset, void* target, uint64_t count) const override
+    {
+        // A file that shrinks while it is read ends the load like a short file.
+        in_.seekg(static_cast<std::streamoff>(offset));
+        if (!in_.read(static_cast<char*>(target), static_cast<std::streamsize>(count)))
+            throw platform::EInOutError("Model file \"" + fileName_ + "\": read beyond the end of the file");
+    }
+
+private:
+    const std::string& fileName_;
+    mutable std::ifstream in_;
+    uint64_t size_ = 0;
+};
 
 // Where the arrays of one surface lie in the file, once checked.
 struct SurfaceLayout {
@@ -26,15 +81,16 @@ struct SurfaceLayout {
     uint64_t texCoords = 0;
     uint64_t vertices = 0;
     uint64_t vertexCount = 0; // Fs x V
+    std::vector<TMD3Triangle> triangleRecords; // read to check their indices
 };
 
 class Md3Parser {
 public:
-    Md3Parser(const std::string& fileName, std::span<const uint8_t> bytes) : fileName_(fileName), bytes_(bytes) {}
+    Md3Parser(const std::string& fileName, const ByteSource& source) : fileName_(fileName), source_(source) {}
 
     TMD3Header readHeader() const
     {
-        if (bytes_.size() < kHeaderSize)
+        if (size() < kHeaderSize)
             fail("the header runs past the end of the file");
         return read<TMD3Header>(0);
     }
@@ -72,18 +128,18 @@ public:
         parsed.Links.assign(tagsPerFrame, nullptr);
         parsed.Meshes.resize(surfaces);
         for (uint64_t i = 0; i < surfaces; ++i) {
-            const SurfaceLayout& layout = layouts[i];
+            SurfaceLayout& layout = layouts[i];
             TMesh& mesh = parsed.Meshes[i];
             mesh.Header = layout.header;
             readArray(mesh.Shaders, layout.start + kSurfaceHeaderSize, static_cast<uint64_t>(layout.header.NumShaders));
-            readArray(mesh.Triangles, layout.triangles, static_cast<uint64_t>(layout.header.NumTriangles));
+            mesh.Triangles = std::move(layout.triangleRecords);
             readArray(mesh.TexCoords, layout.texCoords, static_cast<uint64_t>(layout.header.NumVerts));
             readArray(mesh.Vertices, layout.vertices, layout.vertexCount);
         }
     }
 
 private:
-    uint64_t size() const { return bytes_.size(); }
+    uint64_t size() const { return source_.size(); }
 
     [[noreturn]] void fail(const std::string& what) const
     {
@@ -93,7 +149,7 @@ private:
     template <class T> T read(uint64_t offset) const
     {
         T record;
-        std::memcpy(&record, bytes_.data() + offset, sizeof(T));
+        source_.copy(offset, &record, sizeof(T));
         return record;
     }
 
@@ -102,7 +158,7 @@ private:
     {
         target.resize(count);
         if (count > 0)
-            std::memcpy(target.data(), bytes_.data() + offset, count * sizeof(T));
+            source_.copy(offset, target.data(), count * sizeof(T));
     }
 
     uint64_t requireCount(int32_t count, const std::string& what) const
@@ -177,9 +233,9 @@ private:
         requireSurfaceArrays(layout, start + static_cast<uint64_t>(h.OfsEnd), "the surface", surface);
         layout.vertexCount = vertsPerFrame == 0 ? 0 : vertexFrames * vertsPerFrame;
 
+        readArray(layout.triangleRecords, layout.triangles, triangles);
         for (uint64_t t = 0; t < triangles; ++t) {
-            const auto triangle = read<TMD3Triangle>(layout.triangles + t * sizeof(TMD3Triangle));
-            for (int32_t index : triangle.Index) {
+            for (int32_t index : layout.triangleRecords[t].Index) {
                 if (index < 0 || static_cast<uint64_t>(index) >= vertsPerFrame)
                     fail(surface + " triangle " + std::to_string(t + 1) + " has vertex index " + std::to_string(index) +
                          " outside 0 ... " + std::to_string(static_cast<int64_t>(vertsPerFrame) - 1));
@@ -189,7 +245,7 @@ private:
     }
 
     const std::string& fileName_;
-    std::span<const uint8_t> bytes_;
+    const ByteSource& source_;
 };
 
 bool identIsMD3(const TMD3Header& header)
@@ -202,17 +258,9 @@ bool identIsMD3(const TMD3Header& header)
     return true;
 }
 
-} // namespace
-
-std::string MD3Name(const char (&field)[kMD3NameLength])
+void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSource& source)
 {
-    // A name that fills its field without a NUL is cut at the field's width.
-    return std::string(field, strnlen(field, kMD3NameLength));
-}
-
-void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes)
-{
-    Md3Parser parser(fileName, bytes);
+    Md3Parser parser(fileName, source);
     const TMD3Header header = parser.readHeader();
     if (!identIsMD3(header) || header.Version != kMD3Version) {
         // Not a file this reader knows: keep what was read, change nothing else.
@@ -234,25 +282,53 @@ void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<co
     part.EndFrame = header.NumFrames - 1;
 }
 
+} // namespace
+
+std::string MD3Name(const char (&field)[kMD3NameLength])
+{
+    // A name that fills its field without a NUL is cut at the field's width.
+    return std::string(field, strnlen(field, kMD3NameLength));
+}
+
+void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes)
+{
+    loadFromSource(part, fileName, MemorySource(bytes));
+}
+
 void LoadMD3(TMD3Model& part, const std::string& fileName)
 {
     if (!platform::FileExists(fileName))
         return;
-    const std::vector<uint8_t> bytes = platform::ReadFileBytes(platform::ResolvePath(fileName));
+    const FileSource file(fileName, platform::ResolvePath(fileName));
+    // A large file is read array by array straight into the part. A small
+    // one is cheaper read whole in one go and copied from memory than
+    // fetched in a dozen small reads.
+    if (file.size() > kWholeFileReadBytes) {
+        loadFromSource(part, fileName, file);
+        return;
+    }
+    std::vector<uint8_t> bytes(file.size());
+    file.copy(0, bytes.data(), bytes.size());
     LoadMD3FromBytes(part, fileName, bytes);
 }
 
 void BuildNormalTable()
 {
-    // A full turn is 255 steps of the angle bytes, not 256.
+    // A full turn is 255 steps of the angle bytes, not 256. Each byte has
+    // only 256 values, so each angle's sine and cosine is taken once.
     const long double pi = std::numbers::pi_v<long double>;
+    std::array<long double, 256> sines{};
+    std::array<long double, 256> cosines{};
+    for (int step = 0; step < 256; ++step) {
+        const long double theta = (2.0L * step) * pi / 255.0L;
+        sines[step] = std::sin(theta);
+        cosines[step] = std::cos(theta);
+    }
     for (int u = 0; u < 256; ++u) {
         for (int w = 0; w < 256; ++w) {
-            const long double thetaU = (2.0L * u) * pi / 255.0L;
-            const long double thetaW = (2.0L * w) * pi / 255.0L;
-            NormalTable[u][w][0] = static_cast<double>(std::cos(thetaW) * std::sin(thetaU));
-            NormalTable[u][w][1] = static_cast<double>(std::sin(thetaW) * std::sin(thetaU));
-            NormalTable[u][w][2] = static_cast<double>(std::cos(thetaU));
+            NormalTable[u][w][0] = static_cast<double>(cosines[w] * sines[u]);
+            NormalTable[u][w][1] = static_cast<double>(sines[w] * sines[u]);
+            NormalTable[u][w][2] = static_cast<double>(cosines[u]);
         }
     }
 }

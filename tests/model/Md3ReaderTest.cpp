@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 
 using namespace md3files;
@@ -116,6 +117,54 @@ TEST(LoadMD3, FindsTheFileIgnoringCaseAndSkipsMissingFiles)
     LoadMD3(part, dir.file("body/upper.md3"));
     EXPECT_EQ(part.FileName, dir.file("body/lower.md3"));
 }
+
+// A large file is read array by array rather than copied whole first, a
+// small one whole: either way the arrays must come out as from the same
+// bytes in memory, and a file cut short must fail in the same words.
+class LoadMD3FromFile : public ::testing::TestWithParam<int> {};
+
+TEST_P(LoadMD3FromFile, ReadsAFileAsItsBytesInMemory)
+{
+    const int frames = GetParam();
+    Model m = sampleModel();
+    m.frames = frames;
+    m.tags.clear();
+    for (int f = 0; f < frames; ++f) {
+        m.tags.push_back({"tag_torso", {1.0f + f, 2, 3}});
+        m.tags.push_back({"tag_head", {4, 5, 6.0f + f}});
+    }
+    m.surfaces = {triangleSurface("l_legs", frames), triangleSurface("l_belt", frames)};
+    const std::string whole = build(m);
+    testsupport::TempDir dir;
+    dir.write("lower.md3", whole);
+    TMD3Model fromFile, fromBytes;
+    LoadMD3(fromFile, dir.file("lower.md3"));
+    LoadMD3FromBytes(fromBytes, dir.file("lower.md3"), bytesOf(whole));
+    ASSERT_EQ(fromFile.Meshes.size(), fromBytes.Meshes.size());
+    EXPECT_EQ(std::memcmp(fromFile.Tags.data(), fromBytes.Tags.data(), fromBytes.Tags.size() * sizeof(TMD3Tag)), 0);
+    for (size_t i = 0; i < fromBytes.Meshes.size(); ++i) {
+        const TMesh& a = fromFile.Meshes[i];
+        const TMesh& b = fromBytes.Meshes[i];
+        ASSERT_EQ(a.Vertices.size(), b.Vertices.size());
+        ASSERT_EQ(a.Triangles.size(), b.Triangles.size());
+        EXPECT_EQ(std::memcmp(a.Vertices.data(), b.Vertices.data(), b.Vertices.size() * sizeof(TMD3Vertex)), 0);
+        EXPECT_EQ(std::memcmp(a.Triangles.data(), b.Triangles.data(), b.Triangles.size() * sizeof(TMD3Triangle)), 0);
+    }
+
+    dir.write("cut.md3", whole.substr(0, whole.size() - 5));
+    TMD3Model cut;
+    try {
+        LoadMD3(cut, dir.file("cut.md3"));
+        FAIL() << "no error";
+    } catch (const platform::EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Model file \"" + dir.file("cut.md3") + "\": surface 2 vertices run past the end of the file");
+    }
+    EXPECT_TRUE(cut.Meshes.empty());
+}
+
+// 2 frames make a file of well under a kilobyte, 400 one of over 100 KB.
+INSTANTIATE_TEST_SUITE_P(SmallAndLarge, LoadMD3FromFile, ::testing::Values(2, 400));
 
 TEST(LoadMD3, CutsNamesWithoutNulAtTheirWidth)
 {
