@@ -66,8 +66,13 @@ void LoadAnimation(Q3Player& player, const std::string& fileName)
 {
     if (!platform::FileExists(fileName))
         return;
+    LoadAnimationFromLines(player, platform::ReadTextLines(platform::ResolvePath(fileName)));
+}
+
+void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines)
+{
     size_t entry = 0;
-    for (const std::string& line : platform::ReadTextLines(platform::ResolvePath(fileName))) {
+    for (const std::string& line : lines) {
         // The table has no room for further lines; they are not read.
         if (entry == player.Animations.size())
             break;

@@ -176,6 +176,18 @@ void BuildNormalTable();
 // platform::EInOutError when it exists but cannot be read.
 void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName);
 
+// One line of a skin file that binds an image: the surface it names (empty
+// for a line without a comma) and the image's file name without folders.
+struct SkinBinding {
+    std::string surfaceName;
+    std::string imageName;
+};
+
+// The lines of a skin file that bind an image, in file order. Lines that are
+// too short, name a tag or name no image file (".JPG", ".TGA" or ".BMP" in
+// any letter case after the last "/") are left out.
+std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines);
+
 // Loads legs, torso and head with their skins and the animation table from
 // folder, starts animations 11 and 14 and links the parts. Throws what the
 // loaders throw.
@@ -198,6 +210,10 @@ void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 // missing file does nothing; throws platform::EInOutError when the file cannot
 // be read and platform::EConvertError for a field that is not a whole number.
 void LoadAnimation(Q3Player& player, const std::string& fileName);
+
+// LoadAnimation on the lines of a file already in memory; throws
+// platform::EConvertError for a field that is not a whole number.
+void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines);
 
 // Starts animation k on the parts it drives (0-5 legs and torso, 6-12 torso,
 // 13-24 legs); 25 and above change nothing.

@@ -6,6 +6,7 @@
 #include "textures/Textures.h"
 
 #include <cctype>
+#include <optional>
 
 namespace {
 
@@ -31,39 +32,50 @@ void bindImage(TMD3Model& part, const std::string& surfaceName, const std::strin
     }
 }
 
-void applySkinLine(TMD3Model& part, const std::string& folder, const std::string& line)
+// The binding of one skin line, or nothing for a line that binds no image.
+std::optional<SkinBinding> parseSkinLine(const std::string& line)
 {
     if (line.size() < 2)
-        return;
+        return std::nullopt;
     // A comma needs at least two characters after it. A line without a comma
     // passes with an empty surface name and the whole line as the path.
     const size_t comma = line.find(',');
     const size_t pathStart = comma == std::string::npos ? 0 : comma + 1;
     if (comma != std::string::npos && comma + 2 >= line.size())
-        return;
-    const std::string surfaceName = comma == std::string::npos ? std::string() : line.substr(0, comma);
+        return std::nullopt;
+    std::string surfaceName = comma == std::string::npos ? std::string() : line.substr(0, comma);
     // Tags are attachment points, not surfaces; only the lower-case prefix
     // marks them.
     if (surfaceName.compare(0, 4, "tag_") == 0)
-        return;
+        return std::nullopt;
     // Only the image file name counts; the image lies in the model's folder.
     const std::string path = line.substr(pathStart);
     const size_t slash = path.rfind('/');
-    const std::string imageName = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+    std::string imageName = slash == std::string::npos ? std::string() : path.substr(slash + 1);
     const std::string upperImage = upperCase(imageName);
     if (upperImage.find(".JPG") == std::string::npos && upperImage.find(".TGA") == std::string::npos &&
         upperImage.find(".BMP") == std::string::npos)
-        return;
-    bindImage(part, surfaceName, folder, imageName);
+        return std::nullopt;
+    return SkinBinding{std::move(surfaceName), std::move(imageName)};
 }
 
 } // namespace
+
+std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines)
+{
+    std::vector<SkinBinding> bindings;
+    for (const std::string& line : lines) {
+        if (auto binding = parseSkinLine(line))
+            bindings.push_back(std::move(*binding));
+    }
+    return bindings;
+}
 
 void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName)
 {
     const std::string skinPath = folder + skinFileName;
     if (!platform::FileExists(skinPath))
         return;
-    for (const std::string& line : platform::ReadTextLines(platform::ResolvePath(skinPath)))
-        applySkinLine(part, folder, line);
+    for (const SkinBinding& binding : ParseSkinLines(platform::ReadTextLines(platform::ResolvePath(skinPath))))
+        bindImage(part, binding.surfaceName, folder, binding.imageName);
 }

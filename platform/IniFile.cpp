@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,13 +67,37 @@ int hexDigit(char c)
     return -1;
 }
 
+// Flushes the folder entry of a file just renamed into place, so that after
+// a power loss the folder names the new file and not the old one. The file
+// itself is complete either way, so a failure here is no write failure.
+void syncFolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path))
 {
     std::ifstream in(path_, std::ios::binary);
-    if (!in)
-        return;
+    if (in)
+        readLines(in);
+}
+
+IniFile::IniFile(std::string path, std::string_view text) : path_(std::move(path))
+{
+    std::istringstream in{std::string(text)};
+    readLines(in);
+}
+
+void IniFile::readLines(std::istream& in)
+{
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
@@ -278,6 +303,7 @@ void IniFile::UpdateFile()
         ::unlink(tmp.c_str());
         throw failure;
     }
+    syncFolderOf(path_);
     dirty_ = false;
 }
 

@@ -7,8 +7,10 @@
 // save leaves either the old or the new file, never half of one. Every line
 // the program does not change survives a save as it was.
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -17,6 +19,9 @@ class IniFile {
 public:
     // Reads path; a missing or unreadable file reads as empty.
     explicit IniFile(std::string path);
+    // Takes text as the content of path, which is not read; UpdateFile writes
+    // to path as usual.
+    IniFile(std::string path, std::string_view text);
 
     const std::string& FileName() const { return path_; }
 
@@ -61,6 +66,7 @@ private:
     std::optional<size_t> findKey(const std::string& section, const std::string& key) const;
     size_t sectionEnd(size_t headerLine) const;
     std::optional<std::string> value(const std::string& section, const std::string& key) const;
+    void readLines(std::istream& in);
 
     std::string path_;
     std::vector<std::string> lines_;

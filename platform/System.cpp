@@ -238,9 +238,10 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
     return bytes;
 }
 
-std::vector<std::string> ReadTextLines(const std::string& path)
+std::vector<std::string> ReadTextLines(const std::string& path) { return SplitTextLines(ReadFileBytes(path)); }
+
+std::vector<std::string> SplitTextLines(std::span<const uint8_t> bytes)
 {
-    std::vector<uint8_t> bytes = ReadFileBytes(path);
     std::vector<std::string> lines;
     std::string line;
     for (size_t i = 0; i < bytes.size(); ++i) {

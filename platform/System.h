@@ -4,6 +4,7 @@
 // flag and the desktop size.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,5 +66,7 @@ std::string IncludeTrailingPathDelimiter(const std::string& path);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 // Text lines of a file (CR LF, LF or CR ends a line); throws EInOutError.
 std::vector<std::string> ReadTextLines(const std::string& path);
+// The lines of text already in memory, split as ReadTextLines splits a file.
+std::vector<std::string> SplitTextLines(std::span<const uint8_t> bytes);
 
 } // namespace platform

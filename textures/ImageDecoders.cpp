@@ -39,9 +39,9 @@ DecodedImage failure(ImageFault fault, int64_t width = 0, int64_t height = 0)
     return image;
 }
 
-bool sizeSupported(int64_t width, int64_t height)
+bool sizeSupported(int64_t width, int64_t height, int64_t maxSide = kMaxImageSide)
 {
-    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide;
+    return width > 0 && height > 0 && width <= maxSide && height <= maxSide;
 }
 
 // Copies rows of bytesPerRow bytes, stored strideBytes apart, into a tightly
@@ -97,7 +97,8 @@ struct JpegSession {
 
 // Decodes into image (RGBA, bottom row first). Every object with a destructor
 // exists before setjmp, so the jump back from libjpeg skips no destructor.
-ImageFault decodeJpegInto(std::span<const uint8_t> bytes, DecodedImage& image, std::vector<uint8_t>& scanline)
+ImageFault decodeJpegInto(std::span<const uint8_t> bytes, int64_t maxSide, DecodedImage& image,
+                          std::vector<uint8_t>& scanline)
 {
     JpegSession session;
     session.info.err = jpeg_std_error(&session.error.pub);
@@ -111,7 +112,7 @@ ImageFault decodeJpegInto(std::span<const uint8_t> bytes, DecodedImage& image, s
     jpeg_read_header(&session.info, TRUE);
     image.width = session.info.image_width;
     image.height = session.info.image_height;
-    if (!sizeSupported(image.width, image.height))
+    if (!sizeSupported(image.width, image.height, maxSide))
         return ImageFault::SizeUnsupported;
     session.info.out_color_space = JCS_RGB;
     session.info.scale_num = 1;
@@ -229,11 +230,11 @@ DecodedImage DecodeTarga(std::span<const uint8_t> bytes)
     return image;
 }
 
-DecodedImage DecodeJpeg(std::span<const uint8_t> bytes)
+DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide)
 {
     DecodedImage image;
     std::vector<uint8_t> scanline;
-    image.fault = decodeJpegInto(bytes, image, scanline);
+    image.fault = decodeJpegInto(bytes, std::min(maxSide, kMaxImageSide), image, scanline);
     image.format = GL_RGBA;
     if (image.fault != ImageFault::None)
         image.pixels.clear();

@@ -46,7 +46,9 @@ struct DecodedImage {
 // never throw for bad data (a failing allocation may throw std::bad_alloc).
 DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
 DecodedImage DecodeTarga(std::span<const uint8_t> bytes);
-DecodedImage DecodeJpeg(std::span<const uint8_t> bytes);
+// A JPEG's few header bytes can ask for the largest size whatever data
+// follows; maxSide lowers the cap for callers that must stay small (fuzzing).
+DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide = kMaxImageSide);
 
 // Picks the reader by the name's extension (".BMP", ".JPG", ".TGA", any
 // letter case); false without a message for any other extension.
