@@ -1,0 +1,207 @@
+// Writes the seed inputs of every fuzz target: files of the sample characters
+// and small hand-made cases around the edges of each format. The output is the
+// same on every run. Usage: quillmo_fuzz_corpus FOLDER (normally fuzz/corpus).
+#include "OpglLib/OpglLight.h"
+#include "OpglLib/OpglManage.h"
+#include "OpglLib/QueltoLogo.h"
+#include "platform/System.h"
+#include "tools/samples/SampleModels.h"
+#include "tools/writers/ImageWriters.h"
+#include "tools/writers/Md3Writer.h"
+#include "tools/writers/TextWriters.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Corpus {
+public:
+    explicit Corpus(fs::path root) : root_(std::move(root)) {}
+
+    void add(const std::string& target, const std::string& name, const std::string& bytes) const
+    {
+        writers::writeFileBytes((root_ / target / name).string(), bytes);
+    }
+
+private:
+    fs::path root_;
+};
+
+writers::Md3Surface triangleSurface(const std::string& name, int frames)
+{
+    writers::Md3Surface surface;
+    surface.name = name;
+    surface.shaders = {"models/fuzz/" + name};
+    surface.triangles = {{0, 1, 2}};
+    surface.texCoords = {{0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}};
+    for (int f = 0; f < frames; ++f) {
+        const float z = static_cast<float>(f);
+        surface.frames.push_back({{{0, 0, z}, {0, 0, 1}}, {{1, 0, z}, {0, 0, 1}}, {{0, 1, z}, {1, 0, 0}}});
+    }
+    return surface;
+}
+
+writers::Md3Model smallModel(int frames, const std::vector<std::string>& tagNames, int surfaces)
+{
+    writers::Md3Model model;
+    model.name = "fuzz";
+    model.frameCount = frames;
+    for (int f = 0; f < frames; ++f) {
+        std::vector<writers::Md3Tag> row;
+        for (const std::string& name : tagNames)
+            row.push_back({name, {0, 0, static_cast<float>(f)}});
+        model.tags.push_back(row);
+    }
+    for (int s = 0; s < surfaces; ++s) {
+        std::string name = "s"; // appended: "s" + to_string trips a false -Wrestrict at -O3
+        name += std::to_string(s);
+        model.surfaces.push_back(triangleSurface(name, frames));
+    }
+    return model;
+}
+
+void addModels(const Corpus& corpus, const fs::path& samples)
+{
+    corpus.add("md3", "lara-railgun.md3", readFile(samples / "ModelLara/Weapon/railgun.md3"));
+    corpus.add("md3", "sarge-railgun.md3", readFile(samples / "ModelSarge/Weapon/railgun.md3"));
+    corpus.add("md3", "sarge-head.md3", readFile(samples / "ModelSarge/Body/head.md3"));
+    corpus.add("md3", "empty.md3", writers::serialiseMd3(smallModel(0, {}, 0)));
+    corpus.add("md3", "one-triangle.md3", writers::serialiseMd3(smallModel(1, {"tag_torso"}, 1)));
+    const std::string twoFrames = writers::serialiseMd3(smallModel(2, {"tag_head", "tag_weapon"}, 2));
+    corpus.add("md3", "two-frames-two-surfaces.md3", twoFrames);
+    std::string lowerCase = twoFrames;
+    lowerCase.replace(writers::md3::kIdent, 4, "idp3");
+    corpus.add("md3", "lower-case-ident.md3", lowerCase);
+    std::string oldVersion = twoFrames;
+    writers::patchInt32(oldVersion, writers::md3::kVersionField, 14);
+    corpus.add("md3", "other-version.md3", oldVersion);
+}
+
+writers::Image gradient(int width, int height, int channels)
+{
+    writers::Image image(width, height, channels);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = image.at(x, y);
+            for (int c = 0; c < channels; ++c)
+                p[c] = static_cast<uint8_t>(x * 40 + y * 25 + c * 70);
+        }
+    }
+    return image;
+}
+
+void addImages(const Corpus& corpus, const fs::path& samples)
+{
+    corpus.add("bitmap", "lara-hair.bmp", readFile(samples / "ModelLara/Body/hair.bmp"));
+    corpus.add("bitmap", "lara-railgun2.bmp", readFile(samples / "ModelLara/Weapon/railgun2.bmp"));
+    corpus.add("bitmap", "one-pixel.bmp", writers::encodeBmp24(gradient(1, 1, 3)));
+    const std::string padded = writers::encodeBmp24(gradient(3, 2, 3));
+    corpus.add("bitmap", "padded-rows.bmp", padded);
+    // Height -2: the same rows stored top-down.
+    std::string topDown = padded;
+    writers::patchInt32(topDown, 22, -2);
+    corpus.add("bitmap", "top-down.bmp", topDown);
+
+    corpus.add("targa", "lara-arms.tga", readFile(samples / "ModelLara/Body/arms.tga"));
+    corpus.add("targa", "rgb-2x2.tga", writers::encodeTga(gradient(2, 2, 3)));
+    corpus.add("targa", "rgba-top-left-id.tga", writers::encodeTga(gradient(3, 1, 4), {true, "id"}));
+
+    corpus.add("jpeg", "sarge-arms.jpg", readFile(samples / "ModelSarge/Body/arms.jpg"));
+    corpus.add("jpeg", "sarge-railgun2-glow.jpg", readFile(samples / "ModelSarge/Weapon/railgun2.glow.jpg"));
+    corpus.add("jpeg", "one-pixel.jpg", writers::encodeJpeg(gradient(1, 1, 3)));
+    corpus.add("jpeg", "odd-size.jpg", writers::encodeJpeg(gradient(9, 7, 3), 50));
+}
+
+void addTextFiles(const Corpus& corpus, const fs::path& samples)
+{
+    for (const char* character : {"Lara", "Sarge"}) {
+        const fs::path body = samples / ("Model" + std::string(character)) / "Body";
+        for (const char* part : {"lower", "upper", "head"}) {
+            corpus.add("skin", std::string(character) + "-" + part + ".skin",
+                       readFile(body / (std::string(part) + "_default.skin")));
+        }
+        corpus.add("animation", std::string(character) + ".cfg", readFile(body / "animation.cfg"));
+    }
+    corpus.add("skin", "edges.skin",
+               "tag_torso,\r\nTAG_head,models/x/head.TGA\r\n,a/b.jpg\r\nnocomma/img.bmp\rx\nu_arms,ab\n"
+               "h_head,models/characters/head.jpg.txt\nl_legs,legs.tga\n");
+
+    writers::AnimationConfig config;
+    config.comments = {"edges"};
+    config.lines = {{0, 30, 0, 25, "BOTH_DEATH1"}, {30, 1, 0, 25, "BOTH_DEAD1"}, {31, -5, 0, 0, "TORSO_GESTURE"},
+                    {2147483647, 2, 0, -1, "LEGS_WALKCR"}};
+    corpus.add("animation", "edges.cfg", writers::animationConfigText(config));
+    corpus.add("animation", "bad-number.cfg", "0\t30\tx\t25\t\t// BOTH_DEATH1\n");
+}
+
+// The settings file the components write with their defaults.
+std::string componentSettings(const fs::path& folder)
+{
+    platform::SetModuleFileName((folder / "Quillmo").string());
+    TGLLighter::Create()->Free();
+    TGLManager::Create()->Free();
+    TGLQueltoLogo::Create()->Free();
+    platform::SetModuleFileName("");
+    return readFile(folder / "Quillmo.ini");
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+void addSettings(const Corpus& corpus, const fs::path& work)
+{
+    const std::string saved = componentSettings(work);
+    corpus.add("settings", "components", saved);
+    corpus.add("settings", "components-crlf", replaceAll(saved, "\n", "\r\n"));
+    corpus.add("settings", "edges",
+               "; comment\n[tgllighter]\nFLights0=00\nFLights1=0G\nFLights2=ABC\n mTGLLighter = $10 \n"
+               "[TGLLighter]\nFLights0=FFFF\n[TGLQueltoLogo\nFScale=1e309\n[TGLQueltoLogo]\nFScale=+2.5\n"
+               "FMixRate=nan\nFMixLogoColor=-1\nFClrAmbient=0000803F0000803F\n[TGLManager]\nFAxisLength=0x10\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: quillmo_fuzz_corpus FOLDER\n");
+        return 2;
+    }
+    try {
+        std::string pattern = (fs::temp_directory_path() / "quillmo-corpus-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary folder");
+        const fs::path work = pattern;
+        samples::writeSampleModels((work / "Model").string());
+        const Corpus corpus{fs::path(argv[1])};
+        addModels(corpus, work / "Model");
+        addImages(corpus, work / "Model");
+        addTextFiles(corpus, work / "Model");
+        addSettings(corpus, work);
+        fs::remove_all(work);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "quillmo_fuzz_corpus: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,423 @@
+#include "Targets.h"
+
+#include "OpglLib/OpglLight.h"
+#include "OpglLib/OpglManage.h"
+#include "OpglLib/QueltoLogo.h"
+#include "model/Model.h"
+#include "platform/Errors.h"
+#include "platform/IniFile.h"
+#include "platform/System.h"
+#include "textures/Textures.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+namespace {
+
+// A broken promise is a finding: say which, and abort so that the fuzzer
+// keeps the input and the replay fails.
+void check(bool holds, const char* promise)
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "broken promise: %s\n", promise);
+    std::fflush(stderr);
+    std::abort();
+}
+
+std::string textOf(Input bytes) { return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()); }
+
+// A folder for the files the readers read from disk: memory backed where
+// possible, since every input is written and read a few times over.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+        std::string pattern = std::string(base) + "/quillmo-fuzz-XXXXXX";
+        check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
+        folder_ = pattern;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string file(const std::string& name) const { return folder_ + "/" + name; }
+
+    void write(const std::string& name, Input bytes) const
+    {
+        std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        check(static_cast<bool>(out.flush()), "a scratch file can be written");
+    }
+
+private:
+    std::string folder_;
+};
+
+const ScratchFolder& scratch()
+{
+    static const ScratchFolder folder;
+    return folder;
+}
+
+constexpr const char* kModelName = "fuzz/lower.md3";
+
+bool isKnownModel(const TMD3Header& header)
+{
+    const char* ident = "IDP3";
+    for (int i = 0; i < 4; ++i) {
+        if (std::toupper(static_cast<unsigned char>(header.Ident[i])) != ident[i])
+            return false;
+    }
+    return header.Version == kMD3Version;
+}
+
+// The arrays of an accepted part have exactly the sizes its header gives, and
+// every triangle indexes a vertex of its own surface: drawing relies on both.
+void checkAcceptedPart(const TMD3Model& part)
+{
+    const TMD3Header& h = part.Header;
+    check(part.Frames.size() == static_cast<size_t>(h.NumFrames), "one frame record per frame");
+    check(part.Links.size() == static_cast<size_t>(h.NumTags), "one link per tag");
+    check(part.Tags.size() == part.Frames.size() * part.Links.size(), "tags for every frame");
+    check(part.Meshes.size() == static_cast<size_t>(h.NumSurfaces), "one mesh per surface");
+    check(part.EndFrame == h.NumFrames - 1, "the frame range ends at the last frame");
+    for (const TMesh& mesh : part.Meshes) {
+        const TMD3SurfaceHeader& s = mesh.Header;
+        const auto vertsPerFrame = static_cast<size_t>(s.NumVerts);
+        check(mesh.TexCoords.size() == vertsPerFrame, "one texture coordinate per vertex");
+        check(mesh.Vertices.size() == (vertsPerFrame == 0 ? 0 : vertsPerFrame * static_cast<size_t>(s.NumFrames)),
+              "vertices for every vertex frame");
+        check(mesh.Shaders.size() == static_cast<size_t>(s.NumShaders), "one shader record per shader");
+        check(mesh.Triangles.size() == static_cast<size_t>(s.NumTriangles), "one record per triangle");
+        for (const TMD3Triangle& triangle : mesh.Triangles) {
+            for (int32_t index : triangle.Index)
+                check(index >= 0 && static_cast<size_t>(index) < vertsPerFrame, "triangle indices name vertices");
+        }
+    }
+}
+
+// A part that already holds a model, as when a character is reloaded.
+TMD3Model loadedPart()
+{
+    TMD3Model part;
+    part.FileName = "previous.md3";
+    part.Meshes.resize(1);
+    part.CurrentFrame = 7;
+    return part;
+}
+
+template <class T> bool sameRecords(const std::vector<T>& a, const std::vector<T>& b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+bool sameParts(const TMD3Model& a, const TMD3Model& b)
+{
+    if (a.FileName != b.FileName || std::memcmp(&a.Header, &b.Header, sizeof a.Header) != 0 ||
+        !sameRecords(a.Frames, b.Frames) || !sameRecords(a.Tags, b.Tags) || a.Links != b.Links ||
+        a.Meshes.size() != b.Meshes.size() || a.StartFrame != b.StartFrame || a.EndFrame != b.EndFrame)
+        return false;
+    for (size_t i = 0; i < a.Meshes.size(); ++i) {
+        const TMesh& m = a.Meshes[i];
+        const TMesh& n = b.Meshes[i];
+        if (std::memcmp(&m.Header, &n.Header, sizeof m.Header) != 0 || !sameRecords(m.Shaders, n.Shaders) ||
+            !sameRecords(m.Triangles, n.Triangles) || !sameRecords(m.TexCoords, n.TexCoords) ||
+            !sameRecords(m.Vertices, n.Vertices))
+            return false;
+    }
+    return true;
+}
+
+// Loads with load; the error message, or "" when it loaded.
+template <class Load> std::string loadMd3(TMD3Model& part, Load load)
+{
+    try {
+        load(part);
+    } catch (const platform::EInOutError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+// The program reads models from disk, large files array by array: the file
+// of the same bytes must give the same part or the same error. The bytes are
+// padded past the size from which the reader stops reading files whole.
+void compareWithFile(Input bytes)
+{
+    constexpr size_t kLargeFileBytes = 64 * 1024 + 1;
+    std::vector<uint8_t> padded(bytes.begin(), bytes.end());
+    padded.resize(std::max(padded.size(), kLargeFileBytes));
+    const std::string path = scratch().file("lower.md3");
+    scratch().write("lower.md3", padded);
+
+    TMD3Model fromMemory = loadedPart(), fromFile = loadedPart();
+    const std::string memoryError =
+        loadMd3(fromMemory, [&](TMD3Model& part) { LoadMD3FromBytes(part, path, padded); });
+    const std::string fileError = loadMd3(fromFile, [&](TMD3Model& part) { LoadMD3(part, path); });
+    check(memoryError == fileError, "a model file fails as its bytes in memory do");
+    check(sameParts(fromMemory, fromFile), "a model file loads as its bytes in memory do");
+}
+
+void runMd3(Input bytes)
+{
+    compareWithFile(bytes);
+    TMD3Model part = loadedPart();
+    try {
+        LoadMD3FromBytes(part, kModelName, bytes);
+    } catch (const platform::EInOutError& error) {
+        check(std::strstr(error.what(), kModelName) != nullptr, "the message names the model file");
+        check(part.FileName == "previous.md3" && part.Meshes.size() == 1 && part.Frames.empty() &&
+                  part.Tags.empty() && part.Links.empty() && part.CurrentFrame == 7,
+              "a rejected model file leaves the part as it was");
+        return;
+    }
+    check(part.FileName == kModelName, "the part names its file");
+    if (!isKnownModel(part.Header)) {
+        check(part.Meshes.size() == 1 && part.Frames.empty(), "a file of another kind keeps the old meshes");
+        return;
+    }
+    checkAcceptedPart(part);
+
+    // Hanging a part on a tag and walking its frames needs no GL.
+    TMD3Model child;
+    LinkModel(part, "tag_torso", child);
+    part.FPS = 15;
+    for (int step = 1; step <= 4; ++step)
+        UpdateFrame(part, 0.1f * static_cast<float>(step));
+}
+
+void checkImage(const DecodedImage& image)
+{
+    if (image.fault != ImageFault::None) {
+        check(image.pixels.empty(), "a failed decode leaves no pixels");
+        return;
+    }
+    check(image.width >= 1 && image.width <= kMaxImageSide && image.height >= 1 && image.height <= kMaxImageSide,
+          "a decoded image has a supported size");
+    check(image.format == GL_RGB || image.format == GL_RGBA, "pixels are RGB or RGBA");
+    const size_t channels = image.format == GL_RGBA ? 4 : 3;
+    check(image.pixels.size() == static_cast<size_t>(image.width * image.height) * channels,
+          "one pixel per texel of the decoded size");
+}
+
+void runBitmap(Input bytes) { checkImage(DecodeBitmap(bytes)); }
+void runTarga(Input bytes) { checkImage(DecodeTarga(bytes)); }
+
+// A JPEG header alone can ask for 8192 x 8192 pixels, 256 MB, which is the
+// fuzzer's whole memory limit: decode smaller sizes only.
+constexpr int64_t kFuzzedJpegSide = 2048;
+
+void runJpeg(Input bytes)
+{
+    const DecodedImage image = DecodeJpeg(bytes, kFuzzedJpegSide);
+    checkImage(image);
+    check(image.fault != ImageFault::None || (image.width <= kFuzzedJpegSide && image.height <= kFuzzedJpegSide),
+          "a JPEG is decoded within the size asked for");
+}
+
+void runSkin(Input bytes)
+{
+    const std::vector<std::string> lines = platform::SplitTextLines(bytes);
+    for (const std::string& line : lines)
+        check(line.find_first_of("\r\n") == std::string::npos, "lines hold no line ends");
+    for (const SkinBinding& binding : ParseSkinLines(lines)) {
+        check(binding.imageName.find('/') == std::string::npos, "an image name has no folders");
+        check(binding.surfaceName.find(',') == std::string::npos, "a surface name ends at the first comma");
+        check(binding.surfaceName.compare(0, 4, "tag_") != 0, "tag lines bind nothing");
+    }
+}
+
+void runAnimation(Input bytes)
+{
+    Q3Player player;
+    try {
+        LoadAnimationFromLines(player, platform::SplitTextLines(bytes));
+    } catch (const platform::EConvertError&) {
+        return;
+    }
+    // Start every animation and let the parts play it; odd tables must only
+    // give odd frame numbers, which drawing clamps.
+    for (uint32_t k = 0; k <= kAnimationCount; ++k) {
+        SetAnimation(player, k);
+        for (int step = 1; step <= 3; ++step) {
+            const float t = 0.25f * static_cast<float>(k * 3 + static_cast<uint32_t>(step));
+            UpdateFrame(player.Lower, t);
+            UpdateFrame(player.Upper, t);
+        }
+    }
+}
+
+// Numbers read from text come back as the same number; NaN has no payload
+// worth keeping.
+bool sameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+template <class T> bool sameBytes(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
+
+// What the components take from the settings file.
+struct LoadedSettings {
+    int32_t lighterValue = 0;
+    int32_t managerValue = 0;
+    int32_t logoValue = 0;
+    std::vector<TGLLight> lights;
+    float axisLength = 0;
+    float logoWidth = 0, scale = 0, mixRate = 0, shininess = 0;
+    bool mixLogoColor = false;
+    TGLColor4f ambient{}, diffuse{}, specular{}, emission{};
+
+    bool operator==(const LoadedSettings& o) const
+    {
+        return lighterValue == o.lighterValue && managerValue == o.managerValue && logoValue == o.logoValue &&
+               lights.size() == o.lights.size() &&
+               std::memcmp(lights.data(), o.lights.data(), lights.size() * sizeof(TGLLight)) == 0 &&
+               sameNumber(axisLength, o.axisLength) && sameNumber(logoWidth, o.logoWidth) &&
+               sameNumber(scale, o.scale) && sameNumber(mixRate, o.mixRate) && sameNumber(shininess, o.shininess) &&
+               mixLogoColor == o.mixLogoColor && sameBytes(ambient, o.ambient) && sameBytes(diffuse, o.diffuse) &&
+               sameBytes(specular, o.specular) && sameBytes(emission, o.emission);
+    }
+};
+
+// Makes the components (reading the settings file), takes what they loaded,
+// and frees them (writing it back).
+LoadedSettings loadAndSaveComponents()
+{
+    TGLLighter* lighter = TGLLighter::Create();
+    TGLManager* manager = TGLManager::Create();
+    TGLQueltoLogo* logo = TGLQueltoLogo::Create();
+    LoadedSettings loaded;
+    loaded.lighterValue = lighter->SettingsValue;
+    loaded.managerValue = manager->SettingsValue;
+    loaded.logoValue = logo->SettingsValue;
+    loaded.lights = lighter->Lights;
+    loaded.axisLength = manager->FAxisLength;
+    loaded.logoWidth = logo->FLogoWidth;
+    loaded.scale = logo->FScale;
+    loaded.mixRate = logo->FMixRate;
+    loaded.shininess = logo->FShinese;
+    loaded.mixLogoColor = logo->FMixLogoColor;
+    loaded.ambient = logo->FClrAmbient;
+    loaded.diffuse = logo->FClrDiffuse;
+    loaded.specular = logo->FClrSpecular;
+    loaded.emission = logo->FClrEmission;
+    logo->Free();
+    manager->Free();
+    lighter->Free();
+    return loaded;
+}
+
+// A light as stored holds a valid switch byte and kind and finite numbers,
+// whatever the file said.
+void checkLight(const TGLLight& light)
+{
+    uint8_t on = 0, kind = 0;
+    std::memcpy(&on, reinterpret_cast<const uint8_t*>(&light) + offsetof(TGLLight, LightOn), 1);
+    std::memcpy(&kind, reinterpret_cast<const uint8_t*>(&light) + offsetof(TGLLight, LightKind), 1);
+    check(on <= 1, "a light's switch is on or off");
+    check(kind <= static_cast<uint8_t>(TGLLightKind::Spot), "a light's kind is known");
+    float numbers[22];
+    std::memcpy(numbers, reinterpret_cast<const uint8_t*>(&light) + offsetof(TGLLight, Ambient), sizeof numbers);
+    for (float number : numbers)
+        check(std::isfinite(number), "a light's colours, position and spot are finite");
+}
+
+// Names in the text that look like sections and keys, as queries for the
+// reader; the reader decides what they really are.
+void collectNames(const std::string& text, std::vector<std::string>& sections, std::vector<std::string>& keys)
+{
+    constexpr size_t kMaxNames = 12;
+    size_t start = 0;
+    while (start < text.size() && (sections.size() < kMaxNames || keys.size() < kMaxNames)) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        const size_t open = line.find('['), close = line.find(']');
+        if (open != std::string::npos && close != std::string::npos && open < close && sections.size() < kMaxNames)
+            sections.push_back(line.substr(open + 1, close - open - 1));
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && keys.size() < kMaxNames)
+            keys.push_back(line.substr(0, eq));
+        start = end + 1;
+    }
+}
+
+void queryIniFile(const std::string& path, const std::string& text)
+{
+    platform::IniFile ini(path, text);
+    std::vector<std::string> sections{"TGLLighter"}, keys{"FLights0"};
+    collectNames(text, sections, keys);
+    // A line never holds a line end, so this fallback is never a stored value.
+    const std::string missing = "\n";
+    for (const std::string& section : sections) {
+        ini.SectionExists(section);
+        for (const std::string& key : keys) {
+            const bool exists = ini.ValueExists(section, key);
+            check(exists == (ini.ReadString(section, key, missing) != missing), "a key exists when it has a value");
+            ini.ReadInteger(section, key, 0);
+            ini.ReadFloat(section, key, 0);
+            ini.ReadBool(section, key, false);
+            uint8_t record[sizeof(TGLLight)];
+            const auto binary = ini.ReadBinary(section, key);
+            check(platform::ReadBinaryRecord(ini, section, key, record, sizeof record) ==
+                      (binary && binary->size() >= sizeof record),
+                  "a record is filled from a value at least its size");
+        }
+    }
+    // The program's own keys are found again after a write, whatever the
+    // rest of the file holds.
+    const std::string value = platform::IniFile::BytesToHex(text.data(), std::min<size_t>(text.size(), 8));
+    ini.WriteString("Fuzz", "Key", value);
+    check(ini.ReadString("Fuzz", "Key", missing) == value, "a written value reads back");
+}
+
+void runSettings(Input bytes)
+{
+    // The components find their settings beside the executable.
+    static const bool moved = (platform::SetModuleFileName(scratch().file("Quillmo")), true);
+    (void)moved;
+    const std::string path = scratch().file("Quillmo.ini");
+    queryIniFile(path, textOf(bytes));
+    scratch().write("Quillmo.ini", bytes);
+    const LoadedSettings first = loadAndSaveComponents();
+    for (const TGLLight& light : first.lights)
+        checkLight(light);
+    // What was loaded was saved, and loads again unchanged.
+    const LoadedSettings second = loadAndSaveComponents();
+    check(second == first, "settings read back as they were saved");
+}
+
+constexpr Target kTargets[] = {
+    {"md3", runMd3},   {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg},
+    {"skin", runSkin}, {"animation", runAnimation}, {"settings", runSettings},
+};
+
+} // namespace
+
+std::span<const Target> Targets() { return kTargets; }
+
+const Target* FindTarget(std::string_view name)
+{
+    for (const Target& target : kTargets) {
+        if (name == target.name)
+            return &target;
+    }
+    return nullptr;
+}
+
+} // namespace fuzz
