@@ -2,6 +2,7 @@
 #include "Model.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -28,6 +29,12 @@ void tagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
     matrix[15] = 1.0f;
 }
 
+// A vertex blended between two frames, ready for every corner that uses it.
+struct BlendedVertex {
+    GLfloat normal[3];
+    GLfloat position[3];
+};
+
 void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
 {
     const size_t vertsPerFrame = mesh.TexCoords.size();
@@ -38,25 +45,32 @@ void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
         return;
     const TMD3Vertex* current = &mesh.Vertices[clampFrame(c, vertexFrames) * vertsPerFrame];
     const TMD3Vertex* next = &mesh.Vertices[clampFrame(n, vertexFrames) * vertsPerFrame];
+
+    // Most vertices are corners of several triangles: blend each one once
+    // and send the same values for every corner. Kept between frames so that
+    // drawing allocates nothing once the largest mesh has been seen.
+    static std::vector<BlendedVertex> blended;
+    if (blended.size() < vertsPerFrame)
+        blended.resize(vertsPerFrame);
+    for (size_t v = 0; v < vertsPerFrame; ++v) {
+        const TMD3Vertex& a = current[v];
+        const TMD3Vertex& b = next[v];
+        const double* normalA = NormalTable[a.Normal[0]][a.Normal[1]];
+        const double* normalB = NormalTable[b.Normal[0]][b.Normal[1]];
+        for (int k = 0; k < 3; ++k) {
+            blended[v].normal[k] = static_cast<float>(normalA[k] + f * (normalB[k] - normalA[k]));
+            const float pa = a.Position[k] * kMD3XyzScale;
+            const float pb = b.Position[k] * kMD3XyzScale;
+            blended[v].position[k] = static_cast<float>(pa + f * (pb - pa));
+        }
+    }
     for (const TMD3Triangle& triangle : mesh.Triangles) {
         glBegin(GL_TRIANGLES);
         for (int32_t v : triangle.Index) {
-            const TMD3Vertex& a = current[v];
-            const TMD3Vertex& b = next[v];
-            const double* normalA = NormalTable[a.Normal[0]][a.Normal[1]];
-            const double* normalB = NormalTable[b.Normal[0]][b.Normal[1]];
             // Texture rows run bottom-up, the file's t top-down.
             glTexCoord2f(mesh.TexCoords[v].S, 1.0f - mesh.TexCoords[v].T);
-            glNormal3f(static_cast<float>(normalA[0] + f * (normalB[0] - normalA[0])),
-                       static_cast<float>(normalA[1] + f * (normalB[1] - normalA[1])),
-                       static_cast<float>(normalA[2] + f * (normalB[2] - normalA[2])));
-            GLfloat position[3];
-            for (int k = 0; k < 3; ++k) {
-                const float pa = a.Position[k] * kMD3XyzScale;
-                const float pb = b.Position[k] * kMD3XyzScale;
-                position[k] = static_cast<float>(pa + f * (pb - pa));
-            }
-            glVertex3fv(position);
+            glNormal3fv(blended[v].normal);
+            glVertex3fv(blended[v].position);
         }
         glEnd();
     }
