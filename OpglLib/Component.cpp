@@ -29,8 +29,13 @@ std::string ExecutableAppPath()
 
 std::string TComponentBase::CommonKey() const
 {
-    std::string name = ClassName();
-    return "m" + (name.empty() ? name : name.substr(1));
+    // "m" and the class name without its leading T. Built by appending: GCC 12
+    // at -O3 warns falsely (-Wrestrict) about "m" + substr.
+    const std::string name = ClassName();
+    std::string key = "m";
+    if (!name.empty())
+        key.append(name, 1);
+    return key;
 }
 
 void TComponentBase::InitIdentity()
