@@ -1,0 +1,268 @@
+#!/usr/bin/env python3
+"""Measurements that are not Google Benchmark programs, and the summary table.
+
+    bench_tools.py startup OUT.json ROUNDS -- FLOOR_CMD... -- VIEWER_CMD...
+        process start to exit of both commands, run alternately ROUNDS times
+    bench_tools.py idle OUT.json SECONDS RUNS SWAP_COUNTER.so -- VIEWER_CMD...
+        frames per second and CPU use of the running viewer's message loop
+    bench_tools.py draw OUT.json FRAMES PROGRAM_N PROGRAM_0 REFERENCE_N REFERENCE_0
+        instructions per frame from four callgrind profiles
+    bench_tools.py table RESULTS_DIR PLOT.png
+        prints the table of ratios and draws load time against file size
+
+Every ratio is taken between measurements made side by side in one run;
+times are medians of the repeated runs.
+"""
+import json
+import os
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import callgrind_costs
+
+# Targets.
+LOAD_FLOOR_RATIO = 1.5      # LoadMD3 / raw read, parts of LOAD_FLOOR_MIN_BYTES and more
+LOAD_FLOOR_MIN_BYTES = 500_000
+LOAD_PEER_SPEEDUP = 3.0     # peer without post-processing / LoadMD3
+DRAW_RATIO = 1.25           # instructions of DrawPlayer / reference
+STARTUP_RATIO = 4.0         # viewer start-up / empty-window floor
+STARTUP_LIMIT_S = 0.5
+IDLE_FPS_LIMIT = 105.0      # the 10 ms timer floor gives about 100
+
+
+def split_commands(argv):
+    commands, current = [], []
+    for arg in argv:
+        if arg == "--":
+            if current:
+                commands.append(current)
+            current = []
+        else:
+            current.append(arg)
+    if current:
+        commands.append(current)
+    return commands
+
+
+def run_timed(command):
+    start = time.perf_counter()
+    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    elapsed = time.perf_counter() - start
+    if result.returncode != 0:
+        raise SystemExit(f"{command[0]} exited with {result.returncode}")
+    return elapsed
+
+
+def startup(out, rounds, floor, viewer):
+    for command in (floor, viewer):  # warm the page cache and the loader
+        run_timed(command)
+    floors, viewers = [], []
+    for _ in range(rounds):
+        floors.append(run_timed(floor))
+        viewers.append(run_timed(viewer))
+    result = {"floor_s": statistics.median(floors), "viewer_s": statistics.median(viewers),
+              "rounds": rounds, "floor": floor, "viewer": viewer}
+    save(out, result)
+
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def idle_once(seconds, counter, viewer):
+    with tempfile.TemporaryDirectory() as folder:
+        log = os.path.join(folder, "swaps.txt")
+        env = dict(os.environ, LD_PRELOAD=counter, QUILLMO_SWAP_LOG=log)
+        process = subprocess.Popen(viewer, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(2.0)  # past start-up: the measured window sees only the message loop
+        if process.poll() is not None:
+            raise SystemExit(f"{viewer[0]} ended early with {process.returncode}")
+        cpu0, t0 = cpu_seconds(process.pid), time.monotonic()
+        time.sleep(seconds)
+        cpu1, t1 = cpu_seconds(process.pid), time.monotonic()
+        # The viewer has no option to end by itself: SIGTERM reaches it as a
+        # quit event, its loop ends and it shuts down normally (status 0).
+        process.send_signal(signal.SIGTERM)
+        status = process.wait(timeout=30)
+        swaps = [int(line) / 1e9 for line in open(log)]
+    frames = sum(1 for t in swaps if t0 <= t <= t1)
+    return {"fps": frames / (t1 - t0), "cpu_percent": 100.0 * (cpu1 - cpu0) / (t1 - t0), "exit_status": status}
+
+
+def idle(out, seconds, runs, counter, viewer):
+    samples = [idle_once(seconds, counter, viewer) for _ in range(runs)]
+    result = {"fps": statistics.median(s["fps"] for s in samples),
+              "cpu_percent": statistics.median(s["cpu_percent"] for s in samples),
+              "exit_status": max(s["exit_status"] for s in samples),
+              "seconds": seconds, "runs": runs, "viewer": viewer}
+    save(out, result)
+
+
+def draw(out, frames, program_n, program_0, reference_n, reference_0):
+    def per_frame(with_frames, without):
+        return (callgrind_costs.self_costs(with_frames)[1] - callgrind_costs.self_costs(without)[1]) / frames
+    save(out, {"program": per_frame(program_n, program_0), "reference": per_frame(reference_n, reference_0),
+               "frames": frames})
+
+
+def save(path, result):
+    with open(path, "w") as f:
+        json.dump(result, f, indent=1)
+
+
+def load_medians(path):
+    """{variant: {file: (median cpu seconds, bytes)}} from Google Benchmark's JSON."""
+    data = json.load(open(path))
+    medians = {}
+    for entry in data["benchmarks"]:
+        if entry.get("aggregate_name") != "median":
+            continue
+        variant, part = entry["run_name"].split("/", 1)
+        scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry["time_unit"]]
+        medians.setdefault(variant, {})[part] = (entry["cpu_time"] * scale, int(entry["fileBytes"]))
+    return medians
+
+
+def verdict(holds):
+    return "holds" if holds else "OVER"
+
+
+def table(folder, plot):
+    rows = []  # (measurement, program, reference, ratio, target, verdict)
+    medians = load_medians(os.path.join(folder, "load.json"))
+    parts = sorted(medians["LoadMD3"], key=lambda p: medians["LoadMD3"][p][1])
+    peer = "Peer" in medians
+    print("Load times (median CPU time of interleaved repetitions)")
+    header = f"{'part':44} {'bytes':>9} {'read µs':>9} {'LoadMD3 µs':>10} {'÷read':>6}"
+    if peer:
+        header += f" {'peer µs':>9} {'peer+pp µs':>10} {'peer÷':>6} {'peer+pp÷':>8}"
+    print(header)
+    plot_rows = []
+    for part in parts:
+        ours, size = medians["LoadMD3"][part]
+        floor = medians["Read"][part][0]
+        line = f"{part:44} {size:9d} {floor * 1e6:9.1f} {ours * 1e6:10.1f} {ours / floor:6.2f}"
+        plot_row = [size, floor * 1e6, ours * 1e6]
+        if peer:
+            plain, post = medians["Peer"][part][0], medians["PeerPost"][part][0]
+            line += f" {plain * 1e6:9.1f} {post * 1e6:10.1f} {plain / ours:6.2f} {post / ours:8.2f}"
+            plot_row += [plain * 1e6, post * 1e6]
+        print(line)
+        plot_rows.append((part, plot_row))
+    large = [p for p in parts if medians["LoadMD3"][p][1] >= LOAD_FLOOR_MIN_BYTES]
+    worst = max(large, key=lambda p: medians["LoadMD3"][p][0] / medians["Read"][p][0])
+    ratio = medians["LoadMD3"][worst][0] / medians["Read"][worst][0]
+    rows.append((f"load, worst part >= 0.5 MB ({worst}), LoadMD3 ÷ raw read", ratio,
+                 f"<= {LOAD_FLOOR_RATIO}", verdict(ratio <= LOAD_FLOOR_RATIO)))
+    largest = parts[-1]
+    ratio = medians["LoadMD3"][largest][0] / medians["Read"][largest][0]
+    rows.append((f"load, largest part ({largest}), LoadMD3 ÷ raw read", ratio,
+                 f"<= {LOAD_FLOOR_RATIO}", verdict(ratio <= LOAD_FLOOR_RATIO)))
+    if peer:
+        slowest = min(parts, key=lambda p: medians["Peer"][p][0] / medians["LoadMD3"][p][0])
+        ratio = medians["Peer"][slowest][0] / medians["LoadMD3"][slowest][0]
+        rows.append((f"load, all parts, least gain ({slowest}), peer ÷ LoadMD3", ratio,
+                     f">= {LOAD_PEER_SPEEDUP}", verdict(ratio >= LOAD_PEER_SPEEDUP)))
+        samples = [p for p in parts if p.startswith("samples/")]
+        slowest = min(samples, key=lambda p: medians["Peer"][p][0] / medians["LoadMD3"][p][0])
+        ratio = medians["Peer"][slowest][0] / medians["LoadMD3"][slowest][0]
+        rows.append((f"load, sample parts, least gain ({slowest}), peer ÷ LoadMD3", ratio,
+                     f">= {LOAD_PEER_SPEEDUP}", verdict(ratio >= LOAD_PEER_SPEEDUP)))
+        slowest = min(parts, key=lambda p: medians["PeerPost"][p][0] / medians["LoadMD3"][p][0])
+        ratio = medians["PeerPost"][slowest][0] / medians["LoadMD3"][slowest][0]
+        rows.append((f"load, all parts, least gain ({slowest}), peer with post-processing ÷ LoadMD3", ratio,
+                     "(none)", ""))
+
+    drawn = json.load(open(os.path.join(folder, "draw.json")))
+    ratio = drawn["program"] / drawn["reference"]
+    print(f"\nDrawing, instructions per frame (callgrind, {drawn['frames']} frames less 0): "
+          f"DrawPlayer {drawn['program']:,.0f}, reference {drawn['reference']:,.0f}")
+    rows.append(("draw, DrawPlayer ÷ vertex-array reference (instructions/frame)", ratio,
+                 f"<= {DRAW_RATIO}", verdict(ratio <= DRAW_RATIO)))
+
+    start = json.load(open(os.path.join(folder, "startup.json")))
+    ratio = start["viewer_s"] / start["floor_s"]
+    print(f"Start-up, median of {start['rounds']} alternating runs: viewer {start['viewer_s'] * 1e3:.1f} ms, "
+          f"empty window {start['floor_s'] * 1e3:.1f} ms")
+    rows.append(("start-up, first frame ÷ empty window", ratio, f"<= {STARTUP_RATIO}",
+                 verdict(ratio <= STARTUP_RATIO)))
+    rows.append(("start-up, first frame (s)", start["viewer_s"], f"< {STARTUP_LIMIT_S}",
+                 verdict(start["viewer_s"] < STARTUP_LIMIT_S)))
+
+    still = json.load(open(os.path.join(folder, "idle.json")))
+    print(f"Idle loop, median of {still['runs']} runs of {still['seconds']:.0f} s: {still['fps']:.1f} frames/s, "
+          f"{still['cpu_percent']:.0f}% of one core, exit status {still['exit_status']} after SIGTERM")
+    rows.append(("idle, frames per second at the 1 ms interval", still["fps"], f"<= ~100",
+                 verdict(still["fps"] <= IDLE_FPS_LIMIT)))
+    rows.append(("idle, CPU use (% of one core)", still["cpu_percent"], "not a spinning core",
+                 verdict(still["cpu_percent"] < 95.0)))
+
+    print()
+    width = max(len(r[0]) for r in rows)
+    print(f"| {'measurement':{width}} | {'value':>8} | {'target':>19} | {'':5} |")
+    print(f"|{'-' * (width + 2)}|{'-' * 10}|{'-' * 21}|{'-' * 7}|")
+    for name, value, target, holds in rows:
+        print(f"| {name:{width}} | {value:8.2f} | {target:>19} | {holds:5} |")
+
+    draw_plot(plot_rows, peer, plot)
+
+
+def draw_plot(rows, peer, plot):
+    """Generated parts as lines (one shape, growing frame count), sample parts as points."""
+    with tempfile.TemporaryDirectory() as folder:
+        data = {}
+        for kind in ("generated", "samples"):
+            data[kind] = os.path.join(folder, kind + ".dat")
+            with open(data[kind], "w") as f:
+                for part, row in rows:
+                    if part.startswith(kind + "/"):
+                        f.write(" ".join(f"{value:g}" for value in row) + "\n")
+        series = [(2, "raw read (floor)"), (3, "LoadMD3")]
+        if peer:
+            series += [(4, "peer, no post-processing"), (5, "peer, triangulate + join vertices")]
+        lines = []
+        for colour, (column, title) in enumerate(series, start=1):
+            lines.append(f"'{data['generated']}' using ($1/1e6):{column} with linespoints lc {colour} pt 7 "
+                         f"title '{title}'")
+            lines.append(f"'{data['samples']}' using ($1/1e6):{column} with points lc {colour} pt 6 ps 1.5 notitle")
+        script = "\n".join([
+            "set terminal pngcairo size 820,540 font 'Sans,10'",
+            f"set output '{plot}'",
+            'set title "MD3 part load time against file size (median CPU time)\\n'
+            'lines: generated parts, 1000 vertices, 10 to 400 frames; open circles: sample character parts"',
+            "set xlabel 'file size (MB)'", "set ylabel 'time (µs)'",
+            "set logscale xy", "set grid", "set key top left",
+            "plot " + ", \\\n     ".join(lines),
+        ])
+        subprocess.run(["gnuplot"], input=script, text=True, check=True)
+    print(f"\nPlot: {plot}")
+
+
+def main(argv):
+    if not argv:
+        print(__doc__, file=sys.stderr)
+        return 2
+    command = argv[0]
+    if command == "startup":
+        floor, viewer = split_commands(argv[3:])
+        startup(argv[1], int(argv[2]), floor, viewer)
+    elif command == "idle":
+        (viewer,) = split_commands(argv[5:])
+        idle(argv[1], float(argv[2]), int(argv[3]), argv[4], viewer)
+    elif command == "draw":
+        draw(argv[1], int(argv[2]), *argv[3:7])
+    elif command == "table":
+        table(argv[1], argv[2])
+    else:
+        print(__doc__, file=sys.stderr)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
