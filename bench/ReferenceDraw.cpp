@@ -2,30 +2,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Same frame choice as the viewer: an index beyond the part draws its last frame.
-size_t clampFrame(int32_t frame, size_t frameCount)
-{
-    if (frame <= 0)
-        return 0;
-    return std::min(static_cast<size_t>(frame), frameCount - 1);
-}
-
-void tagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
-{
-    for (int axis = 0; axis < 3; ++axis) {
-        for (int c = 0; c < 3; ++c)
-            matrix[axis * 4 + c] = tag.Axis[axis][c];
-        matrix[axis * 4 + 3] = 0.0f;
-    }
-    for (int c = 0; c < 3; ++c)
-        matrix[12 + c] = tag.Origin[c];
-    matrix[15] = 1.0f;
-}
-
-} // namespace
-
 ReferenceDrawer::ReferenceDrawer(const Q3Player& player) { prepare(player.Lower); }
 
 void ReferenceDrawer::prepare(const TMD3Model& part)
@@ -73,12 +49,12 @@ void ReferenceDrawer::drawModel(const TMD3Model& part)
     const size_t tagsPerFrame = part.Links.size();
     if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
         return;
-    const size_t frame = clampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
+    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
     for (size_t i = 0; i < tagsPerFrame; ++i) {
         if (!part.Links[i])
             continue;
         GLfloat matrix[16];
-        tagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
+        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
         glPushMatrix();
         glMultMatrixf(matrix);
         drawModel(*part.Links[i]);
@@ -104,8 +80,8 @@ void ReferenceDrawer::drawMesh(const TMesh& mesh, MeshArrays& arrays, int32_t c,
     if (vertsPerFrame == 0 || mesh.Vertices.size() < vertsPerFrame)
         return;
     const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
-    const TMD3Vertex* current = &mesh.Vertices[clampFrame(c, vertexFrames) * vertsPerFrame];
-    const TMD3Vertex* next = &mesh.Vertices[clampFrame(n, vertexFrames) * vertsPerFrame];
+    const TMD3Vertex* current = &mesh.Vertices[ClampFrame(c, vertexFrames) * vertsPerFrame];
+    const TMD3Vertex* next = &mesh.Vertices[ClampFrame(n, vertexFrames) * vertsPerFrame];
     // The same arithmetic as the viewer, once per vertex instead of once per corner.
     for (size_t v = 0; v < vertsPerFrame; ++v) {
         const TMD3Vertex& a = current[v];

@@ -206,6 +206,15 @@ void DrawModel(const TMD3Model& part);
 // Draws the meshes of a part blended from frame c towards frame n by f.
 void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 
+// The frame drawn for index frame of a part or surface with frameCount > 0
+// frames: an index from the animation table may exceed what it holds, and
+// then its last frame is drawn.
+size_t ClampFrame(int32_t frame, size_t frameCount);
+
+// A tag record as a column-major GL matrix: the axes are the rotation's
+// columns, the origin the translation.
+void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16]);
+
 // Reads an animation table file into player.Animations and adjusts it. A
 // missing file does nothing; throws platform::EInOutError when the file cannot
 // be read and platform::EConvertError for a field that is not a whole number.

@@ -6,29 +6,6 @@
 
 namespace {
 
-// A frame index from the animation table may exceed what a part holds; the
-// last frame that exists is drawn instead.
-size_t clampFrame(int32_t frame, size_t frameCount)
-{
-    if (frame <= 0)
-        return 0;
-    return std::min(static_cast<size_t>(frame), frameCount - 1);
-}
-
-// Tag record as a column-major GL matrix: the axes are the rotation's
-// columns, the origin the translation.
-void tagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
-{
-    for (int axis = 0; axis < 3; ++axis) {
-        for (int c = 0; c < 3; ++c)
-            matrix[axis * 4 + c] = tag.Axis[axis][c];
-        matrix[axis * 4 + 3] = 0.0f;
-    }
-    for (int c = 0; c < 3; ++c)
-        matrix[12 + c] = tag.Origin[c];
-    matrix[15] = 1.0f;
-}
-
 // A vertex blended between two frames, ready for every corner that uses it.
 struct BlendedVertex {
     GLfloat normal[3];
@@ -43,8 +20,8 @@ void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
     const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
     if (vertexFrames == 0)
         return;
-    const TMD3Vertex* current = &mesh.Vertices[clampFrame(c, vertexFrames) * vertsPerFrame];
-    const TMD3Vertex* next = &mesh.Vertices[clampFrame(n, vertexFrames) * vertsPerFrame];
+    const TMD3Vertex* current = &mesh.Vertices[ClampFrame(c, vertexFrames) * vertsPerFrame];
+    const TMD3Vertex* next = &mesh.Vertices[ClampFrame(n, vertexFrames) * vertsPerFrame];
 
     // Most vertices are corners of several triangles: blend each one once
     // and send the same values for every corner. Kept between frames so that
@@ -77,6 +54,25 @@ void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
 }
 
 } // namespace
+
+size_t ClampFrame(int32_t frame, size_t frameCount)
+{
+    if (frame <= 0)
+        return 0;
+    return std::min(static_cast<size_t>(frame), frameCount - 1);
+}
+
+void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
+{
+    for (int axis = 0; axis < 3; ++axis) {
+        for (int c = 0; c < 3; ++c)
+            matrix[axis * 4 + c] = tag.Axis[axis][c];
+        matrix[axis * 4 + 3] = 0.0f;
+    }
+    for (int c = 0; c < 3; ++c)
+        matrix[12 + c] = tag.Origin[c];
+    matrix[15] = 1.0f;
+}
 
 void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName)
 {
@@ -127,12 +123,12 @@ void DrawModel(const TMD3Model& part)
     if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
         return;
     // Children hang on the tags of the current frame; tags are not blended.
-    const size_t frame = clampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
+    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
     for (size_t i = 0; i < tagsPerFrame; ++i) {
         if (!part.Links[i])
             continue;
         GLfloat matrix[16];
-        tagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
+        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
         glPushMatrix();
         glMultMatrixf(matrix);
         DrawModel(*part.Links[i]);
