@@ -123,7 +123,7 @@ TMD3Model loadedPart()
     return part;
 }
 
-template <class T> bool sameRecords(const std::vector<T>& a, const std::vector<T>& b)
+template <class T> bool sameRecords(const RecordArray<T>& a, const RecordArray<T>& b)
 {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }

@@ -11,8 +11,11 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <cerrno>
+#include <fcntl.h>
 #include <numbers>
+#include <sys/stat.h>
+#include <unistd.h>
 
 double NormalTable[256][256][3];
 
@@ -48,28 +51,44 @@ private:
 
 class FileSource final : public ByteSource {
 public:
-    FileSource(const std::string& fileName, const std::string& path) : fileName_(fileName), in_(path, std::ios::binary)
+    FileSource(const std::string& fileName, const std::string& path)
+        : fileName_(fileName), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
     {
-        if (!in_)
+        if (fd_ < 0)
             throw platform::EInOutError("Model file \"" + fileName_ + "\" cannot be opened");
-        in_.seekg(0, std::ios::end);
-        const std::streamoff end = in_.tellg();
-        if (end < 0)
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || info.st_size < 0) {
+            ::close(fd_);
             throw platform::EInOutError("Model file \"" + fileName_ + "\" cannot be read");
-        size_ = static_cast<uint64_t>(end);
+        }
+        size_ = static_cast<uint64_t>(info.st_size);
     }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    ~FileSource() override { ::close(fd_); }
+
     uint64_t size() const override { return size_; }
     void copy(uint64_t offset, void* target, uint64_t count) const override
     {
-        // A file that shrinks while it is read ends the load like a short file.
-        in_.seekg(static_cast<std::streamoff>(offset));
-        if (!in_.read(static_cast<char*>(target), static_cast<std::streamsize>(count)))
-            throw platform::EInOutError("Model file \"" + fileName_ + "\": read beyond the end of the file");
+        // One positioned read per array, repeated only when the system
+        // delivers less. A file that shrinks while it is read ends the load
+        // like a short file.
+        auto* bytes = static_cast<uint8_t*>(target);
+        while (count > 0) {
+            const ssize_t got = ::pread(fd_, bytes, count, static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                throw platform::EInOutError("Model file \"" + fileName_ + "\": read beyond the end of the file");
+            bytes += got;
+            offset += static_cast<uint64_t>(got);
+            count -= static_cast<uint64_t>(got);
+        }
     }
 
 private:
     const std::string& fileName_;
-    mutable std::ifstream in_;
+    int fd_;
     uint64_t size_ = 0;
 };
 
@@ -81,7 +100,7 @@ struct SurfaceLayout {
     uint64_t texCoords = 0;
     uint64_t vertices = 0;
     uint64_t vertexCount = 0; // Fs x V
-    std::vector<TMD3Triangle> triangleRecords; // read to check their indices
+    RecordArray<TMD3Triangle> triangleRecords; // read to check their indices
 };
 
 class Md3Parser {
@@ -154,7 +173,7 @@ private:
     }
 
     // One block copy per array: the records keep their file layout.
-    template <class T> void readArray(std::vector<T>& target, uint64_t offset, uint64_t count) const
+    template <class T> void readArray(RecordArray<T>& target, uint64_t offset, uint64_t count) const
     {
         target.resize(count);
         if (count > 0)

@@ -10,8 +10,11 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The file records below are copied straight from little-endian file bytes.
@@ -100,13 +103,31 @@ static_assert(sizeof(TMD3Triangle) == 12);
 static_assert(sizeof(TMD3TexCoord) == 8);
 static_assert(sizeof(TMD3Vertex) == 8);
 
+// Dynamic array of file records. Growing it leaves the new records
+// uninitialised instead of zeroing them, because the reader fills them from
+// the file at once; clearing large vertex arrays first would cost as much
+// as reading them.
+template <class T> struct RecordAllocator : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = RecordAllocator<U>;
+    };
+    RecordAllocator() = default;
+    template <class U> RecordAllocator(const RecordAllocator<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T> using RecordArray = std::vector<T, RecordAllocator<T>>;
+
 // One surface of a part.
 struct TMesh {
     TMD3SurfaceHeader Header{};
-    std::vector<TMD3Shader> Shaders;
-    std::vector<TMD3Triangle> Triangles;
-    std::vector<TMD3TexCoord> TexCoords; // V entries
-    std::vector<TMD3Vertex> Vertices;    // Fs x V entries, frame-major
+    RecordArray<TMD3Shader> Shaders;
+    RecordArray<TMD3Triangle> Triangles;
+    RecordArray<TMD3TexCoord> TexCoords; // V entries
+    RecordArray<TMD3Vertex> Vertices;    // Fs x V entries, frame-major
     GLuint Texture = 0;                  // meaningful only when HasTexture
     bool HasTexture = false;
 };
@@ -123,8 +144,8 @@ struct TMD3Model {
     float LastTime = 0;   // animation clock at the last frame switch, seconds
     std::string FileName;
     TMD3Header Header{};
-    std::vector<TMD3Frame> Frames;
-    std::vector<TMD3Tag> Tags; // F x T, frame-major
+    RecordArray<TMD3Frame> Frames;
+    RecordArray<TMD3Tag> Tags; // F x T, frame-major
     std::vector<TMesh> Meshes;
     // One entry per tag index: the part hanging on that tag, not owned.
     std::vector<TMD3Model*> Links;
