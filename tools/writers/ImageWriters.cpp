@@ -152,7 +152,7 @@ std::string encodeTga(const Image& image, const TgaOptions& options)
     out.push_back(static_cast<char>(options.identification.size()));
     out.push_back(0); // no colour map
     out.push_back(static_cast<char>(kTgaTrueColour));
-    out.append(5, '\0'); // colour-map specification
+    out.append(5, '\0'); // colour-map start, length and entry size: all zero
     appendLe(out, 0, 2); // x origin
     appendLe(out, 0, 2); // y origin
     appendLe(out, static_cast<uint32_t>(image.width), 2);
