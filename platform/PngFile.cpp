@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace platform {
 
@@ -52,6 +53,26 @@ void WritePng(const std::string& path, int width, int height, const std::vector<
     png_destroy_write_struct(&png, &info);
     if (std::fflush(file.get()) != 0)
         throw failure;
+}
+
+bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb)
+{
+    width = height = 0;
+    rgb.clear();
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    rgb = std::move(pixels);
+    return true;
 }
 
 } // namespace platform

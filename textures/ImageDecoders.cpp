@@ -2,12 +2,9 @@
 // untrusted: sizes are checked against the data before anything is copied.
 #include "Textures.h"
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <cstdio>
-#include <jpeglib.h>
+#include "platform/JpegCodec.h"
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstring>
 
 namespace {
@@ -62,84 +59,6 @@ void swapRedBlue32(uint8_t* pixels, size_t count)
 {
     for (size_t i = 0; i < count; ++i)
         std::swap(pixels[i * 4], pixels[i * 4 + 2]);
-}
-
-// libjpeg reports fatal errors through error_exit, which must not return:
-// it jumps back to the decoder's setjmp point. Warnings are dropped, since the
-// program shows its own message for a picture it cannot load.
-struct JpegErrorManager {
-    jpeg_error_mgr pub;
-    std::jmp_buf jump;
-};
-
-void jpegErrorExit(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->jump, 1);
-}
-
-void jpegSilence(j_common_ptr) {}
-
-// One decompressor, destroyed whichever way decoding ends.
-struct JpegSession {
-    jpeg_decompress_struct info{};
-    JpegErrorManager error{};
-    volatile bool created = false;
-
-    JpegSession() = default;
-    JpegSession(const JpegSession&) = delete;
-    JpegSession& operator=(const JpegSession&) = delete;
-    ~JpegSession()
-    {
-        if (created)
-            jpeg_destroy_decompress(&info);
-    }
-};
-
-// Decodes into image (RGBA, bottom row first). Every object with a destructor
-// exists before setjmp, so the jump back from libjpeg skips no destructor.
-ImageFault decodeJpegInto(std::span<const uint8_t> bytes, int64_t maxSide, DecodedImage& image,
-                          std::vector<uint8_t>& scanline)
-{
-    JpegSession session;
-    session.info.err = jpeg_std_error(&session.error.pub);
-    session.error.pub.error_exit = jpegErrorExit;
-    session.error.pub.output_message = jpegSilence;
-    if (setjmp(session.error.jump))
-        return ImageFault::NotDecodable;
-    jpeg_create_decompress(&session.info);
-    session.created = true;
-    jpeg_mem_src(&session.info, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&session.info, TRUE);
-    image.width = session.info.image_width;
-    image.height = session.info.image_height;
-    if (!sizeSupported(image.width, image.height, maxSide))
-        return ImageFault::SizeUnsupported;
-    session.info.out_color_space = JCS_RGB;
-    session.info.scale_num = 1;
-    session.info.scale_denom = 1;
-    jpeg_start_decompress(&session.info);
-    if (session.info.output_components != 3)
-        return ImageFault::NotDecodable;
-    const size_t width = session.info.output_width;
-    const size_t height = session.info.output_height;
-    scanline.resize(width * 3);
-    image.pixels.resize(width * height * 4);
-    while (session.info.output_scanline < session.info.output_height) {
-        // Scanlines arrive top first; the texture wants the bottom row first.
-        size_t row = height - 1 - session.info.output_scanline;
-        JSAMPROW rows[1] = {scanline.data()};
-        if (jpeg_read_scanlines(&session.info, rows, 1) != 1)
-            return ImageFault::NotDecodable;
-        uint8_t* target = image.pixels.data() + row * width * 4;
-        for (size_t x = 0; x < width; ++x) {
-            target[x * 4] = scanline[x * 3];
-            target[x * 4 + 1] = scanline[x * 3 + 1];
-            target[x * 4 + 2] = scanline[x * 3 + 2];
-            target[x * 4 + 3] = 255;
-        }
-    }
-    jpeg_finish_decompress(&session.info);
-    return ImageFault::None;
 }
 
 } // namespace
@@ -232,11 +151,32 @@ DecodedImage DecodeTarga(std::span<const uint8_t> bytes)
 
 DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide)
 {
+    const int64_t side = std::min(maxSide, kMaxImageSide);
+    platform::JpegPicture picture;
+    const platform::JpegResult result = platform::DecodeJpegRgb(
+        bytes, [side](int64_t width, int64_t height) { return sizeSupported(width, height, side); }, picture);
     DecodedImage image;
-    std::vector<uint8_t> scanline;
-    image.fault = decodeJpegInto(bytes, std::min(maxSide, kMaxImageSide), image, scanline);
     image.format = GL_RGBA;
-    if (image.fault != ImageFault::None)
-        image.pixels.clear();
+    image.width = picture.width;
+    image.height = picture.height;
+    if (result != platform::JpegResult::Decoded) {
+        image.fault = result == platform::JpegResult::SizeRefused ? ImageFault::SizeUnsupported
+                                                                  : ImageFault::NotDecodable;
+        return image;
+    }
+    // Rows arrive top first; the texture wants the bottom row first, with alpha.
+    const size_t width = static_cast<size_t>(picture.width);
+    const size_t height = static_cast<size_t>(picture.height);
+    image.pixels.resize(width * height * 4);
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t* source = picture.rgb.data() + y * width * 3;
+        uint8_t* target = image.pixels.data() + (height - 1 - y) * width * 4;
+        for (size_t x = 0; x < width; ++x) {
+            target[x * 4] = source[x * 3];
+            target[x * 4 + 1] = source[x * 3 + 1];
+            target[x * 4 + 2] = source[x * 3 + 2];
+            target[x * 4 + 3] = 255;
+        }
+    }
     return image;
 }

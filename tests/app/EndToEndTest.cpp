@@ -2,11 +2,11 @@
 // folder so that its settings file lands there, drawing sample characters
 // into PNG files.
 #include "platform/IniFile.h"
+#include "platform/PngFile.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleModels.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <array>
 #include <cstdio>
@@ -34,16 +34,8 @@ struct Picture {
 
 Picture readPng(const std::string& path)
 {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
     Picture p;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return p;
-    image.format = PNG_FORMAT_RGB;
-    p.width = static_cast<int>(image.width);
-    p.height = static_cast<int>(image.height);
-    p.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr))
+    if (!platform::ReadPng(path, p.width, p.height, p.rgb))
         p = {};
     return p;
 }

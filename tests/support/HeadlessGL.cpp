@@ -1,35 +1,10 @@
 #include "HeadlessGL.h"
 
-#include <SDL2/SDL.h>
-
-#include <stdexcept>
-#include <string>
-
 namespace testsupport {
 
-HeadlessGL::HeadlessGL(int width, int height) : width_(width), height_(height)
+HeadlessGL::HeadlessGL(int width, int height) : window_(width, height, true), width_(width), height_(height)
 {
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        throw std::runtime_error(std::string("SDL video: ") + SDL_GetError());
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    window_ = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window_)
-        throw std::runtime_error(std::string("SDL window: ") + SDL_GetError());
-    context_ = SDL_GL_CreateContext(window_);
-    if (!context_)
-        throw std::runtime_error(std::string("GL context: ") + SDL_GetError());
-    SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
     glViewport(0, 0, width, height);
-}
-
-HeadlessGL::~HeadlessGL()
-{
-    if (context_)
-        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
-    if (window_)
-        SDL_DestroyWindow(window_);
 }
 
 std::vector<uint8_t> HeadlessGL::readPixels() const

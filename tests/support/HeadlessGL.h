@@ -1,25 +1,22 @@
 #pragma once
-// A real OpenGL context for tests: an SDL window on the offscreen driver
+// A real OpenGL context for tests: a hidden window on SDL's offscreen driver
 // (no display needed) with Mesa behind it. The context stays current for the
 // life of the object. The offscreen context is single-buffered: read pixels
 // before any swap.
+#include "platform/BareGLWindow.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
 #include <vector>
-
-struct SDL_Window;
 
 namespace testsupport {
 
 class HeadlessGL {
 public:
     explicit HeadlessGL(int width = 256, int height = 256);
-    ~HeadlessGL();
-    HeadlessGL(const HeadlessGL&) = delete;
-    HeadlessGL& operator=(const HeadlessGL&) = delete;
 
-    SDL_Window* window() const { return window_; }
+    platform::WindowHandle window() const { return window_.Handle(); }
     int width() const { return width_; }
     int height() const { return height_; }
 
@@ -32,8 +29,7 @@ public:
     Rgb pixel(int x, int y) const;
 
 private:
-    SDL_Window* window_ = nullptr;
-    void* context_ = nullptr;
+    platform::BareGLWindow window_;
     int width_;
     int height_;
 };

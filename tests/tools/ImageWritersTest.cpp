@@ -1,16 +1,12 @@
 #include "tools/writers/ImageWriters.h"
 
 #include "platform/Errors.h"
+#include "platform/JpegCodec.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -101,46 +97,6 @@ TEST(EncodeTga, TopLeftOriginAndIdentificationWithAlpha)
     EXPECT_EQ(byteAt(b, 23 + 4 * 5 + 3), 100 + 2 + 1); // alpha of (2, 1)
 }
 
-struct DecodedJpeg {
-    int width = 0, height = 0, components = 0;
-    std::vector<uint8_t> pixels;
-};
-
-struct TestJpegErrors {
-    jpeg_error_mgr base;
-    std::jmp_buf escape;
-};
-
-void jumpOut(j_common_ptr info) { std::longjmp(reinterpret_cast<TestJpegErrors*>(info->err)->escape, 1); }
-
-bool decodeJpeg(const std::string& bytes, DecodedJpeg& out)
-{
-    jpeg_decompress_struct info;
-    TestJpegErrors errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = jumpOut;
-    if (setjmp(errors.escape)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    out.width = int(info.output_width);
-    out.height = int(info.output_height);
-    out.components = info.output_components;
-    out.pixels.resize(std::size_t(out.width) * out.height * out.components);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = out.pixels.data() + std::size_t(info.output_scanline) * out.width * out.components;
-        jpeg_read_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
-    return true;
-}
-
 TEST(EncodeJpeg, DecodesBackToTheSameColoursAndRepeats)
 {
     // Four quadrants: red, green / blue, white; 50 wide so rows are not a
@@ -159,14 +115,15 @@ TEST(EncodeJpeg, DecodesBackToTheSameColoursAndRepeats)
     EXPECT_EQ(byteAt(bytes, 0), 0xFF);
     EXPECT_EQ(byteAt(bytes, 1), 0xD8);
 
-    DecodedJpeg decoded;
-    ASSERT_TRUE(decodeJpeg(bytes, decoded));
+    platform::JpegPicture decoded;
+    const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    ASSERT_EQ(platform::DecodeJpegRgb(data, [](int64_t, int64_t) { return true; }, decoded),
+              platform::JpegResult::Decoded);
     ASSERT_EQ(decoded.width, 50);
     ASSERT_EQ(decoded.height, 32);
-    ASSERT_EQ(decoded.components, 3);
     const int probes[4][2] = {{12, 8}, {37, 8}, {12, 24}, {37, 24}};
     for (int q = 0; q < 4; ++q) {
-        const uint8_t* p = decoded.pixels.data() + (std::size_t(probes[q][1]) * 50 + probes[q][0]) * 3;
+        const uint8_t* p = decoded.rgb.data() + (std::size_t(probes[q][1]) * 50 + probes[q][0]) * 3;
         for (int c = 0; c < 3; ++c)
             EXPECT_NEAR(p[c], colours[q][c], 12) << "quadrant " << q << " channel " << c;
     }

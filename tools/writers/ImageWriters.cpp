@@ -1,15 +1,12 @@
 #include "tools/writers/ImageWriters.h"
 
 #include "platform/Errors.h"
+#include "platform/JpegCodec.h"
 
-#include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-
-#include <jpeglib.h>
 
 namespace writers {
 
@@ -47,52 +44,6 @@ std::vector<uint8_t> rgbSamples(const Image& image)
     for (std::size_t i = 0; i < image.pixels.size(); i += 4)
         rgb.insert(rgb.end(), image.pixels.begin() + i, image.pixels.begin() + i + 3);
     return rgb;
-}
-
-struct JpegErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf escape;
-};
-
-void onJpegError(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->escape, 1);
-}
-
-void quietJpegMessage(j_common_ptr) {}
-
-// Compresses tightly packed RGB rows into a buffer that libjpeg allocates
-// with malloc. Only trivially destructible objects live in this frame,
-// because libjpeg leaves it by longjmp on errors. Returns false on failure.
-bool compressRgb(const uint8_t* rgb, int width, int height, int quality, unsigned char** out,
-                 unsigned long* outSize)
-{
-    jpeg_compress_struct info;
-    JpegErrorManager errors;
-    info.err = jpeg_std_error(&errors.base);
-    errors.base.error_exit = onJpegError;
-    errors.base.output_message = quietJpegMessage;
-    if (setjmp(errors.escape)) {
-        jpeg_destroy_compress(&info);
-        return false;
-    }
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, out, outSize);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    info.dct_method = JDCT_ISLOW; // integer DCT: the same bytes on every machine
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<std::size_t>(info.next_scanline) * width * 3);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return true;
 }
 
 } // namespace
@@ -177,17 +128,10 @@ std::string encodeTga(const Image& image, const TgaOptions& options)
 std::string encodeJpeg(const Image& image, int quality)
 {
     checkImage(image);
-    const std::vector<uint8_t> rgb = rgbSamples(image);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    const bool ok = compressRgb(rgb.data(), image.width, image.height, quality, &buffer, &size);
-    std::string out;
-    if (ok && buffer)
-        out.assign(reinterpret_cast<const char*>(buffer), size);
-    std::free(buffer);
-    if (!ok)
+    const std::vector<uint8_t> jpeg = platform::EncodeJpegRgb(rgbSamples(image), image.width, image.height, quality);
+    if (jpeg.empty())
         throw std::runtime_error("JPEG encoding failed");
-    return out;
+    return std::string(jpeg.begin(), jpeg.end());
 }
 
 void writeFileBytes(const std::string& path, const std::string& bytes)

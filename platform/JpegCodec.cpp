@@ -1,0 +1,139 @@
+#include "JpegCodec.h"
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdlib>
+
+namespace platform {
+
+namespace {
+
+// error_exit must not return: it jumps back to the setjmp point of the
+// decoder or encoder. Warnings are dropped; callers report failures their own way.
+struct JpegErrors {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+void jumpBack(j_common_ptr info) { std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1); }
+
+void dropMessage(j_common_ptr) {}
+
+void routeErrors(jpeg_error_mgr& pub)
+{
+    pub.error_exit = jumpBack;
+    pub.output_message = dropMessage;
+}
+
+// One decompressor, destroyed whichever way decoding ends.
+struct Decompressor {
+    jpeg_decompress_struct info{};
+    JpegErrors errors{};
+    volatile bool created = false;
+
+    Decompressor() = default;
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+    ~Decompressor()
+    {
+        if (created)
+            jpeg_destroy_decompress(&info);
+    }
+};
+
+// Every object with a destructor exists before setjmp, so the jump back
+// from libjpeg skips no destructor.
+JpegResult decode(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
+                  JpegPicture& picture)
+{
+    Decompressor d;
+    d.info.err = jpeg_std_error(&d.errors.pub);
+    routeErrors(d.errors.pub);
+    if (setjmp(d.errors.jump))
+        return JpegResult::Broken;
+    jpeg_create_decompress(&d.info);
+    d.created = true;
+    jpeg_mem_src(&d.info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&d.info, TRUE);
+    picture.width = d.info.image_width;
+    picture.height = d.info.image_height;
+    if (!acceptSize(picture.width, picture.height))
+        return JpegResult::SizeRefused;
+    d.info.out_color_space = JCS_RGB;
+    d.info.scale_num = 1;
+    d.info.scale_denom = 1;
+    jpeg_start_decompress(&d.info);
+    if (d.info.output_components != 3)
+        return JpegResult::Broken;
+    const size_t rowBytes = static_cast<size_t>(d.info.output_width) * 3;
+    picture.rgb.resize(rowBytes * d.info.output_height);
+    while (d.info.output_scanline < d.info.output_height) {
+        JSAMPROW row = picture.rgb.data() + d.info.output_scanline * rowBytes;
+        if (jpeg_read_scanlines(&d.info, &row, 1) != 1)
+            return JpegResult::Broken;
+    }
+    jpeg_finish_decompress(&d.info);
+    return JpegResult::Decoded;
+}
+
+// Only trivially destructible objects live in this frame, because libjpeg
+// leaves it by longjmp on errors. The output buffer is libjpeg's (malloc).
+bool compress(const uint8_t* rgb, int width, int height, int quality, unsigned char** out, unsigned long* outSize)
+{
+    jpeg_compress_struct info;
+    JpegErrors errors;
+    info.err = jpeg_std_error(&errors.pub);
+    routeErrors(errors.pub);
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, out, outSize);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    info.dct_method = JDCT_ISLOW; // integer DCT: the same bytes on every machine
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb + static_cast<size_t>(info.next_scanline) * width * 3);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+} // namespace
+
+JpegResult DecodeJpegRgb(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
+                         JpegPicture& picture)
+{
+    picture = {};
+    const JpegResult result = decode(bytes, acceptSize, picture);
+    if (result != JpegResult::Decoded)
+        picture.rgb.clear();
+    return result;
+}
+
+std::vector<uint8_t> EncodeJpegRgb(std::span<const uint8_t> rgb, int width, int height, int quality)
+{
+    if (width <= 0 || height <= 0 || rgb.size() < static_cast<size_t>(width) * height * 3)
+        return {};
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const bool ok = compress(rgb.data(), width, height, quality, &buffer, &size);
+    std::vector<uint8_t> out;
+    if (ok && buffer)
+        out.assign(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+} // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+// JPEG in memory: decoding untrusted bytes into RGB rows and encoding RGB
+// rows. libjpeg reports fatal errors by longjmp; both directions catch them
+// here, so callers only ever see a result.
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace platform {
+
+enum class JpegResult {
+    Decoded,
+    SizeRefused, // the header was read and the caller refused its size
+    Broken,      // not a JPEG, truncated, or a colour layout without three channels
+};
+
+struct JpegPicture {
+    int64_t width = 0;  // filled once the header has been read, whatever follows
+    int64_t height = 0;
+    std::vector<uint8_t> rgb; // width x height x 3 bytes, top row first
+};
+
+// Decodes bytes. acceptSize is asked with the header's size before any
+// pixel memory is allocated; false ends decoding with SizeRefused.
+JpegResult DecodeJpegRgb(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
+                         JpegPicture& picture);
+
+// Baseline JPEG of width x height tightly packed RGB pixels, top row first,
+// with the integer DCT, so the bytes depend only on pixels and quality.
+// Returns an empty vector when encoding fails.
+std::vector<uint8_t> EncodeJpegRgb(std::span<const uint8_t> rgb, int width, int height, int quality);
+
+} // namespace platform
