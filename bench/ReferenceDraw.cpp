@@ -45,21 +45,7 @@ void ReferenceDrawer::drawPlayer(Q3Player& player, float t)
 
 void ReferenceDrawer::drawModel(const TMD3Model& part)
 {
-    drawMeshes(part, part.CurrentFrame, part.NextFrame, part.Blend);
-    const size_t tagsPerFrame = part.Links.size();
-    if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
-        return;
-    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
-    for (size_t i = 0; i < tagsPerFrame; ++i) {
-        if (!part.Links[i])
-            continue;
-        GLfloat matrix[16];
-        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
-        glPushMatrix();
-        glMultMatrixf(matrix);
-        drawModel(*part.Links[i]);
-        glPopMatrix();
-    }
+    DrawPartTree(part, [this](const TMD3Model& p) { drawMeshes(p, p.CurrentFrame, p.NextFrame, p.Blend); });
 }
 
 void ReferenceDrawer::drawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)

@@ -236,6 +236,28 @@ size_t ClampFrame(int32_t frame, size_t frameCount);
 // columns, the origin the translation.
 void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16]);
 
+// Draws part with drawMeshes(part) and then, under the matrices of their tags
+// in the part's current frame, the parts hanging on it, recursively. Tags
+// are not blended.
+template <class DrawMeshesOf> void DrawPartTree(const TMD3Model& part, const DrawMeshesOf& drawMeshes)
+{
+    drawMeshes(part);
+    const size_t tagsPerFrame = part.Links.size();
+    if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
+        return;
+    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
+    for (size_t i = 0; i < tagsPerFrame; ++i) {
+        if (!part.Links[i])
+            continue;
+        GLfloat matrix[16];
+        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
+        glPushMatrix();
+        glMultMatrixf(matrix);
+        DrawPartTree(*part.Links[i], drawMeshes);
+        glPopMatrix();
+    }
+}
+
 // Reads an animation table file into player.Animations and adjusts it. A
 // missing file does nothing; throws platform::EInOutError when the file cannot
 // be read and platform::EConvertError for a field that is not a whole number.

@@ -118,22 +118,7 @@ void DrawPlayer(Q3Player& player, float t)
 
 void DrawModel(const TMD3Model& part)
 {
-    DrawMeshes(part, part.CurrentFrame, part.NextFrame, part.Blend);
-    const size_t tagsPerFrame = part.Links.size();
-    if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
-        return;
-    // Children hang on the tags of the current frame; tags are not blended.
-    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
-    for (size_t i = 0; i < tagsPerFrame; ++i) {
-        if (!part.Links[i])
-            continue;
-        GLfloat matrix[16];
-        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
-        glPushMatrix();
-        glMultMatrixf(matrix);
-        DrawModel(*part.Links[i]);
-        glPopMatrix();
-    }
+    DrawPartTree(part, [](const TMD3Model& p) { DrawMeshes(p, p.CurrentFrame, p.NextFrame, p.Blend); });
 }
 
 void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)
