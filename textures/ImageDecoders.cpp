@@ -104,7 +104,7 @@ DecodedImage DecodeBitmap(std::span<const uint8_t> bytes)
     return image;
 }
 
-DecodedImage DecodeTarga(std::span<const uint8_t> bytes)
+DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions)
 {
     if (bytes.size() < kTargaHeaderSize)
         return failure(ImageFault::HeaderShort);

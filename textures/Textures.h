@@ -10,9 +10,15 @@
 #include <GL/gl.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+// Whose rules a loader follows: those of the viewer as first built (the
+// sample Model/ tree keeps them, messages included), or those of the game
+// the characters were made for (character mode).
+enum class Conventions { Viewer, Game };
 
 // Largest width or height accepted from an image file.
 constexpr int64_t kMaxImageSide = 8192;
@@ -45,10 +51,46 @@ struct DecodedImage {
 // Decoders for the bytes of a whole image file; they never call OpenGL and
 // never throw for bad data (a failing allocation may throw std::bad_alloc).
 DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
-DecodedImage DecodeTarga(std::span<const uint8_t> bytes);
+// Viewer rules: uncompressed true-colour (type 2) at 24 or 32 bits only.
+// Game rules: types 1, 2, 3, 9, 10 and 11 at the depths each allows, either
+// origin, run-length packets crossing row ends.
+DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules = Conventions::Viewer);
 // A JPEG's few header bytes can ask for the largest size whatever data
 // follows; maxSide lowers the cap for callers that must stay small (fuzzing).
 DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide = kMaxImageSide);
+
+// Decodes a PNG of any colour type, bit depth and transparency into RGBA
+// (GL_RGBA), bottom row first.
+DecodedImage DecodePng(std::span<const uint8_t> bytes);
+
+// A message a reader shows for a failure.
+struct ImageMessage {
+    std::string text;
+    std::string caption;
+};
+
+// An image file read through the file layer and decoded, or the message the
+// texture loader shows for it (not shown here).
+struct ImageFile {
+    DecodedImage image;
+    std::optional<ImageMessage> failure;
+};
+
+// Reads fileName through the file layer and decodes it by its extension.
+// Viewer rules: ".BMP", ".JPG", ".TGA" exactly as TextureFromFile reads them
+// (messages included; a Targa whose header cannot be read throws
+// platform::EInOutError as there). Game rules: also ".JPEG" and ".PNG", and
+// every Targa type the game reads (colour-mapped, true-colour and grey, raw
+// and run-length). Any other extension fails with a message naming the file.
+ImageFile ReadImageFile(const std::string& fileName, Conventions rules);
+
+// Makes the texture of a decoded image; it stays bound.
+GLuint MakeImageTexture(const DecodedImage& image);
+
+// ReadImageFile, then the texture: true when it was made and its name stored
+// in texture; otherwise the failure's message box is shown and texture keeps
+// its value.
+bool LoadImageTexture(const std::string& fileName, GLuint& texture, Conventions rules);
 
 // Picks the reader by the name's extension (".BMP", ".JPG", ".TGA", any
 // letter case); false without a message for any other extension.

@@ -1,0 +1,96 @@
+#pragma once
+// The one file layer: every reader of character data (MD3 parts, skins,
+// animation tables, images, shader scripts) takes its bytes from here.
+//
+// The layer is a mount table, process-wide like the file system it stands
+// for, in one of two modes:
+// - Disk (the default, and the sample Model/ tree): paths are disk paths,
+//   absolute or relative to the current folder, and resolve as on Windows:
+//   an exact match first, else folder by folder a match ignoring letter case.
+// - Game data: a game root (a folder or one .pk3) mounted as the game mounts
+//   it. Paths are relative to the root with "/" separators
+//   ("models/players/NAME/upper.md3") and are found without regard to letter
+//   case; when two mounts hold the same path (in any letter case), the file
+//   of the later mount wins. Absolute paths and paths with a ".." part are
+//   refused. Archives are zip files read through PhysicsFS; nothing in an
+//   archive can make the layer read outside the mounted folders.
+// Disk mode answers through the disk look-up of System.h; the settings file
+// and the developer tools read the disk there directly, whatever the mode.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace platform::files {
+
+// Largest file the layer hands out; a larger one (or an archive entry that
+// claims to be larger) is refused with EInOutError.
+inline constexpr uint64_t kMaxFileBytes = 256ull * 1024 * 1024;
+
+// Puts the layer in disk mode, dropping every game mount.
+void MountDisk();
+
+// Puts the layer in game mode on root, dropping every earlier mount:
+// - a folder: every *.pk3 in it (any letter case) in name order (ignoring
+//   case), each later archive over the earlier ones, then the loose files
+//   below the folder over every archive;
+// - a .pk3 file: that archive alone.
+// An archive that cannot be mounted (corrupt, unreadable) gets one message
+// box naming it ("caption: text" in non-interactive mode) and is left out;
+// the others still mount. Throws EInOutError when root is neither a readable
+// folder nor a readable archive.
+void MountGameRoot(const std::string& root);
+
+// In game mode: mounts the disk folder dir so that its files appear below
+// virtualFolder ("models/players/NAME"), over everything mounted so far.
+// Used for a character folder that lies outside its game root. Throws
+// EInOutError when dir is not a readable folder.
+void MountFolderAt(const std::string& dir, const std::string& virtualFolder);
+
+// True in game mode.
+bool IsGameMode();
+
+// The stored name of a file or folder (its real letter case; in disk mode the
+// disk path), or nothing when it does not exist or the path is refused.
+std::optional<std::string> ResolvePath(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+// One entry of a folder listing: its stored name (no folder part).
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;
+};
+
+// The entries of a folder over every mount, one per name ignoring letter
+// case (the one that wins), sorted by name ignoring letter case. Empty when
+// the folder does not exist.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
+
+// Whole file. Throws EInOutError naming the path when it does not exist,
+// is refused, cannot be read or is larger than kMaxFileBytes.
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// Text lines of a file (CR LF, LF or CR ends a line); throws as ReadFileBytes.
+std::vector<std::string> ReadTextLines(const std::string& path);
+
+// Where a file's bytes come from, for messages: the archive's disk path, or
+// the disk path of a loose file. Empty when it does not exist.
+std::string SourceOf(const std::string& path);
+
+// A file opened for positioned reads, so that large files go straight into
+// their arrays without a copy of the whole file in between.
+class OpenedFile {
+public:
+    virtual ~OpenedFile() = default;
+    virtual uint64_t Size() const = 0;
+    // Reads count bytes at offset; throws EInOutError when they are not all there.
+    virtual void ReadAt(uint64_t offset, void* target, uint64_t count) const = 0;
+};
+
+// Opens a file; throws as ReadFileBytes.
+std::unique_ptr<OpenedFile> OpenFile(const std::string& path);
+
+} // namespace platform::files
