@@ -16,20 +16,24 @@ namespace {
 
 // How many pixels a JPEG may claim for its size in bytes. libjpeg makes up
 // the data a file lacks, so a header of a few hundred bytes could otherwise
-// have 8192 x 8192 pixels decoded (half a gigabyte between libjpeg's
-// coefficients and the caller's copies) from nothing. Any picture up to
-// kJpegFreePixels passes; larger ones need a byte per kJpegPixelsPerByte
-// pixels, which real pictures exceed many times over (photographs take a byte
-// for a few pixels; even a flat colour takes one for about 170). So a file
-// under 64 KB never asks for more than about 4.2 million pixels, some 55 MB
-// at worst with a progressive file's coefficients.
+// have 8192 x 8192 pixels allocated (half a gigabyte between libjpeg's
+// coefficients and the caller's copies) before the first missing byte is
+// noticed. Pictures up to kJpegFreePixels always pass: at most some 55 MB
+// even for a progressive file, and every texture of that size, however flat,
+// passes whatever its file size. Larger ones need a file of at least
+// kSmallJpegBytes and a byte per kJpegPixelsPerByte pixels; real pictures
+// take far more (a photograph a byte for a few pixels, a flat colour one for
+// 64 with the standard tables and about 170 with optimised ones).
 constexpr uint64_t kJpegFreePixels = 2048 * 2048;
-constexpr uint64_t kJpegPixelsPerByte = 64;
+constexpr size_t kSmallJpegBytes = 64 * 1024;
+constexpr uint64_t kJpegPixelsPerByte = 256;
 
 bool dataCanHold(uint64_t width, uint64_t height, size_t byteCount)
 {
     const uint64_t pixels = width * height; // each side is below 65536
-    return pixels <= std::max(kJpegFreePixels, kJpegPixelsPerByte * byteCount);
+    if (pixels <= kJpegFreePixels)
+        return true;
+    return byteCount >= kSmallJpegBytes && pixels <= kJpegPixelsPerByte * byteCount;
 }
 
 // error_exit must not return: it jumps back to the setjmp point of the

@@ -26,7 +26,8 @@ struct JpegPicture {
 // pixel memory is allocated; false ends decoding with SizeRefused. Data that
 // libjpeg finds missing or corrupt (and would fill in) gives Broken, as does a
 // header claiming more pixels than the file's size makes plausible: pictures
-// up to 2048 x 2048 always pass, larger ones need a byte per 64 pixels.
+// up to 2048 x 2048 always pass, larger ones need a file of at least 64 KB and
+// a byte per 256 pixels.
 JpegResult DecodeJpegRgb(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
                          JpegPicture& picture);
 
