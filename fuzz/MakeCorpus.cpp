@@ -4,6 +4,7 @@
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/QueltoLogo.h"
+#include "platform/PngFile.h"
 #include "platform/System.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/ImageWriters.h"
@@ -106,6 +107,82 @@ writers::Image gradient(int width, int height, int channels)
     return image;
 }
 
+std::string bytesText(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// The fields of a Targa header the game's rules read differently.
+struct TargaSeed {
+    uint8_t type;
+    uint8_t depth;
+    uint8_t descriptor;
+    uint16_t mapLength;
+    uint8_t mapBits;
+    std::string map;
+    std::string data;
+};
+
+// An 18-byte Targa header for a 3 x 2 image, then the colour map and data.
+std::string targaFile(const TargaSeed& seed)
+{
+    const char mapType = seed.mapLength != 0 ? 1 : 0;
+    std::string out{'\0', mapType, static_cast<char>(seed.type), 0, 0};
+    out += {static_cast<char>(seed.mapLength & 0xFF), static_cast<char>(seed.mapLength >> 8),
+            static_cast<char>(seed.mapBits), 0, 0, 0, 0, 3, 0, 2, 0, static_cast<char>(seed.depth),
+            static_cast<char>(seed.descriptor)};
+    return out + seed.map + seed.data;
+}
+
+// Targa files of the types and depths only the game's rules read, with
+// run-length packets that cross the row end.
+void addGameTargas(const Corpus& corpus)
+{
+    const std::string map24("\x00\x00\xFF\x00\xFF\x00\xFF\x00\x00", 9);
+    corpus.add("targa", "mapped-24.tga", targaFile({1, 8, 0, 3, 24, map24, std::string("\0\1\2\2\1\0", 6)}));
+    corpus.add("targa", "mapped-16-run-length.tga",
+               targaFile({9, 8, 1, 2, 16, std::string("\x00\x7C\xE0\x83", 4), std::string("\x83\1\x01\0\1", 5)}));
+    corpus.add("targa", "true-24-run-length.tga",
+               targaFile({10, 24, 0, 0, 0, "", std::string("\x83\1\2\3\x01\4\5\6\7\x08\x09", 11)}));
+    corpus.add("targa", "true-32-run-length-top-left.tga",
+               targaFile({10, 32, 0x28, 0, 0, "", std::string("\x85\1\2\3\4", 5)}));
+    corpus.add("targa", "true-15.tga", targaFile({2, 15, 0, 0, 0, "", std::string(12, '\x42')}));
+    corpus.add("targa", "grey-8.tga", targaFile({3, 8, 0x10, 0, 0, "", "\x10\x20\x30\x40\x50\x60"}));
+    corpus.add("targa", "grey-16-run-length.tga",
+               targaFile({11, 16, 8, 0, 0, "", std::string("\x02\1\2\3\4\5\6\x82\7\x08", 10)}));
+}
+
+// PNG files of every colour type, some of them with transparency, 16-bit
+// samples or interlacing.
+void addPngs(const Corpus& corpus)
+{
+    auto add = [&](const char* name, platform::PngColorType type, int depth, int width, int height, bool interlaced,
+                   auto&& finish) {
+        platform::PngLayout layout;
+        layout.width = width;
+        layout.height = height;
+        layout.colorType = type;
+        layout.bitDepth = depth;
+        layout.interlaced = interlaced;
+        finish(layout);
+        const int channels = type == platform::PngColorType::Rgb ? 3 : type == platform::PngColorType::Rgba ? 4
+                             : type == platform::PngColorType::GreyAlpha                                   ? 2
+                                                                                                          : 1;
+        std::vector<uint8_t> rows(static_cast<size_t>((width * channels * depth + 7) / 8 * height));
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = static_cast<uint8_t>(type == platform::PngColorType::Palette ? i % 3 * 0x55 : i * 37);
+        corpus.add("png", name, bytesText(platform::EncodePng(layout, rows)));
+    };
+    auto plain = [](platform::PngLayout&) {};
+    add("rgb-8.png", platform::PngColorType::Rgb, 8, 3, 2, false, plain);
+    add("rgba-8-interlaced.png", platform::PngColorType::Rgba, 8, 9, 7, true, plain);
+    add("grey-1.png", platform::PngColorType::Grey, 1, 9, 2, false, plain);
+    add("grey-alpha-16.png", platform::PngColorType::GreyAlpha, 16, 2, 2, false, plain);
+    add("rgb-16-transparent.png", platform::PngColorType::Rgb, 16, 2, 2, false,
+        [](platform::PngLayout& l) { l.transparentColor = std::array<uint16_t, 3>{0x2500, 0x4a00, 0x6f00}; });
+    add("palette-2-alpha.png", platform::PngColorType::Palette, 2, 5, 3, false, [](platform::PngLayout& l) {
+        l.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255};
+        l.paletteAlpha = {0, 128};
+    });
+}
+
 void addImages(const Corpus& corpus, const fs::path& samples)
 {
     corpus.add("bitmap", "lara-hair.bmp", readFile(samples / "ModelLara/Body/hair.bmp"));
@@ -121,6 +198,8 @@ void addImages(const Corpus& corpus, const fs::path& samples)
     corpus.add("targa", "lara-arms.tga", readFile(samples / "ModelLara/Body/arms.tga"));
     corpus.add("targa", "rgb-2x2.tga", writers::encodeTga(gradient(2, 2, 3)));
     corpus.add("targa", "rgba-top-left-id.tga", writers::encodeTga(gradient(3, 1, 4), {true, "id"}));
+    addGameTargas(corpus);
+    addPngs(corpus);
 
     corpus.add("jpeg", "sarge-arms.jpg", readFile(samples / "ModelSarge/Body/arms.jpg"));
     corpus.add("jpeg", "sarge-railgun2-glow.jpg", readFile(samples / "ModelSarge/Weapon/railgun2.glow.jpg"));

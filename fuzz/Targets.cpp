@@ -218,18 +218,38 @@ void checkImage(const DecodedImage& image)
 }
 
 void runBitmap(Input bytes) { checkImage(DecodeBitmap(bytes)); }
-void runTarga(Input bytes) { checkImage(DecodeTarga(bytes)); }
 
-// A JPEG header alone can ask for 8192 x 8192 pixels, 256 MB, which is the
-// fuzzer's whole memory limit: decode smaller sizes only.
-constexpr int64_t kFuzzedJpegSide = 2048;
-
-void runJpeg(Input bytes)
+// Both sets of rules read every input; the game's accept whatever the
+// viewer's accept, with the same pixels.
+void runTarga(Input bytes)
 {
-    const DecodedImage image = DecodeJpeg(bytes, kFuzzedJpegSide);
+    const DecodedImage viewer = DecodeTarga(bytes, Conventions::Viewer);
+    const DecodedImage game = DecodeTarga(bytes, Conventions::Game);
+    checkImage(viewer);
+    checkImage(game);
+    check(viewer.fault != ImageFault::None || (game.fault == ImageFault::None && game.format == viewer.format &&
+                                               game.width == viewer.width && game.pixels == viewer.pixels),
+          "the game's rules read a Targa the viewer's read, alike");
+}
+
+// A JPEG or PNG header alone can ask for 8192 x 8192 pixels, 256 MB, which
+// is the fuzzer's whole memory limit: decode smaller sizes only.
+constexpr int64_t kFuzzedImageSide = 2048;
+
+void checkFuzzedSize(const DecodedImage& image)
+{
     checkImage(image);
-    check(image.fault != ImageFault::None || (image.width <= kFuzzedJpegSide && image.height <= kFuzzedJpegSide),
-          "a JPEG is decoded within the size asked for");
+    check(image.fault != ImageFault::None || (image.width <= kFuzzedImageSide && image.height <= kFuzzedImageSide),
+          "an image is decoded within the size asked for");
+}
+
+void runJpeg(Input bytes) { checkFuzzedSize(DecodeJpeg(bytes, kFuzzedImageSide)); }
+
+void runPng(Input bytes)
+{
+    const DecodedImage image = DecodePng(bytes, kFuzzedImageSide);
+    checkFuzzedSize(image);
+    check(image.fault != ImageFault::None || image.format == GL_RGBA, "a PNG becomes RGBA");
 }
 
 void runSkin(Input bytes)
@@ -403,7 +423,7 @@ void runSettings(Input bytes)
 }
 
 constexpr Target kTargets[] = {
-    {"md3", runMd3},   {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg},
+    {"md3", runMd3},   {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg}, {"png", runPng},
     {"skin", runSkin}, {"animation", runAnimation}, {"settings", runSettings},
 };
 

@@ -12,7 +12,8 @@ namespace platform {
 enum class JpegResult {
     Decoded,
     SizeRefused, // the header was read and the caller refused its size
-    Broken,      // not a JPEG, truncated, or a colour layout without three channels
+    Broken,      // not a JPEG, truncated or damaged data, far more pixels than its
+                 // bytes can hold, or a colour layout without three channels
 };
 
 struct JpegPicture {
@@ -22,7 +23,11 @@ struct JpegPicture {
 };
 
 // Decodes bytes. acceptSize is asked with the header's size before any
-// pixel memory is allocated; false ends decoding with SizeRefused.
+// pixel memory is allocated; false ends decoding with SizeRefused. Data that
+// libjpeg finds missing or corrupt (and would fill in) gives Broken, as does a
+// header claiming more pixels than the file's size makes plausible: pictures
+// up to 2048 x 2048 always pass, larger ones need a file of at least 64 KB and
+// a byte per 256 pixels.
 JpegResult DecodeJpegRgb(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
                          JpegPicture& picture);
 

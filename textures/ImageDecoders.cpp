@@ -1,45 +1,25 @@
 // Decoding image files into pixel buffers for textures. The bytes are
 // untrusted: sizes are checked against the data before anything is copied.
-#include "Textures.h"
+#include "DecoderSupport.h"
 
 #include "platform/JpegCodec.h"
+#include "platform/PngFile.h"
 
 #include <algorithm>
 #include <cstring>
 
+using namespace decoding;
+
 namespace {
 
-constexpr size_t kBitmapHeadersSize = 54; // 14-byte file header + 40-byte info header
+constexpr size_t kBitmapFileHeaderSize = 14;
+constexpr size_t kBitmapHeadersSize = 54; // file header + the smallest info header read (40 bytes)
+constexpr size_t kBitmapDataOffsetField = 10;
+// Info header sizes: the classic one, and the two later ones that add colour
+// masks and colour spaces after the same first 40 bytes (what current image
+// editors write). The pixel layout does not depend on which one it is.
+constexpr uint32_t kBitmapInfoSizes[] = {40, 108, 124};
 constexpr size_t kBitmapPaletteEntry = 4; // colour-table entries are B, G, R, reserved
-constexpr size_t kTargaHeaderSize = 18;
-constexpr uint8_t kTargaTopLeftOrigin = 0x20; // image descriptor bit 5
-
-uint16_t readU16(std::span<const uint8_t> bytes, size_t at)
-{
-    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-uint32_t readU32(std::span<const uint8_t> bytes, size_t at)
-{
-    return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-           static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
-int32_t readI32(std::span<const uint8_t> bytes, size_t at) { return static_cast<int32_t>(readU32(bytes, at)); }
-
-DecodedImage failure(ImageFault fault, int64_t width = 0, int64_t height = 0)
-{
-    DecodedImage image;
-    image.fault = fault;
-    image.width = width;
-    image.height = height;
-    return image;
-}
-
-bool sizeSupported(int64_t width, int64_t height, int64_t maxSide = kMaxImageSide)
-{
-    return width > 0 && height > 0 && width <= maxSide && height <= maxSide;
-}
 
 // Copies rows of bytesPerRow bytes, stored strideBytes apart, into a tightly
 // packed buffer with the bottom row first. Files store rows either bottom-up
@@ -54,11 +34,12 @@ std::vector<uint8_t> packRows(const uint8_t* source, size_t bytesPerRow, size_t 
     return packed;
 }
 
-// Exchanges byte 0 and byte 2 of count consecutive 4-byte groups.
-void swapRedBlue32(uint8_t* pixels, size_t count)
+// Where the pixel data of a bitmap starts: at the offset the file header
+// gives, unless that points into the headers or the colour table (some writers
+// leave it 0), where the data follows the colour table as in the classic layout.
+uint64_t bitmapDataStart(std::span<const uint8_t> bytes, uint64_t paletteEnd)
 {
-    for (size_t i = 0; i < count; ++i)
-        std::swap(pixels[i * 4], pixels[i * 4 + 2]);
+    return std::max<uint64_t>(readU32(bytes, kBitmapDataOffsetField), paletteEnd);
 }
 
 } // namespace
@@ -67,16 +48,22 @@ DecodedImage DecodeBitmap(std::span<const uint8_t> bytes)
 {
     if (bytes.size() < kBitmapHeadersSize)
         return failure(ImageFault::HeaderShort);
+    const uint32_t infoSize = readU32(bytes, kBitmapFileHeaderSize);
     const int64_t width = readI32(bytes, 18);
     const int64_t height = readI32(bytes, 22);
+    if (std::find(std::begin(kBitmapInfoSizes), std::end(kBitmapInfoSizes), infoSize) == std::end(kBitmapInfoSizes))
+        return failure(ImageFault::HeaderUnsupported, width, height);
+    const uint64_t headersEnd = kBitmapFileHeaderSize + infoSize;
+    if (headersEnd > bytes.size())
+        return failure(ImageFault::HeaderShort, width, height);
     const uint16_t bitsPerPixel = readU16(bytes, 28);
     const uint32_t compression = readU32(bytes, 30);
     const uint64_t imageSize = readU32(bytes, 34);
     const uint64_t colorsUsed = readU32(bytes, 46);
 
-    // The colour table is read and dropped; the pixel data follows it.
-    const uint64_t dataStart = kBitmapHeadersSize + colorsUsed * kBitmapPaletteEntry;
-    if (dataStart > bytes.size())
+    // The colour table follows the info header and is read and dropped.
+    const uint64_t paletteEnd = headersEnd + colorsUsed * kBitmapPaletteEntry;
+    if (paletteEnd > bytes.size())
         return failure(ImageFault::PaletteShort, width, height);
     if (bitsPerPixel != 24 || compression != 0)
         return failure(ImageFault::FormatUnsupported, width, height);
@@ -91,6 +78,9 @@ DecodedImage DecodeBitmap(std::span<const uint8_t> bytes)
     const uint64_t rowBytes = static_cast<uint64_t>(width) * 3;
     const uint64_t strideBytes = (rowBytes + 3) / 4 * 4;
     const uint64_t dataBytes = imageSize != 0 ? imageSize : rowBytes * static_cast<uint64_t>(rows);
+    const uint64_t dataStart = bitmapDataStart(bytes, paletteEnd);
+    if (dataStart > bytes.size())
+        return failure(ImageFault::DataShort, width, height);
     const uint64_t available = bytes.size() - dataStart;
     if (dataBytes > available || strideBytes * static_cast<uint64_t>(rows) > available)
         return failure(ImageFault::DataShort, width, height);
@@ -101,51 +91,6 @@ DecodedImage DecodeBitmap(std::span<const uint8_t> bytes)
     image.format = GL_RGB;
     image.pixels = packRows(bytes.data() + dataStart, rowBytes, strideBytes, static_cast<size_t>(rows), topDown);
     SwapRedBlue(image.pixels.data(), static_cast<int32_t>(width * rows));
-    return image;
-}
-
-DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions)
-{
-    if (bytes.size() < kTargaHeaderSize)
-        return failure(ImageFault::HeaderShort);
-    const uint8_t idLength = bytes[0];
-    const uint8_t colorMapType = bytes[1];
-    const uint8_t imageType = bytes[2];
-    const int64_t width = readU16(bytes, 12);
-    const int64_t height = readU16(bytes, 14);
-    const uint8_t depth = bytes[16];
-    const uint8_t descriptor = bytes[17];
-
-    // The checks run in this order so that a run-length or colour-mapped image
-    // type is reported as compressed before its colour map is looked at.
-    if (imageType != 2)
-        return failure(ImageFault::Compressed, width, height);
-    if (colorMapType != 0)
-        return failure(ImageFault::ColorMapped, width, height);
-    if (depth != 24 && depth != 32)
-        return failure(ImageFault::DepthUnsupported, width, height);
-    if (!sizeSupported(width, height))
-        return failure(ImageFault::SizeUnsupported, width, height);
-
-    // The pixel data follows the identification field.
-    const uint64_t bytesPerPixel = depth / 8;
-    const uint64_t dataStart = kTargaHeaderSize + idLength;
-    const uint64_t rowBytes = static_cast<uint64_t>(width) * bytesPerPixel;
-    if (dataStart + rowBytes * static_cast<uint64_t>(height) > bytes.size())
-        return failure(ImageFault::DataShort, width, height);
-
-    DecodedImage image;
-    image.width = width;
-    image.height = height;
-    const bool topDown = (descriptor & kTargaTopLeftOrigin) != 0;
-    image.pixels = packRows(bytes.data() + dataStart, rowBytes, rowBytes, static_cast<size_t>(height), topDown);
-    if (depth == 24) {
-        image.format = GL_RGB;
-        SwapRedBlue(image.pixels.data(), static_cast<int32_t>(width * height));
-    } else {
-        image.format = GL_RGBA;
-        swapRedBlue32(image.pixels.data(), static_cast<size_t>(width * height));
-    }
     return image;
 }
 
@@ -178,5 +123,30 @@ DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide)
             target[x * 4 + 3] = 255;
         }
     }
+    return image;
+}
+
+DecodedImage DecodePng(std::span<const uint8_t> bytes, int64_t maxSide)
+{
+    const int64_t side = std::min(maxSide, kMaxImageSide);
+    platform::PngPicture picture;
+    const platform::PngResult result = platform::DecodePngRgba(
+        bytes, [side](int64_t width, int64_t height) { return sizeSupported(width, height, side); }, picture);
+    if (result != platform::PngResult::Decoded)
+        return failure(result == platform::PngResult::SizeRefused ? ImageFault::SizeUnsupported
+                                                                  : ImageFault::NotDecodable,
+                       picture.width, picture.height);
+    // Rows arrive top first; the texture wants the bottom row first.
+    const size_t rowBytes = static_cast<size_t>(picture.width) * 4;
+    const size_t height = static_cast<size_t>(picture.height);
+    for (size_t y = 0; y < height / 2; ++y) {
+        uint8_t* top = picture.rgba.data() + y * rowBytes;
+        std::swap_ranges(top, top + rowBytes, picture.rgba.data() + (height - 1 - y) * rowBytes);
+    }
+    DecodedImage image;
+    image.width = picture.width;
+    image.height = picture.height;
+    image.format = GL_RGBA;
+    image.pixels = std::move(picture.rgba);
     return image;
 }

@@ -22,6 +22,8 @@ constexpr const char* kBmpTexture = "BMP Texture";
 constexpr const char* kJpgTexture = "JPG Texture";
 constexpr const char* kTgaTexture = "TGA Texture";
 constexpr const char* kTgaFileError = "TGA File Error";
+constexpr const char* kPngTexture = "PNG Texture";
+constexpr const char* kTexture = "Texture";
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -32,177 +34,262 @@ std::string upperCase(std::string text)
     return text;
 }
 
-// A whole file, found by its exact name or ignoring letter case; nothing when
-// it does not exist or cannot be read.
-std::optional<std::vector<uint8_t>> readImageFile(const std::string& fileName)
+bool endsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The one place image files are read: nothing when the file does not exist
+// (found by its exact name or ignoring letter case); throws EInOutError when
+// it exists but cannot be read.
+std::optional<std::vector<uint8_t>> fileBytes(const std::string& fileName)
 {
     if (!platform::FileExists(fileName))
         return std::nullopt;
+    return platform::ReadFileBytes(platform::ResolvePath(fileName));
+}
+
+// The bytes of an image: the file, or the resource of the given type named
+// after the file name up to its first ".". Nothing when it is missing; throws
+// as fileBytes.
+std::optional<std::vector<uint8_t>> imageBytes(const std::string& fileName, bool fromResource, const char* type)
+{
+    if (!fromResource)
+        return fileBytes(fileName);
+    const std::vector<uint8_t>* resource = FindResource(fileName.substr(0, fileName.find('.')), type);
+    return resource ? std::optional(*resource) : std::nullopt;
+}
+
+// As fileBytes, but a file that cannot be read counts as missing.
+std::optional<std::vector<uint8_t>> readableBytes(const std::string& fileName, bool fromResource, const char* type)
+{
     try {
-        return platform::ReadFileBytes(platform::ResolvePath(fileName));
+        return imageBytes(fileName, fromResource, type);
     } catch (const platform::EInOutError&) {
         return std::nullopt;
     }
 }
 
-// Resources are named after the file name up to its first ".".
-const std::vector<uint8_t>* findImageResource(const std::string& fileName, const char* type)
+ImageFile failed(std::string text, const char* caption)
 {
-    return FindResource(fileName.substr(0, fileName.find('.')), type);
+    ImageFile file;
+    file.failure = ImageMessage{std::move(text), caption};
+    return file;
 }
 
-std::string sizeMessage(const std::string& fileName, const DecodedImage& image)
+ImageFile notInResource(const std::string& fileName, const char* caption)
 {
-    return "Couldn't load " + quoted(fileName) + ". Image size " + std::to_string(image.width) + " x " +
-           std::to_string(image.height) + " not supported.";
+    return failed("File not found in resource - " + fileName, caption);
 }
 
-bool storeTexture(const DecodedImage& image, GLuint& texture)
+ImageFile sizeFailure(const std::string& fileName, const DecodedImage& image, const char* caption)
 {
-    texture = MakeGLTexture(static_cast<uint16_t>(image.width), static_cast<uint16_t>(image.height), image.format,
-                            image.pixels.data());
+    return failed("Couldn't load " + quoted(fileName) + ". Image size " + std::to_string(image.width) + " x " +
+                      std::to_string(image.height) + " not supported.",
+                  caption);
+}
+
+ImageFile decoded(DecodedImage image)
+{
+    ImageFile file;
+    file.image = std::move(image);
+    return file;
+}
+
+ImageFile readBitmap(const std::string& fileName, bool fromResource)
+{
+    const std::optional<std::vector<uint8_t>> bytes = readableBytes(fileName, fromResource, "BMP");
+    if (!bytes)
+        return fromResource ? notInResource(fileName, kBmpTexture) : failed("Error opening " + fileName, kBmpUnit);
+
+    DecodedImage image = DecodeBitmap(*bytes);
+    const std::string unreadable = "Unable to read from resource - " + fileName;
+    const std::string couldNotLoad = "Couldn't load " + quoted(fileName);
+    switch (image.fault) {
+    case ImageFault::None:
+        return decoded(std::move(image));
+    case ImageFault::PaletteShort:
+        return failed(fromResource ? unreadable : "Error reading palette", kBmpUnit);
+    case ImageFault::FormatUnsupported:
+        return failed(couldNotLoad + ". Only uncompressed 24 bit bitmaps supported.", kBmpUnit);
+    case ImageFault::HeaderUnsupported:
+        return failed(couldNotLoad + ". Only bitmap info headers of 40, 108 or 124 bytes supported.", kBmpUnit);
+    case ImageFault::SizeUnsupported:
+        return sizeFailure(fileName, image, kBmpUnit);
+    default:
+        // The headers or the pixel data are short.
+        return failed(fromResource ? unreadable : "Error reading bitmap data", kBmpUnit);
+    }
+}
+
+ImageFile readJpeg(const std::string& fileName, bool fromResource)
+{
+    const std::string unloadable =
+        fromResource ? "Couldn't load JPG Resource - " + quoted(fileName) : "Couldn't load JPG - " + quoted(fileName);
+    const std::optional<std::vector<uint8_t>> bytes = readableBytes(fileName, fromResource, "JPEG");
+    if (!bytes)
+        return fromResource ? notInResource(fileName, kJpgTexture) : failed(unloadable, kBmpUnit);
+
+    DecodedImage image = DecodeJpeg(*bytes);
+    if (image.fault == ImageFault::None)
+        return decoded(std::move(image));
+    if (image.fault == ImageFault::SizeUnsupported)
+        return sizeFailure(fileName, image, kBmpUnit);
+    return failed(unloadable, kBmpUnit);
+}
+
+ImageFile readPng(const std::string& fileName)
+{
+    const std::string unloadable = "Couldn't load PNG - " + quoted(fileName);
+    const std::optional<std::vector<uint8_t>> bytes = readableBytes(fileName, false, "PNG");
+    if (!bytes)
+        return failed(unloadable, kPngTexture);
+
+    DecodedImage image = DecodePng(*bytes);
+    if (image.fault == ImageFault::None)
+        return decoded(std::move(image));
+    if (image.fault == ImageFault::SizeUnsupported)
+        return sizeFailure(fileName, image, kPngTexture);
+    return failed(unloadable, kPngTexture);
+}
+
+// What a Targa the game's rules refuse is refused for, after the name.
+const char* gameTargaReason(ImageFault fault)
+{
+    switch (fault) {
+    case ImageFault::TypeUnsupported:
+        return ". Unknown TGA image type.";
+    case ImageFault::DepthUnsupported:
+        return ". TGA pixel depth not supported for its image type.";
+    case ImageFault::ColorMapUnsupported:
+        return ". TGA color map not supported.";
+    case ImageFault::ColorIndexOutOfRange:
+        return ". TGA color index outside the color map.";
+    case ImageFault::RunPastImage:
+        return ". TGA run-length packet runs past the end of the image.";
+    default:
+        return nullptr;
+    }
+}
+
+ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, bool fromResource, Conventions rules)
+{
+    const std::string couldNotLoad = "Couldn't load " + quoted(fileName);
+    const std::string unreadable = "Unable to read from resource - " + fileName;
+    switch (image.fault) {
+    case ImageFault::HeaderShort:
+        if (fromResource)
+            return failed(unreadable, kBmpUnit);
+        if (rules == Conventions::Viewer)
+            throw platform::EInOutError("Read beyond end of file " + quoted(fileName));
+        break; // as short pixel data
+    case ImageFault::Compressed:
+        return failed(couldNotLoad + ". Compressed TGA files not supported.", kTgaFileError);
+    case ImageFault::ColorMapped:
+        return failed(couldNotLoad + ". Colormapped TGA files not supported.", kTgaFileError);
+    case ImageFault::DepthUnsupported:
+        if (rules == Conventions::Viewer)
+            return failed(couldNotLoad + ". Only 24 bit TGA files supported.", kTgaFileError);
+        break;
+    case ImageFault::SizeUnsupported:
+        return sizeFailure(fileName, image, kTgaFileError);
+    default:
+        break;
+    }
+    if (const char* reason = gameTargaReason(image.fault))
+        return failed(couldNotLoad + reason, kTgaFileError);
+    // The data is short.
+    if (fromResource)
+        return failed(unreadable, kBmpUnit);
+    return failed("Couldn't read file " + quoted(fileName) + ".", kTgaFileError);
+}
+
+ImageFile readTarga(const std::string& fileName, bool fromResource, Conventions rules)
+{
+    std::optional<std::vector<uint8_t>> bytes;
+    try {
+        bytes = imageBytes(fileName, fromResource, "TGA");
+    } catch (const platform::EInOutError&) {
+        // Under the viewer's rules a file that exists but cannot be read is an
+        // input/output error for the caller, not a message.
+        if (rules == Conventions::Viewer)
+            throw;
+        return failed("Couldn't read file " + quoted(fileName) + ".", kTgaFileError);
+    }
+    if (!bytes)
+        return fromResource ? notInResource(fileName, kTgaTexture)
+                            : failed("File not found  - " + fileName, kTgaTexture);
+
+    DecodedImage image = DecodeTarga(*bytes, rules);
+    if (image.fault == ImageFault::None)
+        return decoded(std::move(image));
+    return targaFailure(fileName, image, fromResource, rules);
+}
+
+// The texture of a read image, or its message shown.
+bool finishTexture(const ImageFile& file, GLuint& texture)
+{
+    if (file.failure) {
+        platform::ShowMessage(file.failure->text, file.failure->caption);
+        return false;
+    }
+    texture = MakeImageTexture(file.image);
     return true;
 }
 
 } // namespace
 
+ImageFile ReadImageFile(const std::string& fileName, Conventions rules)
+{
+    const std::string upper = upperCase(fileName);
+    const bool game = rules == Conventions::Game;
+    if (endsWith(upper, ".BMP"))
+        return readBitmap(fileName, false);
+    if (endsWith(upper, ".JPG") || (game && endsWith(upper, ".JPEG")))
+        return readJpeg(fileName, false);
+    if (endsWith(upper, ".TGA"))
+        return readTarga(fileName, false, rules);
+    if (game && endsWith(upper, ".PNG"))
+        return readPng(fileName);
+    return failed("Couldn't load " + quoted(fileName) + ". Unknown image type.", kTexture);
+}
+
+GLuint MakeImageTexture(const DecodedImage& image)
+{
+    return MakeGLTexture(static_cast<uint16_t>(image.width), static_cast<uint16_t>(image.height), image.format,
+                         image.pixels.data());
+}
+
+bool LoadImageTexture(const std::string& fileName, GLuint& texture, Conventions rules)
+{
+    return finishTexture(ReadImageFile(fileName, rules), texture);
+}
+
 bool TextureFromFile(const std::string& fileName, GLuint& texture, bool fromResource)
 {
     const std::string upper = upperCase(fileName);
-    const std::string extension = upper.size() >= 4 ? upper.substr(upper.size() - 4) : upper;
-    if (extension == ".BMP")
+    if (endsWith(upper, ".BMP"))
         return ReadBitmapTexture(fileName, texture, fromResource);
-    if (extension == ".JPG")
+    if (endsWith(upper, ".JPG"))
         return ReadJpegTexture(fileName, texture, fromResource);
-    if (extension == ".TGA")
+    if (endsWith(upper, ".TGA"))
         return ReadTargaTexture(fileName, texture, fromResource);
     return false;
 }
 
 bool ReadBitmapTexture(const std::string& fileName, GLuint& texture, bool fromResource)
 {
-    std::optional<std::vector<uint8_t>> file;
-    std::span<const uint8_t> bytes;
-    if (fromResource) {
-        const std::vector<uint8_t>* resource = findImageResource(fileName, "BMP");
-        if (!resource) {
-            platform::ShowMessage("File not found in resource - " + fileName, kBmpTexture);
-            return false;
-        }
-        bytes = *resource;
-    } else {
-        file = readImageFile(fileName);
-        if (!file) {
-            platform::ShowMessage("Error opening " + fileName, kBmpUnit);
-            return false;
-        }
-        bytes = *file;
-    }
-
-    const DecodedImage image = DecodeBitmap(bytes);
-    const std::string unreadable = "Unable to read from resource - " + fileName;
-    switch (image.fault) {
-    case ImageFault::None:
-        return storeTexture(image, texture);
-    case ImageFault::PaletteShort:
-        platform::ShowMessage(fromResource ? unreadable : "Error reading palette", kBmpUnit);
-        return false;
-    case ImageFault::FormatUnsupported:
-        platform::ShowMessage("Couldn't load " + quoted(fileName) + ". Only uncompressed 24 bit bitmaps supported.",
-                              kBmpUnit);
-        return false;
-    case ImageFault::SizeUnsupported:
-        platform::ShowMessage(sizeMessage(fileName, image), kBmpUnit);
-        return false;
-    default:
-        // The headers or the pixel data are short.
-        platform::ShowMessage(fromResource ? unreadable : "Error reading bitmap data", kBmpUnit);
-        return false;
-    }
+    return finishTexture(readBitmap(fileName, fromResource), texture);
 }
 
 bool ReadJpegTexture(const std::string& fileName, GLuint& texture, bool fromResource)
 {
-    std::optional<std::vector<uint8_t>> file;
-    std::span<const uint8_t> bytes;
-    const std::string unloadable =
-        fromResource ? "Couldn't load JPG Resource - " + quoted(fileName) : "Couldn't load JPG - " + quoted(fileName);
-    if (fromResource) {
-        const std::vector<uint8_t>* resource = findImageResource(fileName, "JPEG");
-        if (!resource) {
-            platform::ShowMessage("File not found in resource - " + fileName, kJpgTexture);
-            return false;
-        }
-        bytes = *resource;
-    } else {
-        file = readImageFile(fileName);
-        if (!file) {
-            platform::ShowMessage(unloadable, kBmpUnit);
-            return false;
-        }
-        bytes = *file;
-    }
-
-    const DecodedImage image = DecodeJpeg(bytes);
-    if (image.fault == ImageFault::None)
-        return storeTexture(image, texture);
-    platform::ShowMessage(image.fault == ImageFault::SizeUnsupported ? sizeMessage(fileName, image) : unloadable,
-                          kBmpUnit);
-    return false;
+    return finishTexture(readJpeg(fileName, fromResource), texture);
 }
 
 bool ReadTargaTexture(const std::string& fileName, GLuint& texture, bool fromResource)
 {
-    std::vector<uint8_t> file;
-    std::span<const uint8_t> bytes;
-    if (fromResource) {
-        const std::vector<uint8_t>* resource = findImageResource(fileName, "TGA");
-        if (!resource) {
-            platform::ShowMessage("File not found in resource - " + fileName, kTgaTexture);
-            return false;
-        }
-        bytes = *resource;
-    } else {
-        if (!platform::FileExists(fileName)) {
-            platform::ShowMessage("File not found  - " + fileName, kTgaTexture);
-            return false;
-        }
-        // A file that exists but cannot be read is an input/output error for
-        // the caller, not a message.
-        file = platform::ReadFileBytes(platform::ResolvePath(fileName));
-        bytes = file;
-    }
-
-    const DecodedImage image = DecodeTarga(bytes);
-    const std::string couldNotLoad = "Couldn't load " + quoted(fileName);
-    switch (image.fault) {
-    case ImageFault::None:
-        return storeTexture(image, texture);
-    case ImageFault::HeaderShort:
-        if (!fromResource)
-            throw platform::EInOutError("Read beyond end of file " + quoted(fileName));
-        platform::ShowMessage("Unable to read from resource - " + fileName, kBmpUnit);
-        return false;
-    case ImageFault::Compressed:
-        platform::ShowMessage(couldNotLoad + ". Compressed TGA files not supported.", kTgaFileError);
-        return false;
-    case ImageFault::ColorMapped:
-        platform::ShowMessage(couldNotLoad + ". Colormapped TGA files not supported.", kTgaFileError);
-        return false;
-    case ImageFault::DepthUnsupported:
-        platform::ShowMessage(couldNotLoad + ". Only 24 bit TGA files supported.", kTgaFileError);
-        return false;
-    case ImageFault::SizeUnsupported:
-        platform::ShowMessage(sizeMessage(fileName, image), kTgaFileError);
-        return false;
-    default:
-        // The pixel data is short.
-        if (fromResource)
-            platform::ShowMessage("Unable to read from resource - " + fileName, kBmpUnit);
-        else
-            platform::ShowMessage("Couldn't read file " + quoted(fileName) + ".", kTgaFileError);
-        return false;
-    }
+    return finishTexture(readTarga(fileName, fromResource, Conventions::Viewer), texture);
 }
 
 GLuint MakeGLTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels)

@@ -1,6 +1,7 @@
 #pragma once
 // Turns one image (a Windows bitmap ".BMP", a JPEG ".JPG" or an uncompressed
-// Targa ".TGA") into an OpenGL texture with a full mipmap chain. The image
+// Targa ".TGA"; under the game's rules also ".JPEG", ".PNG" and every Targa
+// the game reads) into an OpenGL texture with a full mipmap chain. The image
 // comes from a file (found by its exact name first, else ignoring letter case)
 // or from one of the program's own resources (Resources.h).
 //
@@ -28,13 +29,18 @@ enum class ImageFault {
     None,
     HeaderShort,       // the fixed-size header is not all there
     PaletteShort,      // the bitmap colour table runs past the end of the data
-    DataShort,         // the pixel data runs past the end of the data
-    NotDecodable,      // the JPEG decoder refused the data
-    Compressed,        // Targa image type other than 2 (uncompressed true-colour)
-    ColorMapped,       // Targa with a colour map
-    DepthUnsupported,  // Targa depth other than 24 or 32 bits
+    DataShort,         // the pixel data (or a Targa packet) runs past the end of the data
+    NotDecodable,      // the JPEG or PNG decoder refused the data
+    Compressed,        // viewer rules: Targa image type other than 2 (uncompressed true-colour)
+    ColorMapped,       // viewer rules: Targa with a colour map
+    DepthUnsupported,  // Targa depth the image type does not allow
     FormatUnsupported, // bitmap other than uncompressed 24 bits per pixel
     SizeUnsupported,   // no pixels, or more than kMaxImageSide pixels a side
+    HeaderUnsupported, // bitmap info header of a size other than 40, 108 or 124 bytes
+    TypeUnsupported,   // game rules: Targa image type other than 1, 2, 3, 9, 10, 11
+    ColorMapUnsupported,  // game rules: colour-mapped Targa without a usable colour map
+    ColorIndexOutOfRange, // a Targa pixel indexes no entry of its colour map
+    RunPastImage,      // a Targa run-length packet holds more pixels than the image has left
 };
 
 // Pixels of one decoded image, ready for MakeGLTexture: tightly packed R, G, B
@@ -50,18 +56,25 @@ struct DecodedImage {
 
 // Decoders for the bytes of a whole image file; they never call OpenGL and
 // never throw for bad data (a failing allocation may throw std::bad_alloc).
+// Bitmaps: uncompressed 24 bits per pixel, with an info header of 40, 108 or
+// 124 bytes; the pixel data starts at the file header's offset.
 DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
 // Viewer rules: uncompressed true-colour (type 2) at 24 or 32 bits only.
-// Game rules: types 1, 2, 3, 9, 10 and 11 at the depths each allows, either
-// origin, run-length packets crossing row ends.
+// Game rules: types 1, 2, 3, 9, 10 and 11 at the depths each allows (colour
+// maps of 15, 16, 24 or 32-bit entries indexed by 8-bit pixels; true colour
+// at 15, 16, 24 or 32 bits; grey at 8 bits, or 16 as grey and alpha),
+// run-length packets crossing row ends. Both: the identification field is
+// skipped, both origin bits are honoured, and the result is GL_RGB where the
+// file has no alpha (24 bits, 15 bits, 16 bits without an attribute bit,
+// 8-bit grey, maps of such entries) and GL_RGBA where it has.
 DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules = Conventions::Viewer);
 // A JPEG's few header bytes can ask for the largest size whatever data
 // follows; maxSide lowers the cap for callers that must stay small (fuzzing).
 DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide = kMaxImageSide);
 
-// Decodes a PNG of any colour type, bit depth and transparency into RGBA
-// (GL_RGBA), bottom row first.
-DecodedImage DecodePng(std::span<const uint8_t> bytes);
+// Decodes a PNG of any colour type, bit depth, transparency and interlacing
+// into RGBA (GL_RGBA), bottom row first; maxSide as for DecodeJpeg.
+DecodedImage DecodePng(std::span<const uint8_t> bytes, int64_t maxSide = kMaxImageSide);
 
 // A message a reader shows for a failure.
 struct ImageMessage {
@@ -81,7 +94,8 @@ struct ImageFile {
 // (messages included; a Targa whose header cannot be read throws
 // platform::EInOutError as there). Game rules: also ".JPEG" and ".PNG", and
 // every Targa type the game reads (colour-mapped, true-colour and grey, raw
-// and run-length). Any other extension fails with a message naming the file.
+// and run-length), with a message for every failure (a Targa that cannot be
+// read included). Any other extension fails with a message naming the file.
 ImageFile ReadImageFile(const std::string& fileName, Conventions rules);
 
 // Makes the texture of a decoded image; it stays bound.

@@ -1,5 +1,8 @@
+#include "AllocationWatch.h"
+#include "TargaBytes.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/PngFile.h"
 #include "support/HeadlessGL.h"
 #include "support/TempDir.h"
 #include "textures/Resources.h"
@@ -70,7 +73,35 @@ std::string withPalette(std::string bmp, uint32_t entries)
     return patched(patched(bmp, 46, entries), 10, 54 + entries * 4);
 }
 
+// The bitmap rewritten with a larger info header (108 or 124 bytes: the
+// classic 40 followed by zeroed colour masks and colour space), as current
+// image editors write it; the offsets and the file size follow.
+std::string withInfoHeader(std::string bmp, uint32_t size)
+{
+    bmp.insert(54, std::string(size - 40, '\0'));
+    return patched(patched(patched(bmp, 14, size), 10, 14 + size), 2, static_cast<uint32_t>(bmp.size()));
+}
+
 std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+// A JPEG of a few hundred bytes whose frame header claims 8192 x 8192 pixels.
+std::string hugeClaimingJpeg()
+{
+    std::string jpeg = encodeJpeg(filled(8, 8, kRed));
+    const size_t frame = jpeg.find("\xFF\xC0");
+    jpeg[frame + 5] = jpeg[frame + 7] = '\x20'; // height and width, big-endian 0x2000
+    jpeg[frame + 6] = jpeg[frame + 8] = '\0';
+    return jpeg;
+}
+
+// 64 x 64 pixels, no two rows alike, so that a cut always loses pixels.
+Image gradient()
+{
+    Image image(64, 64, 3);
+    for (size_t i = 0; i < image.pixels.size(); ++i)
+        image.pixels[i] = static_cast<uint8_t>(i * 7 + i / 192 * 13);
+    return image;
+}
 
 // Level-0 texels of a texture, bottom row first.
 struct Texels {
@@ -191,6 +222,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "Couldn't load \"{}\". Image size 0 x 2 not supported."},
         Failure{"BmpTooWide", "w.bmp", false, file("w.bmp", encodeBmp24(filled(9000, 1, kRed))), "BMP Unit",
                 "Couldn't load \"{}\". Image size 9000 x 1 not supported."},
+        Failure{"BmpUnknownInfoHeader", "u.bmp", false, file("u.bmp", patched(kBmp, 14, 64)), "BMP Unit",
+                "Couldn't load \"{}\". Only bitmap info headers of 40, 108 or 124 bytes supported."},
+        Failure{"BmpDataOffsetPastEnd", "o.bmp", false, file("o.bmp", patched(kBmp, 10, 100000)), "BMP Unit",
+                "Error reading bitmap data"},
+        Failure{"Bmp124HeadersShort", "i.bmp", false, file("i.bmp", withInfoHeader(kBmp, 124).substr(0, 100)),
+                "BMP Unit", "Error reading bitmap data"},
         Failure{"BmpResourceMissing", "Model/skin.bmp", true, none, "BMP Texture", "File not found in resource - {}"},
         Failure{"BmpResourceEmptyName", "./Model/skin.bmp", true, resource("Model/skin", "BMP", kBmp), "BMP Texture",
                 "File not found in resource - {}"},
@@ -201,6 +238,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "BMP Unit", "Couldn't load JPG Resource - \"{}\""},
         Failure{"JpgMissing", "none.jpg", false, none, "BMP Unit", "Couldn't load JPG - \"{}\""},
         Failure{"JpgGarbage", "bad.JPG", false, file("bad.JPG", kBmp), "BMP Unit", "Couldn't load JPG - \"{}\""},
+        Failure{"JpgTruncated", "cut.jpg", false,
+                file("cut.jpg", encodeJpeg(gradient()).substr(0, encodeJpeg(gradient()).size() / 2)), "BMP Unit",
+                "Couldn't load JPG - \"{}\""},
+        Failure{"JpgClaimsHugeSize", "huge.jpg", false, file("huge.jpg", hugeClaimingJpeg()), "BMP Unit",
+                "Couldn't load JPG - \"{}\""},
         Failure{"JpgTooWide", "w.jpg", false, file("w.jpg", encodeJpeg(filled(9000, 8, kRed))), "BMP Unit",
                 "Couldn't load \"{}\". Image size 9000 x 8 not supported."},
         Failure{"TgaMissing", "none.tga", false, none, "TGA Texture", "File not found  - {}"},
@@ -268,6 +310,25 @@ TEST_F(TexturesTest, BitmapRowsLandBottomUpWhateverTheStoredOrder)
     EXPECT_EQ(envMode, GL_MODULATE);
 }
 
+// Newer info headers, an offset left 0 and a gap before the pixel data all
+// give the pixels of the classic file.
+TEST_F(TexturesTest, BitmapPixelsStartWhereTheHeadersSay)
+{
+    std::string gap = kBmp;
+    gap.insert(54, "junk!!");
+    dir.write("108.bmp", withInfoHeader(kBmp, 108));
+    dir.write("124.bmp", withInfoHeader(kBmp, 124));
+    dir.write("zero.bmp", patched(kBmp, 10, 0));
+    dir.write("gap.bmp", patched(gap, 10, 60));
+    for (const char* name : {"108.bmp", "124.bmp", "zero.bmp", "gap.bmp"}) {
+        const Texels t = load(dir.file(name), GL_RGB);
+        EXPECT_EQ(t.at(0, 0), kBlue) << name;
+        EXPECT_EQ(t.at(1, 0), kWhite) << name;
+        EXPECT_EQ(t.at(0, 1), kRed) << name;
+        EXPECT_EQ(t.at(1, 1), kGreen) << name;
+    }
+}
+
 TEST_F(TexturesTest, BitmapWithPaddedRowsKeepsItsColours)
 {
     // 30 pixels make 90-byte rows, stored padded to 92 bytes.
@@ -326,25 +387,59 @@ TEST_F(TexturesTest, JpegBecomesOpaqueRgbaBottomRowFirst)
     }
 }
 
+platform::PngLayout pngLayout(int width, int height)
+{
+    platform::PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    return layout;
+}
+
+// libjpeg makes up what a file lacks; the decoder must not hand that out as
+// a picture, nor allocate for pixels the file cannot hold.
+TEST(JpegDecoding, RefusesPicturesItsDataCannotHold)
+{
+    testsupport::ResetLargestAllocation();
+    EXPECT_EQ(DecodeJpeg(bytesOf(hugeClaimingJpeg())).fault, ImageFault::NotDecodable);
+    EXPECT_LT(testsupport::LargestAllocation(), 64u << 20);
+
+    // A flat colour takes a byte for 64 pixels; it still passes.
+    EXPECT_EQ(DecodeJpeg(bytesOf(encodeJpeg(filled(2048, 2048, kGreen)))).fault, ImageFault::None);
+}
+
 // Every prefix and a series of corrupted copies of valid files decode to a
 // fault or a picture of the size its header claims, never past the data.
 TEST(ImageDecoders, SurviveTruncatedAndCorruptedData)
 {
     const Image picture = filled(5, 3, kGreen);
-    const std::vector<uint8_t> files[] = {bytesOf(encodeBmp24(picture)), bytesOf(encodeTga(picture)),
-                                          bytesOf(encodeJpeg(picture))};
+    const testsupport::Tga runLength{.type = 10, .width = 5, .height = 3, .data = {0x8E, 0, 255, 0}};
+    const std::vector<uint8_t> files[] = {
+        bytesOf(encodeBmp24(picture)), bytesOf(encodeTga(picture)), bytesOf(encodeJpeg(picture)), runLength.bytes(),
+        platform::EncodePng(pngLayout(5, 3), picture.pixels)};
+    // What may be missing from the end without losing pixels: a JPEG's end
+    // marker, a PNG's IEND chunk.
+    const size_t trailer[] = {0, 0, 2, 0, 12};
     auto decode = [](size_t kind, std::span<const uint8_t> bytes) {
-        return kind == 0 ? DecodeBitmap(bytes) : kind == 1 ? DecodeTarga(bytes) : DecodeJpeg(bytes);
+        switch (kind) {
+        case 0:
+            return DecodeBitmap(bytes);
+        case 1:
+            return DecodeTarga(bytes);
+        case 2:
+            return DecodeJpeg(bytes);
+        case 3:
+            return DecodeTarga(bytes, Conventions::Game);
+        default:
+            return DecodePng(bytes);
+        }
     };
     uint32_t seed = 1;
-    for (size_t kind = 0; kind < 3; ++kind) {
+    for (size_t kind = 0; kind < std::size(files); ++kind) {
         const std::vector<uint8_t>& whole = files[kind];
         EXPECT_EQ(decode(kind, whole).fault, ImageFault::None);
-        for (size_t size = 0; size < whole.size(); ++size) {
+        for (size_t size = 0; size + trailer[kind] < whole.size(); ++size) {
             DecodedImage image = decode(kind, std::span(whole).first(size));
-            if (kind < 2) {
-                ASSERT_NE(image.fault, ImageFault::None) << kind << " " << size;
-            }
+            ASSERT_NE(image.fault, ImageFault::None) << kind << " " << size;
         }
         for (int round = 0; round < 200; ++round) {
             std::vector<uint8_t> bytes = whole;
