@@ -153,7 +153,7 @@ private:
         if (isBrace(name, '}'))
             return fail(problem, name.line, "'}' without a shader");
         if (name.text.empty())
-            return fail(problem, name.line, "a shader named \"\"");
+            return fail(problem, name.line, "a shader with an empty name");
         const std::optional<Token> open = tokens_.next();
         if (!open)
             return fail(problem, name.line, "'" + name.text + "' is followed by no '{'");
@@ -168,7 +168,6 @@ private:
         return definition;
     }
 
-private:
     std::nullopt_t fail(std::optional<ShaderProblem>& problem, size_t line, const std::string& what) const
     {
         problem = ShaderProblem{fileName_, line, fileName_ + ", line " + std::to_string(line) + ": " + what};
