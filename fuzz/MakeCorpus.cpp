@@ -258,6 +258,56 @@ void addSettings(const Corpus& corpus, const fs::path& work)
                "FMixRate=nan\nFMixLogoColor=-1\nFClrAmbient=0000803F0000803F\n[TGLManager]\nFAxisLength=0x10\n");
 }
 
+// Shader scripts as character packs write them, and broken ones.
+void addShaderScripts(const Corpus& corpus)
+{
+    const std::string character = "// the sample character's surfaces\n"
+                                  "models/players/sample/hair\n"
+                                  "{\n"
+                                  "\tcull none\n"
+                                  "\tdeformVertexes wave 100 sin 0 0.5 0 0.4\n"
+                                  "\t{\n"
+                                  "\t\tmap models/players/sample/hair.tga\n"
+                                  "\t\talphaFunc GE128\n"
+                                  "\t\tdepthWrite\n"
+                                  "\t\trgbGen lightingDiffuse\n"
+                                  "\t}\n"
+                                  "}\n\n"
+                                  "models/players/sample/visor\n"
+                                  "{\n"
+                                  "\t{\n"
+                                  "\t\tmap $lightmap\n"
+                                  "\t\trgbGen identity\n"
+                                  "\t}\n"
+                                  "\t{\n"
+                                  "\t\tanimMap 4 models/players/sample/visor1.tga models/players/sample/visor2.tga\n"
+                                  "\t\tblendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA\n"
+                                  "\t\ttcMod scroll 0.1 0\n"
+                                  "\t}\n"
+                                  "\t{\n"
+                                  "\t\tmap textures/effects/envmap.tga\n"
+                                  "\t\tblendFunc add\n"
+                                  "\t\ttcGen environment\n"
+                                  "\t}\n"
+                                  "}\n\n"
+                                  "models/players/sample/shadow { surfaceparm nodraw }\n"
+                                  "models/players/sample/glow\n"
+                                  "{\n"
+                                  "\tcull disable /* both faces */\n"
+                                  "\t{ clampMap $whiteimage\n blendFunc filter\n alphaFunc GT0 }\n"
+                                  "}\n";
+    corpus.add("shader", "character.shader", character);
+    corpus.add("shader", "character-crlf.shader", replaceAll(character, "\n", "\r\n"));
+    corpus.add("shader", "edges.shader",
+               "\"Models\\Players\\Quoted Name\" {\n{ MAP *white\nBLENDFUNC gl_dst_color GL_SRC_COLOR }\n}\n"
+               "twice { } twice { cull twosided }\n/* a comment\nover lines */ deep { { { { map x.tga } } } }\n"
+               "paths { { map textures//a.tga// } }\nempty { { animMap 10 } { map \"\" } }\n"
+               "hidden\n{\n\tsurfaceparm nodraw\n\t{\n\t\tmap a.tga\n\t\tblendFunc add\n\t}\n}\n");
+    corpus.add("shader", "close-without-shader.shader", "first { { map a.tga } }\n}\nlost { }\n");
+    corpus.add("shader", "end-inside-stage.shader", "first { }\nlost {\n\t{\n\t\tmap a.tga\n");
+    corpus.add("shader", "stray-token.shader", "first { }\nstray\nlost\n{\n}\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -276,6 +326,7 @@ int main(int argc, char** argv)
         addModels(corpus, work / "Model");
         addImages(corpus, work / "Model");
         addTextFiles(corpus, work / "Model");
+        addShaderScripts(corpus);
         addSettings(corpus, work);
         fs::remove_all(work);
     } catch (const std::exception& error) {

@@ -4,6 +4,7 @@
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/QueltoLogo.h"
 #include "model/Model.h"
+#include "model/Shaders.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/System.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fuzz {
@@ -284,6 +286,112 @@ void runAnimation(Input bytes)
     }
 }
 
+// Lines of a script as its reader counts them: CR LF, LF or CR ends a line.
+size_t lineCount(std::string_view text)
+{
+    size_t lines = 1;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            ++lines;
+    }
+    return lines;
+}
+
+bool isBlendFactor(GLenum factor, bool source)
+{
+    switch (factor) {
+    case GL_ZERO:
+    case GL_ONE:
+    case GL_SRC_ALPHA:
+    case GL_ONE_MINUS_SRC_ALPHA:
+    case GL_DST_ALPHA:
+    case GL_ONE_MINUS_DST_ALPHA:
+        return true;
+    case GL_DST_COLOR:
+    case GL_ONE_MINUS_DST_COLOR:
+    case GL_SRC_ALPHA_SATURATE:
+        return source;
+    case GL_SRC_COLOR:
+    case GL_ONE_MINUS_SRC_COLOR:
+        return !source;
+    default:
+        return false;
+    }
+}
+
+// A look can be handed to GL as it is: one source of colour, factors GL 1.1
+// takes in their places, an alpha test with its reference.
+void checkLook(const SurfaceLook& look)
+{
+    if (look.noDraw) {
+        check(look.image.empty() && !look.white && !look.blend && look.alphaFunc == GL_ALWAYS && !look.twoSided,
+              "a surface that draws nothing has no look");
+        return;
+    }
+    check(look.image.empty() == look.white, "a drawn surface has an image or is white");
+    if (look.blend)
+        check(isBlendFactor(look.blendSrc, true) && isBlendFactor(look.blendDst, false) &&
+                  !(look.blendSrc == GL_ONE && look.blendDst == GL_ZERO),
+              "blending uses GL 1.1 factors in their places");
+    else
+        check(look.blendSrc == GL_ONE && look.blendDst == GL_ZERO, "no blending keeps the opaque factors");
+    const bool half = look.alphaFunc == GL_LESS || look.alphaFunc == GL_GEQUAL;
+    check(half || look.alphaFunc == GL_GREATER || look.alphaFunc == GL_ALWAYS, "alpha tests are the known three");
+    check(look.alphaRef == (half ? 0.5f : 0.0f), "an alpha test has its reference");
+}
+
+void checkShaderLines(const std::vector<ShaderLine>& lines)
+{
+    for (const ShaderLine& line : lines) {
+        check(!line.empty(), "a keyword line holds its keyword");
+        check(std::none_of(line[0].begin(), line[0].end(), [](char c) { return c >= 'A' && c <= 'Z'; }),
+              "keywords are stored in lower case");
+    }
+}
+
+void checkShaderTable(const ShaderTable& table, const std::string& fileName, size_t lines)
+{
+    for (const auto& [name, definition] : table.All()) {
+        check(!name.empty(), "every shader has a name");
+        check(definition.name == name && NormalShaderName(name) == name, "a shader is stored by its normal name");
+        check(table.Find(name) == &definition, "a stored name finds its shader");
+        check(definition.fileName == fileName && definition.line >= 1 && definition.line <= lines,
+              "a shader names its file and a line of it");
+        checkShaderLines(definition.lines);
+        for (const ShaderStage& stage : definition.stages)
+            checkShaderLines(stage.lines);
+        checkLook(LookOf(definition));
+    }
+}
+
+void runShader(Input bytes)
+{
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const size_t lines = lineCount(text);
+    const std::string first = "scripts/a.shader", second = "scripts/B.shader";
+    std::vector<ShaderProblem> problems;
+    ShaderTable table;
+    table.AddFile(first, text, problems);
+    check(problems.size() <= 1, "one problem at most per file");
+    for (const ShaderProblem& problem : problems) {
+        check(problem.fileName == first && problem.line >= 1 && problem.line <= lines,
+              "a problem names its file and a line of it");
+        check(problem.message.rfind(first + ", line " + std::to_string(problem.line) + ": ", 0) == 0,
+              "a problem's message starts with its file and line");
+    }
+    checkShaderTable(table, first, lines);
+
+    // The same file again changes nothing, as repeats within a file are
+    // ignored; as a file later in name order it replaces every shader.
+    const size_t count = table.All().size();
+    std::vector<ShaderProblem> again;
+    table.AddFile(first, text, again);
+    check(again.size() == problems.size() && table.All().size() == count, "a file read twice reads the same");
+    table.AddFile(second, text, again);
+    check(table.All().size() == count, "a later file of the same shaders adds none");
+    checkShaderTable(table, second, lines);
+}
+
 // Numbers read from text come back as the same number; NaN has no payload
 // worth keeping.
 bool sameNumber(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
@@ -424,7 +532,7 @@ void runSettings(Input bytes)
 
 constexpr Target kTargets[] = {
     {"md3", runMd3},   {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg}, {"png", runPng},
-    {"skin", runSkin}, {"animation", runAnimation}, {"settings", runSettings},
+    {"skin", runSkin}, {"animation", runAnimation}, {"settings", runSettings}, {"shader", runShader},
 };
 
 } // namespace

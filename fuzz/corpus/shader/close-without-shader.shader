@@ -1,0 +1,3 @@
+first { { map a.tga } }
+}
+lost { }

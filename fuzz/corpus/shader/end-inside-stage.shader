@@ -1,0 +1,4 @@
+first { }
+lost {
+	{
+		map a.tga

@@ -1,0 +1,5 @@
+first { }
+stray
+lost
+{
+}

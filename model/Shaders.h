@@ -1,0 +1,139 @@
+#pragma once
+// Shader scripts of game data (character mode only). A skin line may name a
+// shader instead of an image: "models/players/NAME/hair", no such file, but a
+// definition in one of the game root's scripts/*.shader files:
+//
+//   models/players/NAME/hair      // the shader's name
+//   {
+//       cull none                 // keyword lines of the shader itself
+//       {                         // a stage: keyword lines of one drawing pass
+//           map models/players/NAME/hair.tga
+//           blendFunc GL_ONE GL_ONE
+//       }
+//   }
+//
+// Tokens are separated by whitespace; "..." quotes one token; "//" and
+// "/* */" comments may start wherever a token may. A keyword line runs to the
+// end of its text line (or to a brace). Keywords and shader names are read
+// without regard to letter case; blocks nested inside a stage are skipped.
+//
+// Which definition counts when a name is defined more than once: within one
+// file, the first (later repeats are ignored); across files, the one of the
+// file later in name order, compared ignoring letter case, as a later archive
+// overrides an earlier one. The rule holds whatever order files are added in.
+#include "platform/Errors.h"
+#include "platform/FileLayer.h"
+
+#include <GL/gl.h>
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A file that could not be read to its end. The shaders before the problem
+// are kept; the rest of the file is dropped.
+struct ShaderProblem {
+    std::string fileName;
+    size_t line = 0; // 1-based; 0 when the file could not be read at all
+    std::string message; // "FILE, line N: what is wrong", ready to show
+};
+
+// The tokens of one keyword line. The keyword (the first token) is stored in
+// lower case, its arguments as written.
+using ShaderLine = std::vector<std::string>;
+
+// One stage block: one drawing pass of a shader.
+struct ShaderStage {
+    std::vector<ShaderLine> lines;
+};
+
+struct ShaderDefinition {
+    std::string name; // lower case, "/" separators
+    std::string fileName; // the script it was read from
+    size_t line = 0; // the line of its name
+    std::vector<ShaderLine> lines; // keyword lines outside the stages
+    std::vector<ShaderStage> stages;
+};
+
+// Lower-cases a shader name and turns "\" into "/", the form names are
+// stored and looked up in.
+std::string NormalShaderName(std::string_view name);
+
+// The definitions of every shader script read so far.
+class ShaderTable {
+public:
+    // Reads the shader script text of fileName (a path from the game root)
+    // into the table. A broken file (unbalanced braces, a brace or a stray
+    // token where a shader name or its "{" belongs, the end of the file
+    // inside a block) adds one problem to problems and keeps what was read
+    // before it. Throws nothing but std::bad_alloc.
+    void AddFile(const std::string& fileName, std::string_view text, std::vector<ShaderProblem>& problems);
+
+    // The definition of name (letter case and "\" or "/" ignored). A name
+    // with an extension that names no shader is also tried without it, as a
+    // skin may say "hair.tga" for the shader "hair". nullptr when none.
+    const ShaderDefinition* Find(std::string_view name) const;
+
+    // Every definition by its stored name.
+    const std::map<std::string, ShaderDefinition>& All() const { return definitions_; }
+
+private:
+    void add(ShaderDefinition definition);
+
+    std::map<std::string, ShaderDefinition> definitions_;
+};
+
+// What a surface drawn with a shader takes from it: the image of its first
+// stage that has one, how that stage blends and alpha-tests, and whether the
+// shader draws both faces.
+struct SurfaceLook {
+    std::string image; // as written in the script, "/" separators; empty when white or noDraw
+    bool white = false; // the stage's image is plain white
+    bool noDraw = false; // draws nothing: no image stage, or "surfaceparm nodraw"
+    bool blend = false; // drawn with glBlendFunc(blendSrc, blendDst)
+    GLenum blendSrc = GL_ONE;
+    GLenum blendDst = GL_ZERO;
+    GLenum alphaFunc = GL_ALWAYS; // glAlphaFunc(alphaFunc, alphaRef); GL_ALWAYS: no alpha test
+    GLfloat alphaRef = 0.0f;
+    bool twoSided = false; // drawn without face culling
+};
+
+// The look of a surface drawn with definition. Lightmap stages are skipped;
+// of the stage that gives the image, only its blendFunc and alphaFunc count;
+// of the shader, only cull and "surfaceparm nodraw". Throws nothing.
+SurfaceLook LookOf(const ShaderDefinition& definition);
+
+// The folder of the shader scripts in a game root.
+inline constexpr std::string_view kShaderScriptFolder = "scripts";
+
+// Reads every scripts/*.shader file of the mounted game data (extension in
+// any letter case) in name order ignoring case, through the file layer. A
+// file that cannot be read adds a problem (line 0) and the others still load.
+// Throws nothing but std::bad_alloc.
+//
+// Inline so that only programs that call it need the file layer linked in:
+// the parser's tests and fuzzer link without it.
+inline ShaderTable LoadShaderScripts(std::vector<ShaderProblem>& problems)
+{
+    constexpr std::string_view kExtension = ".shader";
+    ShaderTable table;
+    const std::string folder(kShaderScriptFolder);
+    for (const platform::files::FolderEntry& entry : platform::files::ListFolder(folder)) {
+        const std::string& name = entry.name;
+        if (entry.isFolder || name.size() <= kExtension.size() ||
+            NormalShaderName(name.substr(name.size() - kExtension.size())) != kExtension)
+            continue;
+        const std::string path = folder + "/" + name;
+        std::vector<uint8_t> bytes;
+        try {
+            bytes = platform::files::ReadFileBytes(path);
+        } catch (const platform::EInOutError& error) {
+            problems.push_back({path, 0, error.what()});
+            continue;
+        }
+        table.AddFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), problems);
+    }
+    return table;
+}
