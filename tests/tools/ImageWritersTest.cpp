@@ -1,5 +1,6 @@
 #include "tools/writers/ImageWriters.h"
 
+#include "TargaPackets.h"
 #include "platform/Errors.h"
 #include "platform/JpegCodec.h"
 #include "support/TempDir.h"
@@ -14,6 +15,7 @@
 namespace {
 
 using namespace writers;
+using toolstest::unpackRunLength;
 
 uint32_t le(const std::string& b, std::size_t at, int bytes)
 {
@@ -98,31 +100,6 @@ TEST(EncodeTga, TopLeftOriginAndIdentificationWithAlpha)
     EXPECT_EQ(byteAt(b, 25), 1);
     EXPECT_EQ(byteAt(b, 26), 100);
     EXPECT_EQ(byteAt(b, 23 + 4 * 5 + 3), 100 + 2 + 1); // alpha of (2, 1)
-}
-
-// Pixels in file order from run-length packets of elementSize-byte pixels;
-// fails the test on a packet that runs past the data or past count pixels.
-std::string unpackRunLength(const std::string& packets, std::size_t elementSize, std::size_t count)
-{
-    std::string out;
-    std::size_t at = 0;
-    while (out.size() < count * elementSize) {
-        EXPECT_LT(at, packets.size()) << "packets end early";
-        if (at >= packets.size())
-            return out;
-        const uint8_t header = byteAt(packets, at++);
-        const std::size_t pixels = (header & 0x7Fu) + 1;
-        const std::size_t bytes = header & 0x80u ? elementSize : pixels * elementSize;
-        EXPECT_LE(at + bytes, packets.size());
-        if (at + bytes > packets.size())
-            return out;
-        for (std::size_t i = 0; i < (header & 0x80u ? pixels : 1); ++i)
-            out += packets.substr(at, bytes);
-        at += bytes;
-    }
-    EXPECT_EQ(at, packets.size()) << "bytes after the last pixel";
-    EXPECT_EQ(out.size(), count * elementSize) << "a packet runs past the last pixel";
-    return out;
 }
 
 // Two rows of one colour (a run across a row end), a row of differing pixels
