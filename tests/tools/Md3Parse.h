@@ -21,6 +21,7 @@ struct ParsedTag {
 
 struct ParsedSurface {
     std::string name;
+    std::string shader; // the first shader record's name, "" without one
     int32_t frames = 0;
     int32_t vertices = 0;
     std::vector<std::array<int32_t, 3>> triangles;
@@ -93,6 +94,8 @@ inline ParsedMd3 parseMd3(const std::string& bytes)
         surface.frames = readInt32(bytes, p + md3::kSurfFrameCount);
         surface.vertices = readInt32(bytes, p + md3::kSurfVertexCount);
         const int32_t triangles = readInt32(bytes, p + md3::kSurfTriangleCount);
+        if (readInt32(bytes, p + md3::kSurfShaderCount) > 0)
+            surface.shader = fixedName(bytes, p + static_cast<std::size_t>(readInt32(bytes, p + md3::kSurfShaderOffset)));
         const std::size_t end = p + static_cast<std::size_t>(readInt32(bytes, p + md3::kSurfEndOffset));
         EXPECT_LE(end, bytes.size()) << surface.name;
         if (end > bytes.size())

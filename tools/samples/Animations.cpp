@@ -363,6 +363,20 @@ int frameTotal(int first, int last)
     return total;
 }
 
+std::vector<writers::AnimationLine> animationLines()
+{
+    std::vector<writers::AnimationLine> lines;
+    int next = 0;
+    for (int k = 0; k < kAnimationCount; ++k) {
+        if (k == kFirstLegsAnimation)
+            next = frameTotal(0, kFirstLegsAnimation - 1);
+        const AnimationInfo& info = kTable[static_cast<std::size_t>(k)];
+        lines.push_back({next, info.frames, info.loopingFrames, info.framesPerSecond, info.name});
+        next += info.frames;
+    }
+    return lines;
+}
+
 std::vector<LowerPose> lowerPoses()
 {
     std::vector<LowerPose> poses;

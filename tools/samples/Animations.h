@@ -6,6 +6,7 @@
 // 13 … 24 on the legs. The legs file holds the frames of 0 … 5 followed by
 // those of 13 … 24; the torso file those of 0 … 5 followed by 6 … 12.
 #include "tools/samples/Transform.h"
+#include "tools/writers/TextWriters.h"
 
 #include <array>
 #include <vector>
@@ -27,6 +28,13 @@ const std::array<AnimationInfo, kAnimationCount>& animationTable();
 
 // Frames of animations [first, last] laid end to end.
 int frameTotal(int first, int last);
+
+// The lines of "animation.cfg" for the table, in table order. The legs'
+// first frames are numbered after all torso frames, as if legs and torso
+// frames formed one sequence; a reader subtracts the distance between the
+// first legs and the first torso animation to map them into the legs file,
+// where they follow the shared frames directly.
+std::vector<writers::AnimationLine> animationLines();
 
 // Angles in degrees. A positive hip or shoulder pitch swings the limb
 // forward, a positive roll spreads it sideways away from the body, a positive

@@ -44,6 +44,30 @@ float valueNoise(float s, float t, float cellsAcross, uint32_t seed)
     return top + (bottom - top) * ty;
 }
 
+writers::Image remixed(const writers::Image& image, const ChannelMix& mix)
+{
+    writers::Image out = image;
+    const ChannelWeights rows[3] = {mix.red, mix.green, mix.blue};
+    for (std::size_t i = 0; i < out.pixels.size(); i += static_cast<std::size_t>(out.channels)) {
+        const uint8_t* in = image.pixels.data() + i;
+        for (int c = 0; c < 3; ++c) {
+            const float v = rows[c].r * in[0] + rows[c].g * in[1] + rows[c].b * in[2];
+            out.pixels[i + c] = static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 255.0f)));
+        }
+    }
+    return out;
+}
+
+writers::Image posterised(const writers::Image& image, int levels)
+{
+    const float step = 255.0f / float(std::clamp(levels, 2, 256) - 1);
+    writers::Image out = image;
+    for (std::size_t i = 0; i < out.pixels.size(); i += static_cast<std::size_t>(out.channels))
+        for (int c = 0; c < 3; ++c)
+            out.pixels[i + c] = static_cast<uint8_t>(std::lround(std::round(out.pixels[i + c] / step) * step));
+    return out;
+}
+
 Canvas::Canvas(int width, int height, Colour background)
     : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * height, background)
 {

@@ -21,6 +21,25 @@ Colour shade(Colour c, float factor); // scales r, g, b; keeps alpha
 // the same for the same arguments on every run.
 float valueNoise(float s, float t, float cellsAcross, uint32_t seed);
 
+// Weights of R, G and B in one output channel.
+struct ChannelWeights {
+    float r = 0.0f, g = 0.0f, b = 0.0f;
+};
+
+// Each output channel a weighted sum of the input's R, G and B, clamped to
+// the byte range; alpha is kept. A tint weighs each channel only by itself.
+struct ChannelMix {
+    ChannelWeights red{1.0f, 0.0f, 0.0f};
+    ChannelWeights green{0.0f, 1.0f, 0.0f};
+    ChannelWeights blue{0.0f, 0.0f, 1.0f};
+};
+
+writers::Image remixed(const writers::Image& image, const ChannelMix& mix);
+
+// Rounds every colour channel to one of levels evenly spaced values (2 to
+// 256), so the image has at most levels³ colours and fits a colour map.
+writers::Image posterised(const writers::Image& image, int levels);
+
 class Canvas {
 public:
     Canvas(int width, int height, Colour background);

@@ -64,24 +64,13 @@ std::vector<Character> characters()
     };
 }
 
-// The legs' first frames are numbered after all torso frames, as if legs
-// and torso frames formed one sequence; the reader subtracts the distance
-// between the first legs and the first torso animation to map them into the
-// legs file, where they follow the shared frames directly.
 std::string animationConfig(const Character& c)
 {
     writers::AnimationConfig config;
     config.comments = {"animation config file", "legs frames are numbered after the torso frames"};
     config.sex = c.sex;
     config.footsteps = c.footsteps;
-    int next = 0;
-    for (int k = 0; k < kAnimationCount; ++k) {
-        if (k == kFirstLegsAnimation)
-            next = frameTotal(0, kFirstLegsAnimation - 1);
-        const AnimationInfo& info = animationTable()[static_cast<std::size_t>(k)];
-        config.lines.push_back({next, info.frames, info.loopingFrames, info.framesPerSecond, info.name});
-        next += info.frames;
-    }
+    config.lines = animationLines();
     return writers::animationConfigText(config);
 }
 

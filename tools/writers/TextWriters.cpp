@@ -16,16 +16,24 @@ std::string animationConfigText(const AnimationConfig& config)
     for (const auto& comment : config.comments)
         out += "// " + comment + "\n";
     out += "\n";
-    out += std::string("sex\t") + config.sex + "\n\n";
+    const std::string& sep = config.separator;
+    out += "sex" + sep.substr(0, 1) + config.sex + "\n\n";
     out += "headoffset 0 0 0\n";
-    out += "footsteps " + config.footsteps + "\n\n";
-    out += "// first frame, num frames, looping frames, frames per second\n\n";
+    out += "footsteps " + config.footsteps + "\n";
+    for (const auto& keyword : config.keywords)
+        out += keyword + "\n";
+    out += "\n// first frame, num frames, looping frames, frames per second\n\n";
     for (const auto& line : config.lines) {
-        out += std::to_string(line.firstFrame) + "\t" + std::to_string(line.frameCount) + "\t"
-               + std::to_string(line.loopingFrames) + "\t" + std::to_string(line.framesPerSecond)
-               + "\t\t// " + line.name + "\n";
+        out += std::to_string(line.firstFrame) + sep + std::to_string(line.frameCount) + sep
+               + std::to_string(line.loopingFrames) + sep + std::to_string(line.framesPerSecond) + sep + sep
+               + "// " + line.name + "\n";
     }
-    return out;
+    if (config.lineEnd == "\n")
+        return out;
+    std::string ended;
+    for (char c : out)
+        ended += c == '\n' ? config.lineEnd : std::string(1, c);
+    return ended;
 }
 
 } // namespace writers

@@ -26,12 +26,15 @@ struct AnimationConfig {
     std::vector<std::string> comments; // written as "// text" lines at the top
     char sex = 'm';
     std::string footsteps = "normal";
+    std::vector<std::string> keywords; // lines after "footsteps", such as "fixedlegs"
     std::vector<AnimationLine> lines;
+    std::string lineEnd = "\n";   // "\r\n" as Windows editors leave it
+    std::string separator = "\t"; // between fields; spaces where an editor replaced the TABs
 };
 
 // The usual layout: comment lines, "sex", "headoffset" and "footsteps" lines,
-// then one line per animation: four TAB-separated numbers, a TAB, and
-// "// NAME" after one more TAB.
+// the keyword lines, then one line per animation: four numbers each followed
+// by the separator, and "// NAME" after one more separator.
 std::string animationConfigText(const AnimationConfig& config);
 
 } // namespace writers

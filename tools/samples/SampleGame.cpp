@@ -1,0 +1,370 @@
+#include "tools/samples/SampleGame.h"
+
+#include "tools/samples/Animations.h"
+#include "tools/samples/Figures.h"
+#include "tools/samples/GameTree.h"
+#include "tools/samples/Painter.h"
+#include "tools/samples/SampleTextures.h"
+#include "tools/samples/Weapons.h"
+#include "tools/writers/ImageWriters.h"
+#include "tools/writers/Md3Writer.h"
+#include "tools/writers/TextWriters.h"
+#include "tools/writers/ZipArchive.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace samples {
+
+namespace {
+
+using writers::Image;
+
+enum class Mount { FirstArchive, SecondArchive, Loose };
+
+// The image file kinds the characters come with.
+enum class Kind {
+    Tga,                // type 2, bottom-left origin
+    TgaTopLeft,         // type 2, top-left origin
+    TgaRunLength,       // type 10
+    TgaMapped,          // type 1
+    TgaMappedRunLength, // type 9, top-left origin
+    TgaGrey,            // type 3
+    TgaGreyRunLength,   // type 11
+    Jpeg,
+    PngRgba,
+    PngPalette,
+};
+
+// Six levels per channel leave at most 216 colours, few enough for a colour map.
+constexpr int kMapLevels = 6;
+
+const ChannelMix kRedSkin{{1.6f, 0.2f, 0.0f}, {0.0f, 0.45f, 0.0f}, {0.0f, 0.0f, 0.45f}};
+const ChannelMix kBlueSkin{{0.4f, 0.0f, 0.0f}, {0.0f, 0.5f, 0.0f}, {0.0f, 0.3f, 1.3f}};
+const ChannelMix kSteelBlue{{0.25f, 0.35f, 0.1f}, {0.3f, 0.45f, 0.15f}, {0.35f, 0.55f, 0.35f}};
+
+struct ImageFile {
+    std::string path; // game path; loose files go below the character's loose folder
+    Mount mount;
+    Kind kind;
+    std::function<Image()> paint;
+};
+
+// One skin: the image of every surface. A skin covers the parts listed.
+struct Skin {
+    std::string name;
+    Mount mount;
+    std::map<std::string, std::string> paths; // by surface
+    std::vector<std::string> parts{"lower", "upper", "head"};
+};
+
+struct Character {
+    std::string name;
+    Build build;
+    Mount modelMount;          // parts and animation.cfg
+    std::string looseFolder;   // the folder of loose files, in its letter case on disk
+    std::map<std::string, float> tagScales; // by part and tag: "upper/tag_head"
+    writers::AnimationConfig animation;
+    ShaderNames shaders;
+    std::vector<Skin> skins;
+    std::vector<ImageFile> images;
+};
+
+struct Mounts {
+    std::vector<GameFile> firstArchive, secondArchive, loose;
+
+    std::vector<GameFile>& operator[](Mount m)
+    {
+        return m == Mount::FirstArchive ? firstArchive : m == Mount::SecondArchive ? secondArchive : loose;
+    }
+};
+
+std::string encodeAs(Kind kind, const Image& image)
+{
+    using writers::TgaPixels;
+    switch (kind) {
+    case Kind::Tga: return writers::encodeTga(image);
+    case Kind::TgaTopLeft: return writers::encodeTga(image, {true, "", TgaPixels::TrueColour, false});
+    case Kind::TgaRunLength: return writers::encodeTga(image, {false, "", TgaPixels::TrueColour, true});
+    case Kind::TgaMapped: return writers::encodeTga(image, {false, "", TgaPixels::ColourMapped, false});
+    case Kind::TgaMappedRunLength: return writers::encodeTga(image, {true, "", TgaPixels::ColourMapped, true});
+    case Kind::TgaGrey: return writers::encodeTga(image, {false, "", TgaPixels::Grey, false});
+    case Kind::TgaGreyRunLength: return writers::encodeTga(image, {false, "", TgaPixels::Grey, true});
+    case Kind::Jpeg: return writers::encodeJpeg(image);
+    case Kind::PngRgba: return writers::encodePng(image, platform::PngColorType::Rgba);
+    case Kind::PngPalette: return writers::encodePng(image, platform::PngColorType::Palette);
+    }
+    return {};
+}
+
+Colour fromBytes(const std::array<uint8_t, 3>& c) { return {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f}; }
+
+// A torso picture in one flat colour with a darker belt and zip, so that the
+// colour shows plainly wherever it is used.
+Image flatTorso(const std::array<uint8_t, 3>& colour)
+{
+    const Colour base = fromBytes(colour);
+    Canvas c(64, 64, base);
+    c.rect(0, 0.93f, 1, 1, shade(base, 0.4f));
+    c.line(0.5f, 0.05f, 0.5f, layout::kChest.t1, 0.02f, shade(base, 0.6f));
+    return c.image(3);
+}
+
+// The picture with an opaque alpha channel added, as painting programs
+// save it by default.
+Image withAlpha(const Image& image)
+{
+    Image out(image.width, image.height, 4);
+    for (std::size_t i = 0, o = 0; i < image.pixels.size(); i += 3, o += 4) {
+        std::copy_n(image.pixels.begin() + static_cast<std::ptrdiff_t>(i), 3,
+                    out.pixels.begin() + static_cast<std::ptrdiff_t>(o));
+        out.pixels[o + 3] = 255;
+    }
+    return out;
+}
+
+void scaleTagAxes(writers::Md3Model& model, const std::string& part, const std::map<std::string, float>& scales)
+{
+    for (auto& frame : model.tags)
+        for (auto& tag : frame) {
+            const auto found = scales.find(part + "/" + tag.name);
+            if (found == scales.end())
+                continue;
+            for (auto& axis : tag.axes)
+                axis = {axis.x * found->second, axis.y * found->second, axis.z * found->second};
+        }
+}
+
+writers::AnimationConfig animationConfig(char sex, const std::string& footsteps, bool windowsEditor)
+{
+    writers::AnimationConfig config;
+    config.comments = {"animation config file", "legs frames are numbered after the torso frames"};
+    config.sex = sex;
+    config.footsteps = footsteps;
+    config.lines = animationLines();
+    if (windowsEditor) {
+        config.lineEnd = "\r\n";
+        config.separator = "   ";
+    }
+    return config;
+}
+
+Build tallBuild()
+{
+    Build b = bulkyBuild();
+    b.thighLength = 11.5f;
+    b.shinLength = 11.5f;
+    b.hipZ = kGroundZ - b.footLo.z + b.shinLength + b.thighLength;
+    b.chestRadii = {5.0f, 7.0f, 7.6f};
+    b.shoulderHalfWidth = 7.8f;
+    b.upperArmLength = 9.0f;
+    b.forearmLength = 8.4f;
+    return b;
+}
+
+Character bruno()
+{
+    const std::string dir = "models/players/bruno/";
+    Character c{kBruno, bulkyBuild(), Mount::FirstArchive, dir, {}, animationConfig('m', "boot", true), {}, {}, {}};
+    c.tagScales = {{"lower/tag_torso", kBrunoTorsoTagScale},
+                   {"upper/tag_head", kBrunoHeadTagScale},
+                   {"upper/tag_weapon", kBrunoWeaponTagScale}};
+    c.animation.keywords = {"fixedlegs", "fixedtorso"};
+    c.shaders = {{"l_legs", dir + "legs.tga"},
+                 {"u_torso", dir + "torso.tga"},
+                 {"u_arms", dir + "arms.tga"},
+                 {"h_head", dir + "head.tga"},
+                 {"h_helmet", dir + "helmet.tga"}};
+    Skin base{kDefaultSkin, Mount::FirstArchive, c.shaders};
+    base.paths["h_helmet"] = kFallbackPath;
+    Skin red{kBrunoSecondSkin, Mount::FirstArchive, c.shaders};
+    red.paths["l_legs"] = kColourMappedImage;
+    red.paths["u_torso"] = kRunLength32Image;
+    c.skins = {base, red};
+    const Mount pak0 = Mount::FirstArchive;
+    c.images = {
+        {kRunLength24Image, pak0, Kind::TgaRunLength, [] { return legsTexture(Figure::Bulky); }},
+        {kOverriddenImage, pak0, Kind::Tga, [] { return torsoTexture(Figure::Bulky, 3); }},
+        {kOverriddenImage, Mount::SecondArchive, Kind::TgaRunLength, [] { return flatTorso(kOverrideColour); }},
+        {kColourMappedRunLengthImage, pak0, Kind::TgaMappedRunLength,
+         [] { return posterised(armsTexture(Figure::Bulky), kMapLevels); }},
+        {kTopLeftImage, pak0, Kind::TgaTopLeft, [] { return headTexture(Figure::Bulky); }},
+        {kGreyRunLengthImage, pak0, Kind::TgaGreyRunLength, helmetTexture},
+        {kColourMappedImage, pak0, Kind::TgaMapped,
+         [] { return posterised(remixed(legsTexture(Figure::Bulky), kRedSkin), kMapLevels); }},
+        {kRunLength32Image, pak0, Kind::TgaRunLength, [] { return remixed(torsoTexture(Figure::Bulky, 4), kRedSkin); }},
+        {kOtherFolderImage, pak0, Kind::Tga, [] { return remixed(armsTexture(Figure::Slender), kBlueSkin); }},
+    };
+    return c;
+}
+
+Character mira()
+{
+    const std::string dir = "models/players/mira/";
+    Character c{kMira, slenderBuild(), Mount::FirstArchive, dir, {}, animationConfig('f', "normal", true), {}, {}, {}};
+    c.tagScales = {{"upper/tag_head", kMiraHeadTagScale}};
+    c.shaders = {{"l_legs", kOtherCaseImage},
+                 {"u_torso", kArchivedSkinImage},
+                 {"u_arms", dir + "arms.tga"},
+                 {"h_head", kOtherExtensionImage},
+                 {"h_hair", kGreyImage}};
+    Skin base{kDefaultSkin, Mount::FirstArchive, c.shaders};
+    base.paths["l_legs"] = kOtherCasePath;
+    base.paths["h_head"] = kOtherExtensionPath;
+    Skin loose{kDefaultSkin, Mount::Loose, base.paths, {"upper"}};
+    loose.paths["u_torso"] = kLooseSkinImage;
+    Skin blue{kMiraSecondSkin, Mount::FirstArchive, c.shaders};
+    blue.paths["u_torso"] = dir + "torso_blue.tga";
+    blue.paths["u_arms"] = kOtherFolderImage;
+    c.skins = {base, blue, loose};
+    const Mount pak0 = Mount::FirstArchive;
+    c.images = {
+        {kOtherCaseImage, pak0, Kind::Tga, [] { return legsTexture(Figure::Slender); }},
+        {kArchivedSkinImage, pak0, Kind::TgaTopLeft, [] { return torsoTexture(Figure::Slender, 3); }},
+        {dir + "torso_blue.tga", pak0, Kind::Tga, [] { return remixed(torsoTexture(Figure::Slender, 4), kBlueSkin); }},
+        {dir + "arms.tga", pak0, Kind::Tga, [] { return armsTexture(Figure::Slender); }},
+        {kOtherExtensionImage, pak0, Kind::Jpeg, [] { return headTexture(Figure::Slender); }},
+        {kGreyImage, pak0, Kind::TgaGrey, hairTexture},
+        {kLooseSkinImage, Mount::Loose, Kind::TgaRunLength, [] { return flatTorso(kLooseSkinColour); }},
+    };
+    return c;
+}
+
+Character oskar()
+{
+    const std::string dir = kOskarArchiveFolder;
+    Character c{kOskar, tallBuild(), Mount::SecondArchive, kOskarLooseFolder, {}, animationConfig('m', "normal", false),
+                {}, {}, {}};
+    // A 26th line whose frames lie inside both parts whether or not a reader
+    // moves it down with the legs lines.
+    const int legsShift = frameTotal(0, kFirstLegsAnimation - 1) - frameTotal(0, kFirstTorsoAnimation - 1);
+    c.animation.lines.push_back({legsShift + 4, 10, 0, 15, "TORSO_SALUTE"});
+    c.shaders = {{"l_legs", dir + "legs.tga"},
+                 {"u_torso", dir + "torso.tga"},
+                 {"u_arms", dir + "arms.jpg"},
+                 {"h_head", dir + "head.png"},
+                 {"h_helmet", dir + "helmet.png"}};
+    c.skins = {{kDefaultSkin, Mount::Loose, c.shaders}};
+    const Mount loose = Mount::Loose;
+    c.images = {
+        {dir + "legs.tga", loose, Kind::Tga, [] { return remixed(legsTexture(Figure::Bulky), kSteelBlue); }},
+        {dir + "torso.tga", loose, Kind::TgaRunLength, [] { return remixed(torsoTexture(Figure::Bulky, 3), kSteelBlue); }},
+        {dir + "arms.jpg", loose, Kind::Jpeg, [] { return remixed(armsTexture(Figure::Bulky), kSteelBlue); }},
+        {dir + "head.png", loose, Kind::PngRgba, [] { return withAlpha(remixed(headTexture(Figure::Bulky), kSteelBlue)); }},
+        {dir + "helmet.png", loose, Kind::PngPalette,
+         [] { return posterised(remixed(helmetTexture(), kSteelBlue), kMapLevels); }},
+    };
+    return c;
+}
+
+// The disk path of a character's loose file: its name in the loose folder.
+std::string looseName(const Character& c, const std::string& gamePath)
+{
+    return c.looseFolder + gamePath.substr(gamePath.rfind('/') + 1);
+}
+
+void addFile(Mounts& mounts, const Character& c, Mount mount, const std::string& gamePath, std::string bytes)
+{
+    mounts[mount].push_back({mount == Mount::Loose ? looseName(c, gamePath) : gamePath, std::move(bytes)});
+}
+
+std::string skinText(const Skin& skin, const std::string& part, const writers::Md3Model& model)
+{
+    std::vector<writers::SkinLine> lines;
+    for (const auto& surface : model.surfaces)
+        lines.push_back({surface.name, skin.paths.at(surface.name)});
+    if (!model.tags.empty() && part != "head")
+        for (const auto& tag : model.tags.front())
+            lines.push_back({tag.name, ""});
+    return writers::skinText(lines);
+}
+
+void addCharacter(Mounts& mounts, const Character& c)
+{
+    const std::string dir = "models/players/" + c.name + "/";
+    std::map<std::string, writers::Md3Model> parts{{"lower", makeLegs(c.build, c.shaders)},
+                                                   {"upper", makeTorso(c.build, c.shaders)},
+                                                   {"head", makeHead(c.build, c.shaders)}};
+    for (auto& [part, model] : parts) {
+        scaleTagAxes(model, part, c.tagScales);
+        addFile(mounts, c, c.modelMount, dir + part + ".md3", writers::serialiseMd3(model));
+    }
+    addFile(mounts, c, c.modelMount, dir + "animation.cfg", writers::animationConfigText(c.animation));
+    for (const auto& skin : c.skins)
+        for (const auto& part : skin.parts)
+            addFile(mounts, c, skin.mount, dir + part + "_" + skin.name + ".skin", skinText(skin, part, parts[part]));
+    for (const auto& image : c.images)
+        addFile(mounts, c, image.mount, image.path, encodeAs(image.kind, image.paint()));
+}
+
+void addWeapon(Mounts& mounts)
+{
+    const std::string dir = std::string("models/weapons2/") + kWeapon + "/";
+    const std::vector<std::pair<std::string, Kind>> images{
+        {"railgun1.tga", Kind::Tga}, {"railgun2.jpg", Kind::Jpeg}, {"railgun3.tga", Kind::TgaRunLength},
+        {"railgun4.jpg", Kind::Jpeg}};
+    const std::function<Image()> painters[] = {gunBodyTexture, gunCoilTexture, gunRailTexture, gunGripTexture};
+    ShaderNames shaders;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        shaders["w_railgun" + std::to_string(i + 1)] = dir + images[i].first;
+        mounts.firstArchive.push_back({dir + images[i].first, encodeAs(images[i].second, painters[i]())});
+    }
+    shaders["w_railgun05"] = shaders["w_railgun1"];
+    mounts.firstArchive.push_back({dir + kWeapon + ".md3", writers::serialiseMd3(makeBulkyWeapon(shaders))});
+}
+
+Mounts gameFiles()
+{
+    Mounts mounts;
+    for (const Character& c : {bruno(), mira(), oskar()})
+        addCharacter(mounts, c);
+    addWeapon(mounts);
+    return mounts;
+}
+
+// Archive entries in the given order; with folders, each folder gets its own
+// entry in front of its first file, as many archiving tools write them.
+std::vector<writers::ZipEntry> archiveEntries(const std::vector<GameFile>& files, bool withFolders)
+{
+    std::vector<writers::ZipEntry> entries;
+    std::set<std::string> folders;
+    for (const auto& file : files) {
+        for (std::size_t slash = file.path.find('/'); withFolders && slash != std::string::npos;
+             slash = file.path.find('/', slash + 1)) {
+            const std::string folder = file.path.substr(0, slash + 1);
+            if (folders.insert(folder).second)
+                entries.push_back({folder, {}, false});
+        }
+        // Images already compressed gain nothing from deflating.
+        const std::string extension = lowerCase(file.path.substr(file.path.rfind('.') + 1));
+        const bool compressed = extension == "jpg" || extension == "png";
+        entries.push_back({file.path, file.bytes, !compressed});
+    }
+    return entries;
+}
+
+} // namespace
+
+void writeSampleGame(const std::string& gameRoot, GameLayout layout)
+{
+    std::string root = gameRoot;
+    if (!root.empty() && root.back() != '/')
+        root += '/';
+    Mounts mounts = gameFiles();
+    if (layout == GameLayout::Archives) {
+        writers::writeZip(root + kFirstArchive, archiveEntries(mounts.firstArchive, true));
+        writers::writeZip(root + kSecondArchive, archiveEntries(mounts.secondArchive, false));
+        for (const auto& file : mounts.loose)
+            writers::writeFileBytes(root + file.path, file.bytes);
+        return;
+    }
+    GameTree tree;
+    for (const Mount m : {Mount::FirstArchive, Mount::SecondArchive, Mount::Loose})
+        mountOver(tree, mounts[m]);
+    for (const auto& [key, file] : tree)
+        writers::writeFileBytes(root + file.path, file.bytes);
+}
+
+} // namespace samples
