@@ -3,15 +3,17 @@
 #include "platform/System.h"
 
 namespace {
-UnitRegistrar registrar = nullptr;
+const UnitRegistrar* registrar = nullptr;
 }
 
-void SetUnitRegistrar(UnitRegistrar r) { registrar = r; }
+void SetUnitRegistrar(const UnitRegistrar* r) { registrar = r; }
 
-void RegisterUnitName(const std::string& unitName)
+bool RegisterUnitName(const std::string& unitName) { return registrar && registrar->add(unitName); }
+
+void UnregisterUnitName(const std::string& unitName)
 {
     if (registrar)
-        registrar(unitName);
+        registrar->remove(unitName);
 }
 
 std::string SettingsPath() { return platform::ChangeFileExt(platform::ModuleFileName(), ".ini"); }
@@ -42,7 +44,7 @@ void TComponentBase::InitIdentity()
 {
     UnitName = DeclaringUnit();
     if (RegistersUnit())
-        RegisterUnitName(UnitName);
+        addedUnitName_ = RegisterUnitName(UnitName);
     ModuleName = platform::ModuleFileName();
     AppName = ExecutableAppName();
     AppPath = ExecutableAppPath();
@@ -51,8 +53,11 @@ void TComponentBase::InitIdentity()
 
 void TComponentBase::SettingsLoad()
 {
+    // The settings file is the one the program names, letter case and all: a
+    // file differing only in case is not it (it would be read here but a
+    // different file written at the end).
     std::string path = SettingsPath();
-    if (!platform::FileExists(path))
+    if (!platform::FileExistsExactly(path))
         return;
     platform::IniFile ini(path);
     SettingsValue = ini.ReadInteger(ClassName(), CommonKey(), 0);
@@ -73,6 +78,13 @@ void TComponentBase::RunCreateSteps()
     InitIdentity();
     SettingsLoad();
     PostCreateHook();
+}
+
+void TComponentBase::UndoCreateSteps()
+{
+    if (addedUnitName_)
+        UnregisterUnitName(UnitName);
+    addedUnitName_ = false;
 }
 
 void TComponentBase::RunReleaseSteps()

@@ -11,10 +11,19 @@
 #include <string>
 
 // The unit registry is owned by the batch runner; components reach it through
-// this seam so that neither side includes the other.
-using UnitRegistrar = void (*)(const std::string& unitName);
-void SetUnitRegistrar(UnitRegistrar registrar);
-void RegisterUnitName(const std::string& unitName);
+// this seam so that neither side includes the other. add answers whether the
+// name was new, so that a component whose creation fails can take back the
+// entry its own creation added and no other.
+struct UnitRegistrar {
+    bool (*add)(const std::string& unitName);
+    void (*remove)(const std::string& unitName);
+};
+// Installs the registry's entry points; with none, registrations are ignored.
+void SetUnitRegistrar(const UnitRegistrar* registrar);
+// Records a unit name in the registry; true when the registry did not hold it.
+bool RegisterUnitName(const std::string& unitName);
+// Takes a unit name back out of the registry.
+void UnregisterUnitName(const std::string& unitName);
 
 // The settings file: the executable's path with the extension ".ini".
 std::string SettingsPath();
@@ -58,20 +67,38 @@ protected:
 
     // Runs the creation steps on a fresh object.
     void RunCreateSteps();
+    // Takes back what failed creation steps left outside the object: the
+    // registry entry that InitIdentity added, if it added one.
+    void UndoCreateSteps();
     // Runs the release steps; an error while saving is rethrown after cleanup.
     void RunReleaseSteps();
+
+private:
+    bool addedUnitName_ = false;
 };
 
 template <class T>
 class TComponent : public TComponentBase {
 public:
     // Returns the class's one object, making it on the first call; every call
-    // adds one to the count of outstanding creations.
+    // adds one to the count of outstanding creations. Rethrows what a creation
+    // step throws, and then no object exists and the count is as before.
     static T* Create()
     {
         if (!storage()) {
+            // The object is the instance while its creation steps run; a step
+            // that throws takes it out again, or a half-made object would stay
+            // with no creation counted that could ever release it.
+            const uint8_t countBefore = refCount();
             storage() = std::make_unique<T>();
-            storage()->RunCreateSteps();
+            try {
+                storage()->RunCreateSteps();
+            } catch (...) {
+                storage()->UndoCreateSteps();
+                storage().reset();
+                refCount() = countBefore;
+                throw;
+            }
         }
         ++refCount();
         return storage().get();

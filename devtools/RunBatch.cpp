@@ -33,11 +33,19 @@ bool sameText(const std::string& a, const std::string& b)
     return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
-void registerThroughInstance(const std::string& unitName)
+bool registerThroughInstance(const std::string& unitName)
+{
+    TBatchRunner* runner = TBatchRunner::Instance();
+    return runner && runner->RegisterUnit(unitName);
+}
+
+void unregisterThroughInstance(const std::string& unitName)
 {
     if (TBatchRunner* runner = TBatchRunner::Instance())
-        runner->RegisterUnit(unitName);
+        runner->UnregisterUnit(unitName);
 }
+
+constexpr UnitRegistrar kRegistrar{registerThroughInstance, unregisterThroughInstance};
 
 char optionLetter(const std::string& line)
 {
@@ -55,15 +63,21 @@ bool writeLines(const std::string& path, const std::vector<std::string>& lines)
 
 } // namespace
 
-void TBatchRunner::RegisterUnit(const std::string& name)
+bool TBatchRunner::RegisterUnit(const std::string& name)
 {
     if (!registryExists_)
-        return;
+        return false;
     for (const std::string& known : UnitRegistry) {
         if (sameText(known, name))
-            return;
+            return false;
     }
     UnitRegistry.push_back(name);
+    return true;
+}
+
+void TBatchRunner::UnregisterUnit(const std::string& name)
+{
+    std::erase_if(UnitRegistry, [&](const std::string& known) { return sameText(known, name); });
 }
 
 std::string TBatchRunner::ReleaseFolder() const { return "Release" + AppName + "/"; }
@@ -75,7 +89,7 @@ void TBatchRunner::PreCreateHook()
     UnitRegistry.clear();
     ProjectSearchPaths.clear();
     registryExists_ = true;
-    SetUnitRegistrar(&registerThroughInstance);
+    SetUnitRegistrar(&kRegistrar);
 }
 
 void TBatchRunner::InitIdentity()
@@ -97,7 +111,7 @@ void TBatchRunner::InitIdentity()
 void TBatchRunner::SettingsLoad()
 {
     std::string path = SettingsPath();
-    if (!platform::FileExists(path))
+    if (!platform::FileExistsExactly(path))
         return;
     platform::IniFile ini(path);
     AppPath = ini.ReadString("Application Info", "mApplicationPath", ExecutableAppPath());

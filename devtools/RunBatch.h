@@ -23,8 +23,11 @@ public:
     std::vector<std::string> UnitRegistry;
     std::string CurrentUser;
 
-    // Appends name unless it is registered already (ASCII case ignored).
-    void RegisterUnit(const std::string& name);
+    // Appends name unless it is registered already (ASCII case ignored);
+    // true when it was appended.
+    bool RegisterUnit(const std::string& name);
+    // Removes the registered name that equals name (ASCII case ignored).
+    void UnregisterUnit(const std::string& name);
 
     // Development-cycle steps; they act only under a debugger.
     bool FindProjectFile();

@@ -9,6 +9,10 @@ namespace platform {
 
 namespace {
 
+// Magnitudes of the lowest and the highest 32-bit integer.
+constexpr uint64_t kLowestMagnitude = 2147483648ull;
+constexpr uint64_t kHighestMagnitude = 2147483647ull;
+
 // Accepts what the run-time's conversion accepts: leading blanks, a sign, and
 // decimal digits, or hexadecimal after "$" or "0x". Trailing text is refused.
 std::optional<int> parseInt(const std::string& text)
@@ -38,17 +42,20 @@ std::optional<int> parseInt(const std::string& text)
     if (ec != std::errc() || ptr != last)
         return std::nullopt;
     if (base == 16) {
+        // Hexadecimal names the 32 bits themselves ("$FFFFFFFF" is -1); a sign
+        // negates them modulo 2^32, so "-$80000000" is the lowest integer.
+        // Negating the unsigned bits cannot overflow as a signed negation would.
         if (value > 0xFFFFFFFFull)
             return std::nullopt;
-        int32_t bits = static_cast<int32_t>(static_cast<uint32_t>(value));
-        return negative ? -bits : bits;
+        const uint32_t bits = static_cast<uint32_t>(value);
+        return static_cast<int32_t>(negative ? 0u - bits : bits);
     }
     if (negative) {
-        if (value > 2147483648ull)
+        if (value > kLowestMagnitude)
             return std::nullopt;
         return static_cast<int>(-static_cast<int64_t>(value));
     }
-    if (value > 2147483647ull)
+    if (value > kHighestMagnitude)
         return std::nullopt;
     return static_cast<int>(value);
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -16,6 +17,13 @@
 namespace platform {
 
 namespace {
+
+// Links followed before a save gives up, as many as the system itself follows.
+constexpr int kMaxLinkHops = 40;
+// Read, write and execute for owner, group and others; set-id bits are not
+// carried over to a file the saving user now owns.
+constexpr mode_t kAccessBits = 0777;
+constexpr mode_t kNewFileMode = 0644;
 
 std::string trim(const std::string& s)
 {
@@ -79,6 +87,44 @@ void syncFolderOf(const std::string& path)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// Follows symbolic links from path to the file they finally name (which need
+// not exist yet), so that a save replaces the linked file and the link stays.
+// A relative link target counts from the link's own folder. Nothing when the
+// chain is longer than the system would follow or a link cannot be read.
+std::optional<std::string> followLinks(std::string path)
+{
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string target(static_cast<size_t>(PATH_MAX), '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) >= target.size())
+            return std::nullopt;
+        target.resize(static_cast<size_t>(n));
+        if (target[0] != '/') {
+            const size_t slash = path.rfind('/');
+            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
+        }
+        path = std::move(target);
+    }
+    return std::nullopt;
+}
+
+// Permission bits for the file that replaces path: those of the file it
+// replaces, so a private settings file stays private; for a new file the
+// usual 0644 less the process's umask. umask can only be read by setting it,
+// so it is put straight back (the program runs its saves on one thread).
+mode_t modeFor(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return st.st_mode & kAccessBits;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return kNewFileMode & ~mask;
 }
 
 } // namespace
@@ -283,11 +329,21 @@ void IniFile::UpdateFile()
         text += '\n';
     }
     const EInOutError failure("Unable to write to " + path_);
-    std::string tmp = path_ + ".XXXXXX";
+    // The temporary file goes beside the file that is finally replaced: a
+    // rename works only within one file system, and renaming over a link
+    // would replace the link by a plain file and leave its target stale.
+    const std::optional<std::string> target = followLinks(path_);
+    if (!target)
+        throw failure;
+    std::string tmp = *target + ".XXXXXX";
     int fd = ::mkstemp(tmp.data());
     if (fd < 0)
         throw failure;
-    ::fchmod(fd, 0644);
+    if (::fchmod(fd, modeFor(*target)) != 0) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw failure;
+    }
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -299,11 +355,11 @@ void IniFile::UpdateFile()
     }
     bool ok = done == text.size() && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(tmp.c_str(), path_.c_str()) != 0) {
+    if (!ok || ::rename(tmp.c_str(), target->c_str()) != 0) {
         ::unlink(tmp.c_str());
         throw failure;
     }
-    syncFolderOf(path_);
+    syncFolderOf(*target);
     dirty_ = false;
 }
 

@@ -5,7 +5,9 @@
 // the lines in memory and UpdateFile replaces the file atomically (a temporary
 // file, flushed to disk, then renamed over the old one), so an interrupted
 // save leaves either the old or the new file, never half of one. Every line
-// the program does not change survives a save as it was.
+// the program does not change survives a save as it was, and so do the file's
+// permission bits; when the path is a symbolic link, the file it leads to is
+// replaced and the link stays a link.
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -49,8 +51,9 @@ public:
     void WriteBinary(const std::string& section, const std::string& key, const void* data, size_t size);
     void DeleteKey(const std::string& section, const std::string& key);
 
-    // Writes the file if anything changed; throws EInOutError
-    // "Unable to write to <path>" when it cannot be written.
+    // Writes the file if anything changed (through symbolic links; a new file
+    // gets 0644 less the umask); throws EInOutError "Unable to write to
+    // <path>" when it cannot be written.
     void UpdateFile();
 
     // Text forms used above, shared with callers that format values themselves.

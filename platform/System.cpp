@@ -149,6 +149,8 @@ bool FileExists(const std::string& path)
     return !found.empty() && statIs(found, S_IFREG);
 }
 
+bool FileExistsExactly(const std::string& path) { return statIs(path, S_IFREG); }
+
 bool DirectoryExists(const std::string& path)
 {
     std::string found = ResolvePath(path);

@@ -44,6 +44,9 @@ void SetDesktopSize(ScreenSize size);
 // folder, a match ignoring letter case. Returns the path that exists, or "".
 std::string ResolvePath(const std::string& path);
 bool FileExists(const std::string& path);      // a regular file, resolved as above
+// A regular file at exactly this path, letter case as given (links followed);
+// for files the program names itself, such as its settings file.
+bool FileExistsExactly(const std::string& path);
 bool DirectoryExists(const std::string& path); // a folder, resolved as above
 // Creates a folder and any missing parents; false on failure.
 bool ForceDirectories(const std::string& path);

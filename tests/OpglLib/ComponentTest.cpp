@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // A component with one key of its own, to watch the pattern's steps.
@@ -27,8 +29,33 @@ protected:
     void SaveKeys(platform::IniFile& ini) override { ini.WriteFloat(kClassName, "FLength", FLength); }
 };
 
+// A component whose creation fails at its last step while failing is set.
+class TFragile : public TComponent<TFragile> {
+public:
+    static constexpr const char* kClassName = "TFragile";
+    static constexpr const char* kUnitName = "FragileUnit";
+    static constexpr bool kRegistersUnit = true;
+    static inline bool failing = false;
+
+protected:
+    void PostCreateHook() override
+    {
+        if (failing)
+            throw platform::EInOutError("cannot make TFragile");
+    }
+};
+
+// A registry that, like the batch runner's, keeps each name once.
 std::vector<std::string> registered;
-void recordUnit(const std::string& name) { registered.push_back(name); }
+bool recordUnit(const std::string& name)
+{
+    if (std::find(registered.begin(), registered.end(), name) != registered.end())
+        return false;
+    registered.push_back(name);
+    return true;
+}
+void forgetUnit(const std::string& name) { std::erase(registered, name); }
+constexpr UnitRegistrar kRecorder{recordUnit, forgetUnit};
 
 } // namespace
 
@@ -36,7 +63,7 @@ TEST(Component, CreationCountingAndSettingsRoundTrip)
 {
     testsupport::Sandbox sandbox;
     registered.clear();
-    SetUnitRegistrar(&recordUnit);
+    SetUnitRegistrar(&kRecorder);
 
     TProbe* first = TProbe::Create();
     TProbe* second = TProbe::Create();
@@ -88,4 +115,49 @@ TEST(Component, UnwritableSettingsStillReleaseTheObject)
     EXPECT_THROW(probe->Free(), platform::EInOutError);
     EXPECT_EQ(TProbe::Instance(), nullptr);
     EXPECT_EQ(TProbe::RefCount(), 0);
+}
+
+// A creation step that throws leaves nothing behind: no instance that no
+// count could release, no count, and no registry entry that this creation
+// added (an entry that was there before stays). The next Create starts afresh.
+TEST(Component, FailedCreationLeavesNoHalfMadeInstance)
+{
+    testsupport::Sandbox sandbox;
+    registered.clear();
+    SetUnitRegistrar(&kRecorder);
+    TFragile::failing = true;
+    EXPECT_THROW(TFragile::Create(), platform::EInOutError);
+    EXPECT_EQ(TFragile::Instance(), nullptr);
+    EXPECT_EQ(TFragile::RefCount(), 0);
+    EXPECT_TRUE(registered.empty());
+
+    registered = {"FragileUnit"};
+    EXPECT_THROW(TFragile::Create(), platform::EInOutError);
+    EXPECT_EQ(registered, std::vector<std::string>{"FragileUnit"});
+
+    TFragile::failing = false;
+    registered.clear();
+    TFragile* fragile = TFragile::Create();
+    EXPECT_EQ(TFragile::RefCount(), 1);
+    EXPECT_EQ(registered, std::vector<std::string>{"FragileUnit"});
+    fragile->Free();
+    EXPECT_EQ(TFragile::Instance(), nullptr);
+    EXPECT_EQ(sandbox.settingsText(), "[TFragile]\nmFragile=0\n");
+    SetUnitRegistrar(nullptr);
+}
+
+// The settings file is the executable's path with ".ini" exactly. A file
+// whose name differs only in letter case is neither read nor written.
+TEST(Component, SettingsFileIsFoundByItsExactName)
+{
+    testsupport::Sandbox sandbox;
+    const std::string other = "[TProbe]\nmProbe=9\nFLength=3\n";
+    sandbox.dir.write("QUILLMO.INI", other);
+    TProbe* probe = TProbe::Create();
+    EXPECT_EQ(probe->loads, 0);
+    EXPECT_EQ(probe->SettingsValue, 0);
+    EXPECT_EQ(probe->FLength, 20.0f);
+    probe->Free();
+    EXPECT_EQ(sandbox.dir.read("QUILLMO.INI"), other);
+    EXPECT_EQ(sandbox.settingsText(), "[TProbe]\nmProbe=0\nFLength=20\n");
 }

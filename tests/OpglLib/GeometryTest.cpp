@@ -63,6 +63,56 @@ TEST_F(VectorTest, Rotations)
     EXPECT_NEAR(q.Y, 1.0f, 1e-6);
 }
 
+// A turn by 120 degrees about the diagonal (1, 1, 1) carries X to Y, Y to Z
+// and Z to X. About a line through a centre off the origin, the offset from
+// the centre turns so; points on the line stay, and -120 degrees undoes it.
+TEST_F(VectorTest, RotationAboutAnObliqueAxisOffTheOrigin)
+{
+    const TGLPoint4f centre = Point4f(2, -1, 3);
+    const TGLPoint3f diagonal{2, 2, 2}; // any length
+    const float turn = static_cast<float>(2 * M_PI / 3);
+    TGLPoint4f p = Point4f(2 + 1, -1 + 2, 3 + 3);
+    v->RotateAroundAxis(p, centre, turn, diagonal);
+    EXPECT_NEAR(p.X, 2 + 3, 1e-5);
+    EXPECT_NEAR(p.Y, -1 + 1, 1e-5);
+    EXPECT_NEAR(p.Z, 3 + 2, 1e-5);
+    v->RotateAroundAxis(p, centre, -turn, diagonal);
+    EXPECT_NEAR(p.X, 3, 1e-5);
+    EXPECT_NEAR(p.Y, 1, 1e-5);
+    EXPECT_NEAR(p.Z, 6, 1e-5);
+
+    TGLPoint4f onAxis = Point4f(2 + 5, -1 + 5, 3 + 5);
+    v->RotateAroundAxis(onAxis, centre, 1.0f, diagonal);
+    EXPECT_NEAR(onAxis.X, 7, 1e-5);
+    EXPECT_NEAR(onAxis.Y, 4, 1e-5);
+    EXPECT_NEAR(onAxis.Z, 8, 1e-5);
+}
+
+// The cross product of the unit axes follows the right-hand rule in every
+// term, and a general pair gives a vector square to both.
+TEST_F(VectorTest, CrossProductAndNormalize)
+{
+    auto expectXyz = [](TGLPoint3f p, float x, float y, float z) {
+        EXPECT_FLOAT_EQ(p.X, x);
+        EXPECT_FLOAT_EQ(p.Y, y);
+        EXPECT_FLOAT_EQ(p.Z, z);
+    };
+    expectXyz(v->CrossProduct(Point4f(0, 1, 0), Point4f(0, 0, 1)), 1, 0, 0);
+    expectXyz(v->CrossProduct(Point4f(0, 0, 1), Point4f(1, 0, 0)), 0, 1, 0);
+    const TGLPoint4f a = Point4f(1, 2, 3), b = Point4f(4, 5, 6);
+    const TGLPoint3f c = v->CrossProduct(a, b);
+    expectXyz(c, -3, 6, -3);
+    EXPECT_EQ(c.X * a.X + c.Y * a.Y + c.Z * a.Z, 0.0f);
+    EXPECT_EQ(c.X * b.X + c.Y * b.Y + c.Z * b.Z, 0.0f);
+
+    expectXyz(v->Normalize(Point4fW(3, 4, 12, 7)), 3.0f / 13, 4.0f / 13, 12.0f / 13);
+    expectXyz(v->Normalize(Point4f(0, -0.25f, 0)), 0, -1, 0);
+    TGLPoint4f big = Point4f(3e30f, 0, -4e30f);
+    v->NormalizeInPlace(big);
+    EXPECT_FLOAT_EQ(big.X, 0.6f);
+    EXPECT_FLOAT_EQ(big.Z, -0.8f);
+}
+
 TEST_F(VectorTest, LengthsCrossAndMoves)
 {
     EXPECT_FLOAT_EQ(v->Distance(Point4f(1, 2, 3), Point4f(4, 6, 3)), 5.0f);

@@ -332,6 +332,27 @@ TEST_F(LighterTest, SavesCountAndEveryRecord)
     EXPECT_EQ(lines[2].second.substr(0, 12), "004000000100");
 }
 
+// Lights saved at the end come back unchanged at the next start, the spot
+// light with its kind, cut-off and direction.
+TEST_F(LighterTest, SavedLightsLoadBackUnchanged)
+{
+    TGLLighter* lighter = TGLLighter::Create();
+    lighter->PlaceLights(Point4f(5, 0, -5), 40.0f);
+    lighter->Lights[1].LightOn = true;
+    const TGLLights saved = lighter->Lights;
+    ASSERT_EQ(viewOf(saved[2]).LightKind, TGLLightKind::Spot);
+    lighter->Free();
+
+    lighter = TGLLighter::Create();
+    ASSERT_EQ(lighter->Lights.size(), saved.size());
+    for (size_t i = 0; i < saved.size(); ++i)
+        EXPECT_EQ(lightHex(lighter->Lights[i]), lightHex(saved[i])) << "light " << i;
+    const LightView spot = recordOf(2), before = viewOf(saved[2]);
+    EXPECT_EQ(spot.LightKind, TGLLightKind::Spot);
+    EXPECT_EQ(spot.CutOff, before.CutOff);
+    expectPoint(spot.Direction, before.Direction.X, before.Direction.Y, before.Direction.Z, before.Direction.W);
+}
+
 // A settings file whose light 3 is missing or empty: light 3 keeps its
 // default, the other lights load their stored records.
 class MissingLightTest : public LighterTest, public ::testing::WithParamInterface<const char*> {};

@@ -327,3 +327,29 @@ TEST_F(CameraTest, MovesWithoutAButtonOnlyRecordThePointer)
     EXPECT_TRUE(MouseMoveCamera(ssMiddle, 40, 50, rec));
     EXPECT_TRUE(sameRecord(rec, before));
 }
+
+// A drag as far sideways as up or down counts as sideways: a left drag
+// orbits about the vertical (the eye's height stays), a right drag pans
+// along the side vector, exactly as a purely sideways drag would.
+TEST_F(CameraTest, DiagonalDragsCountAsSideways)
+{
+    auto azimuth = [](const TGLCameraRec& r) {
+        return std::atan2(r.Eye.X - r.View.X, r.Eye.Z - r.View.Z) * 180 / M_PI;
+    };
+    for (int dx : {4, -4}) {
+        for (int dy : {4, -4}) {
+            TGLCameraRec r = rec;
+            MouseDownAt(50, 50);
+            ASSERT_TRUE(MouseMoveCamera(ssLeft, 50 + dx, 50 + dy, r));
+            EXPECT_NEAR(r.Eye.Y, rec.Eye.Y, 1e-3) << dx << "," << dy;
+            EXPECT_NEAR(azimuth(r) - azimuth(rec), dx > 0 ? 5.0 : -5.0, 1e-3) << dx << "," << dy;
+
+            TGLCameraRec diagonal = rec, sideways = rec;
+            MouseDownAt(50, 50);
+            MouseMoveCamera(ssRight, 50 + dx, 50 + dy, diagonal);
+            MouseDownAt(50, 50);
+            MouseMoveCamera(ssRight, 50 + dx, 50, sideways);
+            EXPECT_TRUE(sameRecord(diagonal, sideways)) << dx << "," << dy;
+        }
+    }
+}

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -42,6 +44,21 @@ TEST_F(RunBatchTest, RegistryKeepsFirstSpellingOnly)
     EXPECT_EQ(runner->UnitRegistry, (std::vector<std::string>{"RunBatch", "OpglManage", "OpglCamera"}));
     runner->Free();
     RegisterUnitName("Later"); // no runner: ignored
+}
+
+// Through the components' seam the registry says whether a name was new and
+// takes a name back (a component whose creation failed).
+TEST_F(RunBatchTest, RegistryTakesBackAName)
+{
+    platform::SetDebuggerOverride(false);
+    TBatchRunner* runner = TBatchRunner::Create();
+    EXPECT_TRUE(RegisterUnitName("OpglLight"));
+    EXPECT_FALSE(RegisterUnitName("OPGLLIGHT"));
+    EXPECT_TRUE(RegisterUnitName("OpglTexture"));
+    UnregisterUnitName("opgllight");
+    EXPECT_EQ(runner->UnitRegistry, (std::vector<std::string>{"RunBatch", "OpglTexture"}));
+    runner->Free();
+    EXPECT_FALSE(RegisterUnitName("Later"));
 }
 
 TEST_F(RunBatchTest, NormalRunTouchesOnlyTheSettingsFileAndDropsOldKeys)
@@ -124,4 +141,67 @@ TEST_F(RunBatchTest, ExistingFolderLinesAndSearchPathsStay)
     EXPECT_EQ(runner->ExeDir, project + "out/");
     EXPECT_EQ(runner->ProjectSearchPaths, (std::vector<std::string>{project + "src", project + "lib"}));
     runner->Free();
+}
+
+// A configuration file without an executable-folder line gains one naming the
+// release folder after its own lines, and the runner takes its folder from it.
+TEST_F(RunBatchTest, ConfigurationWithoutExecutableFolderLineGainsOne)
+{
+    platform::SetDebuggerOverride(true);
+    const std::string project = sandbox.dir.path();
+    sandbox.dir.write("Quillmo.dpr", "program");
+    sandbox.dir.write("units/.keep", "");
+    sandbox.dir.write("Quillmo.cfg", "-$A+\n-n\"units/\"\n-U\"src\"\n");
+    TBatchRunner* runner = TBatchRunner::Create();
+    EXPECT_EQ(sandbox.dir.read("Quillmo.cfg"), "-$A+\n-n\"units/\"\n-U\"src\"\n-E\"ReleaseQuillmo/\"\n");
+    EXPECT_EQ(runner->ExeDir, project + "ReleaseQuillmo/");
+    EXPECT_EQ(runner->DcuDir, project + "units/");
+    EXPECT_TRUE(platform::DirectoryExists(project + "ReleaseQuillmo"));
+    runner->Free();
+}
+
+// The units' compiled files reach the library copy folder only under a
+// debugger, for the library's account (any letter case), with the unit
+// folder present and both the registry and the search paths filled. Files
+// there are overwritten; a unit without a compiled file is skipped.
+TEST_F(RunBatchTest, UnitFilesAreCopiedOnlyWhenEveryConditionHolds)
+{
+    platform::SetDebuggerOverride(true);
+    const std::string project = sandbox.dir.path();
+    sandbox.dir.write("Quillmo.dpr", "program");
+    sandbox.dir.write("dcu/RunBatch.dcu", "runbatch");
+    sandbox.dir.write("dcu/OpglManage.dcu", "manage");
+    TBatchRunner* runner = TBatchRunner::Create();
+    auto ready = [&] {
+        platform::SetDebuggerOverride(true);
+        runner->DcuDir = project + "dcu/";
+        runner->UnitRegistry = {"RunBatch", "OpglManage", "NoSuchUnit"};
+        runner->ProjectSearchPaths = {project + "src"};
+        runner->CurrentUser = "KOVREL";
+    };
+    const std::vector<std::function<void()>> spoilers = {
+        [] { platform::SetDebuggerOverride(false); },
+        [&] { runner->DcuDir = project + "gone/"; },
+        [&] { runner->UnitRegistry.clear(); },
+        [&] { runner->ProjectSearchPaths.clear(); },
+        [&] { runner->CurrentUser = "kovrel2"; },
+    };
+    for (size_t i = 0; i < spoilers.size(); ++i) {
+        ready();
+        spoilers[i]();
+        runner->CopyUnitFiles();
+        EXPECT_TRUE(listTree(project + "KovrelLib").empty()) << "condition " << i;
+    }
+
+    sandbox.dir.write("KovrelLib/RunBatch.dcu", "old");
+    ready();
+    runner->CopyUnitFiles();
+    EXPECT_EQ(listTree(project + "KovrelLib"), (std::vector<std::string>{"OpglManage.dcu", "RunBatch.dcu"}));
+    EXPECT_EQ(sandbox.dir.read("KovrelLib/RunBatch.dcu"), "runbatch");
+    EXPECT_EQ(sandbox.dir.read("KovrelLib/OpglManage.dcu"), "manage");
+
+    // The last release copies them again.
+    sandbox.dir.write("dcu/OpglManage.dcu", "manage, rebuilt");
+    runner->Free();
+    EXPECT_EQ(sandbox.dir.read("KovrelLib/OpglManage.dcu"), "manage, rebuilt");
 }

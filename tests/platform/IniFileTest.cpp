@@ -5,11 +5,53 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 using platform::IniFile;
 using testsupport::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Permission bits of the file at path, links followed.
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
+// Names in folder, so a test can see that no temporary file is left behind.
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void saveOneKey(const std::string& path, int value)
+{
+    IniFile ini(path);
+    ini.WriteInteger("S", "k", value);
+    ini.UpdateFile();
+}
+
+// Sets the process's umask for the life of the object.
+class UmaskScope {
+public:
+    explicit UmaskScope(mode_t mask) : old_(::umask(mask)) {}
+    ~UmaskScope() { ::umask(old_); }
+
+private:
+    mode_t old_;
+};
+
+} // namespace
 
 TEST(IniFile, MissingFileReadsEmptyAndIsCreatedOnWrite)
 {
@@ -34,6 +76,20 @@ TEST(IniFile, MatchesSectionsAndKeysIgnoringCaseAndKeepsOtherLines)
     ini.UpdateFile();
     EXPECT_EQ(dir.read("a.ini"), "; a comment\n[Other]\nx = keep me \n\n[TGLManager]\nfaxislength=12.5\n"
                                  "stray line\nmGLManager=3\n[Third]\ny=2\n");
+}
+
+// A new key joins its section after the last line with text in it, so the
+// blank lines that separate the section from the next one stay between them.
+TEST(IniFile, NewKeyGoesBeforeTheSectionsTrailingBlankLines)
+{
+    TempDir dir;
+    dir.write("a.ini", "[A]\nk=1\n\n\n[B]\nx=2\n\n");
+    IniFile ini(dir.file("a.ini"));
+    ini.WriteInteger("A", "n", 2);
+    ini.WriteInteger("b", "y", 3);
+    ini.WriteInteger("C", "z", 4);
+    ini.UpdateFile();
+    EXPECT_EQ(dir.read("a.ini"), "[A]\nk=1\nn=2\n\n\n[B]\nx=2\ny=3\n\n[C]\nz=4\n");
 }
 
 TEST(IniFile, ValueEncodings)
@@ -127,4 +183,59 @@ TEST(IniFile, SaveIntoMissingFolderRaises)
     IniFile ini(dir.file("no/such/folder/a.ini"));
     ini.WriteInteger("S", "k", 2);
     EXPECT_THROW(ini.UpdateFile(), platform::EInOutError);
+}
+
+// A settings file reached through symbolic links (a shared dotfiles folder,
+// say) is saved into the file the links lead to: the links stay links, and
+// the temporary file is made beside that file and gone afterwards.
+TEST(IniFile, SaveWritesThroughSymbolicLinks)
+{
+    TempDir dir;
+    dir.write("shared/real.ini", "[Keep]\nv=1\n");
+    fs::create_symlink("shared/real.ini", dir.file("hop.ini")); // relative to the link's folder
+    fs::create_symlink(dir.file("hop.ini"), dir.file("a.ini"));
+    saveOneKey(dir.file("a.ini"), 5);
+    EXPECT_TRUE(fs::is_symlink(dir.file("a.ini")));
+    EXPECT_TRUE(fs::is_symlink(dir.file("hop.ini")));
+    EXPECT_EQ(dir.read("shared/real.ini"), "[Keep]\nv=1\n\n[S]\nk=5\n");
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.ini", "hop.ini", "shared"}));
+    EXPECT_EQ(namesIn(dir.file("shared")), std::vector<std::string>{"real.ini"});
+
+    // A link to a file not made yet creates that file.
+    fs::create_symlink("later.ini", dir.file("b.ini"));
+    saveOneKey(dir.file("b.ini"), 6);
+    EXPECT_TRUE(fs::is_symlink(dir.file("b.ini")));
+    EXPECT_EQ(dir.read("later.ini"), "[S]\nk=6\n");
+
+    // A link that leads to itself can never be saved through.
+    fs::create_symlink("loop.ini", dir.file("loop.ini"));
+    IniFile loop(dir.file("loop.ini"));
+    loop.WriteInteger("S", "k", 1);
+    EXPECT_THROW(loop.UpdateFile(), platform::EInOutError);
+    EXPECT_TRUE(fs::is_symlink(dir.file("loop.ini")));
+}
+
+// A save keeps who may read the file; a new file gets the usual mode less
+// the umask, as any file the user creates.
+TEST(IniFile, SaveKeepsPermissionBits)
+{
+    TempDir dir;
+    UmaskScope mask(022);
+    for (mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0664)}) {
+        dir.write("a.ini", "[S]\nk=1\n");
+        fs::permissions(dir.file("a.ini"), static_cast<fs::perms>(mode));
+        saveOneKey(dir.file("a.ini"), 2);
+        EXPECT_EQ(modeOf(dir.file("a.ini")), mode) << std::oct << mode;
+    }
+    dir.write("shared/real.ini", "");
+    fs::permissions(dir.file("shared/real.ini"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("shared/real.ini", dir.file("link.ini"));
+    saveOneKey(dir.file("link.ini"), 3);
+    EXPECT_EQ(modeOf(dir.file("shared/real.ini")), mode_t(0600));
+
+    saveOneKey(dir.file("new.ini"), 4);
+    EXPECT_EQ(modeOf(dir.file("new.ini")), mode_t(0644));
+    UmaskScope strict(077);
+    saveOneKey(dir.file("private.ini"), 5);
+    EXPECT_EQ(modeOf(dir.file("private.ini")), mode_t(0600));
 }

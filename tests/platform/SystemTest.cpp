@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 TEST(Random, DrawsFollowTheLinearCongruence)
 {
     platform::SetRandSeed(1000);
@@ -32,6 +34,21 @@ TEST(StrToInt, AcceptsWholeNumbersAndNamesTheBadText)
             EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid integer value");
         }
     }
+}
+
+// The ends of the 32-bit range in every form the conversion reads; one past
+// them is refused. Hexadecimal stands for the 32 bits, so a sign negates them
+// modulo 2^32.
+TEST(StrToInt, ConvertsBothEndsOfTheRange)
+{
+    for (const char* lowest : {"-2147483648", "-$80000000", "-0x80000000", "$80000000", " -0X80000000"})
+        EXPECT_EQ(platform::StrToInt(lowest), INT32_MIN) << lowest;
+    EXPECT_EQ(platform::StrToInt("2147483647"), INT32_MAX);
+    EXPECT_EQ(platform::StrToInt("$7FFFFFFF"), INT32_MAX);
+    EXPECT_EQ(platform::StrToInt("-$FFFFFFFF"), 1);
+    EXPECT_EQ(platform::StrToInt("$FFFFFFFF"), -1);
+    for (const char* beyond : {"-2147483649", "$100000000", "-0x100000000", "-18446744073709551616"})
+        EXPECT_EQ(platform::StrToIntDef(beyond, 77), 77) << beyond;
 }
 
 TEST(System, ResolvesFileNamesIgnoringCaseWhenNoExactMatch)

@@ -109,14 +109,20 @@ TEST_F(PaletteIndexOf, FindsTheEntryAndPutsThePixelBack)
 
 namespace {
 std::vector<std::string> registered;
-void recordUnit(const std::string& name) { registered.push_back(name); }
+bool recordUnit(const std::string& name)
+{
+    registered.push_back(name);
+    return true;
+}
+void forgetUnit(const std::string&) {}
+constexpr UnitRegistrar kRecorder{recordUnit, forgetUnit};
 } // namespace
 
 TEST(RasterUnitsLifecycle, OnlyTheManagerRegistersAndEachWritesItsCommonKey)
 {
     testsupport::Sandbox sandbox;
     registered.clear();
-    SetUnitRegistrar(&recordUnit);
+    SetUnitRegistrar(&kRecorder);
     sandbox.writeSettings("[TRasTransformer]\nmRasTransformer=7\n");
     RasProcessInitialization();
     RasTransformInitialization();

@@ -359,6 +359,22 @@ TEST_F(TexturesTest, TargaOriginAndIdentificationFieldAreHonoured)
     }
 }
 
+// The pixel data starts after the identification field, so a file that
+// holds the field but not all its pixels is short, however long the field.
+TEST_F(TexturesTest, TruncatedTargaWithIdentificationFieldIsShort)
+{
+    const std::string whole = encodeTga(quad(), {.identification = std::string(40, 'i')});
+    for (size_t missing : {size_t(1), size_t(12), size_t(40)}) {
+        platform::ClearRecordedMessages();
+        dir.write("t.tga", cut(whole, missing));
+        GLuint texture = 9;
+        EXPECT_FALSE(TextureFromFile(dir.file("t.tga"), texture, false)) << missing;
+        EXPECT_EQ(texture, 9u);
+        ASSERT_EQ(platform::RecordedMessages().size(), 1u) << missing;
+        EXPECT_EQ(platform::RecordedMessages()[0].text, "Couldn't read file \"" + dir.file("t.tga") + "\".");
+    }
+}
+
 TEST_F(TexturesTest, ThirtyTwoBitTargaKeepsItsAlpha)
 {
     dir.write("a.tga", encodeTga(quad(4)));
