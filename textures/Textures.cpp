@@ -6,6 +6,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/FileLayer.h"
 #include "platform/System.h"
 
 #include <GL/glu.h>
@@ -36,10 +37,10 @@ std::string upperCase(std::string text)
 // it does not exist or cannot be read.
 std::optional<std::vector<uint8_t>> readImageFile(const std::string& fileName)
 {
-    if (!platform::FileExists(fileName))
+    if (!platform::files::FileExists(fileName))
         return std::nullopt;
     try {
-        return platform::ReadFileBytes(platform::ResolvePath(fileName));
+        return platform::files::ReadFileBytes(fileName);
     } catch (const platform::EInOutError&) {
         return std::nullopt;
     }
@@ -163,13 +164,13 @@ bool ReadTargaTexture(const std::string& fileName, GLuint& texture, bool fromRes
         }
         bytes = *resource;
     } else {
-        if (!platform::FileExists(fileName)) {
+        if (!platform::files::FileExists(fileName)) {
             platform::ShowMessage("File not found  - " + fileName, kTgaTexture);
             return false;
         }
         // A file that exists but cannot be read is an input/output error for
         // the caller, not a message.
-        file = platform::ReadFileBytes(platform::ResolvePath(fileName));
+        file = platform::files::ReadFileBytes(fileName);
         bytes = file;
     }
 
