@@ -1,5 +1,6 @@
 #include "GameMounts.h"
 
+#include "ArchiveIo.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "FileLayer.h"
@@ -83,6 +84,14 @@ bool hasArchiveExtension(const std::string& name)
 {
     const size_t length = std::strlen(kArchiveExtension);
     return name.size() > length && lowerAscii(name.substr(name.size() - length)) == kArchiveExtension;
+}
+
+// Where the mount numbered id sits in PhysicsFS's tree: "m0", "m1", ...
+std::string privateRootName(size_t id)
+{
+    std::string name = "m";
+    name += std::to_string(id); // appended, not "m" + ...: GCC 12 warns falsely about that at -O3
+    return name;
 }
 
 std::string withoutTrailingSlash(std::string path)
@@ -193,14 +202,25 @@ void GameMounts::unmount(size_t index)
 
 void GameMounts::mount(const std::string& source, const std::string& virtualFolder, bool isFolder)
 {
-    Mount mount{source, virtualFolder, "m" + std::to_string(nextMountId_++), isFolder, {}};
+    Mount mount{source, virtualFolder, privateRootName(nextMountId_++), isFolder, {}};
     // A source already mounted keeps its first mount point in PhysicsFS,
     // so it leaves its old place before it takes the new one.
     auto same = std::find_if(mounts_.begin(), mounts_.end(), [&](const Mount& m) { return m.source == source; });
     if (same != mounts_.end())
         unmount(static_cast<size_t>(same - mounts_.begin()));
-    if (!PHYSFS_mount(source.c_str(), mount.privateRoot.c_str(), 1))
-        throw EInOutError(cannotRead(mount) + physfsError());
+    if (isFolder) {
+        if (!PHYSFS_mount(source.c_str(), mount.privateRoot.c_str(), 1))
+            throw EInOutError(cannotRead(mount) + physfsError());
+    } else {
+        PHYSFS_Io* stream = openArchiveIo(source);
+        if (!stream)
+            throw EInOutError(cannotRead(mount) + std::strerror(errno));
+        if (!PHYSFS_mountIo(stream, source.c_str(), mount.privateRoot.c_str(), 1)) {
+            const std::string reason = physfsError();
+            stream->destroy(stream);
+            throw EInOutError(cannotRead(mount) + reason);
+        }
+    }
     adopt(std::move(mount));
 }
 
@@ -298,7 +318,7 @@ void GameMounts::mountArchiveBytes(std::span<const uint8_t> bytes, const std::st
     try {
         start();
         memoryArchive_.assign(bytes.begin(), bytes.end());
-        Mount mount{name, "", "m" + std::to_string(nextMountId_++), false, {}};
+        Mount mount{name, "", privateRootName(nextMountId_++), false, {}};
         // PhysicsFS reads the buffer for as long as it is mounted; the layer
         // keeps it until clear() has unmounted it.
         if (!PHYSFS_mountMemory(memoryArchive_.data(), memoryArchive_.size(), nullptr, name.c_str(),

@@ -300,12 +300,24 @@ TEST_F(FileLayerGame, RefusesEntriesTooLargeOrDamagedWithoutCrashing)
     }
 }
 
+// Archives are read through a buffer: entries and a central directory
+// larger than it, read whole and in pieces, from disk and from memory.
 TEST_F(FileLayerGame, OpenedFilesReadAtOffsetsFromArchivesAndMemory)
 {
     std::string pattern;
     for (int i = 0; i < 100000; ++i)
         pattern += static_cast<char>('a' + i % 26 + (i / 26) % 3);
-    const std::string archive = makeZip({{"models/big.md3", pattern, true}, {"empty.txt", ""}});
+    std::string noise(200000, '\0');
+    uint32_t seed = 1;
+    for (char& c : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        c = static_cast<char>(seed >> 24);
+    }
+    std::vector<ZipEntry> entries{{"models/big.md3", pattern, true}, {"raw.bin", noise}, {"empty.txt", ""}};
+    constexpr int kManyEntries = 1500; // about 130 KB of central directory
+    for (int i = 0; i < kManyEntries; ++i)
+        entries.emplace_back("many/a-rather-long-entry-name-" + std::to_string(i) + ".txt", std::to_string(i));
+    const std::string archive = makeZip(entries);
     dir.write("pak0.pk3", archive);
 
     auto checkOpened = [&](const char* label) {
@@ -319,6 +331,13 @@ TEST_F(FileLayerGame, OpenedFilesReadAtOffsetsFromArchivesAndMemory)
         EXPECT_THROW(file->ReadAt(UINT64_MAX, middle.data(), 2), platform::EInOutError);
         EXPECT_EQ(readText("models/big.md3"), pattern);
         EXPECT_TRUE(files::ReadFileBytes("empty.txt").empty());
+        EXPECT_EQ(readText("raw.bin"), noise);
+        const std::unique_ptr<files::OpenedFile> raw = files::OpenFile("raw.bin");
+        std::string piece(70000, '\0');
+        raw->ReadAt(123457, piece.data(), piece.size());
+        EXPECT_EQ(piece, noise.substr(123457, piece.size()));
+        EXPECT_EQ(files::ListFolder("many").size(), static_cast<size_t>(kManyEntries));
+        EXPECT_EQ(readText("many/a-rather-long-entry-name-1234.txt"), "1234");
     };
     files::MountGameRoot(dir.path());
     checkOpened("folder");
