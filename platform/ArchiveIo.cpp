@@ -21,12 +21,13 @@ constexpr uint64_t kBufferBytes = 64 * 1024;
 // One stream's state. PhysicsFS duplicates the archive's stream for every
 // file it opens in it, and each copy keeps its own position and buffer.
 struct Stream {
-    int fd = -1;
+    int fd = -1;                     // a disk archive, or
+    const uint8_t* memory = nullptr; // an archive in memory
     uint64_t size = 0;
     uint64_t position = 0; // never beyond size
     uint64_t bufferStart = 0;
     uint64_t bufferLength = 0;
-    std::unique_ptr<uint8_t[]> buffer = std::make_unique<uint8_t[]>(kBufferBytes);
+    std::unique_ptr<uint8_t[]> buffer; // disk archives only
 
     Stream() = default;
     Stream(const Stream&) = delete;
@@ -56,6 +57,12 @@ PHYSFS_sint64 streamRead(PHYSFS_Io* io, void* target, PHYSFS_uint64 length)
     Stream& s = streamOf(io);
     auto* out = static_cast<uint8_t*>(target);
     const uint64_t wanted = std::min<uint64_t>(length, s.size - s.position);
+    if (s.memory) {
+        if (wanted > 0)
+            std::memcpy(out, s.memory + s.position, wanted);
+        s.position += wanted;
+        return static_cast<PHYSFS_sint64>(wanted);
+    }
     uint64_t done = 0;
     while (done < wanted) {
         const uint64_t at = s.position + done;
@@ -117,10 +124,14 @@ PHYSFS_Io* streamDuplicate(PHYSFS_Io* io)
     try {
         const Stream& original = streamOf(io);
         auto copy = std::make_unique<Stream>();
-        copy->fd = ::fcntl(original.fd, F_DUPFD_CLOEXEC, 0);
-        if (copy->fd < 0) {
-            PHYSFS_setErrorCode(PHYSFS_ERR_OS_ERROR);
-            return nullptr;
+        copy->memory = original.memory;
+        if (!original.memory) {
+            copy->fd = ::fcntl(original.fd, F_DUPFD_CLOEXEC, 0);
+            if (copy->fd < 0) {
+                PHYSFS_setErrorCode(PHYSFS_ERR_OS_ERROR);
+                return nullptr;
+            }
+            copy->buffer = std::make_unique<uint8_t[]>(kBufferBytes);
         }
         copy->size = original.size;
         copy->position = original.position;
@@ -155,11 +166,23 @@ PHYSFS_Io* openArchiveIo(const std::string& path)
             return nullptr;
         }
         stream->size = static_cast<uint64_t>(info.st_size);
+        stream->buffer = std::make_unique<uint8_t[]>(kBufferBytes);
         return makeIo(std::move(stream));
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;
         return nullptr;
     }
+}
+
+PHYSFS_Io* openMemoryArchiveIo(std::span<const uint8_t> bytes)
+{
+    // The bytes are read in place, so an empty archive still needs an
+    // address to read from.
+    static constexpr uint8_t kNoBytes = 0;
+    auto stream = std::make_unique<Stream>();
+    stream->memory = bytes.empty() ? &kNoBytes : bytes.data();
+    stream->size = bytes.size();
+    return makeIo(std::move(stream));
 }
 
 } // namespace platform::files::detail

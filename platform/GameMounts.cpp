@@ -215,13 +215,19 @@ void GameMounts::mount(const std::string& source, const std::string& virtualFold
         PHYSFS_Io* stream = openArchiveIo(source);
         if (!stream)
             throw EInOutError(cannotRead(mount) + std::strerror(errno));
-        if (!PHYSFS_mountIo(stream, source.c_str(), mount.privateRoot.c_str(), 1)) {
-            const std::string reason = physfsError();
-            stream->destroy(stream);
-            throw EInOutError(cannotRead(mount) + reason);
-        }
+        mountStream(stream, mount);
     }
     adopt(std::move(mount));
+}
+
+void GameMounts::mountStream(PHYSFS_Io* stream, const Mount& mount)
+{
+    if (!PHYSFS_mountIo(stream, mount.source.c_str(), mount.privateRoot.c_str(), 1)) {
+        // A stream PhysicsFS refuses stays ours to destroy.
+        const std::string reason = physfsError();
+        stream->destroy(stream);
+        throw EInOutError(cannotRead(mount) + reason);
+    }
 }
 
 void GameMounts::adopt(Mount mount)
@@ -319,11 +325,9 @@ void GameMounts::mountArchiveBytes(std::span<const uint8_t> bytes, const std::st
         start();
         memoryArchive_.assign(bytes.begin(), bytes.end());
         Mount mount{name, "", privateRootName(nextMountId_++), false, {}};
-        // PhysicsFS reads the buffer for as long as it is mounted; the layer
-        // keeps it until clear() has unmounted it.
-        if (!PHYSFS_mountMemory(memoryArchive_.data(), memoryArchive_.size(), nullptr, name.c_str(),
-                                mount.privateRoot.c_str(), 1))
-            throw EInOutError(cannotRead(mount) + physfsError());
+        // PhysicsFS reads the bytes for as long as they are mounted; the
+        // layer keeps them until clear() has unmounted them.
+        mountStream(openMemoryArchiveIo(memoryArchive_), mount);
         adopt(std::move(mount));
         rebuildIndex();
         active_ = true;

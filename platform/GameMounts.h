@@ -18,6 +18,8 @@
 #include <unordered_map>
 #include <vector>
 
+struct PHYSFS_Io;
+
 namespace platform::files {
 
 struct FolderEntry;
@@ -104,6 +106,9 @@ private:
     // Mounts source at a private mount point and lists it; throws
     // EInOutError naming source, with nothing mounted.
     void mount(const std::string& source, const std::string& virtualFolder, bool isFolder);
+    // Mounts an archive stream for mount; throws EInOutError naming it,
+    // with the stream destroyed, when PhysicsFS refuses it.
+    static void mountStream(PHYSFS_Io* stream, const Mount& mount);
     // Lists a mount PhysicsFS has just taken and keeps it, or unmounts it
     // and throws EInOutError naming it.
     void adopt(Mount mount);
