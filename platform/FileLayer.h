@@ -48,8 +48,10 @@ void MountGameRoot(const std::string& root);
 
 // In game mode: mounts the disk folder dir so that its files appear below
 // virtualFolder ("models/players/NAME"), over everything mounted so far.
-// Used for a character folder that lies outside its game root. Throws
-// EInOutError when dir is not a readable folder.
+// Used for a character folder that lies outside its game root; a folder
+// mounted again leaves its earlier place. Throws EInOutError, changing
+// nothing, when the layer is not in game mode, dir is not a readable folder
+// or virtualFolder is a refused path.
 void MountFolderAt(const std::string& dir, const std::string& virtualFolder);
 
 // Puts the layer in game mode on one archive held in memory (named name in
