@@ -2,7 +2,7 @@
 #include "Model.h"
 
 #include "platform/Errors.h"
-#include "platform/System.h"
+#include "platform/FileLayer.h"
 
 #include <limits>
 
@@ -64,9 +64,9 @@ void startAnimation(TMD3Model& part, const TAnimation& animation)
 
 void LoadAnimation(Q3Player& player, const std::string& fileName)
 {
-    if (!platform::FileExists(fileName))
+    if (!platform::files::FileExists(fileName))
         return;
-    LoadAnimationFromLines(player, platform::ReadTextLines(platform::ResolvePath(fileName)));
+    LoadAnimationFromLines(player, platform::files::ReadTextLines(fileName));
 }
 
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines)

@@ -5,17 +5,14 @@
 #include "Model.h"
 
 #include "platform/Errors.h"
-#include "platform/System.h"
+#include "platform/FileLayer.h"
 
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <cerrno>
-#include <fcntl.h>
+#include <memory>
 #include <numbers>
-#include <sys/stat.h>
-#include <unistd.h>
 
 double NormalTable[256][256][3];
 
@@ -49,47 +46,15 @@ private:
     std::span<const uint8_t> bytes_;
 };
 
-class FileSource final : public ByteSource {
+// A file of the file layer, read at offsets.
+class OpenedFileSource final : public ByteSource {
 public:
-    FileSource(const std::string& fileName, const std::string& path)
-        : fileName_(fileName), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
-    {
-        if (fd_ < 0)
-            throw platform::EInOutError("Model file \"" + fileName_ + "\" cannot be opened");
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || info.st_size < 0) {
-            ::close(fd_);
-            throw platform::EInOutError("Model file \"" + fileName_ + "\" cannot be read");
-        }
-        size_ = static_cast<uint64_t>(info.st_size);
-    }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-    ~FileSource() override { ::close(fd_); }
-
-    uint64_t size() const override { return size_; }
-    void copy(uint64_t offset, void* target, uint64_t count) const override
-    {
-        // One positioned read per array, repeated only when the system
-        // delivers less. A file that shrinks while it is read ends the load
-        // like a short file.
-        auto* bytes = static_cast<uint8_t*>(target);
-        while (count > 0) {
-            const ssize_t got = ::pread(fd_, bytes, count, static_cast<off_t>(offset));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                throw platform::EInOutError("Model file \"" + fileName_ + "\": read beyond the end of the file");
-            bytes += got;
-            offset += static_cast<uint64_t>(got);
-            count -= static_cast<uint64_t>(got);
-        }
-    }
+    explicit OpenedFileSource(const platform::files::OpenedFile& file) : file_(file) {}
+    uint64_t size() const override { return file_.Size(); }
+    void copy(uint64_t offset, void* target, uint64_t count) const override { file_.ReadAt(offset, target, count); }
 
 private:
-    const std::string& fileName_;
-    int fd_;
-    uint64_t size_ = 0;
+    const platform::files::OpenedFile& file_;
 };
 
 // Where the arrays of one surface lie in the file, once checked.
@@ -316,18 +281,18 @@ void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<co
 
 void LoadMD3(TMD3Model& part, const std::string& fileName)
 {
-    if (!platform::FileExists(fileName))
+    if (!platform::files::FileExists(fileName))
         return;
-    const FileSource file(fileName, platform::ResolvePath(fileName));
+    const std::unique_ptr<platform::files::OpenedFile> file = platform::files::OpenFile(fileName);
     // A large file is read array by array straight into the part. A small
     // one is cheaper read whole in one go and copied from memory than
     // fetched in a dozen small reads.
-    if (file.size() > kWholeFileReadBytes) {
-        loadFromSource(part, fileName, file);
+    if (file->Size() > kWholeFileReadBytes) {
+        loadFromSource(part, fileName, OpenedFileSource(*file));
         return;
     }
-    std::vector<uint8_t> bytes(file.size());
-    file.copy(0, bytes.data(), bytes.size());
+    std::vector<uint8_t> bytes(file->Size());
+    file->ReadAt(0, bytes.data(), bytes.size());
     LoadMD3FromBytes(part, fileName, bytes);
 }
 

@@ -2,7 +2,7 @@
 // every mesh of a part with that name.
 #include "Model.h"
 
-#include "platform/System.h"
+#include "platform/FileLayer.h"
 #include "textures/Textures.h"
 
 #include <cctype>
@@ -74,8 +74,8 @@ std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines)
 void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName)
 {
     const std::string skinPath = folder + skinFileName;
-    if (!platform::FileExists(skinPath))
+    if (!platform::files::FileExists(skinPath))
         return;
-    for (const SkinBinding& binding : ParseSkinLines(platform::ReadTextLines(platform::ResolvePath(skinPath))))
+    for (const SkinBinding& binding : ParseSkinLines(platform::files::ReadTextLines(skinPath)))
         bindImage(part, binding.surfaceName, folder, binding.imageName);
 }

@@ -11,9 +11,12 @@
 //   it. Paths are relative to the root with "/" separators
 //   ("models/players/NAME/upper.md3") and are found without regard to letter
 //   case; when two mounts hold the same path (in any letter case), the file
-//   of the later mount wins. Absolute paths and paths with a ".." part are
-//   refused. Archives are zip files read through PhysicsFS; nothing in an
-//   archive can make the layer read outside the mounted folders.
+//   of the later mount wins. Absolute paths, paths with a ".." part and
+//   paths with a backslash are refused (callers turn backslashes into "/"
+//   first); empty, "." and repeated "/" parts are ignored. Archives are zip
+//   files read through PhysicsFS; links inside mounted folders are not
+//   followed, and nothing in an archive can make the layer read outside the
+//   mounted folders.
 // Disk mode answers through the disk look-up of System.h; the settings file
 // and the developer tools read the disk there directly, whatever the mode.
 #include <cstdint>
@@ -45,9 +48,17 @@ void MountGameRoot(const std::string& root);
 
 // In game mode: mounts the disk folder dir so that its files appear below
 // virtualFolder ("models/players/NAME"), over everything mounted so far.
-// Used for a character folder that lies outside its game root. Throws
-// EInOutError when dir is not a readable folder.
+// Used for a character folder that lies outside its game root; a folder
+// mounted again leaves its earlier place. Throws EInOutError, changing
+// nothing, when the layer is not in game mode, dir is not a readable folder
+// or virtualFolder is a refused path.
 void MountFolderAt(const std::string& dir, const std::string& virtualFolder);
+
+// Puts the layer in game mode on one archive held in memory (named name in
+// messages and by SourceOf), dropping every earlier mount; for fuzzing the
+// archive reader and for tests. Throws EInOutError when it is no readable
+// archive, leaving the layer in disk mode.
+void MountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name);
 
 // True in game mode.
 bool IsGameMode();
@@ -70,14 +81,16 @@ struct FolderEntry {
 std::vector<FolderEntry> ListFolder(const std::string& folder);
 
 // Whole file. Throws EInOutError naming the path when it does not exist,
-// is refused, cannot be read or is larger than kMaxFileBytes.
+// is refused, cannot be read or is larger than kMaxFileBytes (checked before
+// anything is allocated; an archive entry that ends before its stated
+// length is a read error).
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 
 // Text lines of a file (CR LF, LF or CR ends a line); throws as ReadFileBytes.
 std::vector<std::string> ReadTextLines(const std::string& path);
 
 // Where a file's bytes come from, for messages: the archive's disk path, or
-// the disk path of a loose file. Empty when it does not exist.
+// the disk path of a loose file. Empty when no such file exists.
 std::string SourceOf(const std::string& path);
 
 // A file opened for positioned reads, so that large files go straight into

@@ -6,6 +6,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/FileLayer.h"
 #include "platform/System.h"
 
 #include <GL/glu.h>
@@ -44,9 +45,9 @@ bool endsWith(const std::string& text, const std::string& end)
 // it exists but cannot be read.
 std::optional<std::vector<uint8_t>> fileBytes(const std::string& fileName)
 {
-    if (!platform::FileExists(fileName))
+    if (!platform::files::FileExists(fileName))
         return std::nullopt;
-    return platform::ReadFileBytes(platform::ResolvePath(fileName));
+    return platform::files::ReadFileBytes(fileName);
 }
 
 // The bytes of an image: the file, or the resource of the given type named

@@ -2,13 +2,16 @@
 
 #include "model/Model.h"
 #include "platform/Errors.h"
+#include "platform/FileLayer.h"
 #include "support/TempDir.h"
+#include "support/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 using namespace md3files;
 
@@ -123,9 +126,9 @@ TEST(LoadMD3, FindsTheFileIgnoringCaseAndSkipsMissingFiles)
 // bytes in memory, and a file cut short must fail in the same words.
 class LoadMD3FromFile : public ::testing::TestWithParam<int> {};
 
-TEST_P(LoadMD3FromFile, ReadsAFileAsItsBytesInMemory)
+// The sample model with its frames repeated.
+Model modelWithFrames(int frames)
 {
-    const int frames = GetParam();
     Model m = sampleModel();
     m.frames = frames;
     m.tags.clear();
@@ -134,13 +137,13 @@ TEST_P(LoadMD3FromFile, ReadsAFileAsItsBytesInMemory)
         m.tags.push_back({"tag_head", {4, 5, 6.0f + f}});
     }
     m.surfaces = {triangleSurface("l_legs", frames), triangleSurface("l_belt", frames)};
-    const std::string whole = build(m);
-    testsupport::TempDir dir;
-    dir.write("lower.md3", whole);
-    TMD3Model fromFile, fromBytes;
-    LoadMD3(fromFile, dir.file("lower.md3"));
-    LoadMD3FromBytes(fromBytes, dir.file("lower.md3"), bytesOf(whole));
+    return m;
+}
+
+void expectSameArrays(const TMD3Model& fromFile, const TMD3Model& fromBytes)
+{
     ASSERT_EQ(fromFile.Meshes.size(), fromBytes.Meshes.size());
+    ASSERT_EQ(fromFile.Tags.size(), fromBytes.Tags.size());
     EXPECT_EQ(std::memcmp(fromFile.Tags.data(), fromBytes.Tags.data(), fromBytes.Tags.size() * sizeof(TMD3Tag)), 0);
     for (size_t i = 0; i < fromBytes.Meshes.size(); ++i) {
         const TMesh& a = fromFile.Meshes[i];
@@ -150,6 +153,17 @@ TEST_P(LoadMD3FromFile, ReadsAFileAsItsBytesInMemory)
         EXPECT_EQ(std::memcmp(a.Vertices.data(), b.Vertices.data(), b.Vertices.size() * sizeof(TMD3Vertex)), 0);
         EXPECT_EQ(std::memcmp(a.Triangles.data(), b.Triangles.data(), b.Triangles.size() * sizeof(TMD3Triangle)), 0);
     }
+}
+
+TEST_P(LoadMD3FromFile, ReadsAFileAsItsBytesInMemory)
+{
+    const std::string whole = build(modelWithFrames(GetParam()));
+    testsupport::TempDir dir;
+    dir.write("lower.md3", whole);
+    TMD3Model fromFile, fromBytes;
+    LoadMD3(fromFile, dir.file("lower.md3"));
+    LoadMD3FromBytes(fromBytes, dir.file("lower.md3"), bytesOf(whole));
+    expectSameArrays(fromFile, fromBytes);
 
     dir.write("cut.md3", whole.substr(0, whole.size() - 5));
     TMD3Model cut;
@@ -165,6 +179,33 @@ TEST_P(LoadMD3FromFile, ReadsAFileAsItsBytesInMemory)
 
 // 2 frames make a file of well under a kilobyte, 400 one of over 100 KB.
 INSTANTIATE_TEST_SUITE_P(SmallAndLarge, LoadMD3FromFile, ::testing::Values(2, 400));
+
+// In game data a part comes out of an archive, found ignoring letter case,
+// small or large, stored or deflated, as from its bytes in memory.
+TEST(LoadMD3, ReadsPartsFromGameArchives)
+{
+    struct DiskAgain {
+        ~DiskAgain() { platform::files::MountDisk(); }
+    } diskAgain;
+    const std::string small = build(modelWithFrames(2));
+    const std::string large = build(modelWithFrames(400));
+    testsupport::TempDir dir;
+    dir.write("pak0.pk3", testsupport::makeZip({{"models/players/test/lower.md3", small},
+                                                {"models/players/test/upper.md3", large, true}}));
+    platform::files::MountGameRoot(dir.path());
+    for (const auto& [name, whole] : {std::pair{"Models/Players/Test/LOWER.md3", small},
+                                      std::pair{"models/players/test/upper.MD3", large}}) {
+        SCOPED_TRACE(name);
+        TMD3Model fromArchive, fromBytes;
+        LoadMD3(fromArchive, name);
+        LoadMD3FromBytes(fromBytes, name, bytesOf(whole));
+        EXPECT_EQ(fromArchive.FileName, name);
+        expectSameArrays(fromArchive, fromBytes);
+    }
+    TMD3Model missing;
+    LoadMD3(missing, "models/players/test/head.md3");
+    EXPECT_TRUE(missing.FileName.empty());
+}
 
 TEST(LoadMD3, CutsNamesWithoutNulAtTheirWidth)
 {

@@ -1,0 +1,133 @@
+#pragma once
+// The game-data half of the file layer (FileLayer.h): folders and archives
+// mounted through PhysicsFS, and an index of the merged tree by lower-cased
+// path, because PhysicsFS matches names exactly and the game does not.
+//
+// Each mount sits at a private mount point of its own ("m0", "m1", ...), is
+// listed once when it is mounted, and the index merges the listings in
+// search order (the last mount first). PhysicsFS's own search order would
+// merge the same way, but one entry that PhysicsFS cannot describe (an
+// archive name with a leading "/") makes it fail the listing of that folder
+// for every mount at once; kept apart, such an archive is told about and
+// left out while the others still mount. Internal to platform/.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct PHYSFS_Io;
+
+namespace platform::files {
+
+struct FolderEntry;
+
+namespace detail {
+
+// A file or folder of the merged tree.
+struct IndexEntry {
+    std::string storedPath; // below the game root, in its stored letter case
+    std::string openPath;   // the path PhysicsFS opens ("" for folders made by a mount point)
+    bool isFolder = false;
+    size_t mount = 0; // the mount it comes from
+    std::vector<std::string> childKeys; // a folder's entries, by their keys
+};
+
+// A request path with empty and "." parts dropped and "/" between the rest,
+// in the caller's letter case; nothing when it is absolute, has a ".." part
+// or holds a backslash or a NUL.
+std::optional<std::string> cleanRequestPath(const std::string& path);
+
+// ASCII letters folded to lower case; other bytes (UTF-8 included) kept.
+std::string lowerAscii(std::string text);
+
+// Throws EInOutError: the file at path is size bytes, above kMaxFileBytes.
+[[noreturn]] void throwTooLarge(const std::string& path, uint64_t size);
+
+// Order by name ignoring letter case, then by bytes.
+bool lessIgnoringCase(const std::string& a, const std::string& b);
+// Sorts by name ignoring letter case, then by bytes.
+void sortByName(std::vector<FolderEntry>& entries);
+
+class GameMounts {
+public:
+    GameMounts() = default;
+    GameMounts(const GameMounts&) = delete;
+    GameMounts& operator=(const GameMounts&) = delete;
+    // Drops every mount and shuts PhysicsFS down.
+    ~GameMounts();
+
+    // True while anything is mounted.
+    bool active() const { return active_; }
+
+    // Unmounts everything and forgets the index.
+    void clear();
+
+    // The mounts of FileLayer.h, each throwing EInOutError as documented
+    // there. mountRoot and mountArchiveBytes leave nothing mounted when they
+    // throw; mountFolderAt keeps the mounts as they were when it refuses its
+    // arguments.
+    void mountRoot(const std::string& root);
+    void mountFolderAt(const std::string& dir, const std::string& virtualFolder);
+    void mountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name);
+
+    // The entry of a request path, or nullptr when absent or refused.
+    const IndexEntry* find(const std::string& path) const;
+    const IndexEntry* findKey(const std::string& key) const;
+
+    // The whole file of entry; path names it in messages. Throws EInOutError.
+    std::vector<uint8_t> read(const IndexEntry& entry, const std::string& path) const;
+
+    // The archive, or the loose file on disk, that entry's bytes come from.
+    std::string sourceOf(const IndexEntry& entry) const;
+
+private:
+    // A file or folder of one mount, by its path below the mount.
+    struct Listed {
+        std::string path;
+        bool isFolder = false;
+    };
+    struct Mount {
+        std::string source;        // disk path of the folder or archive, or the memory archive's name
+        std::string virtualFolder; // where it appears below the game root; "" for the root
+        std::string privateRoot;   // its mount point in PhysicsFS
+        bool isFolder = false;
+        std::vector<Listed> listing; // folders before their entries
+    };
+
+    // Every file and folder below a private mount point; throws EInOutError
+    // when PhysicsFS cannot list one of its folders.
+    static std::vector<Listed> listMount(const std::string& privateRoot);
+
+    void start();
+    void mountArchivesOf(const std::string& folder);
+    // Mounts source at a private mount point and lists it; throws
+    // EInOutError naming source, with nothing mounted.
+    void mount(const std::string& source, const std::string& virtualFolder, bool isFolder);
+    // Mounts an archive stream for mount; throws EInOutError naming it,
+    // with the stream destroyed, when PhysicsFS refuses it.
+    static void mountStream(PHYSFS_Io* stream, const Mount& mount);
+    // Lists a mount PhysicsFS has just taken and keeps it, or unmounts it
+    // and throws EInOutError naming it.
+    void adopt(Mount mount);
+    static std::string cannotRead(const Mount& mount);
+    void unmount(size_t index);
+    void rebuildIndex();
+    void mergeMount(size_t index);
+    IndexEntry* addEntry(const std::string& storedPath, const std::string& openPath, bool isFolder, size_t mount);
+
+    bool started_ = false;
+    bool active_ = false;
+    size_t nextMountId_ = 0;
+    std::vector<Mount> mounts_; // in mount order; the last is searched first
+    std::vector<uint8_t> memoryArchive_;
+    std::unordered_map<std::string, IndexEntry> index_;
+};
+
+// The process-wide mount table.
+GameMounts& gameMounts();
+
+} // namespace detail
+} // namespace platform::files

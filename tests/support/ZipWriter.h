@@ -1,0 +1,31 @@
+#pragma once
+// Zip archives written byte by byte (local headers, data, central directory,
+// end record), so that tests and benchmarks can build .pk3 files, sound or
+// deliberately broken, without an archive library. Entries are stored as
+// they are or raw-deflated with zlib.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+struct ZipEntry {
+    ZipEntry(std::string entryName, std::string entryData, bool deflated = false)
+        : name(std::move(entryName)), data(std::move(entryData)), deflate(deflated)
+    {
+    }
+
+    std::string name; // as stored: "/" separators; a name ending in "/" is a folder
+    std::string data;
+    bool deflate = false;
+    // When set, both headers claim this uncompressed size instead of the
+    // data's real one (for archives that lie about an entry).
+    std::optional<uint32_t> claimedSize;
+};
+
+// The bytes of a zip archive holding entries in the given order.
+std::string makeZip(const std::vector<ZipEntry>& entries);
+
+} // namespace testsupport
