@@ -2,6 +2,8 @@
 
 #include "platform/Input.h"
 
+#include <string>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -21,6 +23,25 @@ int positiveNumber(const std::string& text, const std::string& option)
     if (ec != std::errc() || ptr != text.data() + text.size() || value <= 0)
         throw CommandLineError(option + " needs a positive whole number, not '" + text + "'");
     return value;
+}
+
+// "Shift+N" in --keys presses N with Shift held.
+constexpr const char* kShiftPrefix = "shift+";
+
+// Character mode and the sample Model/ tree exclude each other's options.
+void checkCharacterOptions(const CommandLine& options)
+{
+    if (options.paths.size() > 1)
+        throw CommandLineError("one PATH at most, not " + std::to_string(options.paths.size()));
+    if (!options.CharacterMode())
+        return;
+    if (options.modelRoot || options.answer)
+        throw CommandLineError("--model-root and --answer are for the sample Model/ tree, not for character mode "
+                               "(--game-root, --character, --skin, --weapon, PATH)");
+    if (!options.paths.empty() && options.character)
+        throw CommandLineError("give a character either as PATH or with --character, not both");
+    if (!options.gameRoot && !options.character && options.paths.empty())
+        throw CommandLineError("--skin and --weapon need a character: --game-root, --character or PATH");
 }
 
 } // namespace
@@ -82,36 +103,63 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
         } else if (arg == "--screenshot") {
             options.screenshot = value();
             options.batch = true;
+        } else if (arg == "--game-root") {
+            options.gameRoot = value();
+        } else if (arg == "--character") {
+            options.character = value();
+        } else if (arg == "--skin") {
+            options.skin = value();
+        } else if (arg == "--weapon") {
+            options.weapon = value();
         } else if (arg == "--keys") {
             const std::string& list = value();
             size_t start = 0;
             while (start <= list.size()) {
                 size_t comma = list.find(',', start);
                 std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
+                uint8_t shift = 0;
+                if (lower(name).rfind(kShiftPrefix, 0) == 0) {
+                    shift = platform::ssShift;
+                    name = name.substr(std::string(kShiftPrefix).size());
+                }
                 options.keys.push_back(KeyCodeOfName(name));
+                options.keyShifts.push_back(shift);
                 if (comma == std::string::npos)
                     break;
                 start = comma + 1;
             }
-        } else {
+        } else if (arg.size() > 1 && arg[0] == '-') {
             throw CommandLineError("unknown option '" + arg + "' (see --help)");
+        } else {
+            options.paths.push_back(arg);
         }
     }
     if (options.screenshot && !options.frames)
         options.frames = 1;
+    checkCharacterOptions(options);
     return options;
 }
 
 const char* CommandLineUsage()
 {
-    return "Usage: Quillmo [options]\n"
+    return "Usage: Quillmo [options] [PATH]\n"
            "  --model-root DIR     folder holding ModelLara/ and ModelSarge/ (default ./Model/)\n"
            "  --answer yes|no      answer the start question without the box (yes: Lara, no: Sarge)\n"
            "  --size WxH           client size of the window in pixels\n"
            "  --frames N           draw N frames on a clock advancing 40 ms per frame, then exit\n"
            "  --screenshot FILE    write the last of those frames as PNG (implies --batch)\n"
            "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown,\n"
-           "                       0-9, A-Z, Num0-Num9\n"
+           "                       0-9, A-Z, Num0-Num9, each optionally as Shift+KEY\n"
            "  --batch              never block on a message box: messages go to standard error\n"
-           "  --help               this text\n";
+           "  --help               this text\n"
+           "\n"
+           "Character mode (a character of game data, as the game shows it):\n"
+           "  PATH                 a character folder, a .pk3 archive, or a game data folder (holding\n"
+           "                       models/ or *.pk3): its first character\n"
+           "  --game-root DIR|PK3  game data: the loose files of DIR over its *.pk3 archives, or one archive\n"
+           "  --character NAME|DIR models/players/NAME of the game data, or a character folder on disk\n"
+           "  --skin NAME          the skin (lower_NAME.skin, ...); default: default\n"
+           "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"
+           "Keys in character mode: N / Shift+N next / previous skin, P / Shift+P next / previous character;\n"
+           "a folder or .pk3 dropped on the window opens like PATH.\n";
 }

@@ -16,8 +16,19 @@ struct CommandLine {
     std::optional<int> frames;                      // --frames N
     std::optional<std::string> screenshot;          // --screenshot FILE.png
     std::vector<uint16_t> keys;                     // --keys K1,K2,... as virtual-key codes
+    std::vector<uint8_t> keyShifts;                 // the shift state of each key ("Shift+N")
     bool batch = false;                             // --batch (also implied by --screenshot)
     bool help = false;                              // --help
+
+    // Character mode: a character of game data, shown as the game shows it.
+    std::optional<std::string> gameRoot;  // --game-root DIR|FILE.pk3
+    std::optional<std::string> character; // --character NAME|DIR
+    std::optional<std::string> skin;      // --skin NAME
+    std::optional<std::string> weapon;    // --weapon NAME|none
+    std::vector<std::string> paths;       // positional PATH arguments
+
+    // True when any option or argument of character mode is given.
+    bool CharacterMode() const { return gameRoot || character || skin || weapon || !paths.empty(); }
 };
 
 // Thrown for a bad option; its message is the one-line error to print.

@@ -5,6 +5,7 @@
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
 #include "OpglLib/QueltoLogo.h"
+#include "CharacterMode.h"
 #include "Weapons.h"
 #include "platform/GLContext.h"
 #include "platform/Random.h"
@@ -53,6 +54,12 @@ TForm1::TForm1(platform::Window& window) : window_(window)
     window_.OnMouseWheel = [this](platform::TShiftState s, int d, int x, int y, bool& handled) {
         FormMouseWheel(s, d, x, y, handled);
     };
+    window_.OnDropFile = [this](const std::string& path) {
+        if (!Characters)
+            return;
+        Characters->Drop(*this, path);
+        DrawFrame();
+    };
 }
 
 void TForm1::FormCreate()
@@ -82,21 +89,32 @@ void TForm1::FormCreate()
     glEnable(GL_TEXTURE_2D);
     Timer1.SetEnabled(false);
 
-    char question[128];
-    std::snprintf(question, sizeof question, kLoadQuestion, "");
-    const platform::DialogAnswer answer = PresetAnswer ? *PresetAnswer : platform::AskYesNo(question, "Confirm");
-    if (answer == platform::DialogAnswer::Yes) {
-        LoadPlayer(Player, ModelRoot + "ModelLara/Body/", "default");
-        LoadLaraWeapon();
+    if (Characters) {
+        Characters->Open(*this);
     } else {
-        LoadPlayer(Player, ModelRoot + "ModelSarge/Body/", "default");
-        LoadSargeWeapon();
+        char question[128];
+        std::snprintf(question, sizeof question, kLoadQuestion, "");
+        const platform::DialogAnswer answer =
+            PresetAnswer ? *PresetAnswer : platform::AskYesNo(question, "Confirm");
+        if (answer == platform::DialogAnswer::Yes) {
+            LoadPlayer(Player, ModelRoot + "ModelLara/Body/", "default");
+            LoadLaraWeapon();
+        } else {
+            LoadPlayer(Player, ModelRoot + "ModelSarge/Body/", "default");
+            LoadSargeWeapon();
+        }
     }
     Timer1.SetEnabled(true);
     StartTick = platform::GetTickCount();
 }
 
-void TForm1::FormDestroy() { TGLManager::Instance()->ReleaseContext(ContextRec); }
+void TForm1::FormDestroy()
+{
+    // The character's textures go while their context is still there.
+    if (Characters)
+        Characters->Close();
+    TGLManager::Instance()->ReleaseContext(ContextRec);
+}
 
 void TForm1::FormResize()
 {
@@ -172,8 +190,12 @@ void TForm1::DrawOverlay()
     drawLine(170, kIdentificationText, 1.0f);
 }
 
-void TForm1::FormKeyDown(uint16_t& key, platform::TShiftState /*shift*/)
+void TForm1::FormKeyDown(uint16_t& key, platform::TShiftState shift)
 {
+    if (Characters && Characters->HandleKey(*this, key, shift)) {
+        DrawFrame();
+        return;
+    }
     TGLLighter* lighter = TGLLighter::Instance();
     switch (key) {
     case platform::VK_SPACE:

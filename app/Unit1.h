@@ -25,6 +25,8 @@ extern uint32_t SmoothedTime;
 extern Q3Player Player;
 extern TMD3Model Weapon;
 
+class CharacterMode;
+
 // Text of the start question and the character folders.
 inline constexpr const char* kLoadQuestion = "Load Model Lara(Yes) or Sarge(No).%s";
 
@@ -38,6 +40,9 @@ public:
     bool KeyPreview = true;
     // Answer given on the command line instead of asking.
     std::optional<platform::DialogAnswer> PresetAnswer;
+    // Character mode, when the window shows a character of game data instead
+    // of asking for one of the sample characters; not owned.
+    CharacterMode* Characters = nullptr;
 
     void FormCreate();
     void FormDestroy();

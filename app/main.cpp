@@ -1,6 +1,7 @@
 // The viewer's start: units in link order, the application and its main
 // window, the message loop (or a scripted run of frames), then the units'
 // ends in reverse.
+#include "CharacterMode.h"
 #include "CommandLine.h"
 #include "Unit1.h"
 #include "Units.h"
@@ -14,6 +15,7 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -63,7 +65,7 @@ int runFrames(TForm1& form, const CommandLine& options)
     return 0;
 }
 
-int runViewer(const CommandLine& options)
+int runViewer(const CommandLine& options, CharacterMode* characters)
 {
     platform::Application::Initialize(false);
     if (platform::Application::NoDisplay() && !options.frames) {
@@ -83,12 +85,13 @@ int runViewer(const CommandLine& options)
         window.Create(placement);
         TForm1 form(window);
         form.PresetAnswer = options.answer;
+        form.Characters = characters;
         platform::RunHandler([&] { form.FormCreate(); });
         window.Show();
         platform::RunHandler([&] { form.FormResize(); });
-        for (uint16_t key : options.keys) {
-            uint16_t k = key;
-            platform::RunHandler([&] { form.FormKeyDown(k, 0); });
+        for (size_t i = 0; i < options.keys.size(); ++i) {
+            uint16_t key = options.keys[i];
+            platform::RunHandler([&] { form.FormKeyDown(key, options.keyShifts[i]); });
         }
         if (options.frames)
             status = runFrames(form, options);
@@ -120,12 +123,24 @@ int main(int argc, char** argv)
     if (options.frames)
         platform::UseManualClock(kScriptedClockStartMs);
 
+    // Character mode finds its game data and character before anything else
+    // starts, so that a name that is not there ends the program at once.
+    std::optional<CharacterMode> characters;
+    if (options.CharacterMode()) {
+        try {
+            characters.emplace(ResolveCharacterChoice(options));
+        } catch (const CharacterError& e) {
+            std::fprintf(stderr, "Quillmo: %s\n", e.what());
+            return 2;
+        }
+    }
+
     StartUnits();
     if (options.modelRoot)
         ModelRoot = platform::IncludeTrailingPathDelimiter(platform::ExpandFileName(*options.modelRoot));
     int status = 0;
     try {
-        status = runViewer(options);
+        status = runViewer(options, characters ? &*characters : nullptr);
     } catch (const std::exception& e) {
         platform::ShowErrorBox(e.what());
         status = 1;

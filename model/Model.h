@@ -5,6 +5,8 @@
 // parts hung on each other through tags, with an animation table that moves
 // their frame ranges. Plain records and functions; all drawing is immediate
 // mode and needs a current GL context.
+#include "textures/Textures.h"
+
 #include <GL/gl.h>
 
 #include <array>
@@ -140,8 +142,9 @@ struct TMD3Model {
     int32_t EndFrame = 0; // inclusive
     int32_t NextFrame = 0;
     int32_t FPS = 0;      // 0: the part never advances
-    float Blend = 0;      // seconds since the last frame switch
+    float Blend = 0;      // seconds since the last frame switch (the game's rules: fraction of the frame period)
     float LastTime = 0;   // animation clock at the last frame switch, seconds
+    int32_t LoopingFrames = 0; // the game's rules: 0 stops on the last frame, L > 0 loops over the last L
     std::string FileName;
     TMD3Header Header{};
     RecordArray<TMD3Frame> Frames;
@@ -161,6 +164,14 @@ struct TAnimation {
 
 constexpr int kAnimationCount = 26;
 
+// A keyword line of a game-style animation file ("sex f", "footsteps boot",
+// "headoffset 0 0 0", "fixedlegs", "fixedtorso"), kept as written.
+struct AnimationKeyword {
+    std::string keyword; // lower case
+    std::vector<std::string> values;
+    int line = 0; // 1-based
+};
+
 // A character: legs, torso and head. After LoadPlayer the links point at the
 // record's own parts, so a linked player must stay where it is.
 struct Q3Player {
@@ -170,6 +181,19 @@ struct Q3Player {
     std::array<TAnimation, kAnimationCount> Animations{};
     int32_t LegsAnim = 0;
     int32_t TorsoAnim = 0;
+    // Whose rules the character plays by, and the keyword lines of its
+    // animation file under the game's rules.
+    Conventions Rules = Conventions::Viewer;
+    std::vector<AnimationKeyword> Keywords;
+};
+
+class TextureSet;
+
+// How a character is loaded: by the viewer's rules, or by the game's with the
+// texture set that owns the character's textures (one per image path).
+struct LoadRules {
+    Conventions conventions = Conventions::Viewer;
+    TextureSet* textures = nullptr; // the game's rules only
 };
 
 // Decoded vertex normals: entry [u][w] is the unit vector of the normal bytes
@@ -192,34 +216,51 @@ void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<co
 // Fills NormalTable.
 void BuildNormalTable();
 
-// Reads folder + skinFileName and binds the images it names (folder + image
-// name) to the part's meshes. A missing skin file does nothing; throws
+// Reads folder + skinFileName and binds the images it names to the part's
+// meshes. The viewer's rules: each image is folder + its file name, one
+// texture per mesh. The game's rules: each texture name is resolved from the
+// game root, then in folder (TextureSet::TextureFor), one texture per image
+// shared by the character. A missing skin file does nothing; throws
 // platform::EInOutError when it exists but cannot be read.
-void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName);
+void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName,
+              const LoadRules& rules = {});
 
 // One line of a skin file that binds an image: the surface it names (empty
-// for a line without a comma) and the image's file name without folders.
+// for a line without a comma) and, by the viewer's rules, the image's file
+// name without folders; by the game's, the texture name as written (a path
+// from the game root, "\" turned into "/").
 struct SkinBinding {
     std::string surfaceName;
     std::string imageName;
 };
 
-// The lines of a skin file that bind an image, in file order. Lines that are
-// too short, name a tag or name no image file (".JPG", ".TGA" or ".BMP" in
-// any letter case after the last "/") are left out.
-std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines);
+// The lines of a skin file that bind an image, in file order. The viewer's
+// rules leave out lines that are too short, name a tag or name no image file
+// (".JPG", ".TGA" or ".BMP" in any letter case after the last "/"). The
+// game's rules split each line at its first comma, trim blanks and quotes,
+// and leave out lines without a comma, tag lines ("tag_" in any letter case)
+// and lines naming no texture.
+std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines,
+                                        Conventions rules = Conventions::Viewer);
 
 // Loads legs, torso and head with their skins and the animation table from
 // folder, starts animations 11 and 14 and links the parts. Throws what the
 // loaders throw.
-void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName);
+void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName,
+                const LoadRules& rules = {});
 
 // Hangs child on the first tag of parent named exactly tagName; nothing
 // happens when there is none.
 void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child);
 
-// Advances the three body parts to t seconds and draws the tree from the legs.
+// Advances the three body parts to t seconds (by the player's rules) and
+// draws the tree from the legs in the character's own colours.
 void DrawPlayer(Q3Player& player, float t);
+
+// Makes the current colour and the lit material white, so that what is drawn
+// next shows its own texture colours whatever an earlier drawing (the
+// overlay's fonts) left as current colour or material.
+void UseCharacterColours();
 
 // Draws a part and, under their tags' matrices, the parts hanging on it.
 void DrawModel(const TMD3Model& part);
@@ -232,7 +273,8 @@ void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 // then its last frame is drawn.
 size_t ClampFrame(int32_t frame, size_t frameCount);
 
-// A tag record as a column-major GL matrix: the axes are the rotation's
+// A tag record as a column-major GL matrix: the axes, normalised (an axis of
+// length 0 stays as it is; unit axes are taken unchanged), are the rotation's
 // columns, the origin the translation.
 void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16]);
 
@@ -259,17 +301,43 @@ template <class DrawMeshesOf> void DrawPartTree(const TMD3Model& part, const Dra
 }
 
 // Reads an animation table file into player.Animations and adjusts it. A
-// missing file does nothing; throws platform::EInOutError when the file cannot
-// be read and platform::EConvertError for a field that is not a whole number.
-void LoadAnimation(Q3Player& player, const std::string& fileName);
+// missing file does nothing. The viewer's rules: throws platform::EInOutError
+// when the file cannot be read and platform::EConvertError for a field that
+// is not a whole number. The game's rules: a malformed line gets a message
+// box naming the file and the line and is left out; the keyword lines go to
+// player.Keywords.
+void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions rules = Conventions::Viewer);
 
-// LoadAnimation on the lines of a file already in memory; throws
-// platform::EConvertError for a field that is not a whole number.
+// LoadAnimation by the viewer's rules on the lines of a file already in
+// memory; throws platform::EConvertError for a field that is not a whole number.
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines);
+
+// A malformed line of a game-style animation file.
+struct AnimationProblem {
+    int line = 0; // 1-based
+    std::string text;
+};
+
+// A game-style animation file as read: whitespace-separated tokens, "//"
+// comments anywhere, keyword lines kept, and every line of numbers only
+// filling the next entry (first frame, count, looping frames, rate), before
+// the legs adjustment.
+struct GameAnimationFile {
+    std::vector<TAnimation> entries; // at most kAnimationCount
+    int animationLines = 0;          // lines of four numbers, the ones past the table included
+    std::vector<AnimationKeyword> keywords;
+    std::vector<AnimationProblem> problems;
+};
+GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines);
 
 // Starts animation k on the parts it drives (0-5 legs and torso, 6-12 torso,
 // 13-24 legs); 25 and above change nothing.
 void SetAnimation(Q3Player& player, uint32_t k);
 
-// Moves part along its frame range to t seconds on the animation clock.
-void UpdateFrame(TMD3Model& part, float t);
+// Moves part along its frame range to t seconds on the animation clock. The
+// viewer's rules: one frame switch per call once a period has passed, every
+// range looping to its start, the blend the seconds since the switch. The
+// game's rules: as many switches as periods have passed, the blend the
+// elapsed fraction of the period, and at the end of the range the part stops
+// on the last frame (looping frames 0) or loops over the last L frames.
+void UpdateFrame(TMD3Model& part, float t, Conventions rules = Conventions::Viewer);

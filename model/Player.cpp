@@ -2,9 +2,14 @@
 #include "Model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
+
+// Squared axis lengths this close to 1 count as unit length: exporters write
+// unit axes with a little float noise.
+constexpr double kUnitAxisTolerance = 1e-5;
 
 // A vertex blended between two frames, ready for every corner that uses it.
 struct BlendedVertex {
@@ -65,8 +70,16 @@ size_t ClampFrame(int32_t frame, size_t frameCount)
 void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
 {
     for (int axis = 0; axis < 3; ++axis) {
+        // Many exported characters carry axes longer than 1 (up to 30); the
+        // game normalises them, so the parts keep their proportions. A unit
+        // axis is taken as it is, so that its matrix stays bit for bit the
+        // same, and an axis of length 0 cannot be normalised.
+        const double x = tag.Axis[axis][0], y = tag.Axis[axis][1], z = tag.Axis[axis][2];
+        const double squared = x * x + y * y + z * z;
+        const double scale =
+            squared == 0.0 || std::abs(squared - 1.0) <= kUnitAxisTolerance ? 1.0 : 1.0 / std::sqrt(squared);
         for (int c = 0; c < 3; ++c)
-            matrix[axis * 4 + c] = tag.Axis[axis][c];
+            matrix[axis * 4 + c] = scale == 1.0 ? tag.Axis[axis][c] : static_cast<GLfloat>(tag.Axis[axis][c] * scale);
         matrix[axis * 4 + 3] = 0.0f;
     }
     for (int c = 0; c < 3; ++c)
@@ -74,17 +87,18 @@ void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
     matrix[15] = 1.0f;
 }
 
-void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName)
+void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName, const LoadRules& rules)
 {
     if (NormalTable[0][0][2] != 1.0)
         BuildNormalTable();
+    player.Rules = rules.conventions;
     LoadMD3(player.Lower, folder + "lower.md3");
     LoadMD3(player.Upper, folder + "upper.md3");
     LoadMD3(player.Head, folder + "head.md3");
-    LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin");
-    LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin");
-    LoadSkin(player.Head, folder, "head_" + skinName + ".skin");
-    LoadAnimation(player, folder + "animation.cfg");
+    LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin", rules);
+    LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin", rules);
+    LoadSkin(player.Head, folder, "head_" + skinName + ".skin", rules);
+    LoadAnimation(player, folder + "animation.cfg", rules.conventions);
     for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head}) {
         part->StartFrame = 0;
         part->EndFrame = 0;
@@ -110,10 +124,28 @@ void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
 
 void DrawPlayer(Q3Player& player, float t)
 {
-    UpdateFrame(player.Lower, t);
-    UpdateFrame(player.Upper, t);
-    UpdateFrame(player.Head, t);
+    UpdateFrame(player.Lower, t, player.Rules);
+    UpdateFrame(player.Upper, t, player.Rules);
+    UpdateFrame(player.Head, t, player.Rules);
+    UseCharacterColours();
     DrawModel(player.Lower);
+}
+
+void UseCharacterColours()
+{
+    // With colour material on, the material's ambient and diffuse colours
+    // follow the current colour, and the overlay's fonts set that colour.
+    // Restoring the current colour afterwards (an attribute pop) does not
+    // bring the tracked material back on every GL, so the material is set
+    // here outright, with colour material off, and the current colour made
+    // white again before colour material is switched back on.
+    const GLboolean colorMaterial = glIsEnabled(GL_COLOR_MATERIAL);
+    glDisable(GL_COLOR_MATERIAL);
+    const GLfloat white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, white);
+    glColor4fv(white);
+    if (colorMaterial)
+        glEnable(GL_COLOR_MATERIAL);
 }
 
 void DrawModel(const TMD3Model& part)

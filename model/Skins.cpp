@@ -1,6 +1,6 @@
 // Skin files: lines "surface name,folders/image.ext" that bind one image to
 // every mesh of a part with that name.
-#include "Model.h"
+#include "GameData.h"
 
 #include "platform/FileLayer.h"
 #include "textures/Textures.h"
@@ -59,23 +59,63 @@ std::optional<SkinBinding> parseSkinLine(const std::string& line)
     return SkinBinding{std::move(surfaceName), std::move(imageName)};
 }
 
+// Blanks and quotes around a field of a game-style skin line.
+std::string trimmed(const std::string& text)
+{
+    constexpr const char* kAround = " \t\"";
+    const size_t first = text.find_first_not_of(kAround);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kAround) - first + 1);
+}
+
+// The game's reading of a skin line: "surface,texture" with blanks allowed,
+// tags in any letter case, the texture a path from the game root.
+std::optional<SkinBinding> parseGameSkinLine(const std::string& line)
+{
+    const size_t comma = line.find(',');
+    if (comma == std::string::npos)
+        return std::nullopt;
+    std::string surfaceName = trimmed(line.substr(0, comma));
+    std::string texture = trimmed(line.substr(comma + 1));
+    if (surfaceName.empty() || texture.empty() || upperCase(surfaceName.substr(0, 4)) == "TAG_")
+        return std::nullopt;
+    for (char& c : texture)
+        c = c == '\\' ? '/' : c;
+    return SkinBinding{std::move(surfaceName), std::move(texture)};
+}
+
 } // namespace
 
-std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines)
+std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines, Conventions rules)
 {
     std::vector<SkinBinding> bindings;
     for (const std::string& line : lines) {
-        if (auto binding = parseSkinLine(line))
+        auto binding = rules == Conventions::Game ? parseGameSkinLine(line) : parseSkinLine(line);
+        if (binding)
             bindings.push_back(std::move(*binding));
     }
     return bindings;
 }
 
-void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName)
+void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName, const LoadRules& rules)
 {
     const std::string skinPath = folder + skinFileName;
     if (!platform::files::FileExists(skinPath))
         return;
-    for (const SkinBinding& binding : ParseSkinLines(platform::files::ReadTextLines(skinPath)))
-        bindImage(part, binding.surfaceName, folder, binding.imageName);
+    const std::vector<std::string> lines = platform::files::ReadTextLines(skinPath);
+    if (rules.conventions == Conventions::Viewer || !rules.textures) {
+        for (const SkinBinding& binding : ParseSkinLines(lines))
+            bindImage(part, binding.surfaceName, folder, binding.imageName);
+        return;
+    }
+    for (const SkinBinding& binding : ParseSkinLines(lines, Conventions::Game)) {
+        const std::string wanted = upperCase(binding.surfaceName);
+        for (TMesh& mesh : part.Meshes) {
+            if (upperCase(MD3Name(mesh.Header.Name)) != wanted)
+                continue;
+            mesh.Texture = rules.textures->TextureFor(binding.imageName, folder);
+            mesh.HasTexture = true;
+        }
+    }
 }

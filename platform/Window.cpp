@@ -73,7 +73,16 @@ void Window::Create(const WindowPlacement& placement)
                                placement.height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!window_)
         throw std::runtime_error(std::string("Cannot create the window: ") + SDL_GetError());
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
 }
+
+void Window::SetCaption(const std::string& caption)
+{
+    if (window_)
+        SDL_SetWindowTitle(window_, caption.c_str());
+}
+
+std::string Window::Caption() const { return window_ ? SDL_GetWindowTitle(window_) : std::string(); }
 
 void Window::Show()
 {
@@ -222,6 +231,14 @@ bool Window::Dispatch(const SDL_Event& e)
         TShiftState shift = ShiftStateOf(SDL_GetModState(), buttons);
         bool handled = false;
         RunHandler([&] { OnMouseWheel(shift, y * 120, mx, my, handled); });
+        return true;
+    }
+    case SDL_DROPFILE: {
+        // SDL hands over the path's memory with the event.
+        const std::string path = e.drop.file ? e.drop.file : "";
+        SDL_free(e.drop.file);
+        if (OnDropFile && !path.empty())
+            RunHandler([&] { OnDropFile(path); });
         return true;
     }
     default:

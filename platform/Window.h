@@ -66,12 +66,17 @@ public:
     int ClientHeight() const;
     // Changes the client size and reports the resize.
     void SetClientSize(int width, int height);
+    // The title bar's text (UTF-8).
+    void SetCaption(const std::string& caption);
+    std::string Caption() const;
 
     std::function<void()> OnResize;
     std::function<void(uint16_t& key, TShiftState shift)> OnKeyDown;
     std::function<void(TMouseButton button, TShiftState shift, int x, int y)> OnMouseDown;
     std::function<void(TShiftState shift, int x, int y)> OnMouseMove;
     std::function<void(TShiftState shift, int wheelDelta, int x, int y, bool& handled)> OnMouseWheel;
+    // A file or folder dropped on the window, by its path.
+    std::function<void(const std::string& path)> OnDropFile;
 
     // Turns one event into a handler call; false when the event is not for
     // this window. Used by the message loop and by tests that feed events.

@@ -452,3 +452,40 @@ TEST(Unit1, ModelFolderFollowsTheDebuggerFlag)
     Unit1Finalization();
     platform::SetCurrentDir(start);
 }
+
+TEST_F(Viewer, OverlayFontsAndColourModesLeaveTheCharacterItsColours)
+{
+    press(platform::VK_SPACE); // a still pose
+    // Rows above the overlay's six lines (they run up from the bottom), where
+    // the character stands.
+    const int width = window.ClientWidth(), height = window.ClientHeight();
+    const int overlayTop = 230, rows = height - overlayTop;
+    auto character = [&] {
+        std::vector<uint8_t> pixels(static_cast<size_t>(width) * rows * 3);
+        platform::SetBeforeSwapHook([&] {
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, overlayTop, width, rows, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        });
+        // The frame after the overlay changed is the one it could tint.
+        form->DrawFrame();
+        form->DrawFrame();
+        platform::SetBeforeSwapHook(nullptr);
+        return pixels;
+    };
+    press('T');
+    ASSERT_FALSE(ShowOverlay);
+    const std::vector<uint8_t> alone = character();
+    size_t lit = 0;
+    for (uint8_t value : alone)
+        lit += value > 40;
+    ASSERT_GT(lit, 3000u) << "the character is not in the compared rows";
+
+    press('T');
+    EXPECT_TRUE(alone == character()) << "texture font";
+    for (int mode = 0; mode < 4; ++mode) {
+        press('Z');
+        EXPECT_TRUE(alone == character()) << "colour mode " << int(TGLTxtFont::Instance()->ColorMode);
+    }
+    press('F');
+    EXPECT_TRUE(alone == character()) << "GL font";
+}

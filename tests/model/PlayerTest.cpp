@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -164,6 +165,45 @@ TEST_F(DrawTest, LinksAtTheFirstTagWithExactlyThatName)
     LinkModel(parent, "tag_head", child);
     LinkModel(parent, "tag_weapon", child);
     EXPECT_EQ(parent.Links, (std::vector<TMD3Model*>{nullptr, &child, nullptr}));
+}
+
+TEST_F(DrawTest, ScaledTagAxesDrawLikeUnitAxes)
+{
+    Model childFile;
+    childFile.surfaces = {triangleSurface("w", 1)};
+    childFile.surfaces[0].vertices = {{128, 64, 0}, {192, 64, 0}, {128, 128, 64}};
+    TMD3Model child = part(childFile);
+    auto drawnWithTag = [&](std::array<float, 9> axes) {
+        Model parentFile;
+        parentFile.tagsPerFrame = 1;
+        parentFile.tags = {{"tag_weapon", {30, 30, 5}, axes}};
+        TMD3Model parent = part(parentFile);
+        LinkModel(parent, "tag_weapon", child);
+        return drawnCorners([&] { DrawModel(parent); });
+    };
+    const std::vector<Point> unit = drawnWithTag({0, 1, 0, -1, 0, 0, 0, 0, 1});
+    expectCorners(unit, {{29, 32, 5}, {29, 33, 5}, {28, 32, 6}});
+    // Axes 4, 30 and 2.5 long, as exporters write them, turn the same way.
+    expectCorners(drawnWithTag({0, 4, 0, -30, 0, 0, 0, 0, 2.5f}), unit);
+}
+
+TEST(TagMatrix, NormalisesAxesButKeepsUnitAndZeroAxesAsTheyAre)
+{
+    TMD3Tag tag{};
+    const float axes[3][3] = {{0.6f, 0.8f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 3.0f, 4.0f}};
+    std::memcpy(tag.Axis, axes, sizeof axes);
+    tag.Origin[0] = 7;
+    GLfloat m[16];
+    TagMatrix(tag, m);
+    // 0.6 and 0.8 are not exact in binary; their matrix entries stay bit for bit.
+    EXPECT_EQ(m[0], 0.6f);
+    EXPECT_EQ(m[1], 0.8f);
+    EXPECT_EQ(m[4], 0.0f);
+    EXPECT_EQ(m[5], 0.0f);
+    EXPECT_FLOAT_EQ(m[9], 0.6f);
+    EXPECT_FLOAT_EQ(m[10], 0.8f);
+    EXPECT_EQ(m[12], 7.0f);
+    EXPECT_EQ(m[15], 1.0f);
 }
 
 TEST_F(DrawTest, SurfacesWithoutVertexFramesDrawNothing)

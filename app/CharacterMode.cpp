@@ -1,0 +1,325 @@
+#include "CharacterMode.h"
+
+#include "Unit1.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/FileLayer.h"
+#include "platform/System.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace {
+
+namespace files = platform::files;
+namespace fs = std::filesystem;
+
+constexpr const char* kDefaultSkin = "default";
+constexpr const char* kDefaultWeapon = "railgun";
+constexpr const char* kNoWeapon = "none";
+constexpr const char* kCaption = "Quillmo";
+constexpr const char* kPartList = "lower.md3, upper.md3 or head.md3";
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) { return lowerCase(a) == lowerCase(b); }
+
+bool isArchivePath(const std::string& path)
+{
+    const std::string lower = lowerCase(path);
+    return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pk3") == 0;
+}
+
+bool isDiskFolder(const std::string& path)
+{
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+// A disk folder holding models/ (any letter case) or a .pk3 archive.
+bool holdsGameData(const std::string& folder)
+{
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if ((sameIgnoringCase(name, "models") && it->is_directory(error)) || isArchivePath(name))
+            return true;
+    }
+    return false;
+}
+
+// A disk folder holding one of the three part files (any letter case).
+bool holdsCharacterParts(const std::string& folder)
+{
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = lowerCase(it->path().filename().string());
+        if (name == "lower.md3" || name == "upper.md3" || name == "head.md3")
+            return true;
+    }
+    return false;
+}
+
+// PATH is game data (rather than a character folder): an archive, or a folder
+// with models/ or archives that is not itself a character folder.
+bool looksLikeGameRoot(const std::string& path)
+{
+    if (isArchivePath(path) && !isDiskFolder(path))
+        return true;
+    return isDiskFolder(path) && holdsGameData(path) && !holdsCharacterParts(path);
+}
+
+std::string absoluteFolder(const std::string& path)
+{
+    std::error_code error;
+    fs::path absolute = fs::absolute(path, error).lexically_normal();
+    std::string text = absolute.string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+std::string folderName(const std::string& absolute) { return fs::path(absolute).filename().string(); }
+
+void mount(const CharacterChoice& choice)
+{
+    files::MountGameRoot(choice.gameRoot);
+    if (!choice.outsideDir.empty())
+        files::MountFolderAt(choice.outsideDir, kPlayersFolder + choice.name);
+}
+
+// The game root of a character folder given alone: the folder above its
+// nearest ancestor named "models" (any letter case), else the folder itself.
+void chooseRootOf(CharacterChoice& choice, const std::string& folder)
+{
+    fs::path here(folder);
+    for (fs::path up = here.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path()) {
+        if (sameIgnoringCase(up.filename().string(), "models")) {
+            choice.gameRoot = up.parent_path().string();
+            choice.folder = here.lexically_relative(up.parent_path()).generic_string() + "/";
+            return;
+        }
+    }
+    choice.gameRoot = folder;
+    choice.folder = "";
+}
+
+// A character folder on disk: inside the given game root, outside it, or
+// with a game root found from its own path.
+void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool rootGiven)
+{
+    const std::string folder = absoluteFolder(dir);
+    choice.name = folderName(folder);
+    if (!rootGiven) {
+        chooseRootOf(choice, folder);
+        mount(choice);
+        return;
+    }
+    const std::string root = absoluteFolder(choice.gameRoot);
+    const fs::path inside = fs::path(folder).lexically_relative(root);
+    if (isDiskFolder(root) && !inside.empty() && *inside.begin() != "..") {
+        choice.folder = inside.generic_string() == "." ? "" : inside.generic_string() + "/";
+        return;
+    }
+    choice.outsideDir = folder;
+    choice.folder = kPlayersFolder + choice.name + "/";
+    files::MountFolderAt(folder, kPlayersFolder + choice.name);
+}
+
+std::string pickSkin(const CharacterChoice& choice, const std::optional<std::string>& wanted)
+{
+    const std::vector<std::string> skins = ListSkins(choice.folder);
+    const std::string name = wanted.value_or(kDefaultSkin);
+    for (const std::string& skin : skins) {
+        if (sameIgnoringCase(skin, name))
+            return skin;
+    }
+    if (wanted)
+        throw CharacterError("no skin '" + name + "' for character " + choice.name + " (looked for " + choice.folder +
+                             "lower_" + name + ".skin)");
+    // Without a default skin the first one serves; without any, none.
+    return skins.empty() ? kDefaultSkin : skins.front();
+}
+
+std::string weaponFile(const std::string& name) { return kWeaponsFolder + name + "/" + name + ".md3"; }
+
+std::string pickWeapon(const std::optional<std::string>& wanted, const std::string& root)
+{
+    if (!wanted)
+        return files::FileExists(weaponFile(kDefaultWeapon)) ? kDefaultWeapon : "";
+    if (sameIgnoringCase(*wanted, kNoWeapon))
+        return "";
+    if (!files::FileExists(weaponFile(*wanted)))
+        throw CharacterError("no weapon '" + *wanted + "' in " + root + " (looked for " + weaponFile(*wanted) + ")");
+    return *wanted;
+}
+
+// The characters to step through with P: those of the game root, and the
+// current one where it is not among them (a folder that is the root itself).
+std::vector<std::pair<std::string, std::string>> steppableCharacters(const CharacterChoice& current)
+{
+    std::vector<std::pair<std::string, std::string>> characters;
+    for (const std::string& name : ListCharacters())
+        characters.emplace_back(name, kPlayersFolder + name + "/");
+    const bool listed = std::any_of(characters.begin(), characters.end(),
+                                    [&](const auto& c) { return sameIgnoringCase(c.second, current.folder); });
+    if (!listed)
+        characters.insert(characters.begin(), {current.name, current.folder});
+    return characters;
+}
+
+} // namespace
+
+std::string CharacterTitle(const std::string& name, const std::string& skin)
+{
+    return "Quillmo \xE2\x80\x94 " + name + " (" + skin + ")";
+}
+
+CharacterChoice ResolveCharacterChoice(const CommandLine& options)
+{
+    std::optional<std::string> root = options.gameRoot;
+    std::optional<std::string> character = options.character;
+    if (!options.paths.empty()) {
+        const std::string& path = options.paths.front();
+        if (!root && looksLikeGameRoot(path))
+            root = path;
+        else
+            character = path;
+    }
+
+    CharacterChoice choice;
+    try {
+        if (root) {
+            choice.gameRoot = *root;
+            files::MountGameRoot(*root);
+        }
+        if (character) {
+            const bool plainName = character->find('/') == std::string::npos;
+            if (root && plainName && IsCharacterFolder(kPlayersFolder + *character + "/")) {
+                choice.folder = *files::ResolvePath(kPlayersFolder + *character) + "/";
+                choice.name = folderName(choice.folder.substr(0, choice.folder.size() - 1));
+            } else if (isDiskFolder(*character)) {
+                chooseCharacterFolder(choice, *character, root.has_value());
+                if (!IsCharacterFolder(choice.folder))
+                    throw CharacterError("no character in " + *character + " (looked for " + kPartList + ")");
+            } else if (root) {
+                throw CharacterError("no character '" + *character + "' in " + *root + " (looked for " +
+                                     kPlayersFolder + *character + "/ holding " + kPartList + ")");
+            } else {
+                throw CharacterError("no character folder '" + *character + "' (looked for a folder holding " +
+                                     kPartList + ")");
+            }
+        } else {
+            const std::vector<std::string> names = ListCharacters();
+            if (names.empty())
+                throw CharacterError("no characters in " + *root + " (looked for " + kPlayersFolder +
+                                     "NAME/ holding " + kPartList + ")");
+            choice.name = names.front();
+            choice.folder = kPlayersFolder + choice.name + "/";
+        }
+    } catch (const platform::EInOutError& e) {
+        throw CharacterError(e.what());
+    }
+    choice.skin = pickSkin(choice, options.skin);
+    choice.weapon = pickWeapon(options.weapon, choice.gameRoot);
+    return choice;
+}
+
+CharacterChoice ResolvePathChoice(const std::string& path)
+{
+    CommandLine options;
+    options.paths.push_back(path);
+    return ResolveCharacterChoice(options);
+}
+
+CharacterMode::CharacterMode(CharacterChoice choice) : choice_(std::move(choice)) {}
+
+std::string CharacterMode::Title() const { return CharacterTitle(choice_.name, choice_.skin); }
+
+void CharacterMode::Open(TForm1& form)
+{
+    form.Window().SetCaption(Title());
+    LoadPlayer(Player, choice_.folder, choice_.skin, LoadRules{Conventions::Game, &textures_});
+    if (!choice_.weapon.empty()) {
+        LoadGameWeapon(Weapon, choice_.weapon, textures_);
+        LinkModel(Player.Upper, "tag_weapon", Weapon);
+    }
+}
+
+void CharacterMode::Close()
+{
+    textures_.Clear();
+    Player = Q3Player{};
+    Weapon = TMD3Model{};
+}
+
+void CharacterMode::reload(TForm1& form)
+{
+    Close();
+    // The new character starts its animations afresh.
+    StartTick = platform::GetTickCount();
+    SmoothedTime = 0;
+    Open(form);
+}
+
+bool CharacterMode::HandleKey(TForm1& form, uint16_t key, platform::TShiftState shift)
+{
+    const int step = (shift & platform::ssShift) ? -1 : 1;
+    if (key == 'N') {
+        stepSkin(form, step);
+        return true;
+    }
+    if (key == 'P') {
+        stepCharacter(form, step);
+        return true;
+    }
+    return false;
+}
+
+void CharacterMode::stepSkin(TForm1& form, int step)
+{
+    const std::vector<std::string> skins = ListSkins(choice_.folder);
+    if (skins.empty())
+        return;
+    const auto at = std::find_if(skins.begin(), skins.end(), [&](const std::string& s) {
+        return sameIgnoringCase(s, choice_.skin);
+    });
+    const auto count = static_cast<std::ptrdiff_t>(skins.size());
+    const std::ptrdiff_t index = at == skins.end() ? 0 : ((at - skins.begin()) + step + count) % count;
+    choice_.skin = skins[static_cast<size_t>(index)];
+    reload(form);
+}
+
+void CharacterMode::stepCharacter(TForm1& form, int step)
+{
+    const auto characters = steppableCharacters(choice_);
+    const auto at = std::find_if(characters.begin(), characters.end(),
+                                 [&](const auto& c) { return sameIgnoringCase(c.second, choice_.folder); });
+    const auto count = static_cast<std::ptrdiff_t>(characters.size());
+    const std::ptrdiff_t index = ((at - characters.begin()) + step + count) % count;
+    choice_.name = characters[static_cast<size_t>(index)].first;
+    choice_.folder = characters[static_cast<size_t>(index)].second;
+    choice_.skin = pickSkin(choice_, std::nullopt);
+    reload(form);
+}
+
+void CharacterMode::Drop(TForm1& form, const std::string& path)
+{
+    try {
+        CharacterChoice dropped = ResolvePathChoice(path);
+        choice_ = std::move(dropped);
+    } catch (const CharacterError& e) {
+        // The character shown stays; its game data goes back in place.
+        platform::ShowMessage(e.what(), kCaption);
+        mount(choice_);
+        return;
+    }
+    reload(form);
+}

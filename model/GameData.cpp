@@ -1,0 +1,153 @@
+// Characters, skins, texture names and weapons by the game's conventions.
+#include "GameData.h"
+
+#include "platform/FileLayer.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+namespace files = platform::files;
+
+constexpr const char* kPartFiles[] = {"lower.md3", "upper.md3", "head.md3"};
+// The extensions the game tries, in its order, when an image is missing.
+constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".png"};
+constexpr const char* kSkinPrefix = "lower_";
+constexpr const char* kSkinSuffix = ".skin";
+
+std::string lowerCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The path without the extension of its file name, if it has one.
+std::string withoutExtension(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path;
+    return path.substr(0, dot);
+}
+
+// The stored path of path as it is, else with each of the game's extensions.
+std::optional<std::string> findWithAlternates(const std::string& path)
+{
+    if (path.empty())
+        return std::nullopt;
+    if (files::FileExists(path))
+        return files::ResolvePath(path);
+    const std::string stem = withoutExtension(path);
+    for (const char* extension : kImageExtensions) {
+        if (files::FileExists(stem + extension))
+            return files::ResolvePath(stem + extension);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool IsCharacterFolder(const std::string& folder)
+{
+    for (const char* part : kPartFiles) {
+        if (files::FileExists(folder + part))
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> ListCharacters()
+{
+    std::vector<std::string> names;
+    for (const files::FolderEntry& entry : files::ListFolder(kPlayersFolder)) {
+        if (entry.isFolder && IsCharacterFolder(kPlayersFolder + entry.name + "/"))
+            names.push_back(entry.name);
+    }
+    return names;
+}
+
+std::vector<std::string> ListSkins(const std::string& folder)
+{
+    const size_t prefix = std::strlen(kSkinPrefix);
+    const size_t suffix = std::strlen(kSkinSuffix);
+    std::vector<std::string> skins;
+    for (const files::FolderEntry& entry : files::ListFolder(folder)) {
+        const std::string name = lowerCase(entry.name);
+        if (!entry.isFolder && name.size() > prefix + suffix && name.rfind(kSkinPrefix, 0) == 0 &&
+            name.compare(name.size() - suffix, suffix, kSkinSuffix) == 0)
+            skins.push_back(entry.name.substr(prefix, entry.name.size() - prefix - suffix));
+    }
+    return skins;
+}
+
+std::optional<std::string> ResolveImagePath(const std::string& textureName, const std::string& ownFolder)
+{
+    // Names written on Windows may use backslashes.
+    std::string name = textureName;
+    for (char& c : name)
+        c = c == '\\' ? '/' : c;
+    if (auto found = findWithAlternates(name))
+        return found;
+    const size_t slash = name.rfind('/');
+    const std::string fileName = slash == std::string::npos ? name : name.substr(slash + 1);
+    return findWithAlternates(ownFolder + fileName);
+}
+
+TextureSet::~TextureSet() { Clear(); }
+
+GLuint TextureSet::TextureFor(const std::string& textureName, const std::string& ownFolder)
+{
+    const std::string nameKey = lowerCase(ownFolder + "|" + textureName);
+    if (auto known = byName_.find(nameKey); known != byName_.end())
+        return known->second;
+    GLuint texture = 0;
+    if (const std::optional<std::string> path = ResolveImagePath(textureName, ownFolder)) {
+        const std::string pathKey = lowerCase(*path);
+        if (auto loaded = byPath_.find(pathKey); loaded != byPath_.end()) {
+            texture = loaded->second;
+        } else {
+            if (LoadImageTexture(*path, texture, Conventions::Game))
+                textures_.push_back(texture);
+            byPath_[pathKey] = texture;
+        }
+    } else {
+        // Nothing of that name: the loader tells the user what was missing.
+        LoadImageTexture(textureName, texture, Conventions::Game);
+    }
+    byName_[nameKey] = texture;
+    return texture;
+}
+
+void TextureSet::Clear()
+{
+    if (!textures_.empty())
+        glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
+    textures_.clear();
+    byPath_.clear();
+    byName_.clear();
+}
+
+std::string ShaderName(const TMesh& mesh)
+{
+    if (mesh.Shaders.empty())
+        return {};
+    // A shader record is a 64-byte name field followed by an index.
+    const auto* name = reinterpret_cast<const char*>(mesh.Shaders.front().Data);
+    return std::string(name, strnlen(name, kMD3NameLength));
+}
+
+void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)
+{
+    const std::string folder = std::string(kWeaponsFolder) + name + "/";
+    LoadMD3(weapon, folder + name + ".md3");
+    for (TMesh& mesh : weapon.Meshes) {
+        const std::string shader = ShaderName(mesh);
+        if (shader.empty())
+            continue;
+        mesh.Texture = textures.TextureFor(shader, folder);
+        mesh.HasTexture = true;
+    }
+}

@@ -1,0 +1,71 @@
+#pragma once
+// Characters of a game data folder, by the game's conventions: where the
+// characters and their skins are, how a texture name from a skin or a model
+// becomes an image file, the textures one character shares, and the weapon
+// with its textures. Paths are those of the file layer in game mode
+// (platform/FileLayer.h): from the game root, "/"-separated, any letter case.
+#include "Model.h"
+
+#include <GL/gl.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The folder of a character NAME is kPlayersFolder + NAME + "/".
+inline constexpr const char* kPlayersFolder = "models/players/";
+// The weapon NAME is kWeaponsFolder + NAME + "/" + NAME + ".md3".
+inline constexpr const char* kWeaponsFolder = "models/weapons2/";
+
+// True when folder (ending in "/") holds lower.md3, upper.md3 or head.md3.
+bool IsCharacterFolder(const std::string& folder);
+
+// The names of the characters below kPlayersFolder (folders holding a part),
+// in name order ignoring letter case, as stored.
+std::vector<std::string> ListCharacters();
+
+// The skin names of a character folder: X for every lower_X.skin, in name
+// order ignoring letter case.
+std::vector<std::string> ListSkins(const std::string& folder);
+
+// The image file a texture name stands for: the name from the game root,
+// else its file name in ownFolder; each also with the extensions ".tga",
+// ".jpg" and ".png" in place of its own (or added when it has none), as the
+// game tries them. The stored path, or nothing when no such file exists.
+std::optional<std::string> ResolveImagePath(const std::string& textureName, const std::string& ownFolder);
+
+// The textures of one character: each image file is decoded and uploaded once
+// however many surfaces use it, and every texture is deleted by Clear (or
+// when the set goes, which needs the GL context still current).
+class TextureSet {
+public:
+    TextureSet() = default;
+    ~TextureSet();
+    TextureSet(const TextureSet&) = delete;
+    TextureSet& operator=(const TextureSet&) = delete;
+
+    // The texture for a texture name of a skin or model, resolved with
+    // ResolveImagePath; 0 when it names no image or the image cannot be
+    // read, after the texture loader's message (shown once per name).
+    GLuint TextureFor(const std::string& textureName, const std::string& ownFolder);
+
+    // Deletes every texture of the set.
+    void Clear();
+
+    // GL textures the set holds.
+    size_t Count() const { return textures_.size(); }
+
+private:
+    std::map<std::string, GLuint> byPath_;  // resolved path, lower case -> texture (0: unreadable)
+    std::map<std::string, GLuint> byName_;  // texture name as asked, lower case, with its folder
+    std::vector<GLuint> textures_;
+};
+
+// The name of a surface's first shader record (its texture name), or "".
+std::string ShaderName(const TMesh& mesh);
+
+// Loads kWeaponsFolder NAME/NAME.md3 into weapon (a missing file leaves it
+// empty) and textures each surface from its first shader name. Throws what
+// LoadMD3 throws.
+void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures);
