@@ -28,9 +28,51 @@ int positiveNumber(const std::string& text, const std::string& option)
 // "Shift+N" in --keys presses N with Shift held.
 constexpr const char* kShiftPrefix = "shift+";
 
+constexpr int kLargestSide = 16384;
+
+// WIDTHxHEIGHT in pixels, each 1 ... kLargestSide.
+std::pair<int, int> pixelSize(const std::string& text, const std::string& option)
+{
+    const size_t x = lower(text).find('x');
+    if (x == std::string::npos)
+        throw CommandLineError(option + " takes WIDTHxHEIGHT, not '" + text + "'");
+    const int w = positiveNumber(text.substr(0, x), option);
+    const int h = positiveNumber(text.substr(x + 1), option);
+    if (w > kLargestSide || h > kLargestSide)
+        throw CommandLineError(option + " is limited to " + std::to_string(kLargestSide) + " pixels a side");
+    return {w, h};
+}
+
+// Each tool takes its own options and none of the viewer's.
+void checkToolOptions(const CommandLine& options)
+{
+    const int tools = int(options.check) + int(options.contactSheet.has_value()) +
+                      int(options.thumbnailInput.has_value());
+    if (tools > 1)
+        throw CommandLineError("--check, --contact-sheet and --thumbnail are separate tools; give one");
+    const bool sheetOptions = options.allSkins || options.cell || options.columns;
+    if (sheetOptions && !options.contactSheet)
+        throw CommandLineError("--all-skins, --cell and --columns go with --contact-sheet");
+    if (options.thumbnailSize && !options.thumbnailInput)
+        throw CommandLineError("--thumbnail-size goes with --thumbnail");
+    if (tools == 0)
+        return;
+    const bool viewerOptions = options.modelRoot || options.answer || options.size || options.frames ||
+                               options.screenshot || !options.keys.empty() || options.character ||
+                               options.skin || options.weapon;
+    if (viewerOptions)
+        throw CommandLineError("the tools take --game-root and names or folders of characters, not the viewer's "
+                               "options (--model-root, --answer, --size, --frames, --screenshot, --keys, "
+                               "--character, --skin, --weapon)");
+    if (options.thumbnailInput && (options.gameRoot || !options.paths.empty()))
+        throw CommandLineError("--thumbnail takes its INPUT and OUTPUT only");
+}
+
 // Character mode and the sample Model/ tree exclude each other's options.
 void checkCharacterOptions(const CommandLine& options)
 {
+    if (options.Tool())
+        return;
     if (options.paths.size() > 1)
         throw CommandLineError("one PATH at most, not " + std::to_string(options.paths.size()));
     if (!options.CharacterMode())
@@ -89,15 +131,24 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             else
                 throw CommandLineError("--answer takes yes or no, not '" + answer + "'");
         } else if (arg == "--size") {
-            const std::string& text = value();
-            size_t x = lower(text).find('x');
-            if (x == std::string::npos)
-                throw CommandLineError("--size takes WIDTHxHEIGHT, not '" + text + "'");
-            int w = positiveNumber(text.substr(0, x), "--size");
-            int h = positiveNumber(text.substr(x + 1), "--size");
-            if (w > 16384 || h > 16384)
-                throw CommandLineError("--size is limited to 16384 pixels a side");
-            options.size = std::make_pair(w, h);
+            options.size = pixelSize(value(), arg);
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--contact-sheet") {
+            options.contactSheet = value();
+        } else if (arg == "--all-skins") {
+            options.allSkins = true;
+        } else if (arg == "--cell") {
+            options.cell = pixelSize(value(), arg);
+        } else if (arg == "--columns") {
+            options.columns = positiveNumber(value(), arg);
+        } else if (arg == "--thumbnail") {
+            options.thumbnailInput = value();
+            options.thumbnailOutput = value();
+        } else if (arg == "--thumbnail-size") {
+            options.thumbnailSize = positiveNumber(value(), arg);
+            if (*options.thumbnailSize > kLargestSide)
+                throw CommandLineError(arg + " is limited to " + std::to_string(kLargestSide) + " pixels");
         } else if (arg == "--frames") {
             options.frames = positiveNumber(value(), "--frames");
         } else if (arg == "--screenshot") {
@@ -136,6 +187,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
     }
     if (options.screenshot && !options.frames)
         options.frames = 1;
+    checkToolOptions(options);
     checkCharacterOptions(options);
     return options;
 }
@@ -161,5 +213,20 @@ const char* CommandLineUsage()
            "  --skin NAME          the skin (lower_NAME.skin, ...); default: default\n"
            "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"
            "Keys in character mode: N / Shift+N next / previous skin, P / Shift+P next / previous character;\n"
-           "a folder or .pk3 dropped on the window opens like PATH.\n";
+           "a folder or .pk3 dropped on the window opens like PATH.\n"
+           "\n"
+           "Tools for many characters (no window):\n"
+           "  --check [--game-root DIR|PK3] [NAME|DIR ...]\n"
+           "                       check every character (or those named) and every skin; one line per\n"
+           "                       finding, then a summary; exit 0 without errors, 1 with errors, 2 when\n"
+           "                       the check cannot run\n"
+           "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"
+           "                       one picture of every character (or those named) in a grid\n"
+           "    --all-skins        a cell for every skin, not only the default one\n"
+           "    --cell WxH         the size of a cell in pixels; default 256x256\n"
+           "    --columns N        cells in a row; default 6\n"
+           "  --thumbnail INPUT OUTPUT.png [--thumbnail-size N]\n"
+           "                       a picture of at most N pixels a side (default 256) of an .md3 file (the\n"
+           "                       character of its folder, else the part) or a .pk3 (its first character);\n"
+           "                       INPUT may be a path or a file:// URI\n";
 }

@@ -27,8 +27,24 @@ struct CommandLine {
     std::optional<std::string> weapon;    // --weapon NAME|none
     std::vector<std::string> paths;       // positional PATH arguments
 
-    // True when any option or argument of character mode is given.
-    bool CharacterMode() const { return gameRoot || character || skin || weapon || !paths.empty(); }
+    // Tools for many characters (their own modes; no window is shown).
+    bool check = false;                            // --check [NAME|DIR ...]
+    std::optional<std::string> contactSheet;       // --contact-sheet FILE.png [NAME|DIR ...]
+    bool allSkins = false;                         // --all-skins
+    std::optional<std::pair<int, int>> cell;       // --cell WxH
+    std::optional<int> columns;                    // --columns N
+    std::optional<std::string> thumbnailInput;     // --thumbnail INPUT OUTPUT.png
+    std::optional<std::string> thumbnailOutput;
+    std::optional<int> thumbnailSize;              // --thumbnail-size N
+
+    // True when a character is viewed from game data: any option or argument
+    // of character mode, and none of the tools.
+    bool CharacterMode() const
+    {
+        return !Tool() && (gameRoot || character || skin || weapon || !paths.empty());
+    }
+    // True when one of the tools for many characters was asked for.
+    bool Tool() const { return check || contactSheet || thumbnailInput; }
 };
 
 // Thrown for a bad option; its message is the one-line error to print.
