@@ -20,6 +20,7 @@ constexpr const char* kDefaultSkin = "default";
 constexpr const char* kDefaultWeapon = "railgun";
 constexpr const char* kNoWeapon = "none";
 constexpr const char* kCaption = "Quillmo";
+constexpr const char* kShaderCaption = "Shader Scripts";
 constexpr const char* kPartList = "lower.md3, upper.md3 or head.md3";
 
 std::string lowerCase(std::string text)
@@ -239,7 +240,15 @@ CharacterChoice ResolvePathChoice(const std::string& path)
     return ResolveCharacterChoice(options);
 }
 
-CharacterMode::CharacterMode(CharacterChoice choice) : choice_(std::move(choice)) {}
+CharacterMode::CharacterMode(CharacterChoice choice) : choice_(std::move(choice)) { readShaders(); }
+
+void CharacterMode::readShaders()
+{
+    std::vector<ShaderProblem> problems;
+    shaders_ = LoadShaderScripts(problems);
+    for (const ShaderProblem& problem : problems)
+        platform::ShowMessage(problem.message, kShaderCaption);
+}
 
 std::string CharacterMode::Title() const { return CharacterTitle(choice_.name, choice_.skin); }
 
@@ -315,6 +324,8 @@ void CharacterMode::Drop(TForm1& form, const std::string& path)
     try {
         CharacterChoice dropped = ResolvePathChoice(path);
         choice_ = std::move(dropped);
+        Close();
+        readShaders();
     } catch (const CharacterError& e) {
         // The character shown stays; its game data goes back in place.
         platform::ShowMessage(e.what(), kCaption);

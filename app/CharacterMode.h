@@ -70,8 +70,13 @@ private:
     void stepSkin(TForm1& form, int step);
     void stepCharacter(TForm1& form, int step);
 
+    // The game root's shader scripts, read when it is mounted; their problems
+    // are shown once.
+    void readShaders();
+
     CharacterChoice choice_;
-    TextureSet textures_;
+    ShaderTable shaders_;
+    TextureSet textures_{&shaders_};
 };
 
 // The window title of character mode for a character and skin.

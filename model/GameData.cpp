@@ -96,29 +96,81 @@ std::optional<std::string> ResolveImagePath(const std::string& textureName, cons
     return findWithAlternates(ownFolder + fileName);
 }
 
+ResolvedTexture ResolveTexture(const std::string& textureName, const std::string& ownFolder,
+                               const ShaderTable* shaders)
+{
+    ResolvedTexture resolved;
+    resolved.imagePath = ResolveImagePath(textureName, ownFolder);
+    if (resolved.imagePath) {
+        resolved.found = true;
+        return resolved;
+    }
+    resolved.shader = shaders ? shaders->Find(textureName) : nullptr;
+    if (!resolved.shader)
+        return resolved;
+    resolved.found = true;
+    resolved.look = LookOf(*resolved.shader);
+    if (!resolved.look.noDraw && !resolved.look.white)
+        resolved.imagePath = ResolveImagePath(resolved.look.image, ownFolder);
+    return resolved;
+}
+
 TextureSet::~TextureSet() { Clear(); }
 
-GLuint TextureSet::TextureFor(const std::string& textureName, const std::string& ownFolder)
+GLuint TextureSet::imageTexture(const std::string& path)
+{
+    const std::string key = lowerCase(path);
+    if (auto loaded = byPath_.find(key); loaded != byPath_.end())
+        return loaded->second;
+    GLuint texture = 0;
+    if (LoadImageTexture(path, texture, Conventions::Game))
+        textures_.push_back(texture);
+    byPath_[key] = texture;
+    return texture;
+}
+
+GLuint TextureSet::whiteTexture()
+{
+    if (white_ == 0) {
+        const uint8_t white[4] = {255, 255, 255, 255};
+        white_ = MakeGLTexture(1, 1, GL_RGBA, white);
+        textures_.push_back(white_);
+    }
+    return white_;
+}
+
+SurfaceTexture TextureSet::SurfaceFor(const std::string& textureName, const std::string& ownFolder)
 {
     const std::string nameKey = lowerCase(ownFolder + "|" + textureName);
     if (auto known = byName_.find(nameKey); known != byName_.end())
         return known->second;
-    GLuint texture = 0;
-    if (const std::optional<std::string> path = ResolveImagePath(textureName, ownFolder)) {
-        const std::string pathKey = lowerCase(*path);
-        if (auto loaded = byPath_.find(pathKey); loaded != byPath_.end()) {
-            texture = loaded->second;
-        } else {
-            if (LoadImageTexture(*path, texture, Conventions::Game))
-                textures_.push_back(texture);
-            byPath_[pathKey] = texture;
-        }
-    } else {
+    const ResolvedTexture resolved = ResolveTexture(textureName, ownFolder, shaders_);
+    SurfaceTexture surface;
+    surface.style.gameRules = true;
+    if (!resolved.found) {
         // Nothing of that name: the loader tells the user what was missing.
-        LoadImageTexture(textureName, texture, Conventions::Game);
+        GLuint unused = 0;
+        LoadImageTexture(textureName, unused, Conventions::Game);
+    } else if (resolved.shader) {
+        const SurfaceLook& look = resolved.look;
+        surface.style.hidden = look.noDraw;
+        surface.style.blend = look.blend;
+        surface.style.blendSrc = look.blendSrc;
+        surface.style.blendDst = look.blendDst;
+        surface.style.alphaFunc = look.alphaFunc;
+        surface.style.alphaRef = look.alphaRef;
+        surface.style.twoSided = look.twoSided;
+        if (look.white)
+            surface.texture = whiteTexture();
+        else if (resolved.imagePath)
+            surface.texture = imageTexture(*resolved.imagePath);
+        else if (!look.noDraw)
+            surface.texture = imageTexture(look.image); // missing: the loader says so
+    } else {
+        surface.texture = imageTexture(*resolved.imagePath);
     }
-    byName_[nameKey] = texture;
-    return texture;
+    byName_[nameKey] = surface;
+    return surface;
 }
 
 void TextureSet::Clear()
@@ -128,6 +180,14 @@ void TextureSet::Clear()
     textures_.clear();
     byPath_.clear();
     byName_.clear();
+    white_ = 0;
+}
+
+void ApplySurfaceTexture(TMesh& mesh, const SurfaceTexture& surface)
+{
+    mesh.Texture = surface.texture;
+    mesh.HasTexture = true;
+    mesh.Style = surface.style;
 }
 
 std::string ShaderName(const TMesh& mesh)
@@ -143,11 +203,11 @@ void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& text
 {
     const std::string folder = std::string(kWeaponsFolder) + name + "/";
     LoadMD3(weapon, folder + name + ".md3");
+    UseGameStyle(weapon);
     for (TMesh& mesh : weapon.Meshes) {
         const std::string shader = ShaderName(mesh);
         if (shader.empty())
             continue;
-        mesh.Texture = textures.TextureFor(shader, folder);
-        mesh.HasTexture = true;
+        ApplySurfaceTexture(mesh, textures.SurfaceFor(shader, folder));
     }
 }

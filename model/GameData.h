@@ -5,6 +5,7 @@
 // with its textures. Paths are those of the file layer in game mode
 // (platform/FileLayer.h): from the game root, "/"-separated, any letter case.
 #include "Model.h"
+#include "Shaders.h"
 
 #include <GL/gl.h>
 
@@ -35,20 +36,46 @@ std::vector<std::string> ListSkins(const std::string& folder);
 // game tries them. The stored path, or nothing when no such file exists.
 std::optional<std::string> ResolveImagePath(const std::string& textureName, const std::string& ownFolder);
 
+// What a texture name of a skin or model stands for: an image file (found by
+// ResolveImagePath), else a shader of that name (the path without extension)
+// with the image of its first stage, else nothing.
+struct ResolvedTexture {
+    std::optional<std::string> imagePath; // the image to draw with, stored path; none for white or missing
+    const ShaderDefinition* shader = nullptr; // the shader, when the name is one
+    SurfaceLook look;  // the shader's look; the default for a plain image
+    bool found = false; // an image file or a shader
+};
+
+// Resolves a texture name from a skin or a model's shader name, by the game's
+// order: image file and its alternates, then shader (shaders may be null).
+ResolvedTexture ResolveTexture(const std::string& textureName, const std::string& ownFolder,
+                               const ShaderTable* shaders);
+
+// What a surface is drawn with: its texture (0 when untextured) and style.
+struct SurfaceTexture {
+    GLuint texture = 0;
+    SurfaceStyle style;
+};
+
 // The textures of one character: each image file is decoded and uploaded once
-// however many surfaces use it, and every texture is deleted by Clear (or
-// when the set goes, which needs the GL context still current).
+// however many surfaces and shaders use it, and every texture is deleted by
+// Clear (or when the set goes, which needs the GL context still current).
 class TextureSet {
 public:
-    TextureSet() = default;
+    // shaders: the game root's shader scripts, or null; not owned.
+    explicit TextureSet(const ShaderTable* shaders = nullptr) : shaders_(shaders) {}
     ~TextureSet();
     TextureSet(const TextureSet&) = delete;
     TextureSet& operator=(const TextureSet&) = delete;
 
-    // The texture for a texture name of a skin or model, resolved with
-    // ResolveImagePath; 0 when it names no image or the image cannot be
-    // read, after the texture loader's message (shown once per name).
-    GLuint TextureFor(const std::string& textureName, const std::string& ownFolder);
+    // Uses another table of shader scripts from now on (a new game root).
+    void SetShaders(const ShaderTable* shaders) { shaders_ = shaders; }
+
+    // The texture and style for a texture name of a skin or model, resolved
+    // with ResolveTexture. A name that is neither image nor shader, or whose
+    // image cannot be read, is left untextured (texture 0) after the texture
+    // loader's message, shown once per name.
+    SurfaceTexture SurfaceFor(const std::string& textureName, const std::string& ownFolder);
 
     // Deletes every texture of the set.
     void Clear();
@@ -57,10 +84,19 @@ public:
     size_t Count() const { return textures_.size(); }
 
 private:
-    std::map<std::string, GLuint> byPath_;  // resolved path, lower case -> texture (0: unreadable)
-    std::map<std::string, GLuint> byName_;  // texture name as asked, lower case, with its folder
+    GLuint imageTexture(const std::string& path);
+    GLuint whiteTexture();
+
+    const ShaderTable* shaders_;
+    std::map<std::string, GLuint> byPath_;  // resolved image path, lower case -> texture (0: unreadable)
+    std::map<std::string, SurfaceTexture> byName_; // texture name as asked, lower case, with its folder
+    GLuint white_ = 0;
     std::vector<GLuint> textures_;
 };
+
+// Textures a character's surfaces: the mesh's texture and style from a
+// texture name (skin line or shader name).
+void ApplySurfaceTexture(TMesh& mesh, const SurfaceTexture& surface);
 
 // The name of a surface's first shader record (its texture name), or "".
 std::string ShaderName(const TMesh& mesh);

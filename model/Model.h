@@ -123,6 +123,19 @@ template <class T> struct RecordAllocator : std::allocator<T> {
 };
 template <class T> using RecordArray = std::vector<T, RecordAllocator<T>>;
 
+// How a surface of game data is drawn, from its shader (the viewer's own
+// surfaces keep the default: drawn as they always were).
+struct SurfaceStyle {
+    bool gameRules = false; // drawn as the game draws: back faces culled unless twoSided
+    bool hidden = false;    // not drawn at all ("surfaceparm nodraw", or a shader without an image)
+    bool blend = false;     // blended with glBlendFunc(blendSrc, blendDst), not writing depth
+    GLenum blendSrc = GL_ONE;
+    GLenum blendDst = GL_ZERO;
+    GLenum alphaFunc = GL_ALWAYS; // alpha test glAlphaFunc(alphaFunc, alphaRef) unless GL_ALWAYS
+    GLfloat alphaRef = 0.0f;
+    bool twoSided = false; // both faces drawn
+};
+
 // One surface of a part.
 struct TMesh {
     TMD3SurfaceHeader Header{};
@@ -132,6 +145,7 @@ struct TMesh {
     RecordArray<TMD3Vertex> Vertices;    // Fs x V entries, frame-major
     GLuint Texture = 0;                  // meaningful only when HasTexture
     bool HasTexture = false;
+    SurfaceStyle Style;                  // character mode only
 };
 
 // One model part. A default-constructed part is a valid empty part that
@@ -219,7 +233,7 @@ void BuildNormalTable();
 // Reads folder + skinFileName and binds the images it names to the part's
 // meshes. The viewer's rules: each image is folder + its file name, one
 // texture per mesh. The game's rules: each texture name is resolved from the
-// game root, then in folder (TextureSet::TextureFor), one texture per image
+// game root, then in folder, then as a shader (TextureSet::SurfaceFor), one texture per image
 // shared by the character. A missing skin file does nothing; throws
 // platform::EInOutError when it exists but cannot be read.
 void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName,
@@ -249,6 +263,10 @@ std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines,
 void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName,
                 const LoadRules& rules = {});
 
+// Marks every mesh of part to be drawn as the game draws it (culling), before
+// any skin or shader gives it more of a style.
+void UseGameStyle(TMD3Model& part);
+
 // Hangs child on the first tag of parent named exactly tagName; nothing
 // happens when there is none.
 void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child);
@@ -265,7 +283,10 @@ void UseCharacterColours();
 // Draws a part and, under their tags' matrices, the parts hanging on it.
 void DrawModel(const TMD3Model& part);
 
-// Draws the meshes of a part blended from frame c towards frame n by f.
+// Draws the meshes of a part blended from frame c towards frame n by f. A mesh
+// with a style of the game's rules is drawn with that style's culling,
+// blending and alpha test, all restored right after the mesh; a hidden one is
+// not drawn.
 void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 
 // The frame drawn for index frame of a part or surface with frameCount > 0

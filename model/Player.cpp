@@ -58,6 +58,28 @@ void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
     }
 }
 
+void applyStyle(const SurfaceStyle& style)
+{
+    // The game's models wind their triangles clockwise seen from outside, so
+    // the faces it culls are GL's front faces.
+    if (style.twoSided) {
+        glDisable(GL_CULL_FACE);
+    } else {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+    }
+    if (style.blend) {
+        glEnable(GL_BLEND);
+        glBlendFunc(style.blendSrc, style.blendDst);
+        // Blended surfaces do not hide what lies behind them.
+        glDepthMask(GL_FALSE);
+    }
+    if (style.alphaFunc != GL_ALWAYS) {
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(style.alphaFunc, style.alphaRef);
+    }
+}
+
 } // namespace
 
 size_t ClampFrame(int32_t frame, size_t frameCount)
@@ -95,6 +117,9 @@ void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& 
     LoadMD3(player.Lower, folder + "lower.md3");
     LoadMD3(player.Upper, folder + "upper.md3");
     LoadMD3(player.Head, folder + "head.md3");
+    if (rules.conventions == Conventions::Game)
+        for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
+            UseGameStyle(*part);
     LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin", rules);
     LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin", rules);
     LoadSkin(player.Head, folder, "head_" + skinName + ".skin", rules);
@@ -108,6 +133,12 @@ void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& 
     SetAnimation(player, 14);
     LinkModel(player.Lower, "tag_torso", player.Upper);
     LinkModel(player.Upper, "tag_head", player.Head);
+}
+
+void UseGameStyle(TMD3Model& part)
+{
+    for (TMesh& mesh : part.Meshes)
+        mesh.Style.gameRules = true;
 }
 
 void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
@@ -160,9 +191,20 @@ void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)
     // next frame.
     const double weight = std::clamp(f, 0.0, 1.0);
     for (const TMesh& mesh : part.Meshes) {
+        if (mesh.Style.hidden)
+            continue;
         // A mesh without a texture of its own uses whatever is bound.
         if (mesh.HasTexture)
             glBindTexture(GL_TEXTURE_2D, mesh.Texture);
+        if (!mesh.Style.gameRules) {
+            drawMesh(mesh, c, n, weight);
+            continue;
+        }
+        // The surface's own state, for this surface only: nothing of it may
+        // reach the next surface, the axes or the overlay.
+        glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_DEPTH_BUFFER_BIT);
+        applyStyle(mesh.Style);
         drawMesh(mesh, c, n, weight);
+        glPopAttrib();
     }
 }

@@ -114,8 +114,7 @@ void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& ski
         for (TMesh& mesh : part.Meshes) {
             if (upperCase(MD3Name(mesh.Header.Name)) != wanted)
                 continue;
-            mesh.Texture = rules.textures->TextureFor(binding.imageName, folder);
-            mesh.HasTexture = true;
+            ApplySurfaceTexture(mesh, rules.textures->SurfaceFor(binding.imageName, folder));
         }
     }
 }

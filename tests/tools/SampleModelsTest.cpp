@@ -307,7 +307,9 @@ TEST_F(SampleModels, FiguresStandAtFullHeightHoldingTheWeaponForward)
 
 // Triangles wind counter-clockwise seen from outside, so the face normal of
 // each agrees with its vertex normals, on every frame of every part.
-TEST_F(SampleModels, TrianglesFaceOutwardOnEveryFrame)
+// As in the game's files, corners run clockwise seen from outside: the
+// cross product of a triangle's edges points against its vertex normals.
+TEST_F(SampleModels, TrianglesWindClockwiseFromOutsideOnEveryFrame)
 {
     std::vector<std::string> files;
     for (const std::string c : kCharacters) {
@@ -327,7 +329,7 @@ TEST_F(SampleModels, TrianglesFaceOutwardOnEveryFrame)
                         continue; // too small for its direction to survive the 1/64 grid
                     const Vec3 n = add(s.normal(f, t[0]), add(s.normal(f, t[1]), s.normal(f, t[2])));
                     ++checked;
-                    inward += dot(face, n) <= 0.0f;
+                    inward += dot(face, n) >= 0.0f;
                 }
         EXPECT_GT(checked, 0) << file;
         EXPECT_EQ(inward, 0) << file << " of " << checked;

@@ -148,7 +148,12 @@ writers::Md3Surface SurfaceBuilder::bake(const RigFrames& rig) const
     writers::Md3Surface surface;
     surface.name = name_;
     surface.shaders = {shader_};
-    surface.triangles = triangles_;
+    // The solids are built counter-clockwise from outside; the game's model
+    // files wind their triangles the other way round, and character mode
+    // culls faces as the game does.
+    surface.triangles.reserve(triangles_.size());
+    for (const auto& t : triangles_)
+        surface.triangles.push_back({t[0], t[2], t[1]});
     for (const auto& v : vertices_)
         surface.texCoords.push_back({v.s, v.t});
     for (const auto& bones : rig) {

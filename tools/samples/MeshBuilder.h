@@ -53,7 +53,7 @@ public:
     SurfaceBuilder(std::string name, std::string shader);
 
     // Solids are placed in their bone's frame by place; every triangle winds
-    // counter-clockwise seen from outside.
+    // clockwise seen from outside once baked, as in the game's model files.
     void addEllipsoid(int bone, const Transform& place, const EllipsoidShape& shape, UvRect uv);
     void addTube(int bone, const Transform& place, const TubeShape& shape, UvRect uv);
     void addBox(int bone, const Transform& place, Vec3 lo, Vec3 hi, UvRect uv);
