@@ -89,11 +89,19 @@ std::string absoluteFolder(const std::string& path)
 
 std::string folderName(const std::string& absolute) { return fs::path(absolute).filename().string(); }
 
+// What is mounted now, so that MountChoice mounts each game root once.
+std::string mountedRoot;
+std::string mountedOutside;
+
 void mount(const CharacterChoice& choice)
 {
+    mountedRoot.clear();
     files::MountGameRoot(choice.gameRoot);
+    mountedOutside.clear();
     if (!choice.outsideDir.empty())
         files::MountFolderAt(choice.outsideDir, kPlayersFolder + choice.name);
+    mountedRoot = choice.gameRoot;
+    mountedOutside = choice.outsideDir;
 }
 
 // The game root of a character folder given alone: the folder above its
@@ -131,7 +139,7 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
     }
     choice.outsideDir = folder;
     choice.folder = kPlayersFolder + choice.name + "/";
-    files::MountFolderAt(folder, kPlayersFolder + choice.name);
+    mount(choice);
 }
 
 std::string pickSkin(const CharacterChoice& choice, const std::optional<std::string>& wanted)
@@ -199,7 +207,7 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options)
     try {
         if (root) {
             choice.gameRoot = *root;
-            files::MountGameRoot(*root);
+            mount(choice);
         }
         if (character) {
             const bool plainName = character->find('/') == std::string::npos;
@@ -240,6 +248,48 @@ CharacterChoice ResolvePathChoice(const std::string& path)
     return ResolveCharacterChoice(options);
 }
 
+std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options)
+{
+    std::vector<CharacterChoice> characters;
+    if (options.paths.empty()) {
+        if (!options.gameRoot)
+            throw CharacterError("no characters given: name a game root (--game-root DIR|PK3) or character folders");
+        CommandLine one;
+        one.gameRoot = options.gameRoot;
+        CharacterChoice first = ResolveCharacterChoice(one);
+        for (const std::string& name : ListCharacters()) {
+            CharacterChoice choice = first;
+            choice.name = name;
+            choice.folder = kPlayersFolder + name + "/";
+            choice.skin = pickSkin(choice, std::nullopt);
+            characters.push_back(std::move(choice));
+        }
+        return characters;
+    }
+    for (const std::string& path : options.paths) {
+        CommandLine one;
+        one.gameRoot = options.gameRoot;
+        one.character = path;
+        characters.push_back(ResolveCharacterChoice(one));
+    }
+    return characters;
+}
+
+void MountChoice(const CharacterChoice& choice)
+{
+    if (choice.gameRoot != mountedRoot || choice.outsideDir != mountedOutside)
+        mount(choice);
+}
+
+void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures)
+{
+    LoadPlayer(player, choice.folder, choice.skin, LoadRules{Conventions::Game, &textures});
+    if (!choice.weapon.empty()) {
+        LoadGameWeapon(weapon, choice.weapon, textures);
+        LinkModel(player.Upper, "tag_weapon", weapon);
+    }
+}
+
 CharacterMode::CharacterMode(CharacterChoice choice) : choice_(std::move(choice)) { readShaders(); }
 
 void CharacterMode::readShaders()
@@ -255,11 +305,7 @@ std::string CharacterMode::Title() const { return CharacterTitle(choice_.name, c
 void CharacterMode::Open(TForm1& form)
 {
     form.Window().SetCaption(Title());
-    LoadPlayer(Player, choice_.folder, choice_.skin, LoadRules{Conventions::Game, &textures_});
-    if (!choice_.weapon.empty()) {
-        LoadGameWeapon(Weapon, choice_.weapon, textures_);
-        LinkModel(Player.Upper, "tag_weapon", Weapon);
-    }
+    LoadCharacter(choice_, Player, Weapon, textures_);
 }
 
 void CharacterMode::Close()

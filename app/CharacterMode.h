@@ -41,6 +41,23 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options);
 // a character folder, a .pk3, or a folder holding models/ or *.pk3.
 CharacterChoice ResolvePathChoice(const std::string& path);
 
+// The characters the tools work on: each one named (a NAME of --game-root or
+// a character folder on disk), or without names every character of the game
+// root, in name order; each with its default skin (or the first) and the
+// default weapon. Leaves the game data of the last one mounted. Throws
+// CharacterError.
+std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options);
+
+// Mounts the game data of a choice (its root, and its folder when that lies
+// outside the root) unless exactly that is mounted already. Throws
+// platform::EInOutError for a root that cannot be read.
+void MountChoice(const CharacterChoice& choice);
+
+// Loads a character of mounted game data by the game's rules: its parts,
+// skin and animation into player, its weapon (if any) into weapon, hung on
+// the torso, with their textures in textures. Throws what the loaders throw.
+void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures);
+
 // The character mode of one window: loads its choice into the viewer's
 // Player and Weapon and keeps their textures.
 class CharacterMode {
