@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "platform/Input.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,19 @@ TEST(CommandLine, BadOptionsGiveAOneLineError)
                                                            {"--answer", "maybe"},
                                                            {"--keys", "Space,,A"},
                                                            {"--keys", "F13"},
-                                                           {"--bogus"}}) {
+                                                           {"--bogus"},
+                                                           {"--skin"},
+                                                           {"one", "two"},
+                                                           {"--weapon", "none"},
+                                                           {"--character", "x", "path"},
+                                                           {"--game-root", "g", "--model-root", "m"},
+                                                           {"--check", "--frames", "2"},
+                                                           {"--check", "--contact-sheet", "a.png"},
+                                                           {"--contact-sheet", "a.png", "--cell", "3x"},
+                                                           {"--all-skins"},
+                                                           {"--thumbnail", "in.md3"},
+                                                           {"--thumbnail", "a", "b", "--game-root", "g"},
+                                                           {"--thumbnail-size", "64"}}) {
         try {
             ParseCommandLine(args);
             ADD_FAILURE() << args[0];
@@ -38,4 +51,24 @@ TEST(CommandLine, BadOptionsGiveAOneLineError)
             EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos);
         }
     }
+}
+
+TEST(CommandLine, CharacterModeAndTheTools)
+{
+    CommandLine c = ParseCommandLine({"--game-root", "G", "--character", "mira", "--skin", "blue", "--keys",
+                                      "N,Shift+P"});
+    EXPECT_TRUE(c.CharacterMode());
+    EXPECT_EQ(c.keys, (std::vector<uint16_t>{'N', 'P'}));
+    EXPECT_EQ(c.keyShifts, (std::vector<uint8_t>{0, uint8_t(platform::ssShift)}));
+    EXPECT_TRUE(ParseCommandLine({"SampleGame"}).CharacterMode());
+
+    c = ParseCommandLine({"--contact-sheet", "s.png", "--game-root", "G", "a", "b", "--cell", "64x32", "--columns",
+                          "3", "--all-skins"});
+    EXPECT_FALSE(c.CharacterMode());
+    EXPECT_TRUE(c.Tool());
+    EXPECT_EQ(c.paths.size(), 2u);
+    EXPECT_EQ(*c.cell, std::make_pair(64, 32));
+    c = ParseCommandLine({"--thumbnail", "file:///x.md3", "o.png", "--thumbnail-size", "128"});
+    EXPECT_EQ(*c.thumbnailOutput, "o.png");
+    EXPECT_EQ(*c.thumbnailSize, 128);
 }

@@ -4,10 +4,12 @@
 #include "platform/IniFile.h"
 #include "platform/PngFile.h"
 #include "support/TempDir.h"
+#include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -47,6 +49,8 @@ protected:
         dir = std::make_unique<testsupport::TempDir>();
         std::filesystem::copy_file(QUILLMO_EXE, dir->file("Quillmo"));
         samples::writeSampleModels(dir->file("Model"));
+        samples::writeSampleGame(dir->file("SampleGame"), samples::GameLayout::Archives);
+        samples::writeSampleGame(dir->file("LooseGame"), samples::GameLayout::Loose);
     }
     static void TearDownTestSuite() { dir.reset(); }
 
@@ -144,4 +148,64 @@ TEST_F(EndToEnd, MistakesOnTheCommandLineAreExplained)
     EXPECT_NE(out.find("no display to show the viewer on"), std::string::npos) << out;
     EXPECT_EQ(run("--model-root Model --answer no --frames 1 --screenshot headless.png", out, noDisplay), 0) << out;
     EXPECT_TRUE(std::filesystem::exists(dir->file("headless.png")));
+}
+
+// Pixels near a colour, within tolerance on each channel.
+int countNear(const Picture& p, std::array<uint8_t, 3> colour, int tolerance)
+{
+    int n = 0;
+    for (size_t i = 0; i + 2 < p.rgb.size(); i += 3)
+        n += std::abs(p.rgb[i] - colour[0]) <= tolerance && std::abs(p.rgb[i + 1] - colour[1]) <= tolerance &&
+             std::abs(p.rgb[i + 2] - colour[2]) <= tolerance;
+    return n;
+}
+
+TEST_F(EndToEnd, EachSampleCharacterLooksTheSameFromArchivesAndFromLooseFiles)
+{
+    for (const char* name : {samples::kBruno, samples::kMira, samples::kOskar}) {
+        std::string out;
+        const std::string common = std::string(" --character ") + name + " --frames 4 --screenshot ";
+        ASSERT_EQ(run("--game-root SampleGame" + common + name + "-packed.png", out), 0) << out;
+        // Every texture of the sample game resolves: no message but the GL one.
+        EXPECT_EQ(out.find("Texture"), std::string::npos) << out;
+        ASSERT_EQ(run("--game-root LooseGame" + common + name + "-loose.png", out), 0) << out;
+        const Picture packed = readPng(dir->file(std::string(name) + "-packed.png"));
+        const Picture loose = readPng(dir->file(std::string(name) + "-loose.png"));
+        ASSERT_EQ(packed.width, 696);
+        EXPECT_TRUE(packed.rgb == loose.rgb) << name;
+        int lit = 0;
+        for (int y = 150; y < 330; ++y)
+            for (int x = 300; x < 400; ++x) {
+                auto c = packed.at(x, y);
+                lit += c[0] + c[1] + c[2] > 60;
+            }
+        EXPECT_GT(lit, 2000) << name; // standing in proportion at the centre
+    }
+    // The later archive's torso of bruno and mira's loose skin are the ones drawn.
+    EXPECT_GT(countNear(readPng(dir->file("bruno-packed.png")), samples::kOverrideColour, 40), 300);
+    EXPECT_GT(countNear(readPng(dir->file("mira-packed.png")), samples::kLooseSkinColour, 40), 300);
+}
+
+TEST_F(EndToEnd, CharacterModeRefusesWhatIsNotThereBeforeAnyWindow)
+{
+    std::filesystem::create_directories(dir->file("NoCharacters/models"));
+    const std::pair<const char*, const char*> cases[] = {
+        {"--game-root SampleGame --character nobody", "models/players/nobody/"},
+        {"--game-root SampleGame --skin gold", "lower_gold.skin"},
+        {"--game-root SampleGame --weapon bow", "models/weapons2/bow/bow.md3"},
+        {"--game-root NoCharacters", "no characters in NoCharacters"},
+        {"--game-root Missing", "Missing"},
+        {"Model/ModelSarge", "no character in Model/ModelSarge"},
+        {"Model/Nowhere", "no character folder"},
+        {"--skin red", "--skin and --weapon need a character"},
+        {"SampleGame --answer yes", "--model-root and --answer"},
+    };
+    std::filesystem::remove(dir->file("Quillmo.ini"));
+    for (const auto& [args, named] : cases) {
+        std::string out;
+        EXPECT_EQ(run(args, out), 2) << args;
+        EXPECT_NE(out.find(named), std::string::npos) << args << ": " << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir->file("Quillmo.ini")));
 }

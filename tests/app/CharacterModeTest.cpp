@@ -1,0 +1,230 @@
+// Character mode in-process: what the options and paths open, the window's
+// title, stepping through skins and characters, dropped files, and the
+// textures of characters switched many times.
+#include "app/CharacterMode.h"
+#include "app/Unit1.h"
+#include "app/Units.h"
+
+#include "platform/FileLayer.h"
+#include "platform/GLContext.h"
+#include "platform/System.h"
+#include "support/Sandbox.h"
+#include "tools/samples/SampleGame.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+namespace files = platform::files;
+
+CharacterChoice choose(std::initializer_list<std::pair<const char*, std::string>> options,
+                       std::vector<std::string> paths = {})
+{
+    CommandLine line;
+    for (const auto& [name, value] : options) {
+        const std::string option = name;
+        if (option == "root")
+            line.gameRoot = value;
+        else if (option == "character")
+            line.character = value;
+        else if (option == "skin")
+            line.skin = value;
+        else if (option == "weapon")
+            line.weapon = value;
+    }
+    line.paths = std::move(paths);
+    return ResolveCharacterChoice(line);
+}
+
+class CharacterModeTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        platform::SetNonInteractive(true);
+        sandbox = std::make_unique<testsupport::Sandbox>();
+        game = sandbox->dir.file("SampleGame");
+        samples::writeSampleGame(game, samples::GameLayout::Archives);
+        platform::UseManualClock(5000);
+        StartUnits();
+        platform::Application::Initialize(true);
+    }
+    static void TearDownTestSuite()
+    {
+        EndUnits();
+        platform::Application::Finish();
+        platform::UseWallClock();
+        files::MountDisk();
+        sandbox.reset();
+    }
+
+    // A window in character mode on choice, created as the program creates it.
+    void open(CharacterChoice choice)
+    {
+        characters = std::make_unique<CharacterMode>(std::move(choice));
+        window.Create({});
+        form = std::make_unique<TForm1>(window);
+        form->Characters = characters.get();
+        form->FormCreate();
+        window.Show();
+        form->FormResize();
+    }
+    void TearDown() override
+    {
+        if (form)
+            form->FormDestroy();
+    }
+    void press(uint16_t key, platform::TShiftState shift = 0) { form->FormKeyDown(key, shift); }
+
+    static inline std::unique_ptr<testsupport::Sandbox> sandbox;
+    static inline std::string game;
+    platform::Window window;
+    std::unique_ptr<CharacterMode> characters;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(CharacterModeTest, PathsAndOptionsOpenTheCharacterTheyName)
+{
+    // A game folder or an archive: the first character in name order.
+    CharacterChoice c = choose({}, {game});
+    EXPECT_EQ(c.name, samples::kBruno);
+    EXPECT_EQ(c.folder, "models/players/bruno/");
+    EXPECT_EQ(c.skin, samples::kDefaultSkin);
+    EXPECT_EQ(c.weapon, samples::kWeapon);
+    c = choose({}, {game + "/" + samples::kSecondArchive});
+    EXPECT_EQ(c.name, samples::kOskar);
+    EXPECT_EQ(c.weapon, ""); // that archive holds no weapon
+
+    // A character folder inside game data finds its root above "models".
+    c = choose({}, {game + "/Models/Players/Oskar"});
+    EXPECT_EQ(c.name, "Oskar");
+    EXPECT_EQ(c.gameRoot, game);
+    EXPECT_EQ(c.folder, "Models/Players/Oskar/");
+    EXPECT_TRUE(IsCharacterFolder(c.folder));
+
+    c = choose({{"root", game}, {"character", "MIRA"}, {"skin", "Blue"}, {"weapon", "none"}});
+    EXPECT_EQ(c.name, samples::kMira);
+    EXPECT_EQ(c.skin, samples::kMiraSecondSkin);
+    EXPECT_EQ(c.weapon, "");
+
+    // A character folder outside the game root is mounted over it.
+    const std::string outside = sandbox->dir.file("elsewhere/zed");
+    std::filesystem::create_directories(outside);
+    std::filesystem::copy(game + "/Models/Players/Oskar", outside);
+    std::ofstream(outside + "/lower.md3") << "not a model";
+    c = choose({{"root", game + "/" + samples::kFirstArchive}, {"character", outside}});
+    EXPECT_EQ(c.outsideDir, outside);
+    EXPECT_EQ(c.folder, "models/players/zed/");
+    EXPECT_TRUE(files::FileExists("models/players/zed/lower.md3"));
+    EXPECT_TRUE(files::FileExists("models/players/bruno/upper.md3"));
+
+    // A lone character folder is its own game root.
+    c = choose({}, {outside});
+    EXPECT_EQ(c.gameRoot, outside);
+    EXPECT_EQ(c.folder, "");
+    EXPECT_EQ(c.skin, samples::kDefaultSkin);
+}
+
+TEST_F(CharacterModeTest, UnknownNamesAreRefusedNamingWhatWasLookedFor)
+{
+    auto refusal = [](auto&& resolve) {
+        try {
+            resolve();
+        } catch (const CharacterError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    EXPECT_NE(refusal([] { choose({{"root", game}, {"character", "nobody"}}); }).find("models/players/nobody/"),
+              std::string::npos);
+    EXPECT_NE(refusal([] { choose({{"root", game}, {"skin", "gold"}}); }).find("lower_gold.skin"), std::string::npos);
+    EXPECT_NE(refusal([] { choose({{"root", game}, {"weapon", "bow"}}); }).find("models/weapons2/bow/bow.md3"),
+              std::string::npos);
+    EXPECT_NE(refusal([] { choose({{"root", sandbox->dir.file("empty")}}); }).find("empty"), std::string::npos);
+    std::filesystem::create_directories(sandbox->dir.file("nothing"));
+    EXPECT_NE(refusal([] { choose({{"root", sandbox->dir.file("nothing")}}); }).find("no characters in"),
+              std::string::npos);
+}
+
+TEST_F(CharacterModeTest, NAndPStepThroughSkinsAndCharactersAndTheTitleFollows)
+{
+    open(choose({}, {game}));
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 bruno (default)");
+    press('N');
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 bruno (red)");
+    press('N');
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 bruno (default)");
+    press('N', platform::ssShift);
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 bruno (red)");
+    press('P');
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 mira (default)");
+    EXPECT_EQ(Player.Lower.FileName, "models/players/mira/lower.md3");
+    press('P');
+    press('P'); // round to the first
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 bruno (default)");
+    press('P', platform::ssShift);
+    EXPECT_EQ(characters->Choice().name, "Oskar"); // as his loose folder spells it
+    EXPECT_FALSE(Weapon.Meshes.empty());
+    EXPECT_EQ(Player.Rules, Conventions::Game);
+}
+
+// Live GL textures: names that are textures, among the first few thousand.
+int liveTextures()
+{
+    int count = 0;
+    for (GLuint name = 1; name < 4096; ++name)
+        count += glIsTexture(name) == GL_TRUE;
+    return count;
+}
+
+long residentKilobytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+TEST_F(CharacterModeTest, AHundredSwitchesLeaveTexturesAndMemoryFlat)
+{
+    open(choose({}, {game}));
+    // Mesa and the allocator keep pools that fill during the first switches.
+    for (int i = 0; i < 51; ++i)
+        press(i % 3 ? 'P' : 'N');
+    const int textures = liveTextures();
+    const long memory = residentKilobytes();
+    ASSERT_GT(characters->TextureCount(), 0u);
+    for (int i = 0; i < 102; ++i)
+        press(i % 3 ? 'P' : 'N');
+    EXPECT_EQ(liveTextures(), textures);
+    // A leaked character (parts and textures) would cost megabytes each time.
+    EXPECT_LT(residentKilobytes() - memory, 4 * 1024);
+}
+
+TEST_F(CharacterModeTest, DroppedFoldersAndArchivesOpenAndOthersAreExplained)
+{
+    open(choose({}, {game}));
+    SDL_Event drop{};
+    drop.type = SDL_DROPFILE;
+    drop.drop.file = SDL_strdup((game + "/" + samples::kSecondArchive).c_str());
+    window.Dispatch(drop);
+    EXPECT_EQ(characters->Choice().name, samples::kOskar); // pak1.pk3 alone spells it so
+    EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 oskar (default)");
+
+    platform::ClearRecordedMessages();
+    drop.drop.file = SDL_strdup(sandbox->dir.file("no such folder").c_str());
+    window.Dispatch(drop);
+    EXPECT_EQ(characters->Choice().name, samples::kOskar);
+    ASSERT_EQ(platform::RecordedMessages().size(), 1u);
+    EXPECT_NE(platform::RecordedMessages()[0].text.find("no such folder"), std::string::npos);
+    // The character's game data is still there to step through.
+    press('N');
+    EXPECT_EQ(characters->Choice().name, samples::kOskar);
+    EXPECT_TRUE(files::FileExists("models/players/oskar/upper.md3"));
+}
+
+} // namespace
