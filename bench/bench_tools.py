@@ -128,6 +128,20 @@ def load_medians(path):
     return medians
 
 
+CHARACTER_LOAD_RATIO = 1.3
+
+
+def named_medians(path):
+    """{benchmark name: median CPU seconds} from Google Benchmark's JSON."""
+    data = json.load(open(path))
+    medians = {}
+    for entry in data["benchmarks"]:
+        if entry.get("aggregate_name") == "median":
+            scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry["time_unit"]]
+            medians[entry["run_name"]] = entry["cpu_time"] * scale
+    return medians
+
+
 def verdict(holds):
     return "holds" if holds else "OVER"
 
@@ -201,6 +215,20 @@ def table(folder, plot):
                  verdict(still["fps"] <= IDLE_FPS_LIMIT)))
     rows.append(("idle, CPU use (% of one core)", still["cpu_percent"], "not a spinning core",
                  verdict(still["cpu_percent"] < 95.0)))
+
+    mounted = named_medians(os.path.join(folder, "mount.json"))
+    for name, seconds in mounted.items():
+        print(f"Mount, {name}: {seconds * 1e3:.1f} ms")
+        rows.append(("mount, game folder of 10 archives (ms)", seconds * 1e3, "(none)", ""))
+
+    loaded = named_medians(os.path.join(folder, "character.json"))
+    for label, packed, loose in (("sample game", "BM_LoadCharacterFromArchives", "BM_LoadCharacterLoose"),
+                                 ("512 x 512 images", "BM_LoadLargeCharacterFromArchive",
+                                  "BM_LoadLargeCharacterLoose")):
+        ratio = loaded[packed] / loaded[loose]
+        print(f"Character load, {label}: archive {loaded[packed] * 1e3:.2f} ms, loose {loaded[loose] * 1e3:.2f} ms")
+        rows.append((f"character load, {label}, .pk3 ÷ loose", ratio, f"<= {CHARACTER_LOAD_RATIO}",
+                     verdict(ratio <= CHARACTER_LOAD_RATIO)))
 
     print()
     width = max(len(r[0]) for r in rows)
