@@ -6,10 +6,12 @@
 #include "OpglLib/QueltoLogo.h"
 #include "platform/PngFile.h"
 #include "platform/System.h"
+#include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/ImageWriters.h"
 #include "tools/writers/Md3Writer.h"
 #include "tools/writers/TextWriters.h"
+#include "tools/writers/ZipArchive.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -259,6 +261,39 @@ void addSettings(const Corpus& corpus, const fs::path& work)
 }
 
 // Shader scripts as character packs write them, and broken ones.
+// The sample game's animation files (CRLF, spaces, keyword lines) and lines
+// the game's reading must refuse.
+void addGameAnimations(const Corpus& corpus, const fs::path& game)
+{
+    for (const char* name : {samples::kBruno, samples::kMira, samples::kOskar})
+        corpus.add("gameanimation", std::string(name) + ".cfg",
+                   readFile(game / "models/players" / name / "animation.cfg"));
+    corpus.add("gameanimation", "malformed.cfg",
+               "sex\r\nheadoffset 1 2\r\nwalk 0 1 2 3\r\n0 10 x 20 // bad\r\n0 1 2\r\n-5 +3 0 2147483647\r\n"
+               "99999999999 1 1 1\r\nfixedlegs please\r\n");
+}
+
+// Small archives: stored and deflated entries, folder entries, names that
+// try to leave the game data, and one of the sample game's skins and parts.
+void addArchives(const Corpus& corpus, const fs::path& work, const fs::path& game)
+{
+    const auto archive = [&](const std::string& name, const std::vector<writers::ZipEntry>& entries) {
+        const std::string path = (work / name).string();
+        writers::writeZip(path, entries);
+        corpus.add("pk3", name, readFile(path));
+    };
+    archive("stored.pk3", {{"models/", "", false}, {"models/players/", "", false},
+                           {"models/players/a/lower_default.skin", "l_legs,models/players/a/legs.tga\n", false}});
+    archive("deflated.pk3", {{"scripts/a.shader", "a { { map a.tga } }\n", true},
+                             {"models/players/A/Upper.MD3", std::string(300, 'x'), true},
+                             {"models/players/a/upper.md3", std::string(40, 'y'), true}});
+    archive("outside.pk3", {{"../evil.txt", "out", false}, {"/etc/x", "abs", true}, {"a\\b.txt", "back", false}});
+    archive("character.pk3", {{"models/players/oskar/animation.cfg",
+                                readFile(game / "models/players/oskar/animation.cfg"), true},
+                               {"models/players/oskar/head.md3", readFile(game / "models/players/oskar/head.md3"),
+                                true}});
+}
+
 void addShaderScripts(const Corpus& corpus)
 {
     const std::string character = "// the sample character's surfaces\n"
@@ -322,7 +357,10 @@ int main(int argc, char** argv)
             throw std::runtime_error("cannot make a temporary folder");
         const fs::path work = pattern;
         samples::writeSampleModels((work / "Model").string());
+        samples::writeSampleGame((work / "Game").string(), samples::GameLayout::Loose);
         const Corpus corpus{fs::path(argv[1])};
+        addGameAnimations(corpus, work / "Game");
+        addArchives(corpus, work, work / "Game");
         addModels(corpus, work / "Model");
         addImages(corpus, work / "Model");
         addTextFiles(corpus, work / "Model");

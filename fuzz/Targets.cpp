@@ -6,6 +6,7 @@
 #include "model/Model.h"
 #include "model/Shaders.h"
 #include "platform/Errors.h"
+#include "platform/FileLayer.h"
 #include "platform/IniFile.h"
 #include "platform/System.h"
 #include "textures/Textures.h"
@@ -286,6 +287,91 @@ void runAnimation(Input bytes)
     }
 }
 
+// The game's reading of an animation file: a table of at most 26 entries,
+// problems on lines that exist, keywords in lower case; then every
+// animation played by the game's rules keeps its parts inside their ranges.
+void runGameAnimation(Input bytes)
+{
+    const std::vector<std::string> lines = platform::SplitTextLines(bytes);
+    const GameAnimationFile file = ParseGameAnimation(lines);
+    check(file.entries.size() <= static_cast<size_t>(kAnimationCount), "at most one entry per table place");
+    check(file.animationLines >= static_cast<int>(file.entries.size()), "every entry comes from a line");
+    for (const AnimationProblem& problem : file.problems)
+        check(problem.line >= 1 && static_cast<size_t>(problem.line) <= lines.size() && !problem.text.empty(),
+              "a problem names a line of the file");
+    for (const AnimationKeyword& keyword : file.keywords)
+        check(std::none_of(keyword.keyword.begin(), keyword.keyword.end(), [](char c) { return std::isupper(c); }),
+              "keywords are kept in lower case");
+
+    Q3Player player;
+    player.Rules = Conventions::Game;
+    for (size_t i = 0; i < file.entries.size(); ++i)
+        player.Animations[i] = file.entries[i];
+    for (uint32_t k = 0; k <= kAnimationCount; ++k) {
+        SetAnimation(player, k);
+        for (int step = 1; step <= 4; ++step) {
+            const float t = 0.37f * static_cast<float>(k * 4 + static_cast<uint32_t>(step));
+            for (TMD3Model* part : {&player.Lower, &player.Upper}) {
+                UpdateFrame(*part, t, Conventions::Game);
+                check(part->Blend >= 0.0f && part->Blend <= 1.0f, "the game's blend is a fraction");
+                if (part->StartFrame <= part->EndFrame && part->FPS > 0)
+                    check(part->NextFrame >= part->StartFrame && part->NextFrame <= part->EndFrame,
+                          "the next frame stays in the playing range");
+            }
+        }
+    }
+}
+
+// Every file of a mounted archive, read whole and at offsets; nothing may
+// resolve outside the game data or be larger than the layer hands out.
+void walkArchive(const std::string& folder, int depth)
+{
+    namespace files = platform::files;
+    if (depth > 32)
+        return;
+    for (const files::FolderEntry& entry : files::ListFolder(folder)) {
+        check(!entry.name.empty() && entry.name.find('/') == std::string::npos && entry.name != ".." &&
+                  entry.name != ".",
+              "a folder entry is one plain name");
+        const std::string path = folder.empty() ? entry.name : folder + "/" + entry.name;
+        const std::optional<std::string> stored = files::ResolvePath(path);
+        check(stored.has_value(), "a listed entry resolves");
+        check(stored->front() != '/' && stored->find("..") == std::string::npos, "stored paths stay inside");
+        if (entry.isFolder) {
+            check(files::DirectoryExists(path), "a listed folder is a folder");
+            walkArchive(path, depth + 1);
+            continue;
+        }
+        try {
+            const std::vector<uint8_t> bytes = files::ReadFileBytes(path);
+            check(bytes.size() <= platform::files::kMaxFileBytes, "no file above the size limit");
+            const std::unique_ptr<files::OpenedFile> opened = files::OpenFile(path);
+            check(opened->Size() == bytes.size(), "an opened file has the size of its bytes");
+            if (!bytes.empty()) {
+                uint8_t last = 0;
+                opened->ReadAt(bytes.size() - 1, &last, 1);
+                check(last == bytes.back(), "reads at offsets give the file's bytes");
+            }
+        } catch (const platform::EInOutError&) {
+            // A damaged entry is refused with a message; that is all.
+        }
+    }
+}
+
+void runArchive(Input bytes)
+{
+    try {
+        platform::files::MountArchiveBytes(bytes, "fuzz.pk3");
+    } catch (const platform::EInOutError&) {
+        platform::files::MountDisk();
+        return;
+    }
+    walkArchive("", 0);
+    check(!platform::files::ResolvePath("../fuzz.pk3") && !platform::files::ResolvePath("/etc/passwd"),
+          "paths outside the game data are refused");
+    platform::files::MountDisk();
+}
+
 // Lines of a script as its reader counts them: CR LF, LF or CR ends a line.
 size_t lineCount(std::string_view text)
 {
@@ -533,6 +619,7 @@ void runSettings(Input bytes)
 constexpr Target kTargets[] = {
     {"md3", runMd3},   {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg}, {"png", runPng},
     {"skin", runSkin}, {"animation", runAnimation}, {"settings", runSettings}, {"shader", runShader},
+    {"gameanimation", runGameAnimation}, {"pk3", runArchive},
 };
 
 } // namespace
