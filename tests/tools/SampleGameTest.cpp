@@ -326,11 +326,15 @@ TEST_F(SampleGame, ScriptsLoadWithOneProblemFromTheBrokenFile)
 // opaque pixels.
 bool hasHoles(const std::string& tga)
 {
+    constexpr std::size_t kHeaderSize = 18;
+    EXPECT_GE(tga.size(), kHeaderSize);
+    if (tga.size() < kHeaderSize)
+        return false;
     EXPECT_EQ(static_cast<uint8_t>(tga[2]), 2);
     EXPECT_EQ(static_cast<uint8_t>(tga[16]), 32);
     const std::size_t count =
         std::size_t(writers::readInt32(tga, 12) & 0xFFFF) * (writers::readInt32(tga, 14) & 0xFFFF);
-    const std::size_t first = 18 + static_cast<uint8_t>(tga[0]);
+    const std::size_t first = kHeaderSize + static_cast<uint8_t>(tga[0]);
     EXPECT_LE(first + count * 4, tga.size());
     bool clear = false, opaque = false;
     for (std::size_t at = first + 3; at < std::min(first + count * 4, tga.size()); at += 4) {
