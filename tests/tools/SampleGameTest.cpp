@@ -1,6 +1,7 @@
 #include "Md3Parse.h"
 #include "TargaPackets.h"
 
+#include "model/Shaders.h"
 #include "platform/Errors.h"
 #include "support/TempDir.h"
 #include "tools/samples/GameTree.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -76,12 +78,19 @@ protected:
         samples::writeSampleGame(archives_->path(), samples::GameLayout::Archives);
         samples::writeSampleGame(loose_->path(), samples::GameLayout::Loose);
         tree_ = std::make_unique<GameTree>(samples::resolveGameTree(archives_->path()));
+        // The scripts as the game finds them: every scripts/*.shader file.
+        shaders_ = std::make_unique<ShaderTable>();
+        for (const auto& [key, file] : *tree_)
+            if (key.rfind("scripts/", 0) == 0 && key.size() > 7 && key.substr(key.size() - 7) == ".shader")
+                shaders_->AddFile(file.path, file.bytes, scriptProblems_);
     }
     static void TearDownTestSuite()
     {
         archives_.reset();
         loose_.reset();
         tree_.reset();
+        shaders_.reset();
+        scriptProblems_.clear();
     }
 
     static const std::string& file(const std::string& path)
@@ -102,10 +111,14 @@ protected:
 
     static std::unique_ptr<testsupport::TempDir> archives_, loose_;
     static std::unique_ptr<GameTree> tree_;
+    static std::unique_ptr<ShaderTable> shaders_;
+    static std::vector<ShaderProblem> scriptProblems_;
 };
 
 std::unique_ptr<testsupport::TempDir> SampleGame::archives_, SampleGame::loose_;
 std::unique_ptr<GameTree> SampleGame::tree_;
+std::unique_ptr<ShaderTable> SampleGame::shaders_;
+std::vector<ShaderProblem> SampleGame::scriptProblems_;
 
 const char* const kCharacters[] = {samples::kBruno, samples::kMira, samples::kOskar};
 
@@ -238,11 +251,24 @@ std::string imageKind(const std::string& key, const std::string& bytes)
 }
 
 // Every surface has exactly one skin line and every line names a surface or
-// a tag of its part; every texture resolves, and across the characters each
-// way of finding one and each image kind occurs.
+// a tag of its part; every texture resolves to an image or, naming none, to
+// a shader of the scripts, and across the characters each way of finding one
+// and each image kind occurs. Each quirk shader is named by a skin or the
+// weapon and, as no image of its name exists, is used.
 TEST_F(SampleGame, SkinsCoverEverySurfaceAndEveryTextureResolves)
 {
-    std::set<std::string> rules, kinds;
+    std::set<std::string> rules, kinds, shadersUsed;
+    auto resolve = [&](const std::string& path, const std::string& ownFolder) {
+        std::string found;
+        std::string rule = resolveTexture(*tree_, path, ownFolder, found);
+        if (!rule.empty()) {
+            kinds.insert(imageKind(found, tree_->at(found).bytes));
+        } else if (const ShaderDefinition* shader = shaders_->Find(path)) {
+            rule = "shader";
+            shadersUsed.insert(shader->name);
+        }
+        return rule;
+    };
     for (const std::string character : kCharacters)
         for (const auto& skin : skinsOf(character))
             for (const std::string part : {"lower", "upper", "head"}) {
@@ -259,16 +285,14 @@ TEST_F(SampleGame, SkinsCoverEverySurfaceAndEveryTextureResolves)
                         continue;
                     }
                     EXPECT_TRUE(named.insert(line.name).second) << "twice: " << line.name;
-                    std::string found;
-                    const std::string rule = resolveTexture(*tree_, line.path, folderOf(character), found);
+                    const std::string rule = resolve(line.path, folderOf(character));
                     EXPECT_NE(rule, "") << line.path;
                     rules.insert(rule);
-                    if (!rule.empty())
-                        kinds.insert(imageKind(found, tree_->at(found).bytes));
                 }
                 EXPECT_EQ(named, surfaces);
             }
-    EXPECT_EQ(rules, (std::set<std::string>{"exact", "letter case", "own folder", "other extension", "other character"}));
+    EXPECT_EQ(rules, (std::set<std::string>{"exact", "letter case", "own folder", "other extension", "other character",
+                                            "shader"}));
     for (const char* kind : {"tga1/8", "tga2/24", "tga2/24top", "tga2/32", "tga3/8", "tga9/8top", "tga10/24", "tga10/32",
                              "tga11/8", "png6", "png3", "jpg"})
         EXPECT_EQ(kinds.count(kind), 1u) << kind;
@@ -276,9 +300,86 @@ TEST_F(SampleGame, SkinsCoverEverySurfaceAndEveryTextureResolves)
     const std::string weapon = std::string("models/weapons2/") + samples::kWeapon + "/";
     for (const auto& s : parseMd3(file(weapon + samples::kWeapon + ".md3")).surfaces) {
         // The weapon's images are found by their shader names as written.
-        std::string found;
-        EXPECT_EQ(resolveTexture(*tree_, s.shader, weapon, found), "exact") << s.name << " " << s.shader;
+        const std::string rule = resolve(s.shader, weapon);
+        EXPECT_TRUE(rule == "exact" || rule == "shader") << s.name << " " << s.shader;
     }
+    EXPECT_EQ(shadersUsed, (std::set<std::string>{samples::kAlphaTestedShader, samples::kBlendedShader,
+                                                  samples::kTwoSidedShader, samples::kOtherFolderShader,
+                                                  samples::kNoDrawShader}));
+}
+
+// The scripts lie in both archives and loose; the broken one adds the only
+// problem and keeps the shader before its break.
+TEST_F(SampleGame, ScriptsLoadWithOneProblemFromTheBrokenFile)
+{
+    EXPECT_NE(archived(samples::kFirstArchive, samples::kCharacterScript), "");
+    EXPECT_NE(archived(samples::kSecondArchive, samples::kWeaponScript), "");
+    EXPECT_NE(archives_->read(samples::kBrokenScript), "");
+    ASSERT_EQ(scriptProblems_.size(), 1u);
+    EXPECT_EQ(scriptProblems_[0].fileName, samples::kBrokenScript);
+    const ShaderDefinition* kept = shaders_->Find(samples::kNoDrawShader);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->fileName, samples::kBrokenScript);
+}
+
+// Whether a 32-bit uncompressed Targa has both fully transparent and fully
+// opaque pixels.
+bool hasHoles(const std::string& tga)
+{
+    constexpr std::size_t kHeaderSize = 18;
+    EXPECT_GE(tga.size(), kHeaderSize);
+    if (tga.size() < kHeaderSize)
+        return false;
+    EXPECT_EQ(static_cast<uint8_t>(tga[2]), 2);
+    EXPECT_EQ(static_cast<uint8_t>(tga[16]), 32);
+    const std::size_t count =
+        std::size_t(writers::readInt32(tga, 12) & 0xFFFF) * (writers::readInt32(tga, 14) & 0xFFFF);
+    const std::size_t first = kHeaderSize + static_cast<uint8_t>(tga[0]);
+    EXPECT_LE(first + count * 4, tga.size());
+    bool clear = false, opaque = false;
+    for (std::size_t at = first + 3; at < std::min(first + count * 4, tga.size()); at += 4) {
+        clear = clear || tga[at] == '\0';
+        opaque = opaque || static_cast<uint8_t>(tga[at]) == 255;
+    }
+    return clear && opaque;
+}
+
+// Each quirk shader gives the look its name promises, from an image that
+// exists.
+TEST_F(SampleGame, QuirkShadersLookAsTheirNamesSay)
+{
+    auto lookOf = [](const char* name) {
+        const ShaderDefinition* shader = shaders_->Find(name);
+        EXPECT_NE(shader, nullptr) << name;
+        return shader ? LookOf(*shader) : SurfaceLook{};
+    };
+    const SurfaceLook hair = lookOf(samples::kAlphaTestedShader);
+    EXPECT_EQ(hair.image, samples::kAlphaTestedImage);
+    EXPECT_EQ(hair.alphaFunc, GLenum(GL_GEQUAL));
+    EXPECT_FALSE(hair.blend || hair.twoSided || hair.noDraw);
+    EXPECT_TRUE(hasHoles(file(samples::kAlphaTestedImage)));
+
+    const SurfaceLook glow = lookOf(samples::kBlendedShader);
+    EXPECT_EQ(glow.image, samples::kBlendedImage);
+    EXPECT_NE(file(glow.image), "");
+    EXPECT_TRUE(glow.blend);
+    EXPECT_EQ(std::pair(glow.blendSrc, glow.blendDst), std::pair(GLenum(GL_ONE), GLenum(GL_ONE)));
+    EXPECT_FALSE(glow.twoSided || glow.noDraw);
+    EXPECT_EQ(glow.alphaFunc, GLenum(GL_ALWAYS));
+
+    for (const char* name : {samples::kTwoSidedShader, samples::kOtherFolderShader}) {
+        const SurfaceLook cape = lookOf(name);
+        EXPECT_TRUE(cape.twoSided) << name;
+        EXPECT_FALSE(cape.blend || cape.noDraw) << name;
+        EXPECT_EQ(cape.alphaFunc, GLenum(GL_ALWAYS));
+        const bool own = std::string(name) == samples::kTwoSidedShader;
+        EXPECT_EQ(cape.image, own ? samples::kTwoSidedImage : samples::kOtherFolderShaderImage);
+        EXPECT_NE(file(cape.image), "");
+    }
+    EXPECT_EQ(std::string(samples::kOtherFolderShader).rfind(folderOf(samples::kBruno), 0), 0u);
+    EXPECT_EQ(std::string(samples::kOtherFolderShaderImage).rfind(folderOf(samples::kMira), 0), 0u);
+
+    EXPECT_TRUE(lookOf(samples::kNoDrawShader).noDraw);
 }
 
 struct AnimationTable {
@@ -386,6 +487,67 @@ TEST_F(SampleGame, ScaledTagAxesKeepTheDirectionsOfARotation)
                 }
         }
     EXPECT_EQ(scaledSeen, scales.size());
+}
+
+Vec3 minOf(Vec3 a, Vec3 b) { return {std::min(a.x, b.x), std::min(a.y, b.y), std::min(a.z, b.z)}; }
+Vec3 maxOf(Vec3 a, Vec3 b) { return {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)}; }
+
+// The corners of the box around a surface's vertices on one frame.
+std::pair<Vec3, Vec3> boundsOf(const toolstest::ParsedSurface& surface, int frame)
+{
+    std::pair<Vec3, Vec3> box{surface.position(frame, 0), surface.position(frame, 0)};
+    for (int v = 1; v < surface.vertices; ++v)
+        box = {minOf(box.first, surface.position(frame, v)), maxOf(box.second, surface.position(frame, v))};
+    return box;
+}
+
+const toolstest::ParsedSurface& surfaceNamed(const toolstest::ParsedMd3& model, const std::string& name)
+{
+    const auto found = std::find_if(model.surfaces.begin(), model.surfaces.end(),
+                                    [&](const auto& s) { return s.name == name; });
+    if (found == model.surfaces.end())
+        throw std::runtime_error("no surface " + name);
+    return *found;
+}
+
+// The surfaces added for shaders would show if drawn wrongly: the nodraw box
+// encloses bruno's whole head; on every frame the cape faces away from his
+// body and reaches out beside it, where a viewer in front sees its inner side.
+TEST_F(SampleGame, ShaderSurfacesWouldShowIfDrawnWrongly)
+{
+    const auto head = parseMd3(file(folderOf(samples::kBruno) + "head.md3"));
+    const auto [lo, hi] = boundsOf(surfaceNamed(head, samples::kNoDrawSurface), 0);
+    for (const auto& s : head.surfaces) {
+        if (s.name == samples::kNoDrawSurface)
+            continue;
+        const auto [sLo, sHi] = boundsOf(s, 0);
+        EXPECT_TRUE(sLo.x > lo.x && sLo.y > lo.y && sLo.z > lo.z && sHi.x < hi.x && sHi.y < hi.y && sHi.z < hi.z)
+            << s.name;
+    }
+
+    const auto upper = parseMd3(file(folderOf(samples::kBruno) + "upper.md3"));
+    const auto& cape = surfaceNamed(upper, samples::kTwoSidedSurface);
+    const auto& torso = surfaceNamed(upper, "u_torso");
+    for (int f = 0; f < upper.frames; ++f) {
+        const auto [capeLo, capeHi] = boundsOf(cape, f);
+        const float middle = (capeLo.z + capeHi.z) * 0.5f;
+        // Below the middle of the cape, beside the belly and hips, where no
+        // arm hangs in front of it.
+        auto widthBelow = [&](const toolstest::ParsedSurface& s) {
+            float width = 0;
+            for (int v = 0; v < s.vertices; ++v)
+                if (s.position(f, v).z < middle)
+                    width = std::max(width, std::abs(s.position(f, v).y));
+            return width;
+        };
+        EXPECT_GT(widthBelow(cape), widthBelow(torso) + 1.0f) << f;
+        const auto [torsoLo, torsoHi] = boundsOf(torso, f);
+        const Vec3 centre = scaled({torsoLo.x + torsoHi.x, torsoLo.y + torsoHi.y, torsoLo.z + torsoHi.z}, 0.5f);
+        for (int v = 0; v < cape.vertices; ++v) {
+            const Vec3 p = cape.position(f, v);
+            EXPECT_GT(dot(cape.normal(f, v), {p.x - centre.x, p.y - centre.y, p.z - centre.z}), 0.0f) << f << " " << v;
+        }
+    }
 }
 
 } // namespace

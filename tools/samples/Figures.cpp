@@ -3,7 +3,9 @@
 #include "tools/samples/Animations.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 namespace samples {
@@ -313,6 +315,37 @@ writers::Md3Model makeHead(const Build& b, const ShaderNames& shaders)
     model.surfaces.push_back(head.bake(rig));
     model.surfaces.push_back(extra.bake(rig));
     return model;
+}
+
+writers::Md3Surface makeCape(const Build& b, const std::string& name, const std::string& shader)
+{
+    // A band of an upright ellipsoid around the back: its top ring hugs the
+    // shoulders, its equator is the flared hem.
+    constexpr float kTopPolarDegrees = 50.0f;
+    constexpr float kCollarAbove = 1.0f; // the top ring above the shoulder joints
+    constexpr float kLength = 23.0f; // from the top ring down to the hem
+    const float topPolar = kTopPolarDegrees * std::numbers::pi_v<float> / 180.0f;
+    // At the top ring the cape stands clear of the chest's back, and its
+    // edges beside the shoulder joints.
+    const Vec3 radii{(b.chestRadii.x + 0.8f) / std::sin(topPolar), (b.shoulderHalfWidth + 0.6f) / std::sin(topPolar),
+                     kLength / std::cos(topPolar)};
+    SurfaceBuilder cape(name, shader);
+    cape.addEllipsoid(kChestBone, translate({b.chestCentre.x, 0, b.shoulderZ + kCollarAbove - kLength}),
+                      {radii, 6, 12, {kTopPolarDegrees, 90.0f}, {120.0f, 240.0f}}, {0, 0, 1, 1});
+    RigFrames rig;
+    for (const UpperPose& pose : upperPoses())
+        rig.push_back(poseTorso(b, pose));
+    return cape.bake(rig);
+}
+
+writers::Md3Surface makeHeadBox(const Build& b, const std::string& name, const std::string& shader)
+{
+    constexpr float kGrowth = 1.5f;
+    const Vec3 c = b.skullCentre, half = b.skullRadii * kGrowth;
+    SurfaceBuilder box(name, shader);
+    box.addBox(0, {}, {c.x - half.x, c.y - half.y, c.z - half.z}, {c.x + half.x, c.y + half.y, c.z + half.z},
+               {0, 0, 1, 1});
+    return box.bake({{Transform{}}});
 }
 
 } // namespace samples

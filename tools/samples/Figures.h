@@ -77,4 +77,15 @@ writers::Md3Model makeTorso(const Build& build, const ShaderNames& shaders);
 // head.md3: surface "h_head" and "h_hair" (slender) or "h_helmet" (bulky); tag "tag_head".
 writers::Md3Model makeHead(const Build& build, const ShaderNames& shaders);
 
+// Surfaces the game data's characters add to their parts, each named name
+// with the given shader; the parts made above never include them.
+//
+// A cape for upper.md3: one sheet (no back faces) hanging from the shoulders
+// and flaring out behind the back and beside the arms, riding on the chest
+// over the torso's frames. Seen from the front, only its inner side shows.
+writers::Md3Surface makeCape(const Build& build, const std::string& name, const std::string& shader);
+// A closed box for head.md3 around the head, half as big again as the skull
+// in every direction, so that it hides the head wherever it is drawn.
+writers::Md3Surface makeHeadBox(const Build& build, const std::string& name, const std::string& shader);
+
 } // namespace samples

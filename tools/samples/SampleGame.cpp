@@ -2,6 +2,7 @@
 
 #include "tools/samples/Animations.h"
 #include "tools/samples/Figures.h"
+#include "tools/samples/GameScripts.h"
 #include "tools/samples/GameTree.h"
 #include "tools/samples/Painter.h"
 #include "tools/samples/SampleTextures.h"
@@ -70,6 +71,7 @@ struct Character {
     ShaderNames shaders;
     std::vector<Skin> skins;
     std::vector<ImageFile> images;
+    std::map<std::string, std::vector<writers::Md3Surface>> extraSurfaces; // by part, after its own surfaces
 };
 
 struct Mounts {
@@ -167,7 +169,7 @@ Build tallBuild()
 Character bruno()
 {
     const std::string dir = "models/players/bruno/";
-    Character c{kBruno, bulkyBuild(), Mount::FirstArchive, dir, {}, animationConfig('m', "boot", true), {}, {}, {}};
+    Character c{kBruno, bulkyBuild(), Mount::FirstArchive, dir, {}, animationConfig('m', "boot", true), {}, {}, {}, {}};
     c.tagScales = {{"lower/tag_torso", kBrunoTorsoTagScale},
                    {"upper/tag_head", kBrunoHeadTagScale},
                    {"upper/tag_weapon", kBrunoWeaponTagScale}};
@@ -176,12 +178,17 @@ Character bruno()
                  {"u_torso", dir + "torso.tga"},
                  {"u_arms", dir + "arms.tga"},
                  {"h_head", dir + "head.tga"},
-                 {"h_helmet", dir + "helmet.tga"}};
+                 {"h_helmet", dir + "helmet.tga"},
+                 {kTwoSidedSurface, kTwoSidedShader},
+                 {kNoDrawSurface, kNoDrawShader}};
+    c.extraSurfaces = {{"upper", {makeCape(c.build, kTwoSidedSurface, kTwoSidedShader)}},
+                       {"head", {makeHeadBox(c.build, kNoDrawSurface, kNoDrawShader)}}};
     Skin base{kDefaultSkin, Mount::FirstArchive, c.shaders};
     base.paths["h_helmet"] = kFallbackPath;
     Skin red{kBrunoSecondSkin, Mount::FirstArchive, c.shaders};
     red.paths["l_legs"] = kColourMappedImage;
     red.paths["u_torso"] = kRunLength32Image;
+    red.paths[kTwoSidedSurface] = kOtherFolderShaderPath;
     c.skins = {base, red};
     const Mount pak0 = Mount::FirstArchive;
     c.images = {
@@ -196,6 +203,7 @@ Character bruno()
          [] { return posterised(remixed(legsTexture(Figure::Bulky), kRedSkin), kMapLevels); }},
         {kRunLength32Image, pak0, Kind::TgaRunLength, [] { return remixed(torsoTexture(Figure::Bulky, 4), kRedSkin); }},
         {kOtherFolderImage, pak0, Kind::Tga, [] { return remixed(armsTexture(Figure::Slender), kBlueSkin); }},
+        {kTwoSidedImage, pak0, Kind::Tga, capeTexture},
     };
     return c;
 }
@@ -203,13 +211,14 @@ Character bruno()
 Character mira()
 {
     const std::string dir = "models/players/mira/";
-    Character c{kMira, slenderBuild(), Mount::FirstArchive, dir, {}, animationConfig('f', "normal", true), {}, {}, {}};
+    Character c{kMira, slenderBuild(), Mount::FirstArchive, dir, {}, animationConfig('f', "normal", true),
+                {}, {}, {}, {}};
     c.tagScales = {{"upper/tag_head", kMiraHeadTagScale}};
     c.shaders = {{"l_legs", kOtherCaseImage},
                  {"u_torso", kArchivedSkinImage},
                  {"u_arms", dir + "arms.tga"},
                  {"h_head", kOtherExtensionImage},
-                 {"h_hair", kGreyImage}};
+                 {kAlphaTestedSurface, kAlphaTestedShader}};
     Skin base{kDefaultSkin, Mount::FirstArchive, c.shaders};
     base.paths["l_legs"] = kOtherCasePath;
     base.paths["h_head"] = kOtherExtensionPath;
@@ -218,6 +227,7 @@ Character mira()
     Skin blue{kMiraSecondSkin, Mount::FirstArchive, c.shaders};
     blue.paths["u_torso"] = dir + "torso_blue.tga";
     blue.paths["u_arms"] = kOtherFolderImage;
+    blue.paths[kAlphaTestedSurface] = kGreyImage;
     c.skins = {base, blue, loose};
     const Mount pak0 = Mount::FirstArchive;
     c.images = {
@@ -227,6 +237,8 @@ Character mira()
         {dir + "arms.tga", pak0, Kind::Tga, [] { return armsTexture(Figure::Slender); }},
         {kOtherExtensionImage, pak0, Kind::Jpeg, [] { return headTexture(Figure::Slender); }},
         {kGreyImage, pak0, Kind::TgaGrey, hairTexture},
+        {kAlphaTestedImage, pak0, Kind::Tga, hairStrandsTexture},
+        {kOtherFolderShaderImage, pak0, Kind::TgaRunLength, [] { return remixed(capeTexture(), kRedSkin); }},
         {kLooseSkinImage, Mount::Loose, Kind::TgaRunLength, [] { return flatTorso(kLooseSkinColour); }},
     };
     return c;
@@ -236,7 +248,7 @@ Character oskar()
 {
     const std::string dir = kOskarArchiveFolder;
     Character c{kOskar, tallBuild(), Mount::SecondArchive, kOskarLooseFolder, {}, animationConfig('m', "normal", false),
-                {}, {}, {}};
+                {}, {}, {}, {}};
     // A 26th line whose frames lie inside both parts whether or not a reader
     // moves it down with the legs lines.
     const int legsShift = frameTotal(0, kFirstLegsAnimation - 1) - frameTotal(0, kFirstTorsoAnimation - 1);
@@ -287,6 +299,8 @@ void addCharacter(Mounts& mounts, const Character& c)
     std::map<std::string, writers::Md3Model> parts{{"lower", makeLegs(c.build, c.shaders)},
                                                    {"upper", makeTorso(c.build, c.shaders)},
                                                    {"head", makeHead(c.build, c.shaders)}};
+    for (const auto& [part, surfaces] : c.extraSurfaces)
+        parts[part].surfaces.insert(parts[part].surfaces.end(), surfaces.begin(), surfaces.end());
     for (auto& [part, model] : parts) {
         scaleTagAxes(model, part, c.tagScales);
         addFile(mounts, c, c.modelMount, dir + part + ".md3", writers::serialiseMd3(model));
@@ -312,6 +326,7 @@ void addWeapon(Mounts& mounts)
         mounts.firstArchive.push_back({dir + images[i].first, encodeAs(images[i].second, painters[i]())});
     }
     shaders["w_railgun05"] = shaders["w_railgun1"];
+    shaders[kBlendedSurface] = kBlendedShader;
     mounts.firstArchive.push_back({dir + kWeapon + ".md3", writers::serialiseMd3(makeBulkyWeapon(shaders))});
 }
 
@@ -321,6 +336,9 @@ Mounts gameFiles()
     for (const Character& c : {bruno(), mira(), oskar()})
         addCharacter(mounts, c);
     addWeapon(mounts);
+    mounts.firstArchive.push_back({kCharacterScript, characterScriptText()});
+    mounts.secondArchive.push_back({kWeaponScript, weaponScriptText()});
+    mounts.loose.push_back({kBrokenScript, brokenScriptText()});
     return mounts;
 }
 

@@ -5,13 +5,15 @@
 //
 // Archives layout:
 //   pak0.pk3  models/players/bruno/ and models/players/mira/ (everything),
-//             models/weapons2/railgun/; folder entries included, images
-//             already compressed (JPEG) stored, the rest deflated
+//             models/weapons2/railgun/, the characters' shader script;
+//             folder entries included, images already compressed (JPEG)
+//             stored, the rest deflated
 //   pak1.pk3  a replacement of one of bruno's images; oskar's three parts
-//             and animation.cfg; no folder entries
+//             and animation.cfg; the weapon's shader script; no folder entries
 //   loose     Models/Players/Oskar/ (oskar's skins and images, the folder in
-//             other letter case than in pak1.pk3), and a skin of mira's with
-//             the image it names, overriding her archived skin
+//             other letter case than in pak1.pk3), a skin of mira's with
+//             the image it names, overriding her archived skin, and a broken
+//             shader script
 // Loose layout: what the game sees in the archives layout, every override
 // applied, as loose files at the paths of the files that win.
 //
@@ -19,7 +21,8 @@
 // default and red), mira (slender, teal; skins default and blue), oskar
 // (bulky with longer limbs and a narrower chest, steel blue; skin default).
 // Every surface has a skin line and every skin line names a surface or a
-// tag; every texture path resolves by one of the rules below.
+// tag; every texture path resolves by one of the rules below, or names a
+// shader of the scripts/*.shader files when it names no image.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -83,7 +86,7 @@ inline constexpr char kRunLength24Image[] = "models/players/bruno/legs.tga";    
 inline constexpr char kRunLength32Image[] = "models/players/bruno/torso_red.tga";  // 10, 32
 inline constexpr char kColourMappedImage[] = "models/players/bruno/legs_red.tga";  // 1, 8 (24-bit map)
 inline constexpr char kColourMappedRunLengthImage[] = "models/players/bruno/arms.tga"; // 9, 8, top-left origin
-inline constexpr char kGreyImage[] = "models/players/mira/hair.tga";               // 3, 8
+inline constexpr char kGreyImage[] = "models/players/mira/hair_grey.tga";          // 3, 8
 inline constexpr char kGreyRunLengthImage[] = "models/players/bruno/helmet.tga";   // 11, 8
 inline constexpr char kTopLeftImage[] = "models/players/bruno/head.tga";           // 2, 24, top-left origin
 
@@ -103,6 +106,45 @@ inline constexpr float kMiraHeadTagScale = 3.0f;     // tag_head of mira's upper
 // after each animation. Oskar's has TABs, LF line ends and a 26th line whose
 // frames fit both parts, moved down with the legs lines or not.
 inline constexpr int kOskarAnimationLines = 26;
+
+// Shader scripts, by where they lie in the archives layout.
+inline constexpr char kCharacterScript[] = "scripts/players.shader"; // pak0.pk3
+inline constexpr char kWeaponScript[] = "scripts/railgun.shader";    // pak1.pk3
+// A loose script that breaks off (a stage left open) after one good shader,
+// kNoDrawShader, which a skin uses: the good scripts and that shader still load.
+inline constexpr char kBrokenScript[] = "scripts/zz_broken.shader";
+
+// mira's default skin names a shader, no image, for her hair: a lightmap
+// stage, then an RGBA image with transparent stripes, alpha-tested with GE128.
+// Her blue skin names kGreyImage instead.
+inline constexpr char kAlphaTestedSurface[] = "h_hair";
+inline constexpr char kAlphaTestedShader[] = "models/players/mira/hair";
+inline constexpr char kAlphaTestedImage[] = "models/players/mira/hair_strands.tga";
+
+// The weapon's coils glow: their MD3 shader name is a shader whose animMap
+// stage (first image kBlendedImage) is drawn with blendFunc add.
+inline constexpr char kBlendedSurface[] = "w_railgun2";
+inline constexpr char kBlendedShader[] = "models/weapons2/railgun/railgun2_glow";
+inline constexpr char kBlendedImage[] = "models/weapons2/railgun/railgun2.jpg";
+
+// bruno's cape, a surface of his upper.md3 only in the game data: a single
+// sheet flaring out behind his back whose shader says "cull none", so its
+// inner side shows beside him from the front. His default skin.
+inline constexpr char kTwoSidedSurface[] = "u_cape";
+inline constexpr char kTwoSidedShader[] = "models/players/bruno/cape";
+inline constexpr char kTwoSidedImage[] = "models/players/bruno/cape_cloth.tga";
+
+// bruno's red skin gives the cape a shader ("cull twosided") whose image lies
+// in mira's folder; the skin names it with an extension, kOtherFolderShaderPath.
+inline constexpr char kOtherFolderShader[] = "models/players/bruno/cape_red";
+inline constexpr char kOtherFolderShaderPath[] = "models/players/bruno/cape_red.tga";
+inline constexpr char kOtherFolderShaderImage[] = "models/players/mira/cloth_red.tga";
+
+// A closed box half as big again as bruno's head around it, a surface of his
+// head.md3 only in the game data, whose shader has "surfaceparm nodraw" (and a
+// white image stage): drawn, it would hide his head.
+inline constexpr char kNoDrawSurface[] = "h_bounds";
+inline constexpr char kNoDrawShader[] = "models/players/bruno/bounds";
 
 // Writes the game folder below gameRoot, creating folders as needed; the
 // bytes are the same on every run. Throws platform::EInOutError when a file

@@ -197,6 +197,38 @@ writers::Image hairTexture()
     return c.image(3);
 }
 
+writers::Image hairStrandsTexture()
+{
+    constexpr float kStrandsAcross = 12.0f;
+    constexpr float kGapShare = 0.35f; // of each strand's width, left transparent
+    const Palette& p = kSlender;
+    Canvas c(32, 64, p.hair);
+    c.apply([&](float s, float t, Colour& px) {
+        px = shade(px, 0.7f + 0.6f * valueNoise(s, t * 0.08f, 14.0f, 62));
+        // The top of the picture covers the crown and stays whole; below it
+        // the strands part, so that the skull shows between them.
+        const float across = s * kStrandsAcross;
+        if (t > 0.25f && across - std::floor(across) < kGapShare)
+            px.a = 0.0f;
+    });
+    return c.image(4);
+}
+
+writers::Image capeTexture()
+{
+    constexpr float kFoldsAcross = 6.0f;
+    constexpr float kFullTurn = 6.2831853f;
+    const Palette& p = kBulky;
+    Canvas c(32, 64, p.cloth);
+    c.apply([&](float s, float t, Colour& px) { // folds widening from the collar down
+        px = shade(px, 0.8f + 0.35f * t * std::sin(s * kFoldsAcross * kFullTurn));
+    });
+    c.rect(0, 0, 1, 0.06f, p.belt);                    // collar
+    c.rect(0, 0.92f, 1, 1, shade(p.cloth, 0.55f));     // hem
+    c.grain(0.08f, 8.0f, 91);
+    return c.image(3);
+}
+
 writers::Image helmetTexture()
 {
     const Palette& p = kBulky;

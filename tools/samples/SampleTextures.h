@@ -13,6 +13,8 @@ writers::Image armsTexture(Figure figure);   // u_arms
 writers::Image headTexture(Figure figure);   // h_head, face at the middle
 writers::Image hairTexture();                // h_hair; 30 pixels wide, so its rows need padding
 writers::Image helmetTexture();              // h_helmet, 4 channels
+writers::Image hairStrandsTexture();         // h_hair as RGBA, transparent between strands below the crown
+writers::Image capeTexture();                // a cloth sheet, collar at the top
 
 writers::Image railCaseTexture();
 writers::Image railGripTexture();
