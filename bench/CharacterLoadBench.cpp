@@ -105,6 +105,39 @@ void loadCharacter(benchmark::State& state, const std::string& root)
     files::MountDisk();
 }
 
+// What sharing one texture per image saves on the sample game: every
+// character with every skin, its textured surfaces (one texture each without
+// sharing) against the GL textures of its set.
+void BM_TextureSharing(benchmark::State& state)
+{
+    context();
+    files::MountGameRoot(folders().packed);
+    std::vector<ShaderProblem> problems;
+    const ShaderTable shaders = LoadShaderScripts(problems);
+    size_t surfaces = 0, textures = 0;
+    for (auto _ : state) {
+        surfaces = textures = 0;
+        for (const std::string& name : ListCharacters()) {
+            const std::string folder = std::string(kPlayersFolder) + name + "/";
+            for (const std::string& skin : ListSkins(folder)) {
+                TextureSet set(&shaders);
+                auto player = std::make_unique<Q3Player>();
+                auto weapon = std::make_unique<TMD3Model>();
+                LoadPlayer(*player, folder, skin, LoadRules{Conventions::Game, &set});
+                LoadGameWeapon(*weapon, samples::kWeapon, set);
+                for (const TMD3Model* part : {&player->Lower, &player->Upper, &player->Head, weapon.get()})
+                    for (const TMesh& mesh : part->Meshes)
+                        surfaces += mesh.HasTexture && mesh.Texture != 0;
+                textures += set.Count();
+            }
+        }
+    }
+    state.counters["surfaces"] = static_cast<double>(surfaces);
+    state.counters["textures"] = static_cast<double>(textures);
+    files::MountDisk();
+}
+BENCHMARK(BM_TextureSharing)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_LoadCharacterFromArchives(benchmark::State& state) { loadCharacter(state, folders().packed); }
 void BM_LoadCharacterLoose(benchmark::State& state) { loadCharacter(state, folders().loose); }
 void BM_LoadLargeCharacterFromArchive(benchmark::State& state) { loadCharacter(state, folders().largePacked); }

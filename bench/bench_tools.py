@@ -230,6 +230,13 @@ def table(folder, plot):
         rows.append((f"character load, {label}, .pk3 ÷ loose", ratio, f"<= {CHARACTER_LOAD_RATIO}",
                      verdict(ratio <= CHARACTER_LOAD_RATIO)))
 
+    for entry in json.load(open(os.path.join(folder, "character.json")))["benchmarks"]:
+        if entry["run_name"].startswith("BM_TextureSharing") and entry.get("aggregate_name") == "median":
+            print(f"Texture sharing, every sample character and skin: {entry['surfaces']:.0f} textured surfaces, "
+                  f"{entry['textures']:.0f} GL textures")
+            rows.append(("texture sharing, GL textures ÷ textured surfaces", entry["textures"] / entry["surfaces"],
+                         "(none)", ""))
+
     print()
     width = max(len(r[0]) for r in rows)
     print(f"| {'measurement':{width}} | {'value':>8} | {'target':>19} | {'':5} |")
