@@ -29,6 +29,8 @@ constexpr const char* kArchiveExtension = ".pk3";
 // megabytes. A root above it (a home folder given by mistake, an archive
 // of empty names by the million) is refused rather than walked.
 constexpr size_t kMaxIndexEntries = 1'000'000;
+// Longest path kept in the index; longer ones are left out of the listing.
+constexpr size_t kMaxPathBytes = 4096;
 
 std::string physfsError()
 {
@@ -355,6 +357,12 @@ std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& private
                               " cannot be listed (" + error.what() + ")");
         }
         for (const std::string& name : names) {
+            // A damaged central directory can describe an entry named ""
+            // inside its own folder ("players/" as a file with data): it
+            // would list the folder inside itself for ever.
+            if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+                folder.size() + name.size() >= kMaxPathBytes)
+                continue;
             const std::string path = folder.empty() ? name : folder + "/" + name;
             // PhysicsFS describes no name it would refuse to open (".."
             // parts, backslashes from some Windows zip tools), so those stay

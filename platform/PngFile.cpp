@@ -91,13 +91,32 @@ void requestRgba(png_structp png, png_infop info)
 
 // Every object with a destructor exists before setjmp, so the jump back
 // from libpng skips no destructor.
+// True when every chunk's declared length lies within the bytes. libpng
+// allocates an ancillary chunk by its length field (up to 2 GB) before it
+// reads a byte of it, so a few bytes claiming a huge chunk are refused here.
+bool chunksFit(std::span<const uint8_t> bytes, size_t at)
+{
+    constexpr size_t kChunkFrame = 12; // length, type and CRC around the data
+    while (bytes.size() - at >= kChunkFrame) {
+        const uint64_t length = static_cast<uint64_t>(bytes[at]) << 24 | static_cast<uint64_t>(bytes[at + 1]) << 16 |
+                                static_cast<uint64_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+        if (length > bytes.size() - at - kChunkFrame)
+            return false;
+        at += kChunkFrame + static_cast<size_t>(length);
+    }
+    return true;
+}
+
 PngResult decode(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
                  PngPicture& picture)
 {
     constexpr size_t kSignatureSize = 8;
+    constexpr png_alloc_size_t kMostChunkBytes = 8 * 1024 * 1024;
+    constexpr png_uint_32 kMostAncillaryChunks = 1000;
     PngReader reader;
     reader.bytes = bytes;
-    if (bytes.size() < kSignatureSize || png_sig_cmp(bytes.data(), 0, kSignatureSize) != 0)
+    if (bytes.size() < kSignatureSize || png_sig_cmp(bytes.data(), 0, kSignatureSize) != 0 ||
+        !chunksFit(bytes, kSignatureSize))
         return PngResult::Broken;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpBack, dropWarning);
     if (!reader.png)
@@ -109,6 +128,9 @@ PngResult decode(std::span<const uint8_t> bytes, const std::function<bool(int64_
         return PngResult::Broken;
     // The caller judges the size, so libpng's own limit must not refuse it first.
     png_set_user_limits(reader.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+    // Compressed text and profile chunks may not inflate beyond this.
+    png_set_chunk_malloc_max(reader.png, kMostChunkBytes);
+    png_set_chunk_cache_max(reader.png, kMostAncillaryChunks);
     png_set_read_fn(reader.png, &reader, readFromMemory);
     png_read_info(reader.png, reader.info);
     const png_uint_32 width = png_get_image_width(reader.png, reader.info);
