@@ -19,7 +19,10 @@ constexpr double kNearShare = 0.01;
 // The clipping planes a little beyond the nearest and farthest point.
 constexpr double kNearMargin = 0.99;
 constexpr double kFarMargin = 1.01;
-constexpr int kCentringPasses = 2;
+// Centring moves by less each pass; it stops once a move is below this
+// share of the filled half width, or after the last pass.
+constexpr double kCentred = 1e-4;
+constexpr int kMostCentringPasses = 10;
 // The eye's distance for a box that is a single point.
 constexpr double kPointDistance = 1.0;
 
@@ -153,8 +156,9 @@ struct Framing {
     }
 
     // Moves the centre across so that the points' picture at the fitted
-    // distance lies evenly about it.
-    void centreAcross()
+    // distance lies evenly about it; returns the move as a share of the
+    // filled half width or height, whichever is larger.
+    double centreAcross()
     {
         const double distance = fitDistance();
         double lowX = 0, highX = 0, lowY = 0, highY = 0;
@@ -168,6 +172,7 @@ struct Framing {
         }
         centre[0] += (lowX + highX) / 2 * distance;
         centre[1] += (lowY + highY) / 2 * distance;
+        return std::max(std::abs(lowX + highX) / 2 / reachX, std::abs(lowY + highY) / 2 / reachY);
     }
 };
 
@@ -238,8 +243,10 @@ TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom,
                     {(box.low[0] + box.high[0]) / 2, (box.low[1] + box.high[1]) / 2, (box.low[2] + box.high[2]) / 2}};
     // Nearer points show larger, so the box's centre is not the centre of the
     // picture: move across by what is left over, and fit again.
-    for (int pass = 0; pass < kCentringPasses; ++pass)
-        framing.centreAcross();
+    for (int pass = 0; pass < kMostCentringPasses; ++pass) {
+        if (framing.centreAcross() <= kCentred)
+            break;
+    }
     const double distance = framing.fitDistance();
 
     Vec3 centre{0, 0, 0};
