@@ -17,6 +17,7 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -61,11 +62,14 @@ std::string lowerCase(std::string text)
 }
 
 struct SheetCase {
+    const char* name;
     const char* args;
     int cellWidth, cellHeight, columns;
     int cells;
     int width, height;
 };
+
+void PrintTo(const SheetCase& c, std::ostream* os) { *os << c.name; }
 
 class SheetLayout : public ContactSheetRun, public ::testing::WithParamInterface<SheetCase> {};
 
@@ -93,9 +97,10 @@ TEST_P(SheetLayout, SizeFollowsCellColumnsAndCellCount)
 
 INSTANTIATE_TEST_SUITE_P(
     ContactSheet, SheetLayout,
-    ::testing::Values(SheetCase{"", 256, 256, 6, 3, 1536, 256},
-                      SheetCase{"--all-skins --cell 96x128 --columns 2", 96, 128, 2, 5, 192, 384},
-                      SheetCase{"--cell 64x80 --columns 4 mira bruno", 64, 80, 4, 2, 256, 80}));
+    ::testing::Values(SheetCase{"Defaults", "", 256, 256, 6, 3, 1536, 256},
+                      SheetCase{"EverySkin", "--all-skins --cell 96x128 --columns 2", 96, 128, 2, 5, 192, 384},
+                      SheetCase{"NamedFewerThanColumns", "--cell 64x80 --columns 4 mira bruno", 64, 80, 4, 2, 256, 80}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Each cell shows its own character in its colours, in name order, with its
 // name below it; progress names every cell; the settings stay unwritten.

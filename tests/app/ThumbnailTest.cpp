@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -34,6 +36,8 @@ struct SizeCase {
     int side;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.side; }
+
 class ThumbnailSize : public ThumbnailRun, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(ThumbnailSize, PictureIsTheGivenSideSquare)
@@ -50,7 +54,8 @@ TEST_P(ThumbnailSize, PictureIsTheGivenSideSquare)
 
 INSTANTIATE_TEST_SUITE_P(Thumbnail, ThumbnailSize,
                          ::testing::Values(SizeCase{"--thumbnail-size 64", 64}, SizeCase{"--thumbnail-size 128", 128},
-                                           SizeCase{"", 256}));
+                                           SizeCase{"", 256}),
+                         [](const auto& info) { return "Side" + std::to_string(info.param.side); });
 
 } // namespace
 
