@@ -206,6 +206,7 @@ Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label
     DrawModel(root);
     glPopMatrix();
     glBindTexture(GL_TEXTURE_2D, 0);
+    // The label lies below the character's viewport, in the whole picture's.
     glViewport(0, 0, width_, height_);
     drawText(kTextMargin, (strip - kTextCellPixels) / 2, label);
     return readPicture();
