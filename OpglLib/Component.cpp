@@ -4,7 +4,8 @@
 
 namespace {
 const UnitRegistrar* registrar = nullptr;
-}
+bool settingsReadOnly = false;
+} // namespace
 
 void SetUnitRegistrar(const UnitRegistrar* r) { registrar = r; }
 
@@ -17,6 +18,10 @@ void UnregisterUnitName(const std::string& unitName)
 }
 
 std::string SettingsPath() { return platform::ChangeFileExt(platform::ModuleFileName(), ".ini"); }
+
+void SetSettingsReadOnly(bool readOnly) { settingsReadOnly = readOnly; }
+
+bool SettingsReadOnly() { return settingsReadOnly; }
 
 std::string ExecutableAppName()
 {
@@ -91,7 +96,10 @@ void TComponentBase::RunReleaseSteps()
 {
     std::exception_ptr failure;
     try {
-        SettingsSave();
+        // The check sits here rather than in SettingsSave, so that components
+        // that save in their own way (the batch runner) obey it too.
+        if (!settingsReadOnly)
+            SettingsSave();
     } catch (...) {
         failure = std::current_exception();
     }

@@ -27,6 +27,12 @@ void UnregisterUnitName(const std::string& unitName);
 
 // The settings file: the executable's path with the extension ".ini".
 std::string SettingsPath();
+// Read-only settings: components still read the settings file when they are
+// made but never write it when they go. The tools that draw pictures run this
+// way, so that a run of theirs leaves the viewer's settings as it found them.
+void SetSettingsReadOnly(bool readOnly);
+// Whether components leave the settings file unwritten.
+bool SettingsReadOnly();
 // Executable file name without folder and extension.
 std::string ExecutableAppName();
 // Executable folder with a trailing "/".
@@ -70,7 +76,8 @@ protected:
     // Takes back what failed creation steps left outside the object: the
     // registry entry that InitIdentity added, if it added one.
     void UndoCreateSteps();
-    // Runs the release steps; an error while saving is rethrown after cleanup.
+    // Runs the release steps, saving only while settings are writable; an
+    // error while saving is rethrown after cleanup.
     void RunReleaseSteps();
 
 private:
@@ -104,9 +111,9 @@ public:
         return storage().get();
     }
 
-    // Takes one from the count; at 0 saves the settings, cleans up and
-    // releases the object. Throws EInOutError when the settings cannot be
-    // written (the object is released all the same).
+    // Takes one from the count; at 0 saves the settings (unless they are
+    // read-only), cleans up and releases the object. Throws EInOutError when
+    // the settings cannot be written (the object is released all the same).
     void Free()
     {
         if (refCount() == 0 || --refCount() != 0)

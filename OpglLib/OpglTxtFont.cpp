@@ -124,6 +124,7 @@ void TGLTxtFont::ReleaseAll()
 
 void TGLTxtFont::BuildFont(const char* engChars, const char* chtChars)
 {
+    ++builds_;
     deleteLists();
     EngChars = engChars ? engChars : "";
     ChtChars = std::string(kDefaultChtChar) + (chtChars ? chtChars : "");

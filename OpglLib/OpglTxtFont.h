@@ -55,6 +55,9 @@ public:
     // the window's rendering context current and the texture manager made.
     // A sheet that cannot be made leaves its set's textures cleared.
     void BuildFont(const char* engChars, const char* chtChars);
+    // Calls of BuildFont in this process: a build paints two glyph sheets,
+    // so code that draws many pictures is held to one build per run.
+    static uint32_t Builds() { return builds_; }
     // Draws text with its first cell's lower-left corner at (x, y) in overlay
     // coordinates, each cell scaled by scale. A nil text changes nothing;
     // otherwise texture generation is left off and depth testing on.
@@ -78,6 +81,8 @@ private:
     void buildChtLists();
     void buildSheet(bool english, const char* face, TColorValue color);
     void drawPass(const char* text, bool maskPass);
+
+    static inline uint32_t builds_ = 0;
 };
 
 void OpglTxtFontInitialization();

@@ -104,22 +104,6 @@ void mount(const CharacterChoice& choice)
     mountedOutside = choice.outsideDir;
 }
 
-// The game root of a character folder given alone: the folder above its
-// nearest ancestor named "models" (any letter case), else the folder itself.
-void chooseRootOf(CharacterChoice& choice, const std::string& folder)
-{
-    fs::path here(folder);
-    for (fs::path up = here.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path()) {
-        if (sameIgnoringCase(up.filename().string(), "models")) {
-            choice.gameRoot = up.parent_path().string();
-            choice.folder = here.lexically_relative(up.parent_path()).generic_string() + "/";
-            return;
-        }
-    }
-    choice.gameRoot = folder;
-    choice.folder = "";
-}
-
 // A character folder on disk: inside the given game root, outside it, or
 // with a game root found from its own path.
 void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool rootGiven)
@@ -127,7 +111,9 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
     const std::string folder = absoluteFolder(dir);
     choice.name = folderName(folder);
     if (!rootGiven) {
-        chooseRootOf(choice, folder);
+        GameDataPlace place = PlaceInGameData(folder);
+        choice.gameRoot = std::move(place.gameRoot);
+        choice.folder = std::move(place.folder);
         mount(choice);
         return;
     }
@@ -185,6 +171,17 @@ std::vector<std::pair<std::string, std::string>> steppableCharacters(const Chara
 }
 
 } // namespace
+
+GameDataPlace PlaceInGameData(const std::string& folder)
+{
+    const std::string absolute = absoluteFolder(folder);
+    fs::path here(absolute);
+    for (fs::path up = here.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path()) {
+        if (sameIgnoringCase(up.filename().string(), "models"))
+            return {up.parent_path().string(), here.lexically_relative(up.parent_path()).generic_string() + "/"};
+    }
+    return {absolute, ""};
+}
 
 std::string CharacterTitle(const std::string& name, const std::string& skin)
 {
@@ -292,13 +289,16 @@ void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& w
 
 CharacterMode::CharacterMode(CharacterChoice choice) : choice_(std::move(choice)) { readShaders(); }
 
-void CharacterMode::readShaders()
+ShaderTable ReadShaderScripts()
 {
     std::vector<ShaderProblem> problems;
-    shaders_ = LoadShaderScripts(problems);
+    ShaderTable shaders = LoadShaderScripts(problems);
     for (const ShaderProblem& problem : problems)
         platform::ShowMessage(problem.message, kShaderCaption);
+    return shaders;
 }
+
+void CharacterMode::readShaders() { shaders_ = ReadShaderScripts(); }
 
 std::string CharacterMode::Title() const { return CharacterTitle(choice_.name, choice_.skin); }
 

@@ -48,6 +48,16 @@ CharacterChoice ResolvePathChoice(const std::string& path);
 // CharacterError.
 std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options);
 
+// Where a folder on disk lies in game data: the game root is the folder
+// above its nearest ancestor named "models" (any letter case), else the
+// folder itself; folder is its path from the root ending in "/" ("" for the
+// root itself).
+struct GameDataPlace {
+    std::string gameRoot;
+    std::string folder;
+};
+GameDataPlace PlaceInGameData(const std::string& folder);
+
 // Mounts the game data of a choice (its root, and its folder when that lies
 // outside the root) unless exactly that is mounted already. Throws
 // platform::EInOutError for a root that cannot be read.
@@ -57,6 +67,10 @@ void MountChoice(const CharacterChoice& choice);
 // skin and animation into player, its weapon (if any) into weapon, hung on
 // the torso, with their textures in textures. Throws what the loaders throw.
 void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures);
+
+// The shader scripts of the mounted game root; each problem found in them is
+// shown in a message box.
+ShaderTable ReadShaderScripts();
 
 // The character mode of one window: loads its choice into the viewer's
 // Player and Weapon and keeps their textures.

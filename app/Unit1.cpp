@@ -40,6 +40,16 @@ std::string format(const char* pattern, double a, double b, double c, double d, 
 
 } // namespace
 
+TGLPoint4f StartEye() { return Point4f(SceneSize / 2, SceneSize / 3, SceneSize / 2); }
+
+TGLPoint4f StartViewPoint() { return Point4f(0, 10, 0); }
+
+void PlaceSceneLights()
+{
+    TGLLighter::Instance()->PlaceLights(Point4f(0, 0, 0), SceneSize / 2);
+    TGLLighter::Instance()->LightingOn();
+}
+
 TForm1::TForm1(platform::Window& window) : window_(window)
 {
     Timer1.SetInterval(kStartIntervalMs);
@@ -69,12 +79,8 @@ void TForm1::FormCreate()
     TGLUniFont::Instance()->BuildFont(ContextRec.DC, kAllEnglish, kIdentificationText);
     TGLTxtFont::Instance()->BuildFont(kAllEnglish, kIdentificationText);
 
-    const TGLPoint4f eye = Point4f(SceneSize / 2, SceneSize / 3, SceneSize / 2);
-    const TGLPoint4f view = Point4f(0, 10, 0);
-    TGLCamera::Instance()->InitCamera(CameraRec, TGLViewDir::vdUser, eye, view, SceneSize * 5);
-
-    TGLLighter::Instance()->PlaceLights(Point4f(0, 0, 0), SceneSize / 2);
-    TGLLighter::Instance()->LightingOn();
+    TGLCamera::Instance()->InitCamera(CameraRec, TGLViewDir::vdUser, StartEye(), StartViewPoint(), SceneSize * 5);
+    PlaceSceneLights();
 
     TGLQueltoLogo* logo = TGLQueltoLogo::Instance();
     logo->FLogoWidth = SceneSize / 2;

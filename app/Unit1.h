@@ -27,6 +27,15 @@ extern TMD3Model Weapon;
 
 class CharacterMode;
 
+// The camera the window starts with: from the front right and above the
+// character, looking at a point a little above the origin; the eye's place
+// scales with SceneSize.
+TGLPoint4f StartEye();
+TGLPoint4f StartViewPoint();
+// Places the scene's lights around the origin, scaled by SceneSize, and
+// switches lighting on; needs the GL context.
+void PlaceSceneLights();
+
 // Text of the start question and the character folders.
 inline constexpr const char* kLoadQuestion = "Load Model Lara(Yes) or Sarge(No).%s";
 

@@ -3,6 +3,8 @@
 // ends in reverse.
 #include "CharacterMode.h"
 #include "CommandLine.h"
+#include "ContactSheet.h"
+#include "Thumbnail.h"
 #include "Unit1.h"
 #include "Units.h"
 
@@ -118,6 +120,11 @@ int main(int argc, char** argv)
         std::fputs(CommandLineUsage(), stdout);
         return 0;
     }
+    // The tools draw without a window and run their units themselves.
+    if (options.contactSheet)
+        return RunContactSheet(options);
+    if (options.thumbnailInput)
+        return RunThumbnail(options);
     if (options.batch)
         platform::SetNonInteractive(true);
     if (options.frames)

@@ -1,10 +1,11 @@
 // Writes the files the benchmarks read: the two sample characters below
-// FOLDER/samples, and parts of growing size below FOLDER/generated, each a
+// FOLDER/samples, the sample game data below FOLDER/game, and parts of growing size below FOLDER/generated, each a
 // rippling tube of 1000 vertices with one tag, from 10 to 400 frames
 // (about 80 KB to 3.3 MB).
 //
 //   quillmo_bench_files FOLDER
 #include "platform/Errors.h"
+#include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/Md3Writer.h"
 
@@ -93,6 +94,7 @@ int main(int argc, char** argv)
     try {
         const std::filesystem::path folder = argv[1];
         samples::writeSampleModels((folder / "samples").string());
+        samples::writeSampleGame((folder / "game").string(), samples::GameLayout::Archives);
         std::filesystem::create_directories(folder / "generated");
         for (int frames : kFrameCounts) {
             char name[64];

@@ -7,6 +7,9 @@
         frames per second and CPU use of the running viewer's message loop
     bench_tools.py draw OUT.json FRAMES PROGRAM_N PROGRAM_0 REFERENCE_N REFERENCE_0
         instructions per frame from four callgrind profiles
+    bench_tools.py sheet OUT.json ROUNDS QUILLMO GAME_ROOT NAME...
+        one contact sheet of the characters against one screenshot process per
+        character, run alternately ROUNDS times
     bench_tools.py table RESULTS_DIR PLOT.png
         prints the table of ratios and draws load time against file size
 
@@ -32,6 +35,8 @@ DRAW_RATIO = 1.25           # instructions of DrawPlayer / reference
 STARTUP_RATIO = 4.0         # viewer start-up / empty-window floor
 STARTUP_LIMIT_S = 0.5
 IDLE_FPS_LIMIT = 105.0      # the 10 ms timer floor gives about 100
+SHEET_CELL_RATIO = 1.5      # contact sheet per cell / load + draw + read one frame
+SHEET_PROCESS_RATIO = 0.6   # one sheet process / one screenshot process per character
 
 
 def split_commands(argv):
@@ -67,6 +72,47 @@ def startup(out, rounds, floor, viewer):
     result = {"floor_s": statistics.median(floors), "viewer_s": statistics.median(viewers),
               "rounds": rounds, "floor": floor, "viewer": viewer}
     save(out, result)
+
+
+def sheet(out, rounds, quillmo, game, names):
+    with tempfile.TemporaryDirectory() as folder:
+        whole = [quillmo, "--contact-sheet", os.path.join(folder, "sheet.png"), "--game-root", game]
+        singles = [[quillmo, "--game-root", game, "--character", name, "--frames", "1",
+                    "--screenshot", os.path.join(folder, name + ".png")] for name in names]
+        for command in [whole] + singles:  # warm the page cache and the loader
+            run_timed(command)
+        sheets, screenshots = [], []
+        for _ in range(rounds):
+            sheets.append(run_timed(whole))
+            screenshots.append(sum(run_timed(command) for command in singles))
+    save(out, {"sheet_s": statistics.median(sheets), "screenshots_s": statistics.median(screenshots),
+               "characters": len(names), "rounds": rounds})
+
+
+def sheet_rows(folder):
+    """Table rows of the contact sheet's two measurements."""
+    rows = []
+    cells = {}
+    for entry in json.load(open(os.path.join(folder, "sheet.json")))["benchmarks"]:
+        if entry.get("aggregate_name") == "median":
+            variant, name = entry["run_name"].split("/", 1)
+            cells.setdefault(name, {})[variant] = entry["real_time"]
+    print("\nContact sheet per cell (median wall time of interleaved repetitions, ms)")
+    for name, times in sorted(cells.items()):
+        print(f"  {name:12} cell {times['Cell']:7.2f}  load + draw + read {times['Floor']:7.2f}  "
+              f"÷ {times['Cell'] / times['Floor']:.2f}")
+    worst = max(cells, key=lambda n: cells[n]["Cell"] / cells[n]["Floor"])
+    ratio = cells[worst]["Cell"] / cells[worst]["Floor"]
+    rows.append((f"sheet, worst cell ({worst}) ÷ load + draw + read one frame", ratio, f"<= {SHEET_CELL_RATIO}",
+                 verdict(ratio <= SHEET_CELL_RATIO)))
+    processes = json.load(open(os.path.join(folder, "sheet_processes.json")))
+    ratio = processes["sheet_s"] / processes["screenshots_s"]
+    print(f"Contact sheet of {processes['characters']} characters, median of {processes['rounds']} alternating "
+          f"runs: {processes['sheet_s'] * 1e3:.1f} ms, one screenshot process each "
+          f"{processes['screenshots_s'] * 1e3:.1f} ms in all")
+    rows.append(("sheet of all sample characters ÷ a screenshot process each", ratio, f"<= {SHEET_PROCESS_RATIO}",
+                 verdict(ratio <= SHEET_PROCESS_RATIO)))
+    return rows
 
 
 def cpu_seconds(pid):
@@ -237,6 +283,8 @@ def table(folder, plot):
             rows.append(("texture sharing, GL textures ÷ textured surfaces", entry["textures"] / entry["surfaces"],
                          "(none)", ""))
 
+    rows += sheet_rows(folder)
+
     print()
     width = max(len(r[0]) for r in rows)
     print(f"| {'measurement':{width}} | {'value':>8} | {'target':>19} | {'':5} |")
@@ -291,6 +339,8 @@ def main(argv):
         idle(argv[1], float(argv[2]), int(argv[3]), argv[4], viewer)
     elif command == "draw":
         draw(argv[1], int(argv[2]), *argv[3:7])
+    elif command == "sheet":
+        sheet(argv[1], int(argv[2]), argv[3], argv[4], argv[5:])
     elif command == "table":
         table(argv[1], argv[2])
     else:

@@ -199,15 +199,21 @@ std::string ShaderName(const TMesh& mesh)
     return std::string(name, strnlen(name, kMD3NameLength));
 }
 
-void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)
+void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures)
 {
-    const std::string folder = std::string(kWeaponsFolder) + name + "/";
-    LoadMD3(weapon, folder + name + ".md3");
-    UseGameStyle(weapon);
-    for (TMesh& mesh : weapon.Meshes) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    LoadMD3(part, path);
+    UseGameStyle(part);
+    for (TMesh& mesh : part.Meshes) {
         const std::string shader = ShaderName(mesh);
         if (shader.empty())
             continue;
         ApplySurfaceTexture(mesh, textures.SurfaceFor(shader, folder));
     }
+}
+
+void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)
+{
+    LoadGamePart(weapon, std::string(kWeaponsFolder) + name + "/" + name + ".md3", textures);
 }

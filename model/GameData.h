@@ -101,7 +101,10 @@ void ApplySurfaceTexture(TMesh& mesh, const SurfaceTexture& surface);
 // The name of a surface's first shader record (its texture name), or "".
 std::string ShaderName(const TMesh& mesh);
 
-// Loads kWeaponsFolder NAME/NAME.md3 into weapon (a missing file leaves it
-// empty) and textures each surface from its first shader name. Throws what
-// LoadMD3 throws.
+// Loads the MD3 at path (in the mounted game data) into part (a missing file
+// leaves it empty) and textures each surface from its first shader name, an
+// image name found beside the file as well. Throws what LoadMD3 throws.
+void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures);
+
+// Loads kWeaponsFolder NAME/NAME.md3 into weapon with LoadGamePart.
 void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures);

@@ -94,6 +94,8 @@ std::optional<std::string> UserName()
     return std::nullopt;
 }
 
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 bool IsDebuggerPresent()
 {
     if (debuggerOverride)

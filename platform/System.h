@@ -31,6 +31,10 @@ std::optional<std::string> UserName();
 bool IsDebuggerPresent();
 void SetDebuggerOverride(std::optional<bool> present);
 
+// True when standard error goes to a terminal (where progress can be one
+// line rewritten in place) rather than to a file or a pipe.
+bool StandardErrorIsTerminal();
+
 // Pixel size of the whole desktop. The window layer fills it in once a display
 // is known; before that a common screen size is assumed.
 struct ScreenSize {

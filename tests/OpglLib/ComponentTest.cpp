@@ -117,6 +117,32 @@ TEST(Component, UnwritableSettingsStillReleaseTheObject)
     EXPECT_EQ(TProbe::RefCount(), 0);
 }
 
+// Read-only settings are read as ever but left as they are at release, even
+// where writing would fail; switched back, the next release writes again.
+TEST(Component, ReadOnlySettingsAreReadButNeverWritten)
+{
+    testsupport::Sandbox sandbox;
+    const std::string before = "[TProbe]\nmProbe=3\nFLength=4.5\n";
+    sandbox.writeSettings(before);
+    SetSettingsReadOnly(true);
+    TProbe* probe = TProbe::Create();
+    EXPECT_EQ(probe->SettingsValue, 3);
+    EXPECT_EQ(probe->FLength, 4.5f);
+    probe->FLength = 8.0f;
+    probe->Free();
+    EXPECT_EQ(sandbox.settingsText(), before);
+
+    platform::SetModuleFileName(sandbox.dir.file("gone/Quillmo"));
+    EXPECT_NO_THROW(TProbe::Create()->Free());
+    platform::SetModuleFileName(sandbox.dir.file("Quillmo"));
+
+    SetSettingsReadOnly(false);
+    probe = TProbe::Create();
+    probe->FLength = 8.0f;
+    probe->Free();
+    EXPECT_EQ(sandbox.settingsText(), "[TProbe]\nmProbe=3\nFLength=8\n");
+}
+
 // A creation step that throws leaves nothing behind: no instance that no
 // count could release, no count, and no registry entry that this creation
 // added (an entry that was there before stays). The next Create starts afresh.

@@ -1,0 +1,70 @@
+#pragma once
+// Framing a character for a picture: its pose seen along the directions of a
+// view, and the camera that shows that pose centred and filling the picture.
+#include "OpglLib/OpglCamera.h"
+#include "model/Model.h"
+
+#include <array>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+// A point or direction in the scene, X, Y, Z.
+using ScenePoint = std::array<double, 3>;
+
+// The directions a picture is seen in, in scene coordinates: to the right
+// and up on the picture, and from what is seen towards the eye; orthonormal.
+struct ViewAxes {
+    ScenePoint right;
+    ScenePoint up;
+    ScenePoint toEye;
+};
+
+// The direction of the viewer's start camera (StartEye, StartViewPoint).
+ViewAxes StartViewAxes();
+
+// A box with its edges along the axes of a view: low and high are distances
+// along right, up and toEye. Empty until a point is added.
+struct ViewBox {
+    ScenePoint low{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+                   std::numeric_limits<double>::max()};
+    ScenePoint high{std::numeric_limits<double>::lowest(), std::numeric_limits<double>::lowest(),
+                    std::numeric_limits<double>::lowest()};
+    bool empty = true;
+
+    // Widens the box to hold the point given along the axes.
+    void Add(const ScenePoint& point);
+    // True when the box holds points and every bound is a finite number.
+    bool Finite() const;
+};
+
+// What has nothing to draw: no surface with vertices, or a pose whose bounds
+// are no finite numbers. The message says which.
+class NothingToDraw : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Puts the player in its standing pose: torso animation 11 and legs
+// animation 22, each at its first frame and unblended (the head keeps its frame).
+void UseStandingPose(Q3Player& player);
+
+// A pose seen along a view's axes: each vertex as its distances along
+// right, up and toEye, and the box around them.
+struct PoseInView {
+    std::vector<ScenePoint> points;
+    ViewBox box;
+};
+
+// What DrawModel(root) draws with the model stood upright in the scene (its
+// Z axis turned onto the scene's Y axis), seen along axes: every vertex of
+// every drawn surface in its part's current frame, carried through the tag
+// matrices of the part tree.
+PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes);
+
+// A camera looking along axes at the pose, with the pose's picture centred
+// in a width x height viewport (its lower left corner at (0, bottom)) and as
+// large as lets it fill the fraction fill of the viewport in its tighter
+// direction. Needs the camera component. Throws NothingToDraw for a pose
+// without points or with bounds that are no finite numbers.
+TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom, int width, int height, float fill);
