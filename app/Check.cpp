@@ -372,6 +372,9 @@ private:
     void checkSkinLines(const std::string& subject, const std::string& path, const std::vector<std::string>& lines,
                         const PartFile& part, std::set<std::string>& reportedImages)
     {
+        std::set<std::string> surfaces; // of the part, lower case
+        for (const TMesh& mesh : part.model.Meshes)
+            surfaces.insert(lowerCase(MD3Name(mesh.Header.Name)));
         std::set<std::string> named; // surface names of the lines, lower case
         for (size_t n = 0; n < lines.size(); ++n) {
             // One line at a time, so that each finding can say which line.
@@ -381,9 +384,7 @@ private:
             const std::string where = path + ", line " + std::to_string(n + 1);
             const std::string surface = lowerCase(binding[0].surfaceName);
             named.insert(surface);
-            if (part.usable && std::none_of(part.model.Meshes.begin(), part.model.Meshes.end(), [&](const TMesh& m) {
-                    return lowerCase(MD3Name(m.Header.Name)) == surface;
-                }))
+            if (part.usable && !surfaces.count(surface))
                 add(subject, Severity::Warning,
                     where + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
             checkTexture(subject, where, binding[0].imageName, reportedImages);
@@ -406,7 +407,7 @@ private:
     void checkTexture(const std::string& subject, const std::string& where, const std::string& texture,
                       std::set<std::string>& reportedImages)
     {
-        const ResolvedTexture resolved = ResolveTexture(texture, folder_, &shaders_);
+        const ResolvedTexture& resolved = resolve(texture);
         if (!resolved.found) {
             add(subject, Severity::Error,
                 where + ": " + quoted(texture) + " is neither an image (also tried as .tga, .jpg and .png) nor a shader");
@@ -426,6 +427,15 @@ private:
         const std::optional<std::string>& failure = imageFailure(image);
         if (failure && reportedImages.insert(lowerCase(image)).second)
             add(subject, Severity::Error, *failure + " (" + where + ")");
+    }
+
+    // A texture name resolved once per character: skins repeat their names.
+    const ResolvedTexture& resolve(const std::string& texture)
+    {
+        const std::string key = lowerCase(texture);
+        if (auto known = textures_.find(key); known != textures_.end())
+            return known->second;
+        return textures_[key] = ResolveTexture(texture, folder_, &shaders_);
     }
 
     // What the readers say about an image, decoded once per character.
@@ -453,6 +463,7 @@ private:
     const ShaderTable& shaders_;
     CheckReport& report_;
     std::array<PartFile, kPartCount> parts_;
+    std::map<std::string, ResolvedTexture> textures_; // lower-case texture name -> what it stands for
     std::map<std::string, std::optional<std::string>> images_; // lower-case path -> the readers' message
 };
 
