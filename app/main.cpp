@@ -2,6 +2,7 @@
 // window, the message loop (or a scripted run of frames), then the units'
 // ends in reverse.
 #include "CharacterMode.h"
+#include "Check.h"
 #include "CommandLine.h"
 #include "ContactSheet.h"
 #include "Thumbnail.h"
@@ -119,6 +120,12 @@ int main(int argc, char** argv)
     if (options.help) {
         std::fputs(CommandLineUsage(), stdout);
         return 0;
+    }
+    // The checker shows no window and starts no component, so it writes no
+    // settings; nothing it meets may wait on a message box.
+    if (options.check) {
+        platform::SetNonInteractive(true);
+        return RunCheck(options);
     }
     // The tools draw without a window and run their units themselves.
     if (options.contactSheet)

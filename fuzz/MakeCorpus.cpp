@@ -1,11 +1,14 @@
 // Writes the seed inputs of every fuzz target: files of the sample characters
 // and small hand-made cases around the edges of each format. The output is the
 // same on every run. Usage: quillmo_fuzz_corpus FOLDER (normally fuzz/corpus).
+#include "Targets.h"
+
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/QueltoLogo.h"
 #include "platform/PngFile.h"
 #include "platform/System.h"
+#include "tools/samples/Animations.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/ImageWriters.h"
@@ -13,6 +16,7 @@
 #include "tools/writers/TextWriters.h"
 #include "tools/writers/ZipArchive.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -343,6 +347,53 @@ void addShaderScripts(const Corpus& corpus)
     corpus.add("shader", "stray-token.shader", "first { }\nstray\nlost\n{\n}\n");
 }
 
+// A part of a few frames with the sample's surface and tag names, so that
+// the sample skins and animation tables fit it, or plainly do not.
+std::string namedPart(int frames, const std::vector<std::string>& tagNames,
+                      const std::vector<std::string>& surfaceNames)
+{
+    writers::Md3Model model = smallModel(frames, tagNames, 0);
+    for (const std::string& name : surfaceNames)
+        model.surfaces.push_back(triangleSurface(name, frames));
+    return writers::serialiseMd3(model);
+}
+
+// The checker's input for the files of a character folder, with the parts
+// given instead of the folder's.
+std::string characterInput(const fs::path& folder, const std::array<std::string, 3>& parts)
+{
+    std::string input;
+    for (size_t i = 0; i < std::size(fuzz::kCheckerFiles); ++i) {
+        if (i > 0)
+            input += fuzz::kCheckerSeparator;
+        input += i < parts.size() ? parts[i] : readFile(folder / fuzz::kCheckerFiles[i]);
+    }
+    return input;
+}
+
+// Character folders of the sample characters' skins and animation tables,
+// with small parts: parts as long as the tables need, parts too short for
+// them, and a game-style folder with parts missing.
+void addCharacters(const Corpus& corpus, const fs::path& work)
+{
+    const int legsFrames = samples::frameTotal(0, samples::kFirstTorsoAnimation - 1) +
+                           samples::frameTotal(samples::kFirstLegsAnimation, samples::kAnimationCount - 1);
+    const int torsoFrames = samples::frameTotal(0, samples::kFirstLegsAnimation - 1);
+    const fs::path sarge = work / "Model/ModelSarge/Body";
+    corpus.add("checker", "sarge",
+               characterInput(sarge, {namedPart(legsFrames, {"tag_torso"}, {"l_legs"}),
+                                      namedPart(torsoFrames, {"tag_head", "tag_weapon"}, {"u_torso", "u_arms"}),
+                                      namedPart(1, {}, {"h_head", "h_helmet"})}));
+    const fs::path lara = work / "Model/ModelLara/Body";
+    corpus.add("checker", "lara-short-parts",
+               characterInput(lara, {namedPart(2, {"tag_torso"}, {"l_legs"}), namedPart(2, {"tag_head"}, {"u_torso"}),
+                                     namedPart(1, {}, {"h_head", "h_hair"})}));
+    samples::writeSampleGame((work / "Game").string(), samples::GameLayout::Loose);
+    corpus.add("checker", "bruno-without-head",
+               characterInput(work / "Game/models/players/bruno",
+                              {namedPart(3, {"tag_torso"}, {"l_legs"}), namedPart(3, {"tag_weapon"}, {"u_torso"}), ""}));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -365,6 +416,7 @@ int main(int argc, char** argv)
         addImages(corpus, work / "Model");
         addTextFiles(corpus, work / "Model");
         addShaderScripts(corpus);
+        addCharacters(corpus, work);
         addSettings(corpus, work);
         fs::remove_all(work);
     } catch (const std::exception& error) {

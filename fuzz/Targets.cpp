@@ -3,6 +3,7 @@
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/QueltoLogo.h"
+#include "app/Check.h"
 #include "model/Model.h"
 #include "model/Shaders.h"
 #include "platform/Errors.h"
@@ -616,10 +617,105 @@ void runSettings(Input bytes)
     check(second == first, "settings read back as they were saved");
 }
 
+// The pieces of a checker input, one per file of kCheckerFiles.
+std::vector<std::string_view> checkerPieces(std::string_view text)
+{
+    std::vector<std::string_view> pieces;
+    while (pieces.size() + 1 < std::size(kCheckerFiles)) {
+        const size_t end = text.find(kCheckerSeparator);
+        if (end == std::string_view::npos)
+            break;
+        pieces.push_back(text.substr(0, end));
+        text.remove_prefix(end + kCheckerSeparator.size());
+    }
+    pieces.push_back(text);
+    return pieces;
+}
+
+// Game data mounted for one input; the other targets read disk paths again
+// once it is over.
+class MountedFolder {
+public:
+    explicit MountedFolder(const std::string& folder) { platform::files::MountGameRoot(folder); }
+    ~MountedFolder() { platform::files::MountDisk(); }
+    MountedFolder(const MountedFolder&) = delete;
+    MountedFolder& operator=(const MountedFolder&) = delete;
+};
+
+bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+// Each line is "SUBJECT: error: TEXT" or "SUBJECT: warning: TEXT" about the
+// character or its one skin, on one line; returns whether it is an error.
+bool checkFindingLine(const std::string& line)
+{
+    check(std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
+          "a finding is one line of text");
+    for (const char* subject : {"fuzz: ", "fuzz/default: "}) {
+        if (!startsWith(line, subject))
+            continue;
+        const std::string rest = line.substr(std::strlen(subject));
+        const bool error = startsWith(rest, "error: ");
+        check(error || startsWith(rest, "warning: "), "a finding says error or warning");
+        check(rest.size() > std::strlen(error ? "error: " : "warning: "), "a finding has a text");
+        return error;
+    }
+    check(false, "a finding names the character or its skin");
+    return false;
+}
+
+void runChecker(Input bytes)
+{
+    const std::string folder = scratch().file("checker");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    const std::string text = textOf(bytes);
+    const std::vector<std::string_view> pieces = checkerPieces(text);
+    bool skinGiven = false;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].empty())
+            continue;
+        scratch().write(std::string("checker/") + kCheckerFiles[i],
+                        Input(reinterpret_cast<const uint8_t*>(pieces[i].data()), pieces[i].size()));
+        skinGiven = skinGiven || std::string_view(kCheckerFiles[i]).ends_with(".skin");
+    }
+    const MountedFolder mounted(folder);
+    const ShaderTable noShaders;
+    CheckReport report;
+    CheckCharacter("fuzz", "", noShaders, report);
+    check(report.characters == 1 && report.skins == (skinGiven ? 1 : 0), "one character and its skins are counted");
+
+    int errors = 0, warnings = 0;
+    for (const CheckFinding& finding : report.findings)
+        (checkFindingLine(FindingLine(finding)) ? errors : warnings) += 1;
+    check(report.Errors() == errors && report.Warnings() == warnings, "the counts are those of the lines");
+    const std::string summary = SummaryLine(report);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "1 character, %d skin%s: %d error%s, %d warning%s", report.skins,
+                  report.skins == 1 ? "" : "s", errors, errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
+    check(summary == expected, "the summary counts the lines");
+    for (size_t i = 0; i < 3; ++i) {
+        if (i >= pieces.size() || pieces[i].empty())
+            check(std::any_of(report.findings.begin(), report.findings.end(),
+                              [&](const CheckFinding& f) {
+                                  return f.severity == Severity::Error &&
+                                         f.text == std::string(kCheckerFiles[i]) + " is missing";
+                              }),
+                  "a missing part is an error");
+    }
+
+    // The same folder checked again says the same.
+    CheckReport again;
+    CheckCharacter("fuzz", "", noShaders, again);
+    check(again.findings.size() == report.findings.size() &&
+              std::equal(again.findings.begin(), again.findings.end(), report.findings.begin(),
+                         [](const CheckFinding& a, const CheckFinding& b) { return FindingLine(a) == FindingLine(b); }),
+          "a check says the same every time");
+}
+
 constexpr Target kTargets[] = {
-    {"md3", runMd3},   {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg}, {"png", runPng},
-    {"skin", runSkin}, {"animation", runAnimation}, {"settings", runSettings}, {"shader", runShader},
-    {"gameanimation", runGameAnimation}, {"pk3", runArchive},
+    {"md3", runMd3},       {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg},
+    {"png", runPng},       {"skin", runSkin},           {"animation", runAnimation}, {"settings", runSettings},
+    {"shader", runShader}, {"gameanimation", runGameAnimation}, {"pk3", runArchive}, {"checker", runChecker},
 };
 
 } // namespace

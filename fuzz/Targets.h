@@ -18,6 +18,14 @@ struct Target {
     void (*run)(Input bytes);
 };
 
+// The checker's input is a character folder: these files in this order,
+// separated by kCheckerSeparator. An empty or missing piece is a file the
+// folder does not have.
+inline constexpr std::string_view kCheckerSeparator = "\n==next file==\n";
+inline constexpr const char* kCheckerFiles[] = {
+    "lower.md3", "upper.md3", "head.md3", "lower_default.skin", "upper_default.skin", "head_default.skin",
+    "animation.cfg"};
+
 // Every target, in a fixed order.
 std::span<const Target> Targets();
 

@@ -67,22 +67,6 @@ void startAnimation(TMD3Model& part, const TAnimation& animation)
     part.LoopingFrames = animation.LoopingFrames;
 }
 
-// Legs frames are counted in the legs file, which holds no torso-only
-// frames: move them down by the distance between the first torso and the
-// first legs animation. From then on the count is the offset of the last
-// frame from the first.
-void adjustAnimations(std::array<TAnimation, kAnimationCount>& animations)
-{
-    const int32_t legsOffset = wrapSub(animations[kFirstLegsAnimation].FirstFrame,
-                                       animations[kFirstTorsoAnimation].FirstFrame);
-    for (size_t i = kFirstLegsAnimation; i < animations.size(); ++i)
-        animations[i].FirstFrame = wrapSub(animations[i].FirstFrame, legsOffset);
-    for (TAnimation& animation : animations) {
-        if (animation.NumFrames > 0)
-            --animation.NumFrames;
-    }
-}
-
 constexpr const char* kAnimationCaption = "Animation";
 // Frame switches at most done in one update, whatever the clock did.
 constexpr int64_t kMostSwitches = 100000;
@@ -180,6 +164,28 @@ bool wholeNumber(const std::string& token, int32_t& value)
 
 } // namespace
 
+void AdjustAnimations(std::array<TAnimation, kAnimationCount>& animations)
+{
+    // Legs frames are counted in the legs file, which holds no torso-only
+    // frames: they move down by the distance between the first torso and the
+    // first legs animation.
+    const int32_t legsOffset = wrapSub(animations[kFirstLegsAnimation].FirstFrame,
+                                       animations[kFirstTorsoAnimation].FirstFrame);
+    for (size_t i = kFirstLegsAnimation; i < animations.size(); ++i)
+        animations[i].FirstFrame = wrapSub(animations[i].FirstFrame, legsOffset);
+    for (TAnimation& animation : animations) {
+        if (animation.NumFrames > 0)
+            --animation.NumFrames;
+    }
+}
+
+bool AnimationDrivesLegs(uint32_t k)
+{
+    return k <= kLastBothAnimation || (k > kLastTorsoAnimation && k <= kLastLegsAnimation);
+}
+
+bool AnimationDrivesTorso(uint32_t k) { return k <= kLastTorsoAnimation; }
+
 void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions rules)
 {
     if (!platform::files::FileExists(fileName))
@@ -196,7 +202,7 @@ void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions ru
     for (size_t i = 0; i < file.entries.size(); ++i)
         player.Animations[i] = file.entries[i];
     player.Keywords = std::move(file.keywords);
-    adjustAnimations(player.Animations);
+    AdjustAnimations(player.Animations);
 }
 
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines)
@@ -209,7 +215,7 @@ void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& li
         if (isAnimationLine(line))
             player.Animations[entry++] = parseAnimationLine(line);
     }
-    adjustAnimations(player.Animations);
+    AdjustAnimations(player.Animations);
 }
 
 GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines)
@@ -253,20 +259,13 @@ GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines)
 
 void SetAnimation(Q3Player& player, uint32_t k)
 {
-    if (k > kLastLegsAnimation)
-        return;
-    const TAnimation& animation = player.Animations[k];
-    if (k <= kLastBothAnimation) {
-        startAnimation(player.Lower, animation);
-        startAnimation(player.Upper, animation);
+    if (AnimationDrivesLegs(k)) {
+        startAnimation(player.Lower, player.Animations[k]);
         player.LegsAnim = static_cast<int32_t>(k);
+    }
+    if (AnimationDrivesTorso(k)) {
+        startAnimation(player.Upper, player.Animations[k]);
         player.TorsoAnim = static_cast<int32_t>(k);
-    } else if (k <= kLastTorsoAnimation) {
-        startAnimation(player.Upper, animation);
-        player.TorsoAnim = static_cast<int32_t>(k);
-    } else {
-        startAnimation(player.Lower, animation);
-        player.LegsAnim = static_cast<int32_t>(k);
     }
 }
 

@@ -13,7 +13,7 @@ namespace files = platform::files;
 constexpr const char* kPartFiles[] = {"lower.md3", "upper.md3", "head.md3"};
 // The extensions the game tries, in its order, when an image is missing.
 constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".png"};
-constexpr const char* kSkinPrefix = "lower_";
+constexpr const char* kSkinSeparator = "_"; // PART_SKIN.skin
 constexpr const char* kSkinSuffix = ".skin";
 
 std::string lowerCase(std::string text)
@@ -69,14 +69,15 @@ std::vector<std::string> ListCharacters()
     return names;
 }
 
-std::vector<std::string> ListSkins(const std::string& folder)
+std::vector<std::string> ListSkins(const std::string& folder, std::string_view part)
 {
-    const size_t prefix = std::strlen(kSkinPrefix);
+    const std::string skinPrefix = lowerCase(std::string(part)) + kSkinSeparator;
+    const size_t prefix = skinPrefix.size();
     const size_t suffix = std::strlen(kSkinSuffix);
     std::vector<std::string> skins;
     for (const files::FolderEntry& entry : files::ListFolder(folder)) {
         const std::string name = lowerCase(entry.name);
-        if (!entry.isFolder && name.size() > prefix + suffix && name.rfind(kSkinPrefix, 0) == 0 &&
+        if (!entry.isFolder && name.size() > prefix + suffix && name.rfind(skinPrefix, 0) == 0 &&
             name.compare(name.size() - suffix, suffix, kSkinSuffix) == 0)
             skins.push_back(entry.name.substr(prefix, entry.name.size() - prefix - suffix));
     }

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The folder of a character NAME is kPlayersFolder + NAME + "/".
@@ -26,9 +27,10 @@ bool IsCharacterFolder(const std::string& folder);
 // in name order ignoring letter case, as stored.
 std::vector<std::string> ListCharacters();
 
-// The skin names of a character folder: X for every lower_X.skin, in name
-// order ignoring letter case.
-std::vector<std::string> ListSkins(const std::string& folder);
+// The skin names of a character folder: X for every lower_X.skin (or the
+// skin files of another part: "upper", "head"), in name order ignoring
+// letter case.
+std::vector<std::string> ListSkins(const std::string& folder, std::string_view part = "lower");
 
 // The image file a texture name stands for: the name from the game root,
 // else its file name in ownFolder; each also with the extensions ".tga",

@@ -232,21 +232,11 @@ private:
     const ByteSource& source_;
 };
 
-bool identIsMD3(const TMD3Header& header)
-{
-    const char expected[4] = {'I', 'D', 'P', '3'};
-    for (int i = 0; i < 4; ++i) {
-        if (std::toupper(static_cast<unsigned char>(header.Ident[i])) != expected[i])
-            return false;
-    }
-    return true;
-}
-
 void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSource& source)
 {
     Md3Parser parser(fileName, source);
     const TMD3Header header = parser.readHeader();
-    if (!identIsMD3(header) || header.Version != kMD3Version) {
+    if (!IsMD3Header(header)) {
         // Not a file this reader knows: keep what was read, change nothing else.
         part.FileName = fileName;
         part.Header = header;
@@ -267,6 +257,16 @@ void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSour
 }
 
 } // namespace
+
+bool IsMD3Header(const TMD3Header& header)
+{
+    const char expected[4] = {'I', 'D', 'P', '3'};
+    for (int i = 0; i < 4; ++i) {
+        if (std::toupper(static_cast<unsigned char>(header.Ident[i])) != expected[i])
+            return false;
+    }
+    return header.Version == kMD3Version;
+}
 
 std::string MD3Name(const char (&field)[kMD3NameLength])
 {

@@ -217,6 +217,10 @@ extern double NormalTable[256][256][3];
 // The text of a fixed-size name field, up to its first NUL or its full width.
 std::string MD3Name(const char (&field)[kMD3NameLength]);
 
+// True when a header is one this reader reads: ident "IDP3" in any letter
+// case and version kMD3Version. Throws nothing.
+bool IsMD3Header(const TMD3Header& header);
+
 // Reads one MD3 file into part. A missing file leaves the part unchanged; a
 // wrong ident or version stores only the file name and the header. Throws
 // platform::EInOutError when the file cannot be read or its counts, offsets
@@ -294,6 +298,10 @@ void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 // then its last frame is drawn.
 size_t ClampFrame(int32_t frame, size_t frameCount);
 
+// True when a tag axis counts as unit length: within the little float noise
+// exporters leave. Throws nothing.
+bool IsUnitTagAxis(const float (&axis)[3]);
+
 // A tag record as a column-major GL matrix: the axes, normalised (an axis of
 // length 0 stays as it is; unit axes are taken unchanged), are the rotation's
 // columns, the origin the translation.
@@ -350,6 +358,17 @@ struct GameAnimationFile {
     std::vector<AnimationProblem> problems;
 };
 GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines);
+
+// Moves the legs entries of a freshly read table down into the legs file's
+// numbering (by the distance between the first legs and the first torso
+// entry) and turns each positive count into the offset of the last frame
+// from the first, as loading a table does. Throws nothing.
+void AdjustAnimations(std::array<TAnimation, kAnimationCount>& animations);
+
+// Whether animation k plays on the legs (0-5 and 13-24) and on the torso
+// (0-12); 25 and above play on neither. Throw nothing.
+bool AnimationDrivesLegs(uint32_t k);
+bool AnimationDrivesTorso(uint32_t k);
 
 // Starts animation k on the parts it drives (0-5 legs and torso, 6-12 torso,
 // 13-24 legs); 25 and above change nothing.

@@ -82,6 +82,12 @@ void applyStyle(const SurfaceStyle& style)
 
 } // namespace
 
+bool IsUnitTagAxis(const float (&axis)[3])
+{
+    const double x = axis[0], y = axis[1], z = axis[2];
+    return std::abs(x * x + y * y + z * z - 1.0) <= kUnitAxisTolerance;
+}
+
 size_t ClampFrame(int32_t frame, size_t frameCount)
 {
     if (frame <= 0)
@@ -98,8 +104,7 @@ void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
         // same, and an axis of length 0 cannot be normalised.
         const double x = tag.Axis[axis][0], y = tag.Axis[axis][1], z = tag.Axis[axis][2];
         const double squared = x * x + y * y + z * z;
-        const double scale =
-            squared == 0.0 || std::abs(squared - 1.0) <= kUnitAxisTolerance ? 1.0 : 1.0 / std::sqrt(squared);
+        const double scale = squared == 0.0 || IsUnitTagAxis(tag.Axis[axis]) ? 1.0 : 1.0 / std::sqrt(squared);
         for (int c = 0; c < 3; ++c)
             matrix[axis * 4 + c] = scale == 1.0 ? tag.Axis[axis][c] : static_cast<GLfloat>(tag.Axis[axis][c] * scale);
         matrix[axis * 4 + 3] = 0.0f;

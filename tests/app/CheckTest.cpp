@@ -1,0 +1,355 @@
+// The checker as a user runs it: the executable, copied into a temporary
+// folder, on the sample characters, the sample game data and broken copies
+// of it.
+#include "support/TempDir.h"
+#include "tools/samples/SampleGame.h"
+#include "tools/samples/SampleModels.h"
+#include "tools/writers/Md3Writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kGameData = "(game data): ";
+// The folders of the sample data below the test's folder.
+constexpr const char* kModels = "Model";
+constexpr const char* kArchives = "Game";
+constexpr const char* kLoose = "Loose";
+
+struct CheckRun {
+    int status = -1;
+    std::vector<std::string> lines; // standard output
+    std::string errors;             // standard error
+};
+
+std::string readBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeBytes(const fs::path& file, const std::string& bytes)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Replaces every from with to in file; there must be one.
+void replaceIn(const fs::path& file, const std::string& from, const std::string& to)
+{
+    std::string text = readBytes(file);
+    ASSERT_NE(text.find(from), std::string::npos) << from << " in " << file;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    writeBytes(file, text);
+}
+
+class Check : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = std::make_unique<testsupport::TempDir>();
+        fs::copy_file(QUILLMO_EXE, dir->file("Quillmo"));
+    }
+    static void TearDownTestSuite() { dir.reset(); }
+
+    // Writes the sample data of that name once: kModels, kArchives or kLoose.
+    static void need(const std::string& folder)
+    {
+        if (fs::exists(dir->file(folder)))
+            return;
+        if (folder == kModels)
+            samples::writeSampleModels(dir->file(folder));
+        else
+            samples::writeSampleGame(dir->file(folder), folder == kArchives ? samples::GameLayout::Archives
+                                                                            : samples::GameLayout::Loose);
+    }
+
+    static CheckRun run(const std::string& args)
+    {
+        const std::string command =
+            "cd '" + dir->path() + "' && ./Quillmo " + args + " 2>stderr.txt";
+        CheckRun result;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe)
+            return result;
+        std::string out;
+        char buffer[4096];
+        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        const int status = ::pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::istringstream text(out);
+        for (std::string line; std::getline(text, line);)
+            result.lines.push_back(line);
+        result.errors = dir->read("stderr.txt");
+        return result;
+    }
+
+    static std::unique_ptr<testsupport::TempDir> dir;
+};
+
+std::unique_ptr<testsupport::TempDir> Check::dir;
+
+bool isGameDataLine(const std::string& line) { return line.rfind(kGameData, 0) == 0; }
+
+// The lines about characters, without the game data's shader scripts.
+std::vector<std::string> characterLines(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        if (!isGameDataLine(line))
+            kept.push_back(line);
+    }
+    return kept;
+}
+
+TEST_F(Check, SampleGameHasOnlyTheWarningsOfItsQuirks)
+{
+    need(kArchives);
+    need(kLoose);
+    const CheckRun archives = run("--check --game-root Game");
+    ASSERT_EQ(archives.status, 0) << archives.errors;
+    ASSERT_FALSE(archives.lines.empty());
+
+    // Problems of the game root's shader scripts come first and are warnings.
+    size_t gameData = 0;
+    while (gameData < archives.lines.size() && isGameDataLine(archives.lines[gameData]))
+        ++gameData;
+    for (size_t i = 0; i < gameData; ++i)
+        EXPECT_EQ(archives.lines[i].rfind(std::string(kGameData) + "warning: ", 0), 0u) << archives.lines[i];
+
+    // The tag axes longer than 1 are the only quirk the game does not take
+    // as it is, and the longest axis of each part is named.
+    const std::string normalised = "; the game normalises them";
+    const std::vector<std::string> expected{
+        "bruno: warning: models/players/bruno/lower.md3: tag axes are not of unit length (longest 4)" + normalised,
+        "bruno: warning: models/players/bruno/upper.md3: tag axes are not of unit length (longest 30)" + normalised,
+        "mira: warning: models/players/mira/upper.md3: tag axes are not of unit length (longest 3)" + normalised,
+        "3 characters, 5 skins: 0 errors, " + std::to_string(3 + gameData) + " warnings",
+    };
+    EXPECT_EQ(std::vector<std::string>(archives.lines.begin() + static_cast<std::ptrdiff_t>(gameData),
+                                       archives.lines.end()),
+              expected);
+
+    // The same files loose say the same; named characters come in name
+    // order whatever order they are given in.
+    EXPECT_EQ(run("--check --game-root Loose").lines, archives.lines);
+    EXPECT_EQ(run("--check --game-root Game oskar MIRA bruno").lines, archives.lines);
+}
+
+TEST_F(Check, SampleCharacterFoldersCheckClean)
+{
+    need(kModels);
+    CheckRun sarge = run("--check Model/ModelSarge/Body");
+    EXPECT_EQ(sarge.status, 0);
+    EXPECT_EQ(sarge.lines, std::vector<std::string>{"1 character, 1 skin: 0 errors, 0 warnings"});
+    CheckRun both = run("--check Model/ModelLara/Body Model/ModelSarge/Body");
+    EXPECT_EQ(both.status, 0);
+    EXPECT_EQ(both.lines, std::vector<std::string>{"2 characters, 2 skins: 0 errors, 0 warnings"});
+    // The checker starts no component, so it writes no settings.
+    EXPECT_FALSE(fs::exists(dir->file("Quillmo.ini")));
+}
+
+TEST_F(Check, WhatCannotBeCheckedEndsWithStatusTwo)
+{
+    need(kModels);
+    need(kArchives);
+    fs::create_directories(dir->file("empty"));
+    for (const char* args : {"--check", "--check --game-root nowhere", "--check --game-root empty",
+                             "--check --game-root Game nobody", "--check Model", "--check --keys A Model"}) {
+        const CheckRun result = run(args);
+        EXPECT_EQ(result.status, 2) << args;
+        EXPECT_TRUE(result.lines.empty()) << args;
+        EXPECT_EQ(result.errors.rfind("Quillmo: ", 0), 0u) << args << ": " << result.errors;
+        EXPECT_EQ(result.errors.find('\n'), result.errors.size() - 1) << args << ": " << result.errors;
+    }
+    EXPECT_NE(run("--check --game-root nowhere").errors.find("nowhere"), std::string::npos);
+    EXPECT_NE(run("--check --game-root Game nobody").errors.find("nobody"), std::string::npos);
+}
+
+// One thing broken in a copy of the loose sample game data, and the lines
+// the check of the character it belongs to must print for it.
+struct Breakage {
+    const char* name;
+    std::function<void(const fs::path& root)> apply;
+    std::vector<std::string> lines; // every finding
+    int status;
+};
+
+void PrintTo(const Breakage& breakage, std::ostream* out) { *out << breakage.name; }
+
+// Oskar checks clean; his parts and animation table lie in a folder of
+// another letter case than his skins and images, and the loose folder wins
+// the name.
+const fs::path kParts = "models/players/oskar";
+const fs::path kSkins = "Models/Players/Oskar";
+const std::string kPath = "Models/Players/Oskar/";
+
+std::string partFileError(const std::string& part, const std::string& what)
+{
+    return "Oskar: error: Model file \"" + kPath + part + "\": " + what;
+}
+
+// The summary of one character with one skin.
+std::string summary(int errors, int warnings)
+{
+    auto count = [](int n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); };
+    return "1 character, 1 skin: " + count(errors, "error") + ", " + count(warnings, "warning");
+}
+
+int linesWith(const std::vector<std::string>& lines, const std::string& severity)
+{
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(": " + severity + ": ") != std::string::npos;
+    }));
+}
+
+// Rewrites the line of oskar's animation table that holds marker.
+void editAnimationLine(const fs::path& root, const std::string& marker, const std::string& replacement)
+{
+    const fs::path file = root / kParts / "animation.cfg";
+    std::istringstream lines(readBytes(file));
+    std::string text;
+    for (std::string line; std::getline(lines, line);)
+        text += (line.find(marker) == std::string::npos ? line : replacement) + "\n";
+    writeBytes(file, text);
+}
+
+const Breakage kBreakages[] = {
+    {"MissingPart", [](const fs::path& root) { fs::remove(root / kParts / "head.md3"); },
+     {"Oskar: error: " + kPath + "head.md3 is missing"}, 1},
+    // Both ways a reader rejects a part: a file that does not fit its own
+    // counts, and a file of another kind or version.
+    {"RejectedParts",
+     [](const fs::path& root) {
+         std::string bytes = readBytes(root / kParts / "lower.md3");
+         writers::patchInt32(bytes, writers::md3::kVersionField, 14);
+         writeBytes(root / kParts / "lower.md3", bytes);
+         fs::resize_file(root / kParts / "upper.md3", 200);
+     },
+     {partFileError("lower.md3", "not a model this reader reads (ident \"IDP3\", version 14; wanted IDP3 version 15)"),
+      partFileError("upper.md3", "frames run past the end of the file")},
+     1},
+    {"MissingTags",
+     [](const fs::path& root) {
+         replaceIn(root / kParts / "lower.md3", "tag_torso", "tag_tors0");
+         replaceIn(root / kParts / "upper.md3", "tag_weapon", "tag_Weapon");
+     },
+     {"Oskar: error: " + kPath + "lower.md3 has no tag_torso", "Oskar: error: " + kPath + "upper.md3 has no tag_weapon"},
+     1},
+    {"MissingAnimationFile", [](const fs::path& root) { fs::remove(root / kParts / "animation.cfg"); },
+     {"Oskar: error: " + kPath + "animation.cfg is missing"}, 1},
+    {"MalformedAnimationLine",
+     [](const fs::path& root) { editAnimationLine(root, "TORSO_SALUTE", "60\t10\t0x\t15"); },
+     {"Oskar: error: " + kPath + "animation.cfg, line 36: '0x' is not a whole number"}, 1},
+    // The legs lines count on after the torso frames: 196 is frame 140 of
+    // the legs file, whose last frame is 147.
+    {"AnimationPastItsPart", [](const fs::path& root) { editAnimationLine(root, "LEGS_TURN", "196 9 8 15"); },
+     {"Oskar: error: " + kPath + "animation.cfg: animation 24 (LEGS_TURN) plays frames 140 to 148 of " + kPath +
+          "lower.md3, which has 148 frames"},
+     1},
+    {"MissingSkinFile", [](const fs::path& root) { fs::remove(root / kSkins / "head_default.skin"); },
+     {"Oskar/default: error: " + kPath + "head_default.skin is missing"}, 1},
+    {"TextureNeitherImageNorShader",
+     [](const fs::path& root) { replaceIn(root / kSkins / "lower_default.skin", "legs.tga", "shins.tga"); },
+     {"Oskar/default: error: " + kPath + "lower_default.skin, line 1: 'models/players/oskar/shins.tga' is neither "
+      "an image (also tried as .tga, .jpg and .png) nor a shader"},
+     1},
+    {"ImageRejected", [](const fs::path& root) { writeBytes(root / kSkins / "torso.tga", std::string(30, 'x')); },
+     {"Oskar/default: error: Couldn't load \"" + kPath + "torso.tga\". Unknown TGA image type. (" + kPath +
+          "upper_default.skin, line 1)"},
+     1},
+    {"ShaderImageRejected",
+     [](const fs::path& root) {
+         writeBytes(root / "scripts/oskar.shader",
+                    "models/players/oskar/shine\n{\n\t{\n\t\tmap models/players/oskar/shine.jpg\n\t}\n}\n");
+         writeBytes(root / kSkins / "shine.jpg", "not a JPEG");
+         replaceIn(root / kSkins / "upper_default.skin", "models/players/oskar/arms.jpg", "models/players/oskar/shine");
+     },
+     {"Oskar/default: error: Couldn't load JPG - \"" + kPath + "shine.jpg\" (" + kPath +
+          "upper_default.skin, line 2)"},
+     1},
+    {"SkinLineNamesNoSurface",
+     [](const fs::path& root) { replaceIn(root / kSkins / "upper_default.skin", "u_arms", "u_cape"); },
+     {"Oskar/default: warning: " + kPath + "upper_default.skin, line 2: 'u_cape' is no surface of " + kPath +
+          "upper.md3",
+      "Oskar/default: warning: " + kPath + "upper_default.skin: no line for surface 'u_arms' of " + kPath +
+          "upper.md3"},
+     0},
+    {"SurfaceWithFewerFrames",
+     [](const fs::path& root) {
+         std::string bytes = readBytes(root / kParts / "lower.md3");
+         const int32_t frames = writers::readInt32(bytes, writers::md3::kFrameCount);
+         writers::patchInt32(bytes, writers::surfaceStarts(bytes).front() + writers::md3::kSurfFrameCount, frames - 1);
+         writeBytes(root / kParts / "lower.md3", bytes);
+     },
+     {"Oskar: warning: " + kPath + "lower.md3: surfaces with other vertex frame counts than the part's 148: l_legs 147"},
+     0},
+    {"FewAnimationLines",
+     [](const fs::path& root) {
+         editAnimationLine(root, "TORSO_SALUTE", "");
+         editAnimationLine(root, "LEGS_TURN", "// no turning");
+     },
+     {"Oskar: warning: " + kPath + "animation.cfg has 24 animation lines; the game needs 25"}, 0},
+    {"KeywordValuesTheGameRejects",
+     [](const fs::path& root) {
+         editAnimationLine(root, "sex", "sex x");
+         editAnimationLine(root, "footsteps", "footsteps slippers");
+         editAnimationLine(root, "headoffset", "headoffset 0 0\nfixedlegs 1 2\nfixedtorso");
+     },
+     {"Oskar: warning: " + kPath + "animation.cfg, line 4: sex takes m, f or n, not 'x'",
+      "Oskar: warning: " + kPath + "animation.cfg, line 6: headoffset takes three numbers, not '0 0'",
+      "Oskar: warning: " + kPath + "animation.cfg, line 7: fixedlegs takes no values, not '1 2'",
+      "Oskar: warning: " + kPath + "animation.cfg, line 9: footsteps takes default, normal, boot, flesh, mech or "
+      "energy, not 'slippers'"},
+     0},
+    {"BrokenShaderScript", [](const fs::path& root) { writeBytes(root / "scripts/zz.shader", "lost {\n"); },
+     {"(game data): warning: scripts/zz.shader, line 1: shader 'lost' is not closed before the end of the file"}, 0},
+};
+
+class CheckBroken : public Check, public ::testing::WithParamInterface<Breakage> {};
+
+TEST_P(CheckBroken, GivesItsFinding)
+{
+    const Breakage& breakage = GetParam();
+    need(kLoose);
+    const fs::path root = fs::path(dir->path()) / "broken" / breakage.name;
+    fs::create_directories(root);
+    fs::copy(dir->file(kLoose), root, fs::copy_options::recursive);
+    breakage.apply(root);
+
+    const CheckRun result = run("--check --game-root 'broken/" + std::string(breakage.name) + "' oskar");
+    EXPECT_EQ(result.status, breakage.status) << result.errors;
+    // The sample game data may have problems of its own in its shader
+    // scripts; those of the breakage must be among them, and all count.
+    ASSERT_FALSE(result.lines.empty());
+    std::vector<std::string> findings(result.lines.begin(), result.lines.end() - 1);
+    for (const std::string& line : breakage.lines) {
+        if (isGameDataLine(line)) {
+            EXPECT_NE(std::find(findings.begin(), findings.end(), line), findings.end()) << line;
+        }
+    }
+    EXPECT_EQ(characterLines(findings), characterLines(breakage.lines));
+    const int gameData = static_cast<int>(findings.size() - characterLines(findings).size());
+    const std::vector<std::string> own = characterLines(breakage.lines);
+    EXPECT_EQ(result.lines.back(), summary(linesWith(own, "error"), linesWith(own, "warning") + gameData));
+    fs::remove_all(root);
+}
+
+INSTANTIATE_TEST_SUITE_P(Breakages, CheckBroken, ::testing::ValuesIn(kBreakages),
+                         [](const ::testing::TestParamInfo<Breakage>& info) { return info.param.name; });
+
+} // namespace
