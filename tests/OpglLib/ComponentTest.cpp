@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -160,4 +163,61 @@ TEST(Component, SettingsFileIsFoundByItsExactName)
     probe->Free();
     EXPECT_EQ(sandbox.dir.read("QUILLMO.INI"), other);
     EXPECT_EQ(sandbox.settingsText(), "[TProbe]\nmProbe=0\nFLength=20\n");
+}
+
+// The settings file stays beside an executable whose folder can be written
+// (the build tree's Quillmo.ini) and otherwise goes to the user's
+// configuration folder, whatever name the program is installed under.
+TEST(SettingsPlace, BesideAWritableExecutableElseInTheUserConfigFolder)
+{
+    EXPECT_EQ(SettingsPathFor("/home/u/build/Quillmo", true, "/home/u/.config/"), "/home/u/build/Quillmo.ini");
+    EXPECT_EQ(SettingsPathFor("/usr/local/bin/quillmo", false, "/home/u/.config/"),
+              "/home/u/.config/quillmo/quillmo.ini");
+    EXPECT_EQ(SettingsPathFor("/opt/q/Viewer", false, "/cfg"), "/cfg/quillmo/quillmo.ini");
+    // No known configuration folder: the save beside the executable fails
+    // with its own message rather than writing somewhere unexpected.
+    EXPECT_EQ(SettingsPathFor("/usr/local/bin/quillmo", false, ""), "/usr/local/bin/quillmo.ini");
+}
+
+TEST(SettingsPlace, FirstSaveMakesTheUserFolderButNeverTheExecutableFolder)
+{
+    testsupport::Sandbox sandbox;
+    const std::string userFile = SettingsPathFor(sandbox.dir.file("Quillmo"), false, sandbox.dir.file("config"));
+    PrepareSettingsFolder(userFile);
+    EXPECT_TRUE(platform::DirectoryExists(sandbox.dir.file("config/quillmo")));
+
+    // A missing executable folder is not made: saving there fails loudly.
+    platform::SetModuleFileName(sandbox.dir.file("gone/Quillmo"));
+    PrepareSettingsFolder(SettingsPath());
+    EXPECT_FALSE(platform::DirectoryExists(sandbox.dir.file("gone")));
+}
+
+// The installed case end to end: a component created and freed with its
+// executable in a read-only folder keeps its settings in the user's folder.
+TEST(SettingsPlace, ReadOnlyExecutableFolderKeepsSettingsInTheUserFolder)
+{
+    testsupport::Sandbox sandbox;
+    sandbox.dir.write("bin/.keep", "");
+    ASSERT_EQ(::chmod(sandbox.dir.file("bin").c_str(), 0555), 0);
+    struct Restore {
+        const testsupport::Sandbox& sandbox;
+        ~Restore()
+        {
+            ::chmod(sandbox.dir.file("bin").c_str(), 0755);
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+    } restore{sandbox};
+    if (::access(sandbox.dir.file("bin").c_str(), W_OK) == 0)
+        GTEST_SKIP() << "this user (root) writes into read-only folders";
+    ::setenv("XDG_CONFIG_HOME", sandbox.dir.file("config").c_str(), 1);
+    platform::SetModuleFileName(sandbox.dir.file("bin/quillmo"));
+
+    TProbe* probe = TProbe::Create();
+    probe->FLength = 33;
+    EXPECT_NO_THROW(probe->Free());
+    EXPECT_NE(sandbox.dir.read("config/quillmo/quillmo.ini").find("FLength=33"), std::string::npos);
+    EXPECT_FALSE(platform::FileExists(sandbox.dir.file("bin/quillmo.ini")));
+    probe = TProbe::Create();
+    EXPECT_EQ(probe->FLength, 33.0f);
+    probe->Free();
 }

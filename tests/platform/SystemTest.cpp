@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(Random, DrawsFollowTheLinearCongruence)
 {
@@ -88,4 +92,56 @@ TEST(CodePage, Big5LeadBytesAndConversion)
     EXPECT_FALSE(platform::IsDBCSLeadByte(0xC0));
     EXPECT_EQ(platform::CharToUnicode("\xC0"), U'\u00C0');
     platform::SetActiveCodePage(platform::kCodePageBig5);
+}
+
+namespace {
+
+// Sets or unsets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+} // namespace
+
+TEST(System, UserConfigFolderTakesOnlyAnAbsoluteXdgConfigHome)
+{
+    ScopedEnv home("HOME", "/home/someone");
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", "/elsewhere/cfg");
+        EXPECT_EQ(platform::UserConfigFolder(), "/elsewhere/cfg/");
+    }
+    for (const char* ignored : {"relative/cfg", ""}) {
+        ScopedEnv config("XDG_CONFIG_HOME", ignored);
+        EXPECT_EQ(platform::UserConfigFolder(), "/home/someone/.config/") << ignored;
+    }
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    EXPECT_EQ(platform::UserConfigFolder(), "/home/someone/.config/");
+}
+
+TEST(System, OnlyAnExistingFolderThatRefusesWritesCountsAsRefusing)
+{
+    testsupport::TempDir dir;
+    EXPECT_FALSE(platform::FolderRefusesWrites(dir.path()));
+    EXPECT_FALSE(platform::FolderRefusesWrites(dir.file("missing/")));
+    dir.write("locked/.keep", "");
+    ASSERT_EQ(::chmod(dir.file("locked").c_str(), 0555), 0);
+    const bool refused = platform::FolderRefusesWrites(dir.file("locked/"));
+    const bool root = ::geteuid() == 0;
+    ::chmod(dir.file("locked").c_str(), 0755);
+    if (root)
+        GTEST_SKIP() << "root writes into read-only folders";
+    EXPECT_TRUE(refused);
 }
