@@ -167,26 +167,19 @@ TEST(Component, SettingsFileIsFoundByItsExactName)
 
 // The settings file stays beside an executable whose folder can be written
 // (the build tree's Quillmo.ini) and otherwise goes to the user's
-// configuration folder, whatever name the program is installed under.
+// configuration folder, made on the first save, whatever name the program is
+// installed under. Without a known configuration folder it stays beside, and
+// saving there fails with its own message.
 TEST(SettingsPlace, BesideAWritableExecutableElseInTheUserConfigFolder)
 {
-    EXPECT_EQ(SettingsPathFor("/home/u/build/Quillmo", true, "/home/u/.config/"), "/home/u/build/Quillmo.ini");
-    EXPECT_EQ(SettingsPathFor("/usr/local/bin/quillmo", false, "/home/u/.config/"),
-              "/home/u/.config/quillmo/quillmo.ini");
-    EXPECT_EQ(SettingsPathFor("/opt/q/Viewer", false, "/cfg"), "/cfg/quillmo/quillmo.ini");
-    // No known configuration folder: the save beside the executable fails
-    // with its own message rather than writing somewhere unexpected.
-    EXPECT_EQ(SettingsPathFor("/usr/local/bin/quillmo", false, ""), "/usr/local/bin/quillmo.ini");
-}
-
-TEST(SettingsPlace, FirstSaveMakesTheUserFolderButNeverTheExecutableFolder)
-{
     testsupport::Sandbox sandbox;
-    const std::string userFile = SettingsPathFor(sandbox.dir.file("Quillmo"), false, sandbox.dir.file("config"));
+    EXPECT_EQ(SettingsPathFor("/home/u/build/Quillmo", true, "/cfg/"), "/home/u/build/Quillmo.ini");
+    EXPECT_EQ(SettingsPathFor("/usr/local/bin/quillmo", false, ""), "/usr/local/bin/quillmo.ini");
+    const std::string userFile = SettingsPathFor(sandbox.dir.file("bin/quillmo"), false, sandbox.dir.file("cfg"));
+    EXPECT_EQ(userFile, sandbox.dir.file("cfg/quillmo/quillmo.ini"));
     PrepareSettingsFolder(userFile);
-    EXPECT_TRUE(platform::DirectoryExists(sandbox.dir.file("config/quillmo")));
-
-    // A missing executable folder is not made: saving there fails loudly.
+    EXPECT_TRUE(platform::DirectoryExists(sandbox.dir.file("cfg/quillmo")));
+    // The executable's own folder is never made.
     platform::SetModuleFileName(sandbox.dir.file("gone/Quillmo"));
     PrepareSettingsFolder(SettingsPath());
     EXPECT_FALSE(platform::DirectoryExists(sandbox.dir.file("gone")));
@@ -200,14 +193,14 @@ TEST(SettingsPlace, ReadOnlyExecutableFolderKeepsSettingsInTheUserFolder)
     sandbox.dir.write("bin/.keep", "");
     ASSERT_EQ(::chmod(sandbox.dir.file("bin").c_str(), 0555), 0);
     struct Restore {
-        const testsupport::Sandbox& sandbox;
+        std::string bin;
         ~Restore()
         {
-            ::chmod(sandbox.dir.file("bin").c_str(), 0755);
+            ::chmod(bin.c_str(), 0755);
             ::unsetenv("XDG_CONFIG_HOME");
         }
-    } restore{sandbox};
-    if (::access(sandbox.dir.file("bin").c_str(), W_OK) == 0)
+    } restore{sandbox.dir.file("bin")};
+    if (::access(restore.bin.c_str(), W_OK) == 0)
         GTEST_SKIP() << "this user (root) writes into read-only folders";
     ::setenv("XDG_CONFIG_HOME", sandbox.dir.file("config").c_str(), 1);
     platform::SetModuleFileName(sandbox.dir.file("bin/quillmo"));
