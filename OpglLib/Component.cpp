@@ -17,7 +17,35 @@ void UnregisterUnitName(const std::string& unitName)
         registrar->remove(unitName);
 }
 
-std::string SettingsPath() { return platform::ChangeFileExt(platform::ModuleFileName(), ".ini"); }
+namespace {
+// Below the user's configuration folder; fixed, so that every name the
+// program is installed under shares one settings file.
+constexpr const char* kUserSettingsFile = "quillmo/quillmo.ini";
+} // namespace
+
+std::string SettingsPathFor(const std::string& modulePath, bool folderWritable, const std::string& userConfigFolder)
+{
+    // Beside the executable wherever that works (a build tree, a copy in a
+    // user's own folder); an installed program's folder belongs to root, and
+    // saving there would end every run with an error.
+    if (folderWritable || userConfigFolder.empty())
+        return platform::ChangeFileExt(modulePath, ".ini");
+    return platform::IncludeTrailingPathDelimiter(userConfigFolder) + kUserSettingsFile;
+}
+
+std::string SettingsPath()
+{
+    const std::string module = platform::ModuleFileName();
+    return SettingsPathFor(module, !platform::FolderRefusesWrites(platform::ExtractFilePath(module)),
+                           platform::UserConfigFolder());
+}
+
+void PrepareSettingsFolder(const std::string& settingsPath)
+{
+    const std::string folder = platform::ExtractFilePath(settingsPath);
+    if (folder != platform::ExtractFilePath(platform::ModuleFileName()))
+        platform::ForceDirectories(folder);
+}
 
 void SetSettingsReadOnly(bool readOnly) { settingsReadOnly = readOnly; }
 
@@ -71,7 +99,9 @@ void TComponentBase::SettingsLoad()
 
 void TComponentBase::SettingsSave()
 {
-    platform::IniFile ini(SettingsPath());
+    const std::string path = SettingsPath();
+    PrepareSettingsFolder(path);
+    platform::IniFile ini(path);
     ini.WriteInteger(ClassName(), CommonKey(), SettingsValue);
     SaveKeys(ini);
     ini.UpdateFile();

@@ -25,7 +25,12 @@ bool RegisterUnitName(const std::string& unitName);
 // Takes a unit name back out of the registry.
 void UnregisterUnitName(const std::string& unitName);
 
-// The settings file: the executable's path with the extension ".ini".
+// The settings file of the executable at modulePath: its path with the
+// extension ".ini" when its folder can be written, else quillmo/quillmo.ini
+// in the user's configuration folder (unless that folder is unknown, "").
+// Throws nothing.
+std::string SettingsPathFor(const std::string& modulePath, bool folderWritable, const std::string& userConfigFolder);
+// The settings file of the running executable, as SettingsPathFor chooses it.
 std::string SettingsPath();
 // Read-only settings: components still read the settings file when they are
 // made but never write it when they go. The tools that draw pictures run this
@@ -33,6 +38,12 @@ std::string SettingsPath();
 void SetSettingsReadOnly(bool readOnly);
 // Whether components leave the settings file unwritten.
 bool SettingsReadOnly();
+
+// Makes the folder of a settings file that lives in the user's configuration
+// folder, as a save needs it the first time; the executable's own folder is
+// never made. Throws nothing: a folder that cannot be made shows as the
+// save's own "Unable to write to" error.
+void PrepareSettingsFolder(const std::string& settingsPath);
 // Executable file name without folder and extension.
 std::string ExecutableAppName();
 // Executable folder with a trailing "/".

@@ -38,6 +38,23 @@ bool isArchivePath(const std::string& path)
     return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pk3") == 0;
 }
 
+// A part file given as PATH, as a file manager hands over the .md3 that was opened.
+bool isPartFile(const std::string& path)
+{
+    const std::string lower = lowerCase(path);
+    std::error_code error;
+    return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".md3") == 0 && fs::is_regular_file(path, error);
+}
+
+// The folder of a part file stands for the character it belongs to.
+std::string characterPathOf(const std::string& path)
+{
+    if (!isPartFile(path))
+        return path;
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
 bool isDiskFolder(const std::string& path)
 {
     std::error_code error;
@@ -193,7 +210,7 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options)
     std::optional<std::string> root = options.gameRoot;
     std::optional<std::string> character = options.character;
     if (!options.paths.empty()) {
-        const std::string& path = options.paths.front();
+        const std::string path = characterPathOf(options.paths.front());
         if (!root && looksLikeGameRoot(path))
             root = path;
         else

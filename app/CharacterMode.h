@@ -38,7 +38,8 @@ struct CharacterChoice {
 CharacterChoice ResolveCharacterChoice(const CommandLine& options);
 
 // The choice for PATH alone, as a positional argument or a dropped file:
-// a character folder, a .pk3, or a folder holding models/ or *.pk3.
+// a character folder or an .md3 file in one (its folder), a .pk3, or a
+// folder holding models/ or *.pk3.
 CharacterChoice ResolvePathChoice(const std::string& path);
 
 // The characters the tools work on: each one named (a NAME of --game-root or

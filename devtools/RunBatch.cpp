@@ -124,7 +124,9 @@ void TBatchRunner::SettingsLoad()
 
 void TBatchRunner::SettingsSave()
 {
-    platform::IniFile ini(SettingsPath());
+    const std::string path = SettingsPath();
+    PrepareSettingsFolder(path);
+    platform::IniFile ini(path);
     ini.WriteString("Application Info", "mApplicationName", AppName);
     ini.WriteString("Application Info", "mApplicationPath", AppPath);
     ini.WriteString("Application Info", "FCurrentUser", CurrentUser);

@@ -2,7 +2,9 @@
 
 #include "Errors.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <pwd.h>
@@ -166,6 +168,31 @@ bool ForceDirectories(const std::string& path)
     std::error_code ec;
     fs::create_directories(path, ec);
     return statIs(path, S_IFDIR);
+}
+
+bool FolderRefusesWrites(const std::string& folder)
+{
+    // access() asks with the real user's rights, which are the ones a save
+    // runs with; only a refusal counts, so a folder that is missing or
+    // unreadable for another reason keeps the file where it was named.
+    if (::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0)
+        return false;
+    return errno == EACCES || errno == EROFS || errno == EPERM;
+}
+
+std::string UserConfigFolder()
+{
+    // The base directory rule: a relative $XDG_CONFIG_HOME is invalid and ignored.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        return IncludeTrailingPathDelimiter(config);
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env && env[0] == '/')
+        home = env;
+    else if (passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+        home = pw->pw_dir;
+    if (home.empty())
+        return {};
+    return IncludeTrailingPathDelimiter(home) + ".config/";
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)

@@ -54,6 +54,14 @@ bool FileExistsExactly(const std::string& path);
 bool DirectoryExists(const std::string& path); // a folder, resolved as above
 // Creates a folder and any missing parents; false on failure.
 bool ForceDirectories(const std::string& path);
+// True when the folder exists and refuses this user's new files (its
+// permissions or a read-only file system); a folder that does not exist, or
+// one that can be written, answers false.
+bool FolderRefusesWrites(const std::string& folder);
+// The user's configuration folder with a trailing "/": $XDG_CONFIG_HOME when
+// it is an absolute path, else .config/ in the home folder ($HOME, else the
+// password database); "" when no home folder is known.
+std::string UserConfigFolder();
 // Copies a file; with failIfExists an existing destination is kept. False on failure.
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 

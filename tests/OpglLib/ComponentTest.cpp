@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -186,4 +189,54 @@ TEST(Component, SettingsFileIsFoundByItsExactName)
     probe->Free();
     EXPECT_EQ(sandbox.dir.read("QUILLMO.INI"), other);
     EXPECT_EQ(sandbox.settingsText(), "[TProbe]\nmProbe=0\nFLength=20\n");
+}
+
+// The settings file stays beside an executable whose folder can be written
+// (the build tree's Quillmo.ini) and otherwise goes to the user's
+// configuration folder, made on the first save, whatever name the program is
+// installed under. Without a known configuration folder it stays beside, and
+// saving there fails with its own message.
+TEST(SettingsPlace, BesideAWritableExecutableElseInTheUserConfigFolder)
+{
+    testsupport::Sandbox sandbox;
+    EXPECT_EQ(SettingsPathFor("/home/u/build/Quillmo", true, "/cfg/"), "/home/u/build/Quillmo.ini");
+    EXPECT_EQ(SettingsPathFor("/usr/local/bin/quillmo", false, ""), "/usr/local/bin/quillmo.ini");
+    const std::string userFile = SettingsPathFor(sandbox.dir.file("bin/quillmo"), false, sandbox.dir.file("cfg"));
+    EXPECT_EQ(userFile, sandbox.dir.file("cfg/quillmo/quillmo.ini"));
+    PrepareSettingsFolder(userFile);
+    EXPECT_TRUE(platform::DirectoryExists(sandbox.dir.file("cfg/quillmo")));
+    // The executable's own folder is never made.
+    platform::SetModuleFileName(sandbox.dir.file("gone/Quillmo"));
+    PrepareSettingsFolder(SettingsPath());
+    EXPECT_FALSE(platform::DirectoryExists(sandbox.dir.file("gone")));
+}
+
+// The installed case end to end: a component created and freed with its
+// executable in a read-only folder keeps its settings in the user's folder.
+TEST(SettingsPlace, ReadOnlyExecutableFolderKeepsSettingsInTheUserFolder)
+{
+    testsupport::Sandbox sandbox;
+    sandbox.dir.write("bin/.keep", "");
+    ASSERT_EQ(::chmod(sandbox.dir.file("bin").c_str(), 0555), 0);
+    struct Restore {
+        std::string bin;
+        ~Restore()
+        {
+            ::chmod(bin.c_str(), 0755);
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+    } restore{sandbox.dir.file("bin")};
+    if (::access(restore.bin.c_str(), W_OK) == 0)
+        GTEST_SKIP() << "this user (root) writes into read-only folders";
+    ::setenv("XDG_CONFIG_HOME", sandbox.dir.file("config").c_str(), 1);
+    platform::SetModuleFileName(sandbox.dir.file("bin/quillmo"));
+
+    TProbe* probe = TProbe::Create();
+    probe->FLength = 33;
+    EXPECT_NO_THROW(probe->Free());
+    EXPECT_NE(sandbox.dir.read("config/quillmo/quillmo.ini").find("FLength=33"), std::string::npos);
+    EXPECT_FALSE(platform::FileExists(sandbox.dir.file("bin/quillmo.ini")));
+    probe = TProbe::Create();
+    EXPECT_EQ(probe->FLength, 33.0f);
+    probe->Free();
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 
 TEST(Random, DrawsFollowTheLinearCongruence)
 {
@@ -88,4 +89,25 @@ TEST(CodePage, Big5LeadBytesAndConversion)
     EXPECT_FALSE(platform::IsDBCSLeadByte(0xC0));
     EXPECT_EQ(platform::CharToUnicode("\xC0"), U'\u00C0');
     platform::SetActiveCodePage(platform::kCodePageBig5);
+}
+
+// An absolute $XDG_CONFIG_HOME is the folder; a relative or empty one is
+// invalid and ~/.config/ serves, as when it is unset.
+TEST(System, UserConfigFolderTakesOnlyAnAbsoluteXdgConfigHome)
+{
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    ::setenv("HOME", "/home/someone", 1);
+    const std::pair<const char*, const char*> cases[] = {
+        {"/elsewhere/cfg", "/elsewhere/cfg/"},
+        {"relative/cfg", "/home/someone/.config/"},
+        {"", "/home/someone/.config/"},
+    };
+    for (const auto& [config, folder] : cases) {
+        ::setenv("XDG_CONFIG_HOME", config, 1);
+        EXPECT_EQ(platform::UserConfigFolder(), folder) << config;
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(platform::UserConfigFolder(), "/home/someone/.config/");
+    savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
 }
