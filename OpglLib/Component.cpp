@@ -5,6 +5,9 @@
 namespace {
 const UnitRegistrar* registrar = nullptr;
 bool settingsReadOnly = false;
+// Below the user's configuration folder; fixed, so that every name the
+// program is installed under shares one settings file.
+constexpr const char* kUserSettingsFile = "quillmo/quillmo.ini";
 } // namespace
 
 void SetUnitRegistrar(const UnitRegistrar* r) { registrar = r; }
@@ -16,12 +19,6 @@ void UnregisterUnitName(const std::string& unitName)
     if (registrar)
         registrar->remove(unitName);
 }
-
-namespace {
-// Below the user's configuration folder; fixed, so that every name the
-// program is installed under shares one settings file.
-constexpr const char* kUserSettingsFile = "quillmo/quillmo.ini";
-} // namespace
 
 std::string SettingsPathFor(const std::string& modulePath, bool folderWritable, const std::string& userConfigFolder)
 {
