@@ -337,7 +337,8 @@ void walkArchive(const std::string& folder, int depth)
         const std::string path = folder.empty() ? entry.name : folder + "/" + entry.name;
         const std::optional<std::string> stored = files::ResolvePath(path);
         check(stored.has_value(), "a listed entry resolves");
-        check(stored->front() != '/' && stored->find("..") == std::string::npos, "stored paths stay inside");
+        check(stored->front() != '/' && ("/" + *stored + "/").find("/../") == std::string::npos,
+              "stored paths stay inside");
         if (entry.isFolder) {
             check(files::DirectoryExists(path), "a listed folder is a folder");
             walkArchive(path, depth + 1);
