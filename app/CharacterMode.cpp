@@ -23,25 +23,16 @@ constexpr const char* kCaption = "Quillmo";
 constexpr const char* kShaderCaption = "Shader Scripts";
 constexpr const char* kPartList = "lower.md3, upper.md3 or head.md3";
 
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) { return lowerCase(a) == lowerCase(b); }
-
 bool isArchivePath(const std::string& path)
 {
-    const std::string lower = lowerCase(path);
+    const std::string lower = platform::LowerCase(path);
     return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pk3") == 0;
 }
 
 // A part file given as PATH, as a file manager hands over the .md3 that was opened.
 bool isPartFile(const std::string& path)
 {
-    const std::string lower = lowerCase(path);
+    const std::string lower = platform::LowerCase(path);
     std::error_code error;
     return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".md3") == 0 && fs::is_regular_file(path, error);
 }
@@ -67,7 +58,7 @@ bool holdsGameData(const std::string& folder)
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if ((sameIgnoringCase(name, "models") && it->is_directory(error)) || isArchivePath(name))
+        if ((platform::SameText(name, "models") && it->is_directory(error)) || isArchivePath(name))
             return true;
     }
     return false;
@@ -78,7 +69,7 @@ bool holdsCharacterParts(const std::string& folder)
 {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = lowerCase(it->path().filename().string());
+        const std::string name = platform::LowerCase(it->path().filename().string());
         if (name == "lower.md3" || name == "upper.md3" || name == "head.md3")
             return true;
     }
@@ -150,7 +141,7 @@ std::string pickSkin(const CharacterChoice& choice, const std::optional<std::str
     const std::vector<std::string> skins = ListSkins(choice.folder);
     const std::string name = wanted.value_or(kDefaultSkin);
     for (const std::string& skin : skins) {
-        if (sameIgnoringCase(skin, name))
+        if (platform::SameText(skin, name))
             return skin;
     }
     if (wanted)
@@ -166,7 +157,7 @@ std::string pickWeapon(const std::optional<std::string>& wanted, const std::stri
 {
     if (!wanted)
         return files::FileExists(weaponFile(kDefaultWeapon)) ? kDefaultWeapon : "";
-    if (sameIgnoringCase(*wanted, kNoWeapon))
+    if (platform::SameText(*wanted, kNoWeapon))
         return "";
     if (!files::FileExists(weaponFile(*wanted)))
         throw CharacterError("no weapon '" + *wanted + "' in " + root + " (looked for " + weaponFile(*wanted) + ")");
@@ -181,7 +172,7 @@ std::vector<std::pair<std::string, std::string>> steppableCharacters(const Chara
     for (const std::string& name : ListCharacters())
         characters.emplace_back(name, kPlayersFolder + name + "/");
     const bool listed = std::any_of(characters.begin(), characters.end(),
-                                    [&](const auto& c) { return sameIgnoringCase(c.second, current.folder); });
+                                    [&](const auto& c) { return platform::SameText(c.second, current.folder); });
     if (!listed)
         characters.insert(characters.begin(), {current.name, current.folder});
     return characters;
@@ -194,7 +185,7 @@ GameDataPlace PlaceInGameData(const std::string& folder)
     const std::string absolute = absoluteFolder(folder);
     fs::path here(absolute);
     for (fs::path up = here.parent_path(); !up.empty() && up != up.root_path(); up = up.parent_path()) {
-        if (sameIgnoringCase(up.filename().string(), "models"))
+        if (platform::SameText(up.filename().string(), "models"))
             return {up.parent_path().string(), here.lexically_relative(up.parent_path()).generic_string() + "/"};
     }
     return {absolute, ""};
@@ -361,7 +352,7 @@ void CharacterMode::stepSkin(TForm1& form, int step)
     if (skins.empty())
         return;
     const auto at = std::find_if(skins.begin(), skins.end(), [&](const std::string& s) {
-        return sameIgnoringCase(s, choice_.skin);
+        return platform::SameText(s, choice_.skin);
     });
     const auto count = static_cast<std::ptrdiff_t>(skins.size());
     const std::ptrdiff_t index = at == skins.end() ? 0 : ((at - skins.begin()) + step + count) % count;
@@ -373,7 +364,7 @@ void CharacterMode::stepCharacter(TForm1& form, int step)
 {
     const auto characters = steppableCharacters(choice_);
     const auto at = std::find_if(characters.begin(), characters.end(),
-                                 [&](const auto& c) { return sameIgnoringCase(c.second, choice_.folder); });
+                                 [&](const auto& c) { return platform::SameText(c.second, choice_.folder); });
     const auto count = static_cast<std::ptrdiff_t>(characters.size());
     const std::ptrdiff_t index = ((at - characters.begin()) + step + count) % count;
     choice_.name = characters[static_cast<size_t>(index)].first;

@@ -2,6 +2,7 @@
 // reads it with, under the game's rules, and what the loaders reject or the
 // game would do differently from what the maker meant becomes one line.
 #include "Check.h"
+#include "platform/System.h"
 
 #include "model/GameData.h"
 #include "model/Model.h"
@@ -48,16 +49,9 @@ constexpr size_t kHeadOffsetNumbers = 3;
 // Long lists of surfaces in one finding are cut after this many names.
 constexpr size_t kMostNamesListed = 8;
 
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool lessIgnoringCase(const std::string& a, const std::string& b)
 {
-    const std::string la = lowerCase(a), lb = lowerCase(b);
+    const std::string la = platform::LowerCase(a), lb = platform::LowerCase(b);
     return la != lb ? la < lb : a < b;
 }
 
@@ -287,7 +281,7 @@ private:
         } else if (keyword.keyword == "footsteps") {
             const bool known =
                 values.size() == 1 && std::any_of(std::begin(kFootsteps), std::end(kFootsteps), [&](const char* kind) {
-                    return lowerCase(values[0]) == kind;
+                    return platform::LowerCase(values[0]) == kind;
                 });
             if (!known)
                 warning(where + " takes default, normal, boot, flesh, mech or energy, not " + written);
@@ -338,7 +332,7 @@ private:
         for (const char* part : kPartNames) {
             for (const std::string& skin : ListSkins(folder_, part)) {
                 const bool known = std::any_of(skins.begin(), skins.end(),
-                                               [&](const std::string& s) { return lowerCase(s) == lowerCase(skin); });
+                                               [&](const std::string& s) { return platform::LowerCase(s) == platform::LowerCase(skin); });
                 if (!known)
                     skins.push_back(skin);
             }
@@ -374,7 +368,7 @@ private:
     {
         std::set<std::string> surfaces; // of the part, lower case
         for (const TMesh& mesh : part.model.Meshes)
-            surfaces.insert(lowerCase(MD3Name(mesh.Header.Name)));
+            surfaces.insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
         std::set<std::string> named; // surface names of the lines, lower case
         for (size_t n = 0; n < lines.size(); ++n) {
             // One line at a time, so that each finding can say which line.
@@ -382,7 +376,7 @@ private:
             if (binding.empty())
                 continue;
             const std::string where = path + ", line " + std::to_string(n + 1);
-            const std::string surface = lowerCase(binding[0].surfaceName);
+            const std::string surface = platform::LowerCase(binding[0].surfaceName);
             named.insert(surface);
             if (part.usable && !surfaces.count(surface))
                 add(subject, Severity::Warning,
@@ -395,7 +389,7 @@ private:
         std::set<std::string> listed;
         for (const TMesh& mesh : part.model.Meshes) {
             const std::string name = MD3Name(mesh.Header.Name);
-            if (!named.count(lowerCase(name)) && listed.insert(lowerCase(name)).second)
+            if (!named.count(platform::LowerCase(name)) && listed.insert(platform::LowerCase(name)).second)
                 bare.push_back(quoted(name));
         }
         if (!bare.empty())
@@ -425,14 +419,14 @@ private:
         }
         const std::string& image = *resolved.imagePath;
         const std::optional<std::string>& failure = imageFailure(image);
-        if (failure && reportedImages.insert(lowerCase(image)).second)
+        if (failure && reportedImages.insert(platform::LowerCase(image)).second)
             add(subject, Severity::Error, *failure + " (" + where + ")");
     }
 
     // A texture name resolved once per character: skins repeat their names.
     const ResolvedTexture& resolve(const std::string& texture)
     {
-        const std::string key = lowerCase(texture);
+        const std::string key = platform::LowerCase(texture);
         if (auto known = textures_.find(key); known != textures_.end())
             return known->second;
         return textures_[key] = ResolveTexture(texture, folder_, &shaders_);
@@ -441,7 +435,7 @@ private:
     // What the readers say about an image, decoded once per character.
     const std::optional<std::string>& imageFailure(const std::string& path)
     {
-        const std::string key = lowerCase(path);
+        const std::string key = platform::LowerCase(path);
         if (auto known = images_.find(key); known != images_.end())
             return known->second;
         std::optional<std::string> failure;
@@ -495,7 +489,7 @@ CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters)
 {
     std::vector<CharacterChoice> ordered = characters;
     std::stable_sort(ordered.begin(), ordered.end(), [](const CharacterChoice& a, const CharacterChoice& b) {
-        return lowerCase(a.name) < lowerCase(b.name);
+        return platform::LowerCase(a.name) < platform::LowerCase(b.name);
     });
     CheckReport gameData, report;
     std::set<std::string> problemsSeen; // root and message

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "platform/Input.h"
+#include "platform/System.h"
 
 #include <string>
 
@@ -9,12 +10,6 @@
 #include <charconv>
 
 namespace {
-
-std::string lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 int positiveNumber(const std::string& text, const std::string& option)
 {
@@ -33,7 +28,7 @@ constexpr int kLargestSide = 16384;
 // WIDTHxHEIGHT in pixels, each 1 ... kLargestSide.
 std::pair<int, int> pixelSize(const std::string& text, const std::string& option)
 {
-    const size_t x = lower(text).find('x');
+    const size_t x = platform::LowerCase(text).find('x');
     if (x == std::string::npos)
         throw CommandLineError(option + " takes WIDTHxHEIGHT, not '" + text + "'");
     const int w = positiveNumber(text.substr(0, x), option);
@@ -90,7 +85,7 @@ void checkCharacterOptions(const CommandLine& options)
 
 uint16_t KeyCodeOfName(const std::string& name)
 {
-    const std::string key = lower(name);
+    const std::string key = platform::LowerCase(name);
     if (key == "space")
         return platform::VK_SPACE;
     if (key == "pageup")
@@ -123,7 +118,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
         } else if (arg == "--model-root") {
             options.modelRoot = value();
         } else if (arg == "--answer") {
-            std::string answer = lower(value());
+            std::string answer = platform::LowerCase(value());
             if (answer == "yes")
                 options.answer = platform::DialogAnswer::Yes;
             else if (answer == "no")
@@ -169,7 +164,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
                 size_t comma = list.find(',', start);
                 std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
                 uint8_t shift = 0;
-                if (lower(name).rfind(kShiftPrefix, 0) == 0) {
+                if (platform::LowerCase(name).rfind(kShiftPrefix, 0) == 0) {
                     shift = platform::ssShift;
                     name = name.substr(std::string(kShiftPrefix).size());
                 }

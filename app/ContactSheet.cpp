@@ -39,13 +39,6 @@ struct SheetLayout {
     int64_t height = 0;
 };
 
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The cells in name order: the characters sorted by name ignoring letter
 // case (the game root's are already), each with its skins in ListSkins order.
 // Throws CharacterError, and platform::EInOutError for game data that cannot
@@ -54,7 +47,7 @@ std::vector<Cell> listCells(const CommandLine& options)
 {
     std::vector<CharacterChoice> characters = ResolveCharacterList(options);
     std::stable_sort(characters.begin(), characters.end(), [](const CharacterChoice& a, const CharacterChoice& b) {
-        return lowerCase(a.name) < lowerCase(b.name);
+        return platform::LowerCase(a.name) < platform::LowerCase(b.name);
     });
     std::vector<Cell> cells;
     for (const CharacterChoice& character : characters) {

@@ -1,4 +1,5 @@
 #include "Thumbnail.h"
+#include "platform/System.h"
 
 #include "CharacterMode.h"
 #include "CharacterPicture.h"
@@ -19,13 +20,6 @@ constexpr int kDefaultSide = 256;
 constexpr int kNothingDrawn = 1;
 constexpr const char* kFileScheme = "file://";
 constexpr const char* kPartExtension = ".md3";
-
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 int hexValue(char c)
 {
@@ -56,7 +50,7 @@ bool holdsAllParts(const fs::path& folder)
     std::set<std::string> parts;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        parts.insert(lowerCase(it->path().filename().string()));
+        parts.insert(platform::LowerCase(it->path().filename().string()));
     return parts.count("lower.md3") && parts.count("upper.md3") && parts.count("head.md3");
 }
 
@@ -73,7 +67,7 @@ Subject subjectOf(const std::string& path)
     std::error_code error;
     if (!fs::exists(path, error))
         throw CharacterError("no such file or folder");
-    const bool partFile = fs::is_regular_file(path, error) && lowerCase(fs::path(path).extension().string()) ==
+    const bool partFile = fs::is_regular_file(path, error) && platform::LowerCase(fs::path(path).extension().string()) ==
                                                                    kPartExtension;
     Subject subject;
     if (!partFile) {
@@ -96,7 +90,7 @@ Subject subjectOf(const std::string& path)
 std::string ThumbnailInputPath(const std::string& input)
 {
     const std::string scheme = kFileScheme;
-    if (lowerCase(input.substr(0, scheme.size())) != scheme)
+    if (platform::LowerCase(input.substr(0, scheme.size())) != scheme)
         return input;
     std::string rest = input.substr(scheme.size());
     // "file://host/path": the host (normally empty or "localhost") is dropped.

@@ -1,5 +1,6 @@
 // The animation table ("animation.cfg") and frame playback.
 #include "Model.h"
+#include "platform/System.h"
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -120,13 +121,6 @@ void updateGameFrame(TMD3Model& part, float t)
 }
 
 
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The game's animation files are whitespace-separated tokens; "//" starts a
 // comment wherever it stands, also inside a token.
 std::vector<std::string> gameTokens(const std::string& line)
@@ -226,7 +220,7 @@ GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines)
         const std::vector<std::string> tokens = gameTokens(lines[index]);
         if (tokens.empty())
             continue;
-        const std::string keyword = lowerCase(tokens[0]);
+        const std::string keyword = platform::LowerCase(tokens[0]);
         if (isKeyword(keyword)) {
             file.keywords.push_back({keyword, std::vector<std::string>(tokens.begin() + 1, tokens.end()), lineNumber});
             continue;

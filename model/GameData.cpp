@@ -1,5 +1,6 @@
 // Characters, skins, texture names and weapons by the game's conventions.
 #include "GameData.h"
+#include "platform/System.h"
 
 #include "platform/FileLayer.h"
 
@@ -15,13 +16,6 @@ constexpr const char* kPartFiles[] = {"lower.md3", "upper.md3", "head.md3"};
 constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".png"};
 constexpr const char* kSkinSeparator = "_"; // PART_SKIN.skin
 constexpr const char* kSkinSuffix = ".skin";
-
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // The path without the extension of its file name, if it has one.
 std::string withoutExtension(const std::string& path)
@@ -71,12 +65,12 @@ std::vector<std::string> ListCharacters()
 
 std::vector<std::string> ListSkins(const std::string& folder, std::string_view part)
 {
-    const std::string skinPrefix = lowerCase(std::string(part)) + kSkinSeparator;
+    const std::string skinPrefix = platform::LowerCase(std::string(part)) + kSkinSeparator;
     const size_t prefix = skinPrefix.size();
     const size_t suffix = std::strlen(kSkinSuffix);
     std::vector<std::string> skins;
     for (const files::FolderEntry& entry : files::ListFolder(folder)) {
-        const std::string name = lowerCase(entry.name);
+        const std::string name = platform::LowerCase(entry.name);
         if (!entry.isFolder && name.size() > prefix + suffix && name.rfind(skinPrefix, 0) == 0 &&
             name.compare(name.size() - suffix, suffix, kSkinSuffix) == 0)
             skins.push_back(entry.name.substr(prefix, entry.name.size() - prefix - suffix));
@@ -120,7 +114,7 @@ TextureSet::~TextureSet() { Clear(); }
 
 GLuint TextureSet::imageTexture(const std::string& path)
 {
-    const std::string key = lowerCase(path);
+    const std::string key = platform::LowerCase(path);
     if (auto loaded = byPath_.find(key); loaded != byPath_.end())
         return loaded->second;
     GLuint texture = 0;
@@ -142,7 +136,7 @@ GLuint TextureSet::whiteTexture()
 
 SurfaceTexture TextureSet::SurfaceFor(const std::string& textureName, const std::string& ownFolder)
 {
-    const std::string nameKey = lowerCase(ownFolder + "|" + textureName);
+    const std::string nameKey = platform::LowerCase(ownFolder + "|" + textureName);
     if (auto known = byName_.find(nameKey); known != byName_.end())
         return known->second;
     const ResolvedTexture resolved = ResolveTexture(textureName, ownFolder, shaders_);

@@ -1,6 +1,7 @@
 // Skin files: lines "surface name,folders/image.ext" that bind one image to
 // every mesh of a part with that name.
 #include "GameData.h"
+#include "platform/System.h"
 
 #include "platform/FileLayer.h"
 #include "textures/Textures.h"
@@ -10,22 +11,15 @@
 
 namespace {
 
-std::string upperCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Loads folder + imageName into every mesh named surfaceName (letter case
 // ignored). A mesh counts as textured even when its image fails to load: it
 // is then drawn with texture 0 bound, and the loader has told the user.
 void bindImage(TMD3Model& part, const std::string& surfaceName, const std::string& folder,
                const std::string& imageName)
 {
-    const std::string wanted = upperCase(surfaceName);
+    const std::string wanted = platform::UpperCase(surfaceName);
     for (TMesh& mesh : part.Meshes) {
-        if (upperCase(MD3Name(mesh.Header.Name)) == wanted) {
+        if (platform::UpperCase(MD3Name(mesh.Header.Name)) == wanted) {
             TextureFromFile(folder + imageName, mesh.Texture, false);
             mesh.HasTexture = true;
         }
@@ -52,7 +46,7 @@ std::optional<SkinBinding> parseSkinLine(const std::string& line)
     const std::string path = line.substr(pathStart);
     const size_t slash = path.rfind('/');
     std::string imageName = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-    const std::string upperImage = upperCase(imageName);
+    const std::string upperImage = platform::UpperCase(imageName);
     if (upperImage.find(".JPG") == std::string::npos && upperImage.find(".TGA") == std::string::npos &&
         upperImage.find(".BMP") == std::string::npos)
         return std::nullopt;
@@ -78,7 +72,7 @@ std::optional<SkinBinding> parseGameSkinLine(const std::string& line)
         return std::nullopt;
     std::string surfaceName = trimmed(line.substr(0, comma));
     std::string texture = trimmed(line.substr(comma + 1));
-    if (surfaceName.empty() || texture.empty() || upperCase(surfaceName.substr(0, 4)) == "TAG_")
+    if (surfaceName.empty() || texture.empty() || platform::UpperCase(surfaceName.substr(0, 4)) == "TAG_")
         return std::nullopt;
     for (char& c : texture)
         c = c == '\\' ? '/' : c;
@@ -110,9 +104,9 @@ void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& ski
         return;
     }
     for (const SkinBinding& binding : ParseSkinLines(lines, Conventions::Game)) {
-        const std::string wanted = upperCase(binding.surfaceName);
+        const std::string wanted = platform::UpperCase(binding.surfaceName);
         for (TMesh& mesh : part.Meshes) {
-            if (upperCase(MD3Name(mesh.Header.Name)) != wanted)
+            if (platform::UpperCase(MD3Name(mesh.Header.Name)) != wanted)
                 continue;
             ApplySurfaceTexture(mesh, rules.textures->SurfaceFor(binding.imageName, folder));
         }

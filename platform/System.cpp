@@ -1,5 +1,7 @@
 #include "System.h"
 
+#include <cctype>
+
 #include "Errors.h"
 
 #include <cerrno>
@@ -224,6 +226,22 @@ std::string ExpandFileName(const std::string& path)
         out.pop_back();
     return out;
 }
+
+std::string LowerCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string UpperCase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool SameText(const std::string& a, const std::string& b) { return LowerCase(a) == LowerCase(b); }
 
 std::string ExtractFilePath(const std::string& path)
 {

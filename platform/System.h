@@ -71,6 +71,12 @@ bool SetCurrentDir(const std::string& path);
 // folded away; a trailing "/" is kept.
 std::string ExpandFileName(const std::string& path);
 
+// Text in the manner of the run-time library: letters changed one byte at a
+// time (names of files and surfaces are compared this way, ignoring case).
+std::string LowerCase(std::string text);
+std::string UpperCase(std::string text);
+bool SameText(const std::string& a, const std::string& b);
+
 // Path helpers in the manner of the run-time library.
 std::string ExtractFilePath(const std::string& path); // folder with trailing "/"
 std::string ExtractFileName(const std::string& path);

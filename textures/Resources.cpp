@@ -1,4 +1,5 @@
 #include "Resources.h"
+#include "platform/System.h"
 
 #include <cctype>
 #include <map>
@@ -15,25 +16,18 @@ std::map<ResourceKey, std::vector<uint8_t>>& registry()
     return resources;
 }
 
-std::string upperCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 } // namespace
 
 void RegisterResource(const std::string& name, const std::string& type, std::vector<uint8_t> bytes)
 {
-    registry()[{upperCase(type), upperCase(name)}] = std::move(bytes);
+    registry()[{platform::UpperCase(type), platform::UpperCase(name)}] = std::move(bytes);
 }
 
 const std::vector<uint8_t>* FindResource(const std::string& name, const std::string& type)
 {
     if (name.empty())
         return nullptr;
-    auto found = registry().find({upperCase(type), upperCase(name)});
+    auto found = registry().find({platform::UpperCase(type), platform::UpperCase(name)});
     return found == registry().end() ? nullptr : &found->second;
 }
 

@@ -28,13 +28,6 @@ constexpr const char* kTexture = "Texture";
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string upperCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool endsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -242,7 +235,7 @@ bool finishTexture(const ImageFile& file, GLuint& texture)
 
 ImageFile ReadImageFile(const std::string& fileName, Conventions rules)
 {
-    const std::string upper = upperCase(fileName);
+    const std::string upper = platform::UpperCase(fileName);
     const bool game = rules == Conventions::Game;
     if (endsWith(upper, ".BMP"))
         return readBitmap(fileName, false);
@@ -268,7 +261,7 @@ bool LoadImageTexture(const std::string& fileName, GLuint& texture, Conventions 
 
 bool TextureFromFile(const std::string& fileName, GLuint& texture, bool fromResource)
 {
-    const std::string upper = upperCase(fileName);
+    const std::string upper = platform::UpperCase(fileName);
     if (endsWith(upper, ".BMP"))
         return ReadBitmapTexture(fileName, texture, fromResource);
     if (endsWith(upper, ".JPG"))

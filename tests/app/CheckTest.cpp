@@ -1,6 +1,7 @@
 // The checker as a user runs it: the executable, copied into a temporary
 // folder, on the sample characters, the sample game data and broken copies
 // of it.
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
@@ -82,15 +83,8 @@ protected:
         const std::string command =
             "cd '" + dir->path() + "' && ./Quillmo " + args + " 2>stderr.txt";
         CheckRun result;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
         std::string out;
-        char buffer[4096];
-        while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.status = testsupport::runCommand(command, out);
         std::istringstream text(out);
         for (std::string line; std::getline(text, line);)
             result.lines.push_back(line);

@@ -3,6 +3,7 @@
 // into PNG files.
 #include "platform/IniFile.h"
 #include "platform/PngFile.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
@@ -59,16 +60,8 @@ protected:
     int run(const std::string& args, std::string& output,
             const std::string& environment = "SDL_VIDEODRIVER=offscreen")
     {
-        std::string command = "cd '" + dir->path() + "' && env " + environment + " ./Quillmo " + args + " 2>&1";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return -1;
-        char buf[512];
-        output.clear();
-        while (size_t n = std::fread(buf, 1, sizeof buf, pipe))
-            output.append(buf, n);
-        int status = ::pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return testsupport::runCommand("cd '" + dir->path() + "' && env " + environment + " ./Quillmo " + args + " 2>&1",
+                                       output);
     }
 
     static std::unique_ptr<testsupport::TempDir> dir;

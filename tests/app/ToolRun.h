@@ -4,6 +4,7 @@
 // the sample game data, run through the shell; and the PNG files they write,
 // read back with pixel tests.
 #include "platform/PngFile.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleGame.h"
 
@@ -92,16 +93,8 @@ public:
     // fills output with what it wrote to standard output and standard error.
     int run(const std::string& args, std::string& output) const
     {
-        const std::string command = "cd '" + dir.path() + "' && SDL_VIDEODRIVER=offscreen ./Quillmo " + args + " 2>&1";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return -1;
-        char buf[512];
-        output.clear();
-        while (size_t n = std::fread(buf, 1, sizeof buf, pipe))
-            output.append(buf, n);
-        const int status = ::pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return testsupport::runCommand("cd '" + dir.path() + "' && SDL_VIDEODRIVER=offscreen ./Quillmo " + args + " 2>&1",
+                                       output);
     }
 
     bool exists(const std::string& name) const { return std::filesystem::exists(dir.file(name)); }

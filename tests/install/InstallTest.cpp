@@ -3,6 +3,7 @@
 // build tree into a temporary prefix, and the installed program run as a
 // user, a desktop and a file manager run it.
 #include "platform/PngFile.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleModels.h"
 
@@ -42,14 +43,7 @@ struct CommandResult {
 CommandResult run(const std::string& command)
 {
     CommandResult result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        result.output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status = testsupport::runCommand(command + " 2>&1", result.output);
     return result;
 }
 
