@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -172,10 +173,23 @@ GameMounts::~GameMounts()
         PHYSFS_deinit();
 }
 
+// PhysicsFS's memory, cleared when it is handed out. Inflating a damaged
+// entry whose back-references point before its start copies from the
+// inflater's window as it was allocated: with memory from malloc that would
+// hand out whatever the heap held before as the file's bytes. Cleared, it is
+// zeros, the same on every read.
+void* clearedMalloc(PHYSFS_uint64 size) { return std::calloc(1, static_cast<size_t>(size == 0 ? 1 : size)); }
+void* plainRealloc(void* memory, PHYSFS_uint64 size) { return std::realloc(memory, static_cast<size_t>(size)); }
+void plainFree(void* memory) { std::free(memory); }
+
 void GameMounts::start()
 {
     if (started_)
         return;
+    if (!PHYSFS_isInit()) {
+        const PHYSFS_Allocator allocator{nullptr, nullptr, clearedMalloc, plainRealloc, plainFree};
+        PHYSFS_setAllocator(&allocator);
+    }
     if (!PHYSFS_isInit() && !PHYSFS_init(nullptr))
         throw EInOutError("Cannot start reading game data: " + physfsError());
     started_ = true;

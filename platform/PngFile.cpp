@@ -96,11 +96,12 @@ void requestRgba(png_structp png, png_infop info)
 // reads a byte of it, so a few bytes claiming a huge chunk are refused here.
 bool chunksFit(std::span<const uint8_t> bytes, size_t at)
 {
-    constexpr size_t kChunkFrame = 12; // length, type and CRC around the data
-    while (bytes.size() - at >= kChunkFrame) {
+    constexpr size_t kChunkHeader = 8;  // length and type, read before the data
+    constexpr size_t kChunkFrame = 12;  // with the CRC after the data
+    while (bytes.size() - at >= kChunkHeader) {
         const uint64_t length = static_cast<uint64_t>(bytes[at]) << 24 | static_cast<uint64_t>(bytes[at + 1]) << 16 |
                                 static_cast<uint64_t>(bytes[at + 2]) << 8 | bytes[at + 3];
-        if (length > bytes.size() - at - kChunkFrame)
+        if (bytes.size() - at < kChunkFrame || length > bytes.size() - at - kChunkFrame)
             return false;
         at += kChunkFrame + static_cast<size_t>(length);
     }
