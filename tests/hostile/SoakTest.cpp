@@ -11,13 +11,13 @@
 #include "OpglLib/QueltoLogo.h"
 #include "platform/Random.h"
 #include "platform/System.h"
+#include "support/HeapBytes.h"
 #include "support/Sandbox.h"
 #include "tools/samples/SampleModels.h"
 
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <malloc.h>
 
 #include <array>
 #include <chrono>
@@ -25,9 +25,6 @@
 #include <memory>
 #include <random>
 #include <vector>
-
-// Bytes the sanitizer's allocator holds for the program; only there under it.
-extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace {
 
@@ -40,14 +37,6 @@ constexpr std::chrono::seconds kLongestPass{7};
 // back to within a few bytes; a leak of some 50 bytes per event exceeds this.
 constexpr size_t kGrowthToleranceBytes = 32u << 10;
 constexpr int kLargestSide = 640;
-
-size_t heapBytes()
-{
-    if (__sanitizer_get_current_allocated_bytes)
-        return __sanitizer_get_current_allocated_bytes();
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
 
 // Every key the window hands on: Space, Page Up and Down, the digits, the
 // keypad digits, the letters and a few keys the viewer does not use.
@@ -242,7 +231,7 @@ protected:
         window.SetClientSize(320, 240);
         form->DrawFrame();
         glFinish();
-        return heapBytes();
+        return testsupport::heapBytes();
     }
 
     std::unique_ptr<testsupport::Sandbox> sandbox;
