@@ -32,6 +32,8 @@ constexpr const char* kArchiveExtension = ".pk3";
 constexpr size_t kMaxIndexEntries = 1'000'000;
 // Longest path kept in the index; longer ones are left out of the listing.
 constexpr size_t kMaxPathBytes = 4096;
+// First piece of an entry's read; larger entries double from there.
+constexpr size_t kFirstReadBytes = size_t{1} << 20;
 
 std::string physfsError()
 {
@@ -471,17 +473,28 @@ std::vector<uint8_t> GameMounts::read(const IndexEntry& entry, const std::string
     const PHYSFS_sint64 length = PHYSFS_fileLength(file.get());
     if (length < 0)
         throw EInOutError("Cannot read file \"" + path + "\": its length is unknown");
-    // The length is the archive's own claim; it is checked before anything
-    // is allocated, and no more than that is read.
-    if (static_cast<uint64_t>(length) > kMaxFileBytes)
-        throwTooLarge(path, static_cast<uint64_t>(length));
-    std::vector<uint8_t> bytes(static_cast<size_t>(length));
-    const PHYSFS_sint64 got = bytes.empty() ? 0 : PHYSFS_readBytes(file.get(), bytes.data(), bytes.size());
-    if (got < 0)
-        throw EInOutError("Cannot read file \"" + path + "\": " + physfsError());
-    if (got != length)
+    // The length is the archive's own claim: checked against the cap before
+    // anything is allocated, and trusted no further. The buffer grows with the
+    // bytes that really come out, so a small archive claiming a large entry
+    // costs no more memory than its data inflates to.
+    const auto claimed = static_cast<uint64_t>(length);
+    if (claimed > kMaxFileBytes)
+        throwTooLarge(path, claimed);
+    std::vector<uint8_t> bytes;
+    size_t got = 0;
+    while (got < claimed) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(claimed, std::max(got * 2, kFirstReadBytes)));
+        bytes.resize(want);
+        const PHYSFS_sint64 count = PHYSFS_readBytes(file.get(), bytes.data() + got, want - got);
+        if (count < 0)
+            throw EInOutError("Cannot read file \"" + path + "\": " + physfsError());
+        got += static_cast<size_t>(count);
+        if (got < want)
+            break;
+    }
+    if (got != claimed)
         throw EInOutError("File \"" + path + "\" is damaged: it ends after " + std::to_string(got) + " of its " +
-                          std::to_string(length) + " bytes");
+                          std::to_string(claimed) + " bytes");
     return bytes;
 }
 

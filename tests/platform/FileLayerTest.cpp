@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <functional>
@@ -298,6 +299,38 @@ TEST_F(FileLayerGame, RefusesEntriesTooLargeOrDamagedWithoutCrashing)
         }
         EXPECT_THROW(files::OpenFile(path), platform::EInOutError);
     }
+}
+
+// Peak resident memory of this process so far, in kilobytes.
+long peakKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST_F(FileLayerGame, AnEntryClaimingMoreThanItHoldsCostsOnlyWhatItHolds)
+{
+    // Under the cap, so only the bytes that come out can refuse it.
+    ZipEntry liar{"models/players/liar/lower.md3", "0123456789"};
+    liar.claimedSize = static_cast<uint32_t>(files::kMaxFileBytes - 4096);
+    ZipEntry deflatedLiar{"models/players/liar/upper.md3", std::string(3000, 'u'), true};
+    deflatedLiar.claimedSize = static_cast<uint32_t>(files::kMaxFileBytes - 4096);
+    writeZip("pak0.pk3", {liar, deflatedLiar});
+    files::MountGameRoot(dir.path());
+
+    const long before = peakKilobytes();
+    for (const char* path : {"models/players/liar/lower.md3", "models/players/liar/upper.md3"}) {
+        SCOPED_TRACE(path);
+        try {
+            files::ReadFileBytes(path);
+            ADD_FAILURE() << "no error";
+        } catch (const platform::EInOutError& e) {
+            EXPECT_NE(std::string(e.what()).find("is damaged"), std::string::npos) << e.what();
+        }
+    }
+    // Memory set aside for the claim would have raised the peak by 256 MB.
+    EXPECT_LT(peakKilobytes() - before, 32 * 1024);
 }
 
 // Archives are read through a buffer: entries and a central directory
