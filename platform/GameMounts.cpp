@@ -180,8 +180,21 @@ GameMounts::~GameMounts()
 // inflater's window as it was allocated: with memory from malloc that would
 // hand out whatever the heap held before as the file's bytes. Cleared, it is
 // zeros, the same on every read.
-void* clearedMalloc(PHYSFS_uint64 size) { return std::calloc(1, static_cast<size_t>(size == 0 ? 1 : size)); }
-void* plainRealloc(void* memory, PHYSFS_uint64 size) { return std::realloc(memory, static_cast<size_t>(size)); }
+// Some of its requests follow an archive's claims (a link entry's target is
+// allocated at the entry's stated size); nothing of an archive is larger than
+// the largest file read from one, so larger requests fail as out of memory.
+void* clearedMalloc(PHYSFS_uint64 size)
+{
+    if (size > kMaxFileBytes)
+        return nullptr;
+    return std::calloc(1, static_cast<size_t>(size == 0 ? 1 : size));
+}
+void* cappedRealloc(void* memory, PHYSFS_uint64 size)
+{
+    if (size > kMaxFileBytes)
+        return nullptr;
+    return std::realloc(memory, static_cast<size_t>(size));
+}
 void plainFree(void* memory) { std::free(memory); }
 
 void GameMounts::start()
@@ -189,7 +202,7 @@ void GameMounts::start()
     if (started_)
         return;
     if (!PHYSFS_isInit()) {
-        const PHYSFS_Allocator allocator{nullptr, nullptr, clearedMalloc, plainRealloc, plainFree};
+        const PHYSFS_Allocator allocator{nullptr, nullptr, clearedMalloc, cappedRealloc, plainFree};
         PHYSFS_setAllocator(&allocator);
     }
     if (!PHYSFS_isInit() && !PHYSFS_init(nullptr))
