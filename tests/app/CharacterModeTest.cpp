@@ -12,7 +12,6 @@
 #include "support/Sandbox.h"
 #include "tools/samples/SampleGame.h"
 
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -213,16 +212,12 @@ TEST_F(CharacterModeTest, AHundredSwitchesLeaveTexturesAndMemoryFlat)
 TEST_F(CharacterModeTest, DroppedFoldersAndArchivesOpenAndOthersAreExplained)
 {
     open(choose({}, {game}));
-    SDL_Event drop{};
-    drop.type = SDL_DROPFILE;
-    drop.drop.file = SDL_strdup((game + "/" + samples::kSecondArchive).c_str());
-    window.Dispatch(drop);
+    window.OnDropFile(game + "/" + samples::kSecondArchive);
     EXPECT_EQ(characters->Choice().name, samples::kOskar); // pak1.pk3 alone spells it so
     EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 oskar (default)");
 
     platform::ClearRecordedMessages();
-    drop.drop.file = SDL_strdup(sandbox->dir.file("no such folder").c_str());
-    window.Dispatch(drop);
+    window.OnDropFile(sandbox->dir.file("no such folder"));
     EXPECT_EQ(characters->Choice().name, samples::kOskar);
     ASSERT_EQ(platform::RecordedMessages().size(), 1u);
     EXPECT_NE(platform::RecordedMessages()[0].text.find("no such folder"), std::string::npos);
