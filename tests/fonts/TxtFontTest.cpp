@@ -171,7 +171,7 @@ TEST(TGLTxtFont, QuadsFollowFixedAdvancesAndSkipCharactersOutsideTheSet)
     EXPECT_EQ(quadsDrawn(font.font, 20, 30, "AB", 1.0f).size(), 4u);
 }
 
-TEST(TGLTxtFont, ColourModesBlendTheGlyphsAsDescribed)
+TEST(TGLTxtFont, ColourModesBlendTheGlyphsEachInItsOwnWay)
 {
     fonttest::FontScene scene;
     TxtFont font;
