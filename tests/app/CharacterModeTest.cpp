@@ -9,7 +9,7 @@
 #include "platform/GLContext.h"
 #include "platform/System.h"
 #include "support/HeapBytes.h"
-#include "support/Sandbox.h"
+#include "support/ProgramSession.h"
 #include "tools/samples/SampleGame.h"
 
 #include <gtest/gtest.h>
@@ -46,21 +46,16 @@ class CharacterModeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        platform::SetNonInteractive(true);
-        sandbox = std::make_unique<testsupport::Sandbox>();
-        game = sandbox->dir.file("SampleGame");
-        samples::writeSampleGame(game, samples::GameLayout::Archives);
-        platform::UseManualClock(5000);
-        StartUnits();
-        platform::Application::Initialize(true);
+        session = std::make_unique<testsupport::ProgramSession>(5000, [](const testsupport::TempDir& dir) {
+            game = dir.file("SampleGame");
+            samples::writeSampleGame(game, samples::GameLayout::Archives);
+        });
+        sandbox = &session->sandbox;
     }
     static void TearDownTestSuite()
     {
-        EndUnits();
-        platform::Application::Finish();
-        platform::UseWallClock();
         files::MountDisk();
-        sandbox.reset();
+        session.reset();
     }
 
     // A window in character mode on choice, created as the program creates it.
@@ -81,7 +76,8 @@ protected:
     }
     void press(uint16_t key, platform::TShiftState shift = 0) { form->FormKeyDown(key, shift); }
 
-    static inline std::unique_ptr<testsupport::Sandbox> sandbox;
+    static inline std::unique_ptr<testsupport::ProgramSession> session;
+    static inline testsupport::Sandbox* sandbox = nullptr;
     static inline std::string game;
     platform::Window window;
     std::unique_ptr<CharacterMode> characters;

@@ -11,7 +11,7 @@
 #include "platform/GLContext.h"
 #include "platform/Random.h"
 #include "platform/System.h"
-#include "support/Sandbox.h"
+#include "support/ProgramSession.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/ImageWriters.h"
 #include "tools/writers/Md3Writer.h"
@@ -33,20 +33,11 @@ class Viewer : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        platform::SetNonInteractive(true);
-        sandbox = std::make_unique<testsupport::Sandbox>();
-        samples::writeSampleModels(sandbox->dir.file("Model"));
-        platform::UseManualClock(5000);
-        StartUnits();
-        platform::Application::Initialize(true);
+        session = std::make_unique<testsupport::ProgramSession>(
+            5000, [](const testsupport::TempDir& dir) { samples::writeSampleModels(dir.file("Model")); });
+        sandbox = &session->sandbox;
     }
-    static void TearDownTestSuite()
-    {
-        EndUnits();
-        platform::Application::Finish();
-        platform::UseWallClock();
-        sandbox.reset();
-    }
+    static void TearDownTestSuite() { session.reset(); }
 
     // A freshly created main window showing the Sarge character (the start
     // question is answered "closed" in non-interactive mode).
@@ -102,12 +93,14 @@ protected:
         return std::sqrt((e.X - v.X) * (e.X - v.X) + (e.Y - v.Y) * (e.Y - v.Y) + (e.Z - v.Z) * (e.Z - v.Z));
     }
 
-    static std::unique_ptr<testsupport::Sandbox> sandbox;
+    static std::unique_ptr<testsupport::ProgramSession> session;
+    static testsupport::Sandbox* sandbox;
     platform::Window window;
     std::unique_ptr<TForm1> form;
 };
 
-std::unique_ptr<testsupport::Sandbox> Viewer::sandbox;
+std::unique_ptr<testsupport::ProgramSession> Viewer::session;
+testsupport::Sandbox* Viewer::sandbox = nullptr;
 
 } // namespace
 

@@ -12,7 +12,7 @@
 #include "platform/Random.h"
 #include "platform/System.h"
 #include "support/HeapBytes.h"
-#include "support/Sandbox.h"
+#include "support/ProgramSession.h"
 #include "tools/samples/SampleModels.h"
 
 #include <gtest/gtest.h>
@@ -85,13 +85,9 @@ protected:
         // Mesa's softpipe: llvmpipe compiles shaders on threads of its own and
         // its heap differs by megabytes between two runs of the same frames.
         ::setenv("GALLIUM_DRIVER", "softpipe", 1);
-        platform::SetNonInteractive(true);
-        sandbox = std::make_unique<testsupport::Sandbox>();
-        samples::writeSampleModels(sandbox->dir.file("Model"));
-        platform::UseManualClock(1000);
-        StartUnits();
-        platform::Application::Initialize(true);
-        ModelRoot = sandbox->dir.file("Model/");
+        session = std::make_unique<testsupport::ProgramSession>(
+            1000, [](const testsupport::TempDir& dir) { samples::writeSampleModels(dir.file("Model")); });
+        ModelRoot = session->sandbox.dir.file("Model/");
         window.Create({});
         form = std::make_unique<TForm1>(window);
         form->FormCreate();
@@ -103,10 +99,7 @@ protected:
     {
         form->FormDestroy();
         form.reset();
-        EndUnits();
-        platform::Application::Finish();
-        platform::UseWallClock();
-        sandbox.reset();
+        session.reset();
     }
 
     SessionState capture() const
@@ -234,7 +227,7 @@ protected:
         return testsupport::heapBytes();
     }
 
-    std::unique_ptr<testsupport::Sandbox> sandbox;
+    std::unique_ptr<testsupport::ProgramSession> session;
     platform::Window window;
     std::unique_ptr<TForm1> form;
     std::mt19937 random{kSeed};
