@@ -23,12 +23,6 @@ constexpr const char* kCaption = "Quillmo";
 constexpr const char* kShaderCaption = "Shader Scripts";
 constexpr const char* kPartList = "lower.md3, upper.md3 or head.md3";
 
-bool isArchivePath(const std::string& path)
-{
-    const std::string lower = platform::LowerCase(path);
-    return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".pk3") == 0;
-}
-
 // A part file given as PATH, as a file manager hands over the .md3 that was opened.
 bool isPartFile(const std::string& path)
 {
@@ -58,7 +52,7 @@ bool holdsGameData(const std::string& folder)
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if ((platform::SameText(name, "models") && it->is_directory(error)) || isArchivePath(name))
+        if ((platform::SameText(name, "models") && it->is_directory(error)) || files::HasArchiveExtension(name))
             return true;
     }
     return false;
@@ -80,7 +74,7 @@ bool holdsCharacterParts(const std::string& folder)
 // with models/ or archives that is not itself a character folder.
 bool looksLikeGameRoot(const std::string& path)
 {
-    if (isArchivePath(path) && !isDiskFolder(path))
+    if (files::HasArchiveExtension(path) && !isDiskFolder(path))
         return true;
     return isDiskFolder(path) && holdsGameData(path) && !holdsCharacterParts(path);
 }

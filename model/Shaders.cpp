@@ -2,33 +2,20 @@
 // rule and what a surface takes from a definition.
 #include "Shaders.h"
 
+#include "platform/System.h"
+
 #include <algorithm>
 #include <optional>
 #include <utility>
 
 namespace {
 
-char lowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using platform::SameText;
 
-std::string lowerCased(std::string_view text)
-{
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), lowerCase);
-    return result;
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lowerCase(x) == lowerCase(y); });
-}
+std::string lowerCased(std::string_view text) { return platform::LowerCase(std::string(text)); }
 
 // File name order as the game root's listings give it: ignoring letter case.
-bool laterFile(std::string_view a, std::string_view b)
-{
-    return std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                        [](char x, char y) { return lowerCase(x) < lowerCase(y); });
-}
+bool laterFile(std::string_view a, std::string_view b) { return lowerCased(b) < lowerCased(a); }
 
 struct Token {
     std::string text;
@@ -259,7 +246,7 @@ constexpr BlendFactor kBlendFactors[] = {
 std::optional<GLenum> blendFactor(std::string_view name, bool source)
 {
     for (const BlendFactor& known : kBlendFactors) {
-        if (sameIgnoringCase(name, known.name) && (source ? known.source : known.destination))
+        if (SameText(name, known.name) && (source ? known.source : known.destination))
             return known.factor;
     }
     return std::nullopt;
@@ -273,11 +260,11 @@ void applyBlendFunc(const ShaderLine& line, SurfaceLook& look)
     look.blendSrc = GL_ONE;
     look.blendDst = GL_ZERO;
     std::optional<GLenum> src, dst;
-    if (line.size() == 2 && sameIgnoringCase(line[1], "add")) {
+    if (line.size() == 2 && SameText(line[1], "add")) {
         src = GL_ONE, dst = GL_ONE;
-    } else if (line.size() == 2 && sameIgnoringCase(line[1], "filter")) {
+    } else if (line.size() == 2 && SameText(line[1], "filter")) {
         src = GL_DST_COLOR, dst = GL_ZERO;
-    } else if (line.size() == 2 && sameIgnoringCase(line[1], "blend")) {
+    } else if (line.size() == 2 && SameText(line[1], "blend")) {
         src = GL_SRC_ALPHA, dst = GL_ONE_MINUS_SRC_ALPHA;
     } else if (line.size() >= 3) {
         src = blendFactor(line[1], true);
@@ -299,11 +286,11 @@ void applyAlphaFunc(const ShaderLine& line, SurfaceLook& look)
     look.alphaRef = 0.0f;
     if (line.size() < 2)
         return;
-    if (sameIgnoringCase(line[1], "gt0"))
+    if (SameText(line[1], "gt0"))
         look.alphaFunc = GL_GREATER;
-    else if (sameIgnoringCase(line[1], "lt128"))
+    else if (SameText(line[1], "lt128"))
         look.alphaFunc = GL_LESS, look.alphaRef = kHalfAlpha;
-    else if (sameIgnoringCase(line[1], "ge128"))
+    else if (SameText(line[1], "ge128"))
         look.alphaFunc = GL_GEQUAL, look.alphaRef = kHalfAlpha;
 }
 
@@ -316,9 +303,9 @@ bool applyStage(const ShaderStage& stage, SurfaceLook& look)
             image = imageOf(line);
     }
     // A lightmap is the level's lighting; a character has none.
-    if (!image || sameIgnoringCase(*image, "$lightmap"))
+    if (!image || SameText(*image, "$lightmap"))
         return false;
-    if (sameIgnoringCase(*image, "$whiteimage") || sameIgnoringCase(*image, "*white"))
+    if (SameText(*image, "$whiteimage") || SameText(*image, "*white"))
         look.white = true;
     else
         look.image = std::move(*image);
@@ -377,7 +364,7 @@ SurfaceLook LookOf(const ShaderDefinition& definition)
     SurfaceLook look;
     bool noDraw = false;
     forEachLine(definition.lines, "surfaceparm", [&](const ShaderLine& line) {
-        noDraw = noDraw || (line.size() >= 2 && sameIgnoringCase(line[1], "nodraw"));
+        noDraw = noDraw || (line.size() >= 2 && SameText(line[1], "nodraw"));
     });
     bool hasImage = false;
     for (size_t i = 0; i < definition.stages.size() && !hasImage; ++i)
@@ -388,9 +375,9 @@ SurfaceLook LookOf(const ShaderDefinition& definition)
         return nothing;
     }
     forEachLine(definition.lines, "cull", [&](const ShaderLine& line) {
-        look.twoSided = line.size() >= 2 && (sameIgnoringCase(line[1], "none") ||
-                                             sameIgnoringCase(line[1], "disable") ||
-                                             sameIgnoringCase(line[1], "twosided"));
+        look.twoSided = line.size() >= 2 && (SameText(line[1], "none") ||
+                                             SameText(line[1], "disable") ||
+                                             SameText(line[1], "twosided"));
     });
     return look;
 }

@@ -132,7 +132,7 @@ std::vector<FolderEntry> listDiskFolder(const std::string& folder)
         struct stat info {};
         if (::stat((prefix + name).c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
             continue;
-        auto [slot, inserted] = byLowerName.try_emplace(detail::lowerAscii(name), FolderEntry{name, false});
+        auto [slot, inserted] = byLowerName.try_emplace(LowerCase(name), FolderEntry{name, false});
         if (!inserted && name < slot->second.name)
             slot->second.name = name;
         if (slot->second.name == name)
@@ -176,6 +176,12 @@ void MountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name)
 }
 
 bool IsGameMode() { return gameMounts().active(); }
+
+bool HasArchiveExtension(const std::string& name)
+{
+    const std::string extension = ".pk3";
+    return name.size() > extension.size() && SameText(name.substr(name.size() - extension.size()), extension);
+}
 
 std::optional<std::string> ResolvePath(const std::string& path)
 {

@@ -63,6 +63,9 @@ void MountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name);
 // True in game mode.
 bool IsGameMode();
 
+// True for a name ending in ".pk3" in any letter case: a game archive.
+bool HasArchiveExtension(const std::string& name);
+
 // The stored name of a file or folder (its real letter case; in disk mode the
 // disk path), or nothing when it does not exist or the path is refused.
 std::optional<std::string> ResolvePath(const std::string& path);

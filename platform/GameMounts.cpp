@@ -24,7 +24,6 @@ namespace platform::files::detail {
 namespace {
 
 constexpr const char* kGameDataCaption = "Game Data";
-constexpr const char* kArchiveExtension = ".pk3";
 // A sanity bound on the merged tree: real game data holds some tens of
 // thousands of files, and an index of this many entries takes a few hundred
 // megabytes. A root above it (a home folder given by mistake, an archive
@@ -85,12 +84,6 @@ std::set<std::string> listNames(const std::string& folder)
     return std::move(collector.names);
 }
 
-bool hasArchiveExtension(const std::string& name)
-{
-    const size_t length = std::strlen(kArchiveExtension);
-    return name.size() > length && lowerAscii(name.substr(name.size() - length)) == kArchiveExtension;
-}
-
 // Where the mount numbered id sits in PhysicsFS's tree: "m0", "m1", ...
 std::string privateRootName(size_t id)
 {
@@ -132,14 +125,6 @@ std::optional<std::string> cleanRequestPath(const std::string& path)
     return clean;
 }
 
-std::string lowerAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 void throwTooLarge(const std::string& path, uint64_t size)
 {
@@ -149,8 +134,8 @@ void throwTooLarge(const std::string& path, uint64_t size)
 
 bool lessIgnoringCase(const std::string& a, const std::string& b)
 {
-    const std::string lowerA = lowerAscii(a);
-    const std::string lowerB = lowerAscii(b);
+    const std::string lowerA = LowerCase(a);
+    const std::string lowerB = LowerCase(b);
     return lowerA != lowerB ? lowerA < lowerB : a < b;
 }
 
@@ -291,7 +276,7 @@ void GameMounts::mountArchivesOf(const std::string& folder)
         // An archive linked into the folder is mounted like any other: it is
         // read as a zip file and only its own entries are handed out.
         struct stat info {};
-        if (hasArchiveExtension(name) && ::stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (HasArchiveExtension(name) && ::stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
             archives.push_back(name);
     }
     std::sort(archives.begin(), archives.end(), lessIgnoringCase);
@@ -423,7 +408,7 @@ void GameMounts::rebuildIndex()
 IndexEntry* GameMounts::addEntry(const std::string& storedPath, const std::string& openPath, bool isFolder,
                                  size_t mount)
 {
-    const std::string key = lowerAscii(storedPath);
+    const std::string key = LowerCase(storedPath);
     const size_t slash = key.rfind('/');
     IndexEntry* parent = &index_.at(slash == std::string::npos ? std::string() : key.substr(0, slash));
     auto [slot, added] = index_.try_emplace(key, IndexEntry{storedPath, openPath, isFolder, mount, {}});
@@ -456,7 +441,7 @@ void GameMounts::mergeMount(size_t index)
         const std::string storedPath = base.empty() ? item.path : base + "/" + item.path;
         const size_t slash = storedPath.rfind('/');
         // An entry below a name that is a file in an earlier mount stays hidden.
-        const IndexEntry* parent = findKey(lowerAscii(slash == std::string::npos ? "" : storedPath.substr(0, slash)));
+        const IndexEntry* parent = findKey(LowerCase(slash == std::string::npos ? "" : storedPath.substr(0, slash)));
         if (!parent || !parent->isFolder)
             continue;
         addEntry(storedPath, mount.privateRoot + "/" + item.path, item.isFolder, index);
@@ -475,7 +460,7 @@ const IndexEntry* GameMounts::findKey(const std::string& key) const
 const IndexEntry* GameMounts::find(const std::string& path) const
 {
     const std::optional<std::string> clean = cleanRequestPath(path);
-    return clean ? findKey(lowerAscii(*clean)) : nullptr;
+    return clean ? findKey(LowerCase(*clean)) : nullptr;
 }
 
 std::vector<uint8_t> GameMounts::read(const IndexEntry& entry, const std::string& path) const

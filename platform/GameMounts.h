@@ -40,9 +40,6 @@ struct IndexEntry {
 // or holds a backslash or a NUL.
 std::optional<std::string> cleanRequestPath(const std::string& path);
 
-// ASCII letters folded to lower case; other bytes (UTF-8 included) kept.
-std::string lowerAscii(std::string text);
-
 // Throws EInOutError: the file at path is size bytes, above kMaxFileBytes.
 [[noreturn]] void throwTooLarge(const std::string& path, uint64_t size);
 

@@ -1,5 +1,6 @@
 #include "System.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "Errors.h"
@@ -241,7 +242,12 @@ std::string UpperCase(std::string text)
     return text;
 }
 
-bool SameText(const std::string& a, const std::string& b) { return LowerCase(a) == LowerCase(b); }
+bool SameText(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
 
 std::string ExtractFilePath(const std::string& path)
 {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -75,7 +76,7 @@ std::string ExpandFileName(const std::string& path);
 // time (names of files and surfaces are compared this way, ignoring case).
 std::string LowerCase(std::string text);
 std::string UpperCase(std::string text);
-bool SameText(const std::string& a, const std::string& b);
+bool SameText(std::string_view a, std::string_view b);
 
 // Path helpers in the manner of the run-time library.
 std::string ExtractFilePath(const std::string& path); // folder with trailing "/"

@@ -1,6 +1,7 @@
 // The contact sheet: the executable on the sample game data for what users
 // get (the PNG, the exit status, standard error), and in-process where
 // counts are needed (font builds, live textures).
+#include "platform/System.h"
 #include "ToolRun.h"
 
 #include "OpglLib/OpglTxtFont.h"
@@ -54,12 +55,6 @@ protected:
 
 std::unique_ptr<ToolFolder> ContactSheetRun::folder;
 
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 struct SheetCase {
     const char* name;
@@ -111,7 +106,7 @@ TEST_F(ContactSheetRun, CellsShowTheirCharactersInNameOrderWithLabels)
         << out;
     // One line per cell, in order; the game data's own messages (its broken
     // shader script) may come in between.
-    const std::string progress = lowerCase(out);
+    const std::string progress = platform::LowerCase(out);
     size_t at = 0;
     for (const char* line : {"[1/3] bruno/default\n", "[2/3] mira/default\n", "[3/3] oskar/default\n"}) {
         at = progress.find(line, at);

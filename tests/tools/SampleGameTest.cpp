@@ -3,6 +3,7 @@
 
 #include "model/Shaders.h"
 #include "platform/Errors.h"
+#include "platform/System.h"
 #include "support/TempDir.h"
 #include "tools/samples/GameTree.h"
 #include "tools/samples/SampleGame.h"
@@ -25,7 +26,7 @@
 namespace {
 
 using samples::GameTree;
-using samples::lowerCase;
+using platform::LowerCase;
 using toolstest::parseMd3;
 using writers::Vec3;
 
@@ -96,7 +97,7 @@ protected:
     static const std::string& file(const std::string& path)
     {
         static const std::string none;
-        const auto found = tree_->find(lowerCase(path));
+        const auto found = tree_->find(LowerCase(path));
         EXPECT_NE(found, tree_->end()) << path;
         return found == tree_->end() ? none : found->second.bytes;
     }
@@ -173,7 +174,7 @@ TEST_F(SampleGame, BothLayoutsGiveTheSameFilesWithEveryOverride)
         EXPECT_TRUE(a->second.bytes == b->second.bytes) << a->first;
     }
     for (const auto& [path, bytes] : diskFiles(loose_->path()))
-        EXPECT_NE(lowerCase(path).substr(path.size() - 4), ".pk3") << path;
+        EXPECT_NE(LowerCase(path).substr(path.size() - 4), ".pk3") << path;
 
     const std::string& override = file(samples::kOverriddenImage);
     EXPECT_EQ(override, archived(samples::kSecondArchive, samples::kOverriddenImage));
@@ -222,7 +223,7 @@ std::string resolveTexture(const GameTree& tree, const std::string& path, const 
         for (const std::string extension : {"", ".tga", ".jpg", ".png"}) {
             const std::string tried =
                 extension.empty() ? candidate : candidate.substr(0, candidate.rfind('.')) + extension;
-            const auto hit = tree.find(lowerCase(tried));
+            const auto hit = tree.find(LowerCase(tried));
             if (hit == tree.end())
                 continue;
             found = hit->first;
@@ -232,7 +233,7 @@ std::string resolveTexture(const GameTree& tree, const std::string& path, const 
                 return "other extension";
             if (hit->second.path != tried)
                 return "letter case";
-            return lowerCase(path).rfind(ownFolder, 0) == 0 ? "exact" : "other character";
+            return LowerCase(path).rfind(ownFolder, 0) == 0 ? "exact" : "other character";
         }
     return "";
 }

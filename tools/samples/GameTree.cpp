@@ -1,6 +1,8 @@
 #include "tools/samples/GameTree.h"
 
 #include "platform/Errors.h"
+#include "platform/FileLayer.h"
+#include "platform/System.h"
 #include "tools/writers/ZipArchive.h"
 
 #include <algorithm>
@@ -16,9 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kArchiveExtension[] = ".pk3";
+using platform::LowerCase;
 
-bool isArchive(const fs::path& file) { return lowerCase(file.extension().string()) == kArchiveExtension; }
+bool isArchive(const fs::path& file) { return platform::files::HasArchiveExtension(file.filename().string()); }
 
 std::string readDiskFile(const fs::path& file)
 {
@@ -57,20 +59,12 @@ std::vector<GameFile> looseFiles(const fs::path& root)
 
 } // namespace
 
-std::string lowerCase(const std::string& path)
-{
-    std::string lower = path;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 void mountOver(GameTree& tree, const std::vector<GameFile>& mount)
 {
     std::set<std::string> seen;
     for (const auto& file : mount) {
-        const std::string key = lowerCase(file.path);
+        const std::string key = LowerCase(file.path);
         if (!seen.insert(key).second)
             throw std::invalid_argument("two files of one mount are both " + key);
         tree[key] = file;
@@ -88,7 +82,7 @@ GameTree resolveGameTree(const std::string& gameRoot)
         if (entry.is_regular_file() && isArchive(entry.path()))
             archives.push_back(entry.path());
     std::sort(archives.begin(), archives.end(), [](const fs::path& a, const fs::path& b) {
-        return lowerCase(a.filename().string()) < lowerCase(b.filename().string());
+        return LowerCase(a.filename().string()) < LowerCase(b.filename().string());
     });
     GameTree tree;
     for (const auto& archive : archives)

@@ -17,8 +17,6 @@ struct GameFile {
 // The winning file of every game path, keyed by the path in lower case.
 using GameTree = std::map<std::string, GameFile>;
 
-// The path in lower case (ASCII letters only, as the game compares names).
-std::string lowerCase(const std::string& path);
 
 // Puts the files of one mount over the tree: a file replaces any file of
 // the same path in another letter case. Throws std::invalid_argument when

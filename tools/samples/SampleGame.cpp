@@ -1,5 +1,6 @@
 #include "tools/samples/SampleGame.h"
 
+#include "platform/System.h"
 #include "tools/samples/Animations.h"
 #include "tools/samples/Figures.h"
 #include "tools/samples/GameScripts.h"
@@ -356,7 +357,7 @@ std::vector<writers::ZipEntry> archiveEntries(const std::vector<GameFile>& files
                 entries.push_back({folder, {}, false});
         }
         // Images already compressed gain nothing from deflating.
-        const std::string extension = lowerCase(file.path.substr(file.path.rfind('.') + 1));
+        const std::string extension = platform::LowerCase(file.path.substr(file.path.rfind('.') + 1));
         const bool compressed = extension == "jpg" || extension == "png";
         entries.push_back({file.path, file.bytes, !compressed});
     }
