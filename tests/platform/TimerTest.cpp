@@ -97,8 +97,7 @@ TEST(WindowInput, EventsReachTheHandlersWithWindowsConventions)
     window.Dispatch(k);
     EXPECT_EQ(key, 'M');
 
-    // A dropped file arrives by its path; SDL's copy of it is the window's
-    // to free (the leak checker of the sanitizer build sees it otherwise).
+    // A dropped file arrives by its path (the window frees SDL's copy).
     std::string dropped;
     window.OnDropFile = [&](const std::string& path) { dropped = path; };
     SDL_Event d{};
