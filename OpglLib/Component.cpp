@@ -1,6 +1,6 @@
 #include "Component.h"
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 namespace {
 const UnitRegistrar* registrar = nullptr;

@@ -3,7 +3,7 @@
 // object per class, an 8-bit count of outstanding creations, identity strings,
 // settings read from the settings file when the object is made and written
 // back when the last reference is freed.
-#include "platform/IniFile.h"
+#include "platform/system/IniFile.h"
 
 #include <cstdint>
 #include <exception>

@@ -1,6 +1,6 @@
 #include "GOpglDefine.h"
 
-#include "platform/Errors.h"
+#include "platform/system/Errors.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "OpglCamera.h"
 
 #include "OpglVector.h"
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -5,7 +5,7 @@
 // wheel turns into fixed steps of those movements.
 #include "Component.h"
 #include "GOpglDefine.h"
-#include "platform/Input.h"
+#include "platform/window/Input.h"
 
 #include <array>
 #include <cstdint>

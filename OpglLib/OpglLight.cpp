@@ -1,6 +1,6 @@
 #include "OpglLight.h"
 
-#include "platform/Random.h"
+#include "platform/system/Random.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "OpglManage.h"
 
-#include "platform/Dialogs.h"
+#include "platform/system/Dialogs.h"
 
 #include <stdexcept>
 

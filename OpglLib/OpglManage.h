@@ -5,7 +5,7 @@
 // with quarter planes, and a three-colour cross marker).
 #include "Component.h"
 #include "GOpglDefine.h"
-#include "platform/GLContext.h"
+#include "platform/window/GLContext.h"
 
 #include <GL/gl.h>
 

@@ -3,7 +3,7 @@
 // texture made here gets the manager's filter and extra parameter, and
 // mipmaps. Needs the window's rendering context to be current.
 #include "Component.h"
-#include "platform/Bitmap.h"
+#include "platform/images/Bitmap.h"
 
 #include <GL/gl.h>
 

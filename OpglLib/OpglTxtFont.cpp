@@ -1,10 +1,10 @@
 #include "OpglTxtFont.h"
 
-#include "platform/Bitmap.h"
-#include "platform/Cursor.h"
-#include "platform/FontFaces.h"
-#include "platform/IniFile.h"
-#include "platform/System.h"
+#include "platform/images/Bitmap.h"
+#include "platform/window/Cursor.h"
+#include "platform/fonts/FontFaces.h"
+#include "platform/system/IniFile.h"
+#include "platform/system/System.h"
 #include "raster/RasTransform.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "OpglUniFont.h"
 
-#include "platform/CodePage.h"
-#include "platform/IniFile.h"
-#include "platform/System.h"
+#include "platform/system/CodePage.h"
+#include "platform/system/IniFile.h"
+#include "platform/system/System.h"
 
 #include <algorithm>
 #include <cstring>

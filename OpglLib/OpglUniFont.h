@@ -5,8 +5,8 @@
 // finished scene. Also home of the character rules both overlay fonts share.
 #include "Component.h"
 #include "GOpglDefine.h"
-#include "platform/Fonts.h"
-#include "platform/GLContext.h"
+#include "platform/fonts/Fonts.h"
+#include "platform/window/GLContext.h"
 
 #include <GL/gl.h>
 

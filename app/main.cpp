@@ -1,19 +1,20 @@
 // The viewer's start: units in link order, the application and its main
 // window, the message loop (or a scripted run of frames), then the units'
 // ends in reverse.
-#include "CharacterMode.h"
-#include "Check.h"
-#include "CommandLine.h"
-#include "ContactSheet.h"
-#include "Thumbnail.h"
-#include "Unit1.h"
-#include "Units.h"
+#include "app/character/CharacterMode.h"
+#include "app/tools/Check.h"
+#include "app/tools/ContactSheet.h"
+#include "app/tools/Thumbnail.h"
+#include "app/viewer/CommandLine.h"
+#include "app/viewer/Unit1.h"
+#include "app/viewer/Units.h"
 
-#include "platform/Dialogs.h"
-#include "platform/GLContext.h"
-#include "platform/PngFile.h"
-#include "platform/System.h"
-#include "platform/Window.h"
+#include "platform/images/PngFile.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/System.h"
+#include "platform/window/GLContext.h"
+#include "platform/window/MessageBoxes.h"
+#include "platform/window/Window.h"
 
 #include <GL/gl.h>
 
@@ -110,6 +111,7 @@ int runViewer(const CommandLine& options, CharacterMode* characters)
 
 int main(int argc, char** argv)
 {
+    platform::UseWindowMessageBoxes();
     CommandLine options;
     try {
         options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));

@@ -4,7 +4,7 @@
 // (about 80 KB to 3.3 MB).
 //
 //   quillmo_bench_files FOLDER
-#include "platform/Errors.h"
+#include "platform/system/Errors.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/Md3Writer.h"

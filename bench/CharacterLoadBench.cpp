@@ -11,8 +11,8 @@
 //
 //   quillmo_bench_character [benchmark options]
 #include "model/GameData.h"
-#include "platform/Dialogs.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Dialogs.h"
+#include "platform/files/FileLayer.h"
 #include "support/HeadlessGL.h"
 #include "support/TempDir.h"
 #include "tools/samples/GameTree.h"

@@ -16,8 +16,8 @@
 #include "ReferenceDraw.h"
 
 #include "model/Model.h"
-#include "platform/Dialogs.h"
-#include "platform/PngFile.h"
+#include "platform/system/Dialogs.h"
+#include "platform/images/PngFile.h"
 #include "support/HeadlessGL.h"
 
 #include <GL/glu.h>

@@ -1,6 +1,6 @@
 // The start-up floor: a process that opens a window of the viewer's default
 // size with a GL context, clears it, shows it once and exits.
-#include "platform/BareGLWindow.h"
+#include "platform/window/BareGLWindow.h"
 
 #include <GL/gl.h>
 

@@ -10,7 +10,7 @@
 //
 //   quillmo_bench_load --files FOLDER [benchmark options]
 #include "model/Model.h"
-#include "platform/Dialogs.h"
+#include "platform/system/Dialogs.h"
 
 #include <benchmark/benchmark.h>
 

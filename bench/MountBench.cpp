@@ -6,8 +6,8 @@
 // builds its index) and resolves one path in the wrong letter case.
 //
 //   quillmo_bench_mount [benchmark options]
-#include "platform/Dialogs.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Dialogs.h"
+#include "platform/files/FileLayer.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
 

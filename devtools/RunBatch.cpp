@@ -1,6 +1,6 @@
 #include "RunBatch.h"
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 #include <cctype>
 #include <ctime>

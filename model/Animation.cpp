@@ -1,10 +1,10 @@
 // The animation table ("animation.cfg") and frame playback.
 #include "Model.h"
-#include "platform/System.h"
+#include "platform/system/System.h"
 
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/Errors.h"
+#include "platform/files/FileLayer.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 // Characters, skins, texture names and weapons by the game's conventions.
 #include "GameData.h"
-#include "platform/System.h"
+#include "platform/system/System.h"
 
-#include "platform/FileLayer.h"
+#include "platform/files/FileLayer.h"
 
 #include <cctype>
 #include <cstring>

@@ -4,8 +4,8 @@
 // the whole file is found sound), and the part is only changed once it has.
 #include "Model.h"
 
-#include "platform/Errors.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Errors.h"
+#include "platform/files/FileLayer.h"
 
 #include <array>
 #include <cctype>

@@ -2,7 +2,7 @@
 // rule and what a surface takes from a definition.
 #include "Shaders.h"
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 #include <algorithm>
 #include <optional>

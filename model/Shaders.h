@@ -21,8 +21,8 @@
 // file, the first (later repeats are ignored); across files, the one of the
 // file later in name order, compared ignoring letter case, as a later archive
 // overrides an earlier one. The rule holds whatever order files are added in.
-#include "platform/Errors.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Errors.h"
+#include "platform/files/FileLayer.h"
 
 #include <GL/gl.h>
 

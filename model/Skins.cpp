@@ -1,9 +1,9 @@
 // Skin files: lines "surface name,folders/image.ext" that bind one image to
 // every mesh of a part with that name.
 #include "GameData.h"
-#include "platform/System.h"
+#include "platform/system/System.h"
 
-#include "platform/FileLayer.h"
+#include "platform/files/FileLayer.h"
 #include "textures/Textures.h"
 
 #include <cctype>

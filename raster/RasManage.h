@@ -2,7 +2,7 @@
 // Turns bitmaps into packed pixel buffers ready for a texture upload, and
 // allocates and frees those buffers.
 #include "OpglLib/Component.h"
-#include "platform/Bitmap.h"
+#include "platform/images/Bitmap.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 // Palette look-ups on 8-bit bitmaps.
 #include "OpglLib/Component.h"
 #include "OpglLib/GOpglDefine.h"
-#include "platform/Bitmap.h"
+#include "platform/images/Bitmap.h"
 
 #include <cstdint>
 

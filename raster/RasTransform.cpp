@@ -1,7 +1,7 @@
 #include "RasTransform.h"
 
 #include "RasProcess.h"
-#include "platform/Dialogs.h"
+#include "platform/system/Dialogs.h"
 
 #include <algorithm>
 #include <cmath>

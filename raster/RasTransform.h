@@ -3,7 +3,7 @@
 // powers of two, and deriving black-and-white masks from them.
 #include "OpglLib/Component.h"
 #include "OpglLib/GOpglDefine.h"
-#include "platform/Bitmap.h"
+#include "platform/images/Bitmap.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,8 +2,8 @@
 // untrusted: sizes are checked against the data before anything is copied.
 #include "DecoderSupport.h"
 
-#include "platform/JpegCodec.h"
-#include "platform/PngFile.h"
+#include "platform/images/JpegCodec.h"
+#include "platform/images/PngFile.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 #include "Resources.h"
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 #include <cctype>
 #include <map>

@@ -4,10 +4,10 @@
 
 #include "Resources.h"
 
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
-#include "platform/FileLayer.h"
-#include "platform/System.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/Errors.h"
+#include "platform/files/FileLayer.h"
+#include "platform/system/System.h"
 
 #include <GL/glu.h>
 

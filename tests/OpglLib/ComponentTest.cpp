@@ -1,6 +1,6 @@
 #include "OpglLib/Component.h"
 
-#include "platform/Errors.h"
+#include "platform/system/Errors.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>

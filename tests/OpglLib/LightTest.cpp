@@ -1,6 +1,6 @@
 #include "OpglLib/OpglLight.h"
 
-#include "platform/IniFile.h"
+#include "platform/system/IniFile.h"
 #include "support/HeadlessGL.h"
 #include "support/Sandbox.h"
 

@@ -1,6 +1,6 @@
 #include "OpglLib/OpglManage.h"
 
-#include "platform/Dialogs.h"
+#include "platform/system/Dialogs.h"
 #include "support/HeadlessGL.h"
 #include "support/Sandbox.h"
 

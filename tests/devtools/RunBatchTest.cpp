@@ -1,6 +1,6 @@
 #include "devtools/RunBatch.h"
 
-#include "platform/IniFile.h"
+#include "platform/system/IniFile.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>

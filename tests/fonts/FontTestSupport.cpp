@@ -1,7 +1,7 @@
 #include "FontTestSupport.h"
 
 #include "OpglLib/OpglTexture.h"
-#include "platform/CodePage.h"
+#include "platform/system/CodePage.h"
 #include "raster/RasManage.h"
 #include "raster/RasProcess.h"
 #include "raster/RasTransform.h"

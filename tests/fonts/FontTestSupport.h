@@ -6,8 +6,8 @@
 #include "support/HeadlessGL.h"
 #include "support/Sandbox.h"
 
-#include "platform/Fonts.h"
-#include "platform/System.h"
+#include "platform/fonts/Fonts.h"
+#include "platform/system/System.h"
 
 #include <GL/gl.h>
 

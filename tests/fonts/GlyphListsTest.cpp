@@ -1,7 +1,7 @@
 #include "FontTestSupport.h"
 
-#include "platform/CodePage.h"
-#include "platform/Fonts.h"
+#include "platform/system/CodePage.h"
+#include "platform/fonts/Fonts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "FontTestSupport.h"
 
 #include "OpglLib/OpglTxtFont.h"
-#include "platform/CodePage.h"
+#include "platform/system/CodePage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "FontTestSupport.h"
 
 #include "OpglLib/OpglUniFont.h"
-#include "platform/CodePage.h"
-#include "platform/Fonts.h"
+#include "platform/system/CodePage.h"
+#include "platform/fonts/Fonts.h"
 
 #include <gtest/gtest.h>
 

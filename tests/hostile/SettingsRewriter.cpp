@@ -5,7 +5,7 @@
 
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 #include <cstdio>
 #include <exception>

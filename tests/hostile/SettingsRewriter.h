@@ -5,7 +5,7 @@
 // through IniFile, then the lighter and then the manager through their
 // components' own save, so that at any moment the file holds filler g and
 // components of g or g - 1.
-#include "platform/IniFile.h"
+#include "platform/system/IniFile.h"
 
 #include <string>
 

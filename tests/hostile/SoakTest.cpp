@@ -3,14 +3,14 @@
 // wheel turns, resizes down to nothing and timer ticks on the manual clock.
 // Nothing may fail, and replaying the same session from the same state may not
 // take more heap than the time before.
-#include "app/Unit1.h"
-#include "app/Units.h"
+#include "app/viewer/Unit1.h"
+#include "app/viewer/Units.h"
 
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/QueltoLogo.h"
-#include "platform/Random.h"
-#include "platform/System.h"
+#include "platform/system/Random.h"
+#include "platform/system/System.h"
 #include "support/HeapBytes.h"
 #include "support/ProgramSession.h"
 #include "tools/samples/SampleModels.h"

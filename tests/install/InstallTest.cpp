@@ -2,7 +2,7 @@
 // each other as they lie in the source tree; then `cmake --install` of this
 // build tree into a temporary prefix, and the installed program run as a
 // user, a desktop and a file manager run it.
-#include "platform/PngFile.h"
+#include "platform/images/PngFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleModels.h"

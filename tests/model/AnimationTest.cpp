@@ -1,7 +1,7 @@
 #include "model/Model.h"
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
-#include "platform/System.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/Errors.h"
+#include "platform/system/System.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "Md3Files.h"
 
 #include "model/GameData.h"
-#include "platform/Dialogs.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Dialogs.h"
+#include "platform/files/FileLayer.h"
 #include "support/HeadlessGL.h"
 #include "support/TempDir.h"
 #include "tools/writers/ImageWriters.h"

@@ -1,8 +1,8 @@
 #include "Md3Files.h"
 
 #include "model/Model.h"
-#include "platform/Errors.h"
-#include "platform/FileLayer.h"
+#include "platform/system/Errors.h"
+#include "platform/files/FileLayer.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"
 

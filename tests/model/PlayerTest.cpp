@@ -1,8 +1,8 @@
 #include "Md3Files.h"
 
 #include "model/Model.h"
-#include "platform/Dialogs.h"
-#include "platform/Errors.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/Errors.h"
 #include "support/HeadlessGL.h"
 #include "support/TempDir.h"
 

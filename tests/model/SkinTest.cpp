@@ -1,7 +1,7 @@
 #include "Md3Files.h"
 
 #include "model/Model.h"
-#include "platform/Dialogs.h"
+#include "platform/system/Dialogs.h"
 #include "support/HeadlessGL.h"
 #include "support/TempDir.h"
 

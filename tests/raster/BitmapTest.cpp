@@ -1,7 +1,7 @@
 #include "RasterTestUtil.h"
 
-#include "platform/CodePage.h"
-#include "platform/FontFaces.h"
+#include "platform/system/CodePage.h"
+#include "platform/fonts/FontFaces.h"
 
 #include <climits>
 #include <set>

@@ -1,8 +1,8 @@
 #pragma once
 // Shared set-up of the raster tests: the raster units started in a sandbox
 // (so their settings land in a temporary folder), and bitmap helpers.
-#include "platform/Bitmap.h"
-#include "platform/Dialogs.h"
+#include "platform/images/Bitmap.h"
+#include "platform/system/Dialogs.h"
 #include "raster/RasManage.h"
 #include "raster/RasProcess.h"
 #include "raster/RasTransform.h"

@@ -3,7 +3,7 @@
 // (no display needed) with Mesa behind it. The context stays current for the
 // life of the object. The offscreen context is single-buffered: read pixels
 // before any swap.
-#include "platform/BareGLWindow.h"
+#include "platform/window/BareGLWindow.h"
 
 #include <GL/gl.h>
 

@@ -5,10 +5,10 @@
 // only the suites that use it link.
 #include "support/Sandbox.h"
 
-#include "app/Units.h"
-#include "platform/Dialogs.h"
-#include "platform/System.h"
-#include "platform/Window.h"
+#include "app/viewer/Units.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/System.h"
+#include "platform/window/Window.h"
 
 #include <cstdint>
 #include <functional>

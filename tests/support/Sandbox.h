@@ -3,7 +3,7 @@
 // temporary folder for the life of the object, and puts it back afterwards.
 #include "support/TempDir.h"
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 namespace testsupport {
 

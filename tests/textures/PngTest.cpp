@@ -1,5 +1,5 @@
 #include "AllocationWatch.h"
-#include "platform/PngFile.h"
+#include "platform/images/PngFile.h"
 #include "textures/Textures.h"
 
 #include <gtest/gtest.h>

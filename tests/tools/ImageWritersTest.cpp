@@ -1,8 +1,8 @@
 #include "tools/writers/ImageWriters.h"
 
 #include "TargaPackets.h"
-#include "platform/Errors.h"
-#include "platform/JpegCodec.h"
+#include "platform/system/Errors.h"
+#include "platform/images/JpegCodec.h"
 #include "support/TempDir.h"
 #include "textures/Textures.h"
 

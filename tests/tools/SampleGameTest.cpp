@@ -2,8 +2,8 @@
 #include "TargaPackets.h"
 
 #include "model/Shaders.h"
-#include "platform/Errors.h"
-#include "platform/System.h"
+#include "platform/system/Errors.h"
+#include "platform/system/System.h"
 #include "support/TempDir.h"
 #include "tools/samples/GameTree.h"
 #include "tools/samples/SampleGame.h"

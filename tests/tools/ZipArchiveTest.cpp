@@ -1,6 +1,6 @@
 #include "tools/writers/ZipArchive.h"
 
-#include "platform/Errors.h"
+#include "platform/system/Errors.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

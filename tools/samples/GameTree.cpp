@@ -1,8 +1,8 @@
 #include "tools/samples/GameTree.h"
 
-#include "platform/Errors.h"
-#include "platform/FileLayer.h"
-#include "platform/System.h"
+#include "platform/system/Errors.h"
+#include "platform/files/FileLayer.h"
+#include "platform/system/System.h"
 #include "tools/writers/ZipArchive.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "tools/samples/SampleGame.h"
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 #include "tools/samples/Animations.h"
 #include "tools/samples/Figures.h"
 #include "tools/samples/GameScripts.h"

@@ -1,7 +1,7 @@
 #include "tools/writers/ImageWriters.h"
 
-#include "platform/Errors.h"
-#include "platform/JpegCodec.h"
+#include "platform/system/Errors.h"
+#include "platform/images/JpegCodec.h"
 
 #include <cstdio>
 #include <filesystem>

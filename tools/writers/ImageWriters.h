@@ -3,7 +3,7 @@
 // Targa files of every kind characters come with (true-colour, colour-mapped
 // and grey, raw or run-length), PNG of every colour type and baseline JPEG.
 // Every encoder returns the file's bytes; writeFileBytes puts them on disk.
-#include "platform/PngFile.h"
+#include "platform/images/PngFile.h"
 
 #include <array>
 #include <cstdint>

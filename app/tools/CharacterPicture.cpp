@@ -1,0 +1,283 @@
+#include "CharacterPicture.h"
+
+#include "app/viewer/Unit1.h"
+#include "app/viewer/Units.h"
+
+#include "OpglLib/Component.h"
+#include "OpglLib/OpglLight.h"
+#include "OpglLib/OpglManage.h"
+#include "OpglLib/OpglTxtFont.h"
+#include "OpglLib/OpglUniFont.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/System.h"
+#include "platform/window/Window.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+namespace {
+
+// The share of the picture the pose takes in its tighter direction.
+constexpr float kFillFraction = 0.85f;
+
+// Text is drawn with the texture font's 32-unit cells scaled to this many
+// pixels; a single-byte character advances by half of it.
+constexpr int kTextCellPixels = 16;
+constexpr float kTextScale = static_cast<float>(kTextCellPixels) / TGLTxtFont::kCellSize;
+constexpr int kTextAdvancePixels = static_cast<int>(TGLTxtFont::kSingleAdvance * kTextScale);
+constexpr int kTextMargin = 3;
+// The label's strip below the character, never more than this share of the picture.
+constexpr int kLabelStripPixels = kTextCellPixels + 2;
+constexpr int kLabelStripLargestShare = 4; // one quarter
+// Glyphs over blackened cells: readable whatever the background or the character.
+constexpr uint8_t kTextColorMode = 0;
+constexpr const char* kCutMark = "...";
+
+constexpr float kCrossLineWidth = 3.0f;
+
+// The overlay fonts lay out text in desktop pixels stretched over the
+// viewport; while a picture's text is drawn the desktop is the picture, so
+// that text units are the picture's pixels and glyphs are not distorted.
+class DesktopAsPicture {
+public:
+    DesktopAsPicture(int width, int height) : saved_(platform::DesktopSize())
+    {
+        platform::SetDesktopSize({width, height});
+    }
+    ~DesktopAsPicture() { platform::SetDesktopSize(saved_); }
+    DesktopAsPicture(const DesktopAsPicture&) = delete;
+    DesktopAsPicture& operator=(const DesktopAsPicture&) = delete;
+
+private:
+    platform::ScreenSize saved_;
+};
+
+// Frees the textures of the character being drawn however its drawing ends.
+class TexturesOfOnePicture {
+public:
+    explicit TexturesOfOnePicture(TextureSet& textures) : textures_(textures) {}
+    ~TexturesOfOnePicture() { textures_.Clear(); }
+    TexturesOfOnePicture(const TexturesOfOnePicture&) = delete;
+    TexturesOfOnePicture& operator=(const TexturesOfOnePicture&) = delete;
+
+private:
+    TextureSet& textures_;
+};
+
+// text in lines of at most columns bytes, broken at spaces where it can be
+// and within words where it must; more than maxLines lines are cut, the last
+// one kept ending in kCutMark.
+std::vector<std::string> wrapText(const std::string& text, size_t columns, size_t maxLines)
+{
+    std::vector<std::string> lines;
+    if (columns == 0 || maxLines == 0)
+        return lines;
+    std::string line;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t end = text.find_first_of(" \n", pos);
+        std::string word = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? text.size() : end + 1;
+        while (!word.empty()) {
+            const size_t room = line.empty() ? columns : (line.size() + 1 < columns ? columns - line.size() - 1 : 0);
+            if (word.size() <= room) {
+                line += (line.empty() ? "" : " ") + word;
+                word.clear();
+            } else if (line.empty()) {
+                lines.push_back(word.substr(0, columns));
+                word.erase(0, columns);
+            } else {
+                lines.push_back(std::move(line));
+                line.clear();
+            }
+        }
+        if (end != std::string::npos && text[end] == '\n' && !line.empty()) {
+            lines.push_back(std::move(line));
+            line.clear();
+        }
+    }
+    if (!line.empty())
+        lines.push_back(std::move(line));
+    if (lines.size() > maxLines) {
+        lines.resize(maxLines);
+        std::string& last = lines.back();
+        const size_t mark = std::string(kCutMark).size();
+        last = (last.size() + mark > columns ? last.substr(0, columns > mark ? columns - mark : 0) : last) + kCutMark;
+    }
+    return lines;
+}
+
+} // namespace
+
+OffscreenRun::OffscreenRun() : wasNonInteractive_(platform::IsNonInteractive()), wasReadOnly_(SettingsReadOnly())
+{
+    platform::SetNonInteractive(true);
+    SetSettingsReadOnly(true);
+    StartUnits();
+    try {
+        platform::Application::Initialize(true);
+    } catch (...) {
+        EndUnits();
+        SetSettingsReadOnly(wasReadOnly_);
+        platform::SetNonInteractive(wasNonInteractive_);
+        throw;
+    }
+}
+
+OffscreenRun::~OffscreenRun()
+{
+    platform::Application::Finish();
+    EndUnits();
+    SetSettingsReadOnly(wasReadOnly_);
+    platform::SetNonInteractive(wasNonInteractive_);
+}
+
+PictureStudio::PictureStudio(int width, int height) : window_(width, height, true), width_(width), height_(height)
+{
+    // The scene's state as the viewer's window gets it when it is made.
+    TGLManager::Instance()->InitGLState();
+    BuildNormalTable();
+    TGLTxtFont::Instance()->BuildFont(kAllEnglish, nullptr);
+    TGLTxtFont::Instance()->ColorMode = kTextColorMode;
+    PlaceSceneLights();
+    glEnable(GL_TEXTURE_2D);
+}
+
+PictureStudio::~PictureStudio()
+{
+    // The textures and the font's lists go while their context is current.
+    textures_.Clear();
+    TGLTxtFont::Instance()->ReleaseAll();
+}
+
+void PictureStudio::useShadersOf(const std::string& gameRoot)
+{
+    if (shadersRead_ && shadersRoot_ == gameRoot)
+        return;
+    shaders_ = ReadShaderScripts();
+    shadersRoot_ = gameRoot;
+    shadersRead_ = true;
+}
+
+Picture PictureStudio::DrawCharacter(const CharacterChoice& choice, const std::string& label)
+{
+    MountChoice(choice);
+    useShadersOf(choice.gameRoot);
+    TexturesOfOnePicture freed(textures_);
+    Q3Player player;
+    TMD3Model weapon;
+    LoadCharacter(choice, player, weapon, textures_);
+    UseStandingPose(player);
+    return drawModel(player.Lower, label);
+}
+
+Picture PictureStudio::DrawPart(const std::string& gameRoot, const std::string& path)
+{
+    CharacterChoice data;
+    data.gameRoot = gameRoot;
+    MountChoice(data);
+    useShadersOf(gameRoot);
+    TexturesOfOnePicture freed(textures_);
+    TMD3Model part;
+    LoadGamePart(part, path, textures_);
+    return drawModel(part, "");
+}
+
+int PictureStudio::labelStrip(const std::string& label) const
+{
+    return label.empty() ? 0 : std::min(kLabelStripPixels, height_ / kLabelStripLargestShare);
+}
+
+Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label)
+{
+    const int strip = labelStrip(label);
+    const ViewAxes axes = StartViewAxes();
+    TGLCameraRec rec = FramePose(PoseAlong(root, axes), axes, strip, width_, height_ - strip, kFillFraction);
+    glViewport(0, 0, width_, height_);
+    TGLManager::Instance()->ClearBuffers();
+    TGLCamera* camera = TGLCamera::Instance();
+    camera->ApplyProjection(rec);
+    camera->ApplyView(rec);
+    TGLLighter::Instance()->DrawLights(false, 0.0f);
+    glPushMatrix();
+    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
+    UseCharacterColours();
+    DrawModel(root);
+    glPopMatrix();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    // The label lies below the character's viewport, in the whole picture's.
+    glViewport(0, 0, width_, height_);
+    drawText(kTextMargin, (strip - kTextCellPixels) / 2, label);
+    return readPicture();
+}
+
+Picture PictureStudio::DrawFailure(const std::string& label, const std::string& text)
+{
+    glViewport(0, 0, width_, height_);
+    TGLManager::Instance()->ClearBuffers();
+    const int strip = labelStrip(label);
+    drawCross(strip);
+    const size_t columns = static_cast<size_t>(std::max(width_ - 2 * kTextMargin, 0) / kTextAdvancePixels);
+    const size_t rows = static_cast<size_t>(std::max(height_ - strip - 2 * kTextMargin, 0) / kTextCellPixels);
+    const std::vector<std::string> lines = wrapText(text, columns, rows);
+    for (size_t i = 0; i < lines.size(); ++i)
+        drawText(kTextMargin, height_ - kTextMargin - static_cast<int>(i + 1) * kTextCellPixels, lines[i]);
+    drawText(kTextMargin, (strip - kTextCellPixels) / 2, label);
+    return readPicture();
+}
+
+Picture PictureStudio::DrawBlank()
+{
+    glViewport(0, 0, width_, height_);
+    TGLManager::Instance()->ClearBuffers();
+    return readPicture();
+}
+
+void PictureStudio::drawText(int x, int y, const std::string& text) const
+{
+    if (text.empty())
+        return;
+    DesktopAsPicture desktop(width_, height_);
+    // The font takes overlay coordinates from 0 up; a line partly below the
+    // picture is cut by the picture's edge instead.
+    TGLTxtFont::Instance()->DrawText(static_cast<uint32_t>(std::max(x, 0)), static_cast<uint32_t>(std::max(y, 0)),
+                                     text.c_str(), kTextScale);
+}
+
+void PictureStudio::drawCross(int bottom) const
+{
+    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, width_, 0.0, height_, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glLineWidth(kCrossLineWidth);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    const float left = kTextMargin, right = static_cast<float>(width_ - kTextMargin);
+    const float low = static_cast<float>(bottom + kTextMargin), high = static_cast<float>(height_ - kTextMargin);
+    glBegin(GL_LINES);
+    glVertex2f(left, low);
+    glVertex2f(right, high);
+    glVertex2f(left, high);
+    glVertex2f(right, low);
+    glEnd();
+    glPopAttrib();
+}
+
+Picture PictureStudio::readPicture() const
+{
+    // The offscreen context has a single buffer: the picture is read where
+    // it was drawn, and nothing is ever swapped.
+    Picture picture;
+    picture.width = width_;
+    picture.height = height_;
+    picture.rgb.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, picture.rgb.data());
+    return picture;
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Pictures of characters drawn without a window, for the tools that make
+// contact sheets and thumbnails: one hidden GL context of a fixed size with
+// the viewer's GL state, lights and texture font, in which a character of
+// game data (or a single part) stands in its standing pose, framed to fill
+// the picture, and is read back as pixels.
+#include "app/character/CharacterChoice.h"
+#include "PoseFraming.h"
+
+#include "model/GameData.h"
+#include "platform/window/BareGLWindow.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// RGB pixels, bottom row first (as GL reads them and WritePng takes them).
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// A tool's run without a window: no modal box ever (messages go to standard
+// error), settings read but never written, the units started and SDL's
+// offscreen driver; each undone in reverse order when the object goes.
+class OffscreenRun {
+public:
+    // Throws std::runtime_error when the video system cannot start.
+    OffscreenRun();
+    ~OffscreenRun();
+    OffscreenRun(const OffscreenRun&) = delete;
+    OffscreenRun& operator=(const OffscreenRun&) = delete;
+
+private:
+    bool wasNonInteractive_;
+    bool wasReadOnly_;
+};
+
+// The hidden GL context in which the pictures are drawn, all of one size.
+// The texture font is built once for the studio's life; each character's
+// textures are freed as soon as its picture is read.
+class PictureStudio {
+public:
+    // A hidden width x height context with the scene's GL state, the viewer's
+    // lights and the texture font; needs an OffscreenRun. Throws
+    // std::runtime_error when the context cannot be made.
+    PictureStudio(int width, int height);
+    ~PictureStudio();
+    PictureStudio(const PictureStudio&) = delete;
+    PictureStudio& operator=(const PictureStudio&) = delete;
+
+    // The character of choice with its weapon, in its standing pose, and
+    // label in the lower left corner when it is not empty (the character is
+    // then framed above it). Throws what mounting and loading throw, and
+    // NothingToDraw.
+    Picture DrawCharacter(const CharacterChoice& choice, const std::string& label);
+    // The MD3 at path in the game data at gameRoot, alone in its first frame,
+    // textured from its shader names. Throws what mounting and LoadMD3 throw,
+    // and NothingToDraw.
+    Picture DrawPart(const std::string& gameRoot, const std::string& path);
+    // What is drawn for a character that could not be: a red cross, the
+    // error text wrapped (and cut) to fit, and the label.
+    Picture DrawFailure(const std::string& label, const std::string& text);
+    // The background alone.
+    Picture DrawBlank();
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    Picture drawModel(const TMD3Model& root, const std::string& label);
+    void useShadersOf(const std::string& gameRoot);
+    void drawText(int x, int y, const std::string& text) const;
+    void drawCross(int bottom) const;
+    int labelStrip(const std::string& label) const;
+    Picture readPicture() const;
+
+    platform::BareGLWindow window_;
+    int width_;
+    int height_;
+    ShaderTable shaders_;
+    std::string shadersRoot_;
+    bool shadersRead_ = false;
+    TextureSet textures_{&shaders_};
+};

@@ -1,0 +1,12 @@
+#pragma once
+// The checker: tells the maker or collector of characters what is wrong with
+// them before the game shows them broken. It checks the characters by the
+// rules of CheckRules.h and writes the findings as CheckOutput.h says.
+#include "app/viewer/CommandLine.h"
+
+// `Quillmo --check`: checks the characters the options name (every character
+// of --game-root without names), prints the findings and the summary on
+// standard output, and returns the exit status: 0 without errors, 1 with
+// errors, 2 when the characters cannot be found (with a one-line message on
+// standard error). Throws nothing but std::bad_alloc.
+int RunCheck(const CommandLine& options);

@@ -1,0 +1,494 @@
+#include "CheckRules.h"
+
+#include "model/GameData.h"
+#include "model/Model.h"
+#include "platform/files/FileLayer.h"
+#include "platform/system/Errors.h"
+#include "platform/system/System.h"
+#include "textures/Textures.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <optional>
+#include <set>
+#include <utility>
+
+namespace {
+
+namespace files = platform::files;
+
+enum PartIndex { kLegs, kTorso, kHead, kPartCount };
+constexpr const char* kPartNames[kPartCount] = {"lower", "upper", "head"};
+
+constexpr const char* kAnimationFile = "animation.cfg";
+// The entries the game plays; a 26th line is read but drives no part.
+constexpr int kPlayedAnimations = 25;
+const char* const kAnimationNames[kPlayedAnimations] = {
+    "BOTH_DEATH1", "BOTH_DEAD1", "BOTH_DEATH2", "BOTH_DEAD2", "BOTH_DEATH3", "BOTH_DEAD3",
+    "TORSO_GESTURE", "TORSO_ATTACK", "TORSO_ATTACK2", "TORSO_DROP", "TORSO_RAISE", "TORSO_STAND", "TORSO_STAND2",
+    "LEGS_WALKCR", "LEGS_WALK", "LEGS_RUN", "LEGS_BACK", "LEGS_SWIM", "LEGS_JUMP", "LEGS_LAND", "LEGS_JUMPB",
+    "LEGS_LANDB", "LEGS_IDLE", "LEGS_IDLECR", "LEGS_TURN"};
+
+constexpr std::string_view kSexLetters = "mfn";
+constexpr const char* kFootsteps[] = {"default", "normal", "boot", "flesh", "mech", "energy"};
+constexpr size_t kHeadOffsetNumbers = 3;
+
+// Long lists of surfaces in one finding are cut after this many names.
+constexpr size_t kMostNamesListed = 8;
+
+bool lessIgnoringCase(const std::string& a, const std::string& b)
+{
+    const std::string la = platform::LowerCase(a), lb = platform::LowerCase(b);
+    return la != lb ? la < lb : a < b;
+}
+
+// Names and lines read from files may hold any bytes, but a finding is one
+// line of text.
+std::string printable(std::string text)
+{
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string joined(const std::vector<std::string>& words)
+{
+    std::string text;
+    for (const std::string& word : words)
+        text += (text.empty() ? "" : " ") + word;
+    return text;
+}
+
+std::string numberText(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// "a, b, c" of at most kMostNamesListed names, then how many more.
+std::string nameList(const std::vector<std::string>& names)
+{
+    std::vector<std::string> shown(names.begin(), names.begin() + std::min(names.size(), kMostNamesListed));
+    std::string text;
+    for (const std::string& name : shown)
+        text += (text.empty() ? "" : ", ") + name;
+    if (names.size() > shown.size())
+        text += " and " + std::to_string(names.size() - shown.size()) + " more";
+    return text;
+}
+
+bool isNumber(const std::string& token)
+{
+    const char* first = token.data() + (token.size() > 1 && token[0] == '+' ? 1 : 0);
+    const char* last = token.data() + token.size();
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last && first != last;
+}
+
+struct PartFile {
+    std::string path;
+    TMD3Model model;
+    bool usable = false; // read and accepted by the reader
+};
+
+// One character's check; the findings go straight into the report.
+class CharacterCheck {
+public:
+    CharacterCheck(const std::string& name, const std::string& folder, const ShaderTable& shaders,
+                   CheckReport& report)
+        : name_(printable(name)), folder_(folder), shaders_(shaders), report_(report)
+    {
+    }
+
+    void run()
+    {
+        ++report_.characters;
+        readParts();
+        checkTags();
+        for (const PartFile& part : parts_) {
+            if (part.usable) {
+                checkTagAxes(part);
+                checkFrameCounts(part);
+            }
+        }
+        checkAnimation();
+        for (const std::string& skin : skinNames())
+            checkSkin(skin);
+    }
+
+private:
+    void add(const std::string& subject, Severity severity, const std::string& text)
+    {
+        report_.findings.push_back({subject, severity, printable(text)});
+    }
+    void error(const std::string& text) { add(name_, Severity::Error, text); }
+    void warning(const std::string& text) { add(name_, Severity::Warning, text); }
+
+    void readParts()
+    {
+        for (int i = 0; i < kPartCount; ++i) {
+            PartFile& part = parts_[i];
+            part.path = folder_ + kPartNames[i] + ".md3";
+            if (!files::FileExists(part.path)) {
+                error(part.path + " is missing");
+                continue;
+            }
+            try {
+                LoadMD3(part.model, part.path);
+            } catch (const platform::EInOutError& e) {
+                error(e.what());
+                continue;
+            }
+            const TMD3Header& header = part.model.Header;
+            if (!IsMD3Header(header)) {
+                // The reader keeps the header of a file it does not know and
+                // reads nothing more of it: the game would not show the part.
+                error("Model file \"" + part.path + "\": not a model this reader reads (ident \"" +
+                      std::string(header.Ident, sizeof header.Ident) + "\", version " +
+                      std::to_string(header.Version) + "; wanted IDP3 version " + std::to_string(kMD3Version) + ")");
+                continue;
+            }
+            part.usable = true;
+        }
+    }
+
+    // The parts hang on each other by tags of these exact names, as LinkModel
+    // finds them in the first frame.
+    void requireTag(const PartFile& part, const std::string& tagName)
+    {
+        const size_t tags = std::min(part.model.Links.size(), part.model.Tags.size());
+        for (size_t i = 0; i < tags; ++i) {
+            if (MD3Name(part.model.Tags[i].Name) == tagName)
+                return;
+        }
+        error(part.path + " has no " + tagName);
+    }
+
+    void checkTags()
+    {
+        if (parts_[kLegs].usable)
+            requireTag(parts_[kLegs], "tag_torso");
+        if (parts_[kTorso].usable) {
+            requireTag(parts_[kTorso], "tag_head");
+            requireTag(parts_[kTorso], "tag_weapon");
+        }
+    }
+
+    // Names the longest axis, or where every odd axis is shorter than 1 the
+    // shortest: how far the part is drawn off the size it was made at by a
+    // program that does not normalise.
+    void checkTagAxes(const PartFile& part)
+    {
+        double longest = 0, shortest = std::numeric_limits<double>::infinity();
+        bool odd = false, notANumber = false;
+        for (const TMD3Tag& tag : part.model.Tags) {
+            for (const auto& axis : tag.Axis) {
+                if (IsUnitTagAxis(axis))
+                    continue;
+                odd = true;
+                const double length = std::sqrt(double(axis[0]) * axis[0] + double(axis[1]) * axis[1] +
+                                                double(axis[2]) * axis[2]);
+                if (std::isnan(length)) {
+                    notANumber = true;
+                    continue;
+                }
+                longest = std::max(longest, length);
+                shortest = std::min(shortest, length);
+            }
+        }
+        if (!odd)
+            return;
+        const std::string extreme = notANumber ? "one of length nan"
+                                    : longest > 1 ? "longest " + numberText(longest)
+                                                  : "shortest " + numberText(shortest);
+        warning(part.path + ": tag axes are not of unit length (" + extreme + "); the game normalises them");
+    }
+
+    void checkFrameCounts(const PartFile& part)
+    {
+        const int32_t frames = part.model.Header.NumFrames;
+        std::vector<std::string> odd;
+        for (const TMesh& mesh : part.model.Meshes) {
+            if (mesh.Header.NumFrames != frames)
+                odd.push_back(MD3Name(mesh.Header.Name) + " " + std::to_string(mesh.Header.NumFrames));
+        }
+        if (!odd.empty())
+            warning(part.path + ": surfaces with other vertex frame counts than the part's " + std::to_string(frames) +
+                    ": " + nameList(odd));
+    }
+
+    void checkAnimation()
+    {
+        const std::string path = folder_ + kAnimationFile;
+        if (!files::FileExists(path)) {
+            error(path + " is missing");
+            return;
+        }
+        GameAnimationFile file;
+        try {
+            file = ParseGameAnimation(files::ReadTextLines(path));
+        } catch (const platform::EInOutError& e) {
+            error(e.what());
+            return;
+        }
+        for (const AnimationProblem& problem : file.problems)
+            error(path + ", line " + std::to_string(problem.line) + ": " + problem.text);
+        if (file.animationLines < kPlayedAnimations)
+            warning(path + " has " + Plural(file.animationLines, "animation line", "animation lines") + "; the game "
+                    "needs " + std::to_string(kPlayedAnimations));
+        for (const AnimationKeyword& keyword : file.keywords)
+            checkKeyword(path, keyword);
+        checkRanges(path, file);
+    }
+
+    // Keyword values the game does not take.
+    void checkKeyword(const std::string& path, const AnimationKeyword& keyword)
+    {
+        const std::string where = path + ", line " + std::to_string(keyword.line) + ": " + keyword.keyword;
+        const std::vector<std::string>& values = keyword.values;
+        const std::string written = values.empty() ? "nothing" : quoted(joined(values));
+        if (keyword.keyword == "sex") {
+            const bool known = values.size() == 1 &&
+                               kSexLetters.find(static_cast<char>(std::tolower(static_cast<unsigned char>(
+                                   values[0][0])))) != std::string_view::npos;
+            if (!known)
+                warning(where + " takes m, f or n, not " + written);
+        } else if (keyword.keyword == "footsteps") {
+            const bool known =
+                values.size() == 1 && std::any_of(std::begin(kFootsteps), std::end(kFootsteps), [&](const char* kind) {
+                    return platform::LowerCase(values[0]) == kind;
+                });
+            if (!known)
+                warning(where + " takes default, normal, boot, flesh, mech or energy, not " + written);
+        } else if (keyword.keyword == "headoffset") {
+            if (values.size() != kHeadOffsetNumbers || !std::all_of(values.begin(), values.end(), isNumber))
+                warning(where + " takes three numbers, not " + written);
+        } else if (!values.empty()) {
+            warning(where + " takes no values, not " + written);
+        }
+    }
+
+    // The frames each played animation runs over, after the legs entries
+    // have moved into the legs file's numbering, against the frames of the
+    // parts it plays on.
+    void checkRanges(const std::string& path, const GameAnimationFile& file)
+    {
+        std::array<TAnimation, kAnimationCount> table{};
+        std::copy(file.entries.begin(), file.entries.end(), table.begin());
+        AdjustAnimations(table);
+        const size_t played = std::min(file.entries.size(), static_cast<size_t>(kPlayedAnimations));
+        for (size_t k = 0; k < played; ++k) {
+            const auto index = static_cast<uint32_t>(k);
+            if (AnimationDrivesLegs(index))
+                checkRange(path, k, table[k], parts_[kLegs]);
+            if (AnimationDrivesTorso(index))
+                checkRange(path, k, table[k], parts_[kTorso]);
+        }
+    }
+
+    void checkRange(const std::string& path, size_t k, const TAnimation& animation, const PartFile& part)
+    {
+        if (!part.usable)
+            return;
+        const int64_t first = animation.FirstFrame;
+        const int64_t last = first + std::max<int64_t>(0, animation.NumFrames);
+        const int64_t frames = part.model.Header.NumFrames;
+        if (first >= 0 && last < frames)
+            return;
+        error(path + ": animation " + std::to_string(k) + " (" + kAnimationNames[k] + ") plays frames " +
+              std::to_string(first) + " to " + std::to_string(last) + " of " + part.path + ", which has " +
+              Plural(static_cast<int>(frames), "frame", "frames"));
+    }
+
+    // Every skin any part has a file of, in name order ignoring letter case.
+    std::vector<std::string> skinNames() const
+    {
+        std::vector<std::string> skins;
+        for (const char* part : kPartNames) {
+            for (const std::string& skin : ListSkins(folder_, part)) {
+                const bool known = std::any_of(skins.begin(), skins.end(),
+                                               [&](const std::string& s) { return platform::LowerCase(s) == platform::LowerCase(skin); });
+                if (!known)
+                    skins.push_back(skin);
+            }
+        }
+        std::sort(skins.begin(), skins.end(), lessIgnoringCase);
+        return skins;
+    }
+
+    void checkSkin(const std::string& skin)
+    {
+        ++report_.skins;
+        const std::string subject = name_ + "/" + printable(skin);
+        std::set<std::string> reportedImages;
+        for (int i = 0; i < kPartCount; ++i) {
+            const std::string path = folder_ + kPartNames[i] + "_" + skin + ".skin";
+            if (!files::FileExists(path)) {
+                add(subject, Severity::Error, path + " is missing");
+                continue;
+            }
+            std::vector<std::string> lines;
+            try {
+                lines = files::ReadTextLines(path);
+            } catch (const platform::EInOutError& e) {
+                add(subject, Severity::Error, e.what());
+                continue;
+            }
+            checkSkinLines(subject, path, lines, parts_[i], reportedImages);
+        }
+    }
+
+    void checkSkinLines(const std::string& subject, const std::string& path, const std::vector<std::string>& lines,
+                        const PartFile& part, std::set<std::string>& reportedImages)
+    {
+        std::set<std::string> surfaces; // of the part, lower case
+        for (const TMesh& mesh : part.model.Meshes)
+            surfaces.insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
+        std::set<std::string> named; // surface names of the lines, lower case
+        for (size_t n = 0; n < lines.size(); ++n) {
+            // One line at a time, so that each finding can say which line.
+            const std::vector<SkinBinding> binding = ParseSkinLines({lines[n]}, Conventions::Game);
+            if (binding.empty())
+                continue;
+            const std::string where = path + ", line " + std::to_string(n + 1);
+            const std::string surface = platform::LowerCase(binding[0].surfaceName);
+            named.insert(surface);
+            if (part.usable && !surfaces.count(surface))
+                add(subject, Severity::Warning,
+                    where + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
+            checkTexture(subject, where, binding[0].imageName, reportedImages);
+        }
+        if (!part.usable)
+            return;
+        std::vector<std::string> bare;
+        std::set<std::string> listed;
+        for (const TMesh& mesh : part.model.Meshes) {
+            const std::string name = MD3Name(mesh.Header.Name);
+            if (!named.count(platform::LowerCase(name)) && listed.insert(platform::LowerCase(name)).second)
+                bare.push_back(quoted(name));
+        }
+        if (!bare.empty())
+            add(subject, Severity::Warning,
+                path + ": no line for " + (bare.size() == 1 ? "surface " : "surfaces ") + nameList(bare) + " of " +
+                    part.path);
+    }
+
+    void checkTexture(const std::string& subject, const std::string& where, const std::string& texture,
+                      std::set<std::string>& reportedImages)
+    {
+        const ResolvedTexture& resolved = resolve(texture);
+        if (!resolved.found) {
+            add(subject, Severity::Error,
+                where + ": " + quoted(texture) + " is neither an image (also tried as .tga, .jpg and .png) nor a shader");
+            return;
+        }
+        if (resolved.shader && (resolved.look.noDraw || resolved.look.white))
+            return;
+        if (!resolved.imagePath) {
+            const ShaderDefinition& shader = *resolved.shader;
+            add(subject, Severity::Error,
+                where + ": shader " + quoted(texture) + " (" + shader.fileName + ", line " +
+                    std::to_string(shader.line) + ") draws image " + quoted(resolved.look.image) +
+                    ", which is not there");
+            return;
+        }
+        const std::string& image = *resolved.imagePath;
+        const std::optional<std::string>& failure = imageFailure(image);
+        if (failure && reportedImages.insert(platform::LowerCase(image)).second)
+            add(subject, Severity::Error, *failure + " (" + where + ")");
+    }
+
+    // A texture name resolved once per character: skins repeat their names.
+    const ResolvedTexture& resolve(const std::string& texture)
+    {
+        const std::string key = platform::LowerCase(texture);
+        if (auto known = textures_.find(key); known != textures_.end())
+            return known->second;
+        return textures_[key] = ResolveTexture(texture, folder_, &shaders_);
+    }
+
+    // What the readers say about an image, decoded once per character.
+    const std::optional<std::string>& imageFailure(const std::string& path)
+    {
+        const std::string key = platform::LowerCase(path);
+        if (auto known = images_.find(key); known != images_.end())
+            return known->second;
+        std::optional<std::string> failure;
+        try {
+            const ImageFile file = ReadImageFile(path, Conventions::Game);
+            if (file.failure)
+                failure = file.failure->text;
+        } catch (const platform::EInOutError& e) {
+            failure = e.what();
+        }
+        // Some messages say only what went wrong; the finding names the file.
+        if (failure && failure->find(path) == std::string::npos)
+            failure = path + ": " + *failure;
+        return images_[key] = std::move(failure);
+    }
+
+    std::string name_;
+    const std::string& folder_;
+    const ShaderTable& shaders_;
+    CheckReport& report_;
+    std::array<PartFile, kPartCount> parts_;
+    std::map<std::string, ResolvedTexture> textures_; // lower-case texture name -> what it stands for
+    std::map<std::string, std::optional<std::string>> images_; // lower-case path -> the readers' message
+};
+
+} // namespace
+
+void CheckCharacter(const std::string& name, const std::string& folder, const ShaderTable& shaders,
+                    CheckReport& report)
+{
+    CharacterCheck(name, folder, shaders, report).run();
+}
+
+CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters)
+{
+    std::vector<CharacterChoice> ordered = characters;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const CharacterChoice& a, const CharacterChoice& b) {
+        return platform::LowerCase(a.name) < platform::LowerCase(b.name);
+    });
+    CheckReport gameData, report;
+    std::set<std::string> problemsSeen; // root and message
+    std::optional<std::pair<std::string, std::string>> shadersOf;
+    ShaderTable shaders;
+    for (const CharacterChoice& choice : ordered) {
+        try {
+            MountChoice(choice);
+        } catch (const platform::EInOutError& e) {
+            ++report.characters;
+            report.findings.push_back({printable(choice.name), Severity::Error, printable(e.what())});
+            continue;
+        }
+        const std::pair<std::string, std::string> mounted{choice.gameRoot, choice.outsideDir};
+        if (shadersOf != mounted) {
+            std::vector<ShaderProblem> problems;
+            shaders = LoadShaderScripts(problems);
+            shadersOf = mounted;
+            for (const ShaderProblem& problem : problems) {
+                if (problemsSeen.insert(choice.gameRoot + "\n" + problem.message).second)
+                    gameData.findings.push_back({kGameDataSubject, Severity::Warning, printable(problem.message)});
+            }
+        }
+        CheckCharacter(choice.name, choice.folder, shaders, report);
+    }
+    gameData.findings.insert(gameData.findings.end(), report.findings.begin(), report.findings.end());
+    gameData.characters = report.characters;
+    gameData.skins = report.skins;
+    return gameData;
+}

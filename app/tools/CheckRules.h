@@ -1,0 +1,32 @@
+#pragma once
+// The checker's rules: each file of a character is read by the loader the
+// viewer reads it with, under the game's rules, and what the loaders reject
+// or the game would do differently from what the maker meant becomes a
+// finding. Errors are what keeps the game from showing the character as
+// made (a part, tag, skin file, texture or image it cannot use, a broken
+// animation table); warnings are what the game copes with but the maker most
+// likely did not mean.
+//
+// Characters come in name order ignoring letter case, after the findings of
+// the game data's shader scripts; within a character its own findings come
+// first, then each skin's, skins in name order ignoring letter case.
+#include "CheckFindings.h"
+
+#include "app/character/CharacterChoice.h"
+#include "model/Shaders.h"
+
+#include <string>
+#include <vector>
+
+// Checks the character NAME whose files are in folder (ending in "/", or ""
+// for the game root itself) of the mounted game data, with the game root's
+// shader scripts, and appends its findings (and its count, and its skins')
+// to report. Each image is decoded at most once. Throws nothing but
+// std::bad_alloc: what cannot be read is a finding.
+void CheckCharacter(const std::string& name, const std::string& folder, const ShaderTable& shaders,
+                    CheckReport& report);
+
+// Mounts each character's game data in turn and checks it: first the shader
+// scripts of every game root met, then the characters in name order ignoring
+// letter case. Throws nothing but std::bad_alloc.
+CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters);

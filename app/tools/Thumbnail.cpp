@@ -1,0 +1,128 @@
+#include "Thumbnail.h"
+#include "platform/system/System.h"
+
+#include "app/character/CharacterChoice.h"
+#include "CharacterPicture.h"
+
+#include "platform/images/PngFile.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kDefaultSide = 256;
+constexpr int kNothingDrawn = 1;
+constexpr const char* kFileScheme = "file://";
+constexpr const char* kPartExtension = ".md3";
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// A percent sign not followed by two hexadecimal digits stays as it is.
+std::string percentDecoded(const std::string& text)
+{
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+            decoded += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+// A folder holding all three parts, in any letter case.
+bool holdsAllParts(const fs::path& folder)
+{
+    std::set<std::string> parts;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        parts.insert(platform::LowerCase(it->path().filename().string()));
+    return parts.count("lower.md3") && parts.count("upper.md3") && parts.count("head.md3");
+}
+
+// What a thumbnail shows: a character, or one part of the game data at a root.
+struct Subject {
+    std::optional<CharacterChoice> character;
+    std::string gameRoot;
+    std::string partPath;
+};
+
+// Throws CharacterError for an input that names nothing to draw.
+Subject subjectOf(const std::string& path)
+{
+    std::error_code error;
+    if (!fs::exists(path, error))
+        throw CharacterError("no such file or folder");
+    const bool partFile = fs::is_regular_file(path, error) && platform::LowerCase(fs::path(path).extension().string()) ==
+                                                                   kPartExtension;
+    Subject subject;
+    if (!partFile) {
+        subject.character = ResolvePathChoice(path);
+        return subject;
+    }
+    const fs::path folder = fs::absolute(path, error).parent_path();
+    if (holdsAllParts(folder)) {
+        subject.character = ResolvePathChoice(folder.string());
+        return subject;
+    }
+    const GameDataPlace place = PlaceInGameData(folder.string());
+    subject.gameRoot = place.gameRoot;
+    subject.partPath = place.folder + fs::path(path).filename().string();
+    return subject;
+}
+
+} // namespace
+
+std::string ThumbnailInputPath(const std::string& input)
+{
+    const std::string scheme = kFileScheme;
+    if (platform::LowerCase(input.substr(0, scheme.size())) != scheme)
+        return input;
+    std::string rest = input.substr(scheme.size());
+    // "file://host/path": the host (normally empty or "localhost") is dropped.
+    const size_t slash = rest.find('/');
+    rest = slash == std::string::npos ? std::string() : rest.substr(slash);
+    return percentDecoded(rest);
+}
+
+int RunThumbnail(const CommandLine& options)
+{
+    const std::string input = ThumbnailInputPath(*options.thumbnailInput);
+    const std::string& output = *options.thumbnailOutput;
+    const int side = options.thumbnailSize.value_or(kDefaultSide);
+    Picture picture;
+    try {
+        OffscreenRun run;
+        const Subject subject = subjectOf(input);
+        PictureStudio studio(side, side);
+        picture = subject.character ? studio.DrawCharacter(*subject.character, "")
+                                    : studio.DrawPart(subject.gameRoot, subject.partPath);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Quillmo: %s: %s\n", input.c_str(), e.what());
+        return kNothingDrawn;
+    }
+    try {
+        platform::WritePng(output, picture.width, picture.height, picture.rgb);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Quillmo: %s\n", e.what());
+        // A file the encoder left half written is no thumbnail.
+        std::error_code error;
+        fs::remove(output, error);
+        return kNothingDrawn;
+    }
+    return 0;
+}

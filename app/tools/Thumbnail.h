@@ -1,0 +1,26 @@
+#pragma once
+// Thumbnails for file managers: a square picture of a character or a part,
+// drawn without a window and without a display.
+//
+//   Quillmo --thumbnail INPUT OUTPUT.png [--thumbnail-size N]
+//
+// INPUT is a path or a file:// URI (percent-encoded, as file managers pass
+// it): an .md3 file shows the whole character with its default skin when its
+// folder holds lower.md3, upper.md3 and head.md3 (any letter case), else
+// that part alone, textured from its shader names; a .pk3 shows its first
+// character; a character folder that character. OUTPUT is N x N pixels
+// (default 256) on the viewer's dark background, without a label.
+//
+// Exit status: 0 when the picture was written; 1 when nothing could be drawn
+// or written, and then no OUTPUT is left behind.
+#include "app/viewer/CommandLine.h"
+
+#include <string>
+
+// Writes the thumbnail the options ask for; returns the exit status. Writes
+// its errors to standard error; throws nothing.
+int RunThumbnail(const CommandLine& options);
+
+// The path a thumbnail's INPUT names: a file:// URI (with or without a host
+// of "localhost") percent-decoded; anything else as it is.
+std::string ThumbnailInputPath(const std::string& input);

@@ -1,0 +1,39 @@
+#pragma once
+// What the viewer's window shows: a set of characters that the window draws
+// every frame, titles itself after, and hands the keys and dropped files it
+// does not handle itself. The window owns this interface; the sample
+// characters of the model folder and character mode each implement it.
+#include "platform/window/Input.h"
+
+#include <cstdint>
+#include <string>
+
+// What a key or a drop did to the set.
+enum class SetChange {
+    None,         // not the set's: nothing changed
+    Redraw,       // handled; draw a new frame
+    NewCharacter, // the set chose another character: the window closes the old
+                  // one, restarts its animation clock, retitles and opens it
+};
+
+class CharacterSet {
+public:
+    virtual ~CharacterSet() = default;
+
+    // Loads what the set shows; runs with the window's GL context current.
+    // Throws what the loaders throw.
+    virtual void Open() = 0;
+    // Frees what Open made while the GL context is still current.
+    virtual void Close() = 0;
+    // Draws the characters at animation time seconds, in their own Z-up
+    // coordinates (the window stands them upright).
+    virtual void Draw(float seconds) = 0;
+    // Plays the animation of that index from now on (the pose key).
+    virtual void SetPose(uint32_t animation) = 0;
+    // The window's title while the set is shown; "" keeps the window's own.
+    virtual std::string Title() const = 0;
+    // A key the window does not handle itself.
+    virtual SetChange HandleKey(uint16_t key, platform::TShiftState shift) = 0;
+    // A file or folder dropped on the window.
+    virtual SetChange Drop(const std::string& path) = 0;
+};

@@ -1,0 +1,229 @@
+#include "CommandLine.h"
+
+#include "platform/window/Input.h"
+#include "platform/system/System.h"
+
+#include <string>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace {
+
+int positiveNumber(const std::string& text, const std::string& option)
+{
+    int value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || value <= 0)
+        throw CommandLineError(option + " needs a positive whole number, not '" + text + "'");
+    return value;
+}
+
+// "Shift+N" in --keys presses N with Shift held.
+constexpr const char* kShiftPrefix = "shift+";
+
+constexpr int kLargestSide = 16384;
+
+// WIDTHxHEIGHT in pixels, each 1 ... kLargestSide.
+std::pair<int, int> pixelSize(const std::string& text, const std::string& option)
+{
+    const size_t x = platform::LowerCase(text).find('x');
+    if (x == std::string::npos)
+        throw CommandLineError(option + " takes WIDTHxHEIGHT, not '" + text + "'");
+    const int w = positiveNumber(text.substr(0, x), option);
+    const int h = positiveNumber(text.substr(x + 1), option);
+    if (w > kLargestSide || h > kLargestSide)
+        throw CommandLineError(option + " is limited to " + std::to_string(kLargestSide) + " pixels a side");
+    return {w, h};
+}
+
+// Each tool takes its own options and none of the viewer's.
+void checkToolOptions(const CommandLine& options)
+{
+    const int tools = int(options.check) + int(options.contactSheet.has_value()) +
+                      int(options.thumbnailInput.has_value());
+    if (tools > 1)
+        throw CommandLineError("--check, --contact-sheet and --thumbnail are separate tools; give one");
+    const bool sheetOptions = options.allSkins || options.cell || options.columns;
+    if (sheetOptions && !options.contactSheet)
+        throw CommandLineError("--all-skins, --cell and --columns go with --contact-sheet");
+    if (options.thumbnailSize && !options.thumbnailInput)
+        throw CommandLineError("--thumbnail-size goes with --thumbnail");
+    if (tools == 0)
+        return;
+    const bool viewerOptions = options.modelRoot || options.answer || options.size || options.frames ||
+                               options.screenshot || !options.keys.empty() || options.character ||
+                               options.skin || options.weapon;
+    if (viewerOptions)
+        throw CommandLineError("the tools take --game-root and names or folders of characters, not the viewer's "
+                               "options (--model-root, --answer, --size, --frames, --screenshot, --keys, "
+                               "--character, --skin, --weapon)");
+    if (options.thumbnailInput && (options.gameRoot || !options.paths.empty()))
+        throw CommandLineError("--thumbnail takes its INPUT and OUTPUT only");
+}
+
+// Character mode and the sample Model/ tree exclude each other's options.
+void checkCharacterOptions(const CommandLine& options)
+{
+    if (options.Tool())
+        return;
+    if (options.paths.size() > 1)
+        throw CommandLineError("one PATH at most, not " + std::to_string(options.paths.size()));
+    if (!options.CharacterMode())
+        return;
+    if (options.modelRoot || options.answer)
+        throw CommandLineError("--model-root and --answer are for the sample Model/ tree, not for character mode "
+                               "(--game-root, --character, --skin, --weapon, PATH)");
+    if (!options.paths.empty() && options.character)
+        throw CommandLineError("give a character either as PATH or with --character, not both");
+    if (!options.gameRoot && !options.character && options.paths.empty())
+        throw CommandLineError("--skin and --weapon need a character: --game-root, --character or PATH");
+}
+
+} // namespace
+
+uint16_t KeyCodeOfName(const std::string& name)
+{
+    const std::string key = platform::LowerCase(name);
+    if (key == "space")
+        return platform::VK_SPACE;
+    if (key == "pageup")
+        return platform::VK_PRIOR;
+    if (key == "pagedown")
+        return platform::VK_NEXT;
+    if (key.size() == 1 && key[0] >= '0' && key[0] <= '9')
+        return static_cast<uint16_t>(platform::VK_0 + (key[0] - '0'));
+    if (key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
+        return static_cast<uint16_t>(platform::VK_A + (key[0] - 'a'));
+    if (key.size() == 4 && key.rfind("num", 0) == 0 && key[3] >= '0' && key[3] <= '9')
+        return static_cast<uint16_t>(platform::VK_NUMPAD0 + (key[3] - '0'));
+    throw CommandLineError("unknown key name '" + name + "' (use Space, PageUp, PageDown, 0-9, A-Z, Num0-Num9)");
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args)
+{
+    CommandLine options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw CommandLineError(arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--batch") {
+            options.batch = true;
+        } else if (arg == "--model-root") {
+            options.modelRoot = value();
+        } else if (arg == "--answer") {
+            std::string answer = platform::LowerCase(value());
+            if (answer == "yes")
+                options.answer = platform::DialogAnswer::Yes;
+            else if (answer == "no")
+                options.answer = platform::DialogAnswer::No;
+            else
+                throw CommandLineError("--answer takes yes or no, not '" + answer + "'");
+        } else if (arg == "--size") {
+            options.size = pixelSize(value(), arg);
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--contact-sheet") {
+            options.contactSheet = value();
+        } else if (arg == "--all-skins") {
+            options.allSkins = true;
+        } else if (arg == "--cell") {
+            options.cell = pixelSize(value(), arg);
+        } else if (arg == "--columns") {
+            options.columns = positiveNumber(value(), arg);
+        } else if (arg == "--thumbnail") {
+            options.thumbnailInput = value();
+            options.thumbnailOutput = value();
+        } else if (arg == "--thumbnail-size") {
+            options.thumbnailSize = positiveNumber(value(), arg);
+            if (*options.thumbnailSize > kLargestSide)
+                throw CommandLineError(arg + " is limited to " + std::to_string(kLargestSide) + " pixels");
+        } else if (arg == "--frames") {
+            options.frames = positiveNumber(value(), "--frames");
+        } else if (arg == "--screenshot") {
+            options.screenshot = value();
+            options.batch = true;
+        } else if (arg == "--game-root") {
+            options.gameRoot = value();
+        } else if (arg == "--character") {
+            options.character = value();
+        } else if (arg == "--skin") {
+            options.skin = value();
+        } else if (arg == "--weapon") {
+            options.weapon = value();
+        } else if (arg == "--keys") {
+            const std::string& list = value();
+            size_t start = 0;
+            while (start <= list.size()) {
+                size_t comma = list.find(',', start);
+                std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
+                uint8_t shift = 0;
+                if (platform::LowerCase(name).rfind(kShiftPrefix, 0) == 0) {
+                    shift = platform::ssShift;
+                    name = name.substr(std::string(kShiftPrefix).size());
+                }
+                options.keys.push_back(KeyCodeOfName(name));
+                options.keyShifts.push_back(shift);
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw CommandLineError("unknown option '" + arg + "' (see --help)");
+        } else {
+            options.paths.push_back(arg);
+        }
+    }
+    if (options.screenshot && !options.frames)
+        options.frames = 1;
+    checkToolOptions(options);
+    checkCharacterOptions(options);
+    return options;
+}
+
+const char* CommandLineUsage()
+{
+    return "Usage: Quillmo [options] [PATH]\n"
+           "  --model-root DIR     folder holding ModelLara/ and ModelSarge/ (default ./Model/)\n"
+           "  --answer yes|no      answer the start question without the box (yes: Lara, no: Sarge)\n"
+           "  --size WxH           client size of the window in pixels\n"
+           "  --frames N           draw N frames on a clock advancing 40 ms per frame, then exit\n"
+           "  --screenshot FILE    write the last of those frames as PNG (implies --batch)\n"
+           "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown,\n"
+           "                       0-9, A-Z, Num0-Num9, each optionally as Shift+KEY\n"
+           "  --batch              never block on a message box: messages go to standard error\n"
+           "  --help               this text\n"
+           "\n"
+           "Character mode (a character of game data, as the game shows it):\n"
+           "  PATH                 a character folder or one of its .md3 files, a .pk3 archive, or a game\n"
+           "                       data folder (holding models/ or *.pk3): its first character\n"
+           "  --game-root DIR|PK3  game data: the loose files of DIR over its *.pk3 archives, or one archive\n"
+           "  --character NAME|DIR models/players/NAME of the game data, or a character folder on disk\n"
+           "  --skin NAME          the skin (lower_NAME.skin, ...); default: default\n"
+           "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"
+           "Keys in character mode: N / Shift+N next / previous skin, P / Shift+P next / previous character;\n"
+           "a folder or .pk3 dropped on the window opens like PATH.\n"
+           "\n"
+           "Tools for many characters (no window):\n"
+           "  --check [--game-root DIR|PK3] [NAME|DIR ...]\n"
+           "                       check every character (or those named) and every skin; one line per\n"
+           "                       finding (NAME[/SKIN]: error|warning: TEXT; shader scripts of the game\n"
+           "                       root that cannot be read to their end first, as (game data): warning:),\n"
+           "                       then a summary; exit 0 without errors, 1 with errors, 2 when the check\n"
+           "                       cannot run\n"
+           "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"
+           "                       one picture of every character (or those named) in a grid\n"
+           "    --all-skins        a cell for every skin, not only the default one\n"
+           "    --cell WxH         the size of a cell in pixels; default 256x256\n"
+           "    --columns N        cells in a row; default 6\n"
+           "  --thumbnail INPUT OUTPUT.png [--thumbnail-size N]\n"
+           "                       a picture of at most N pixels a side (default 256) of an .md3 file (the\n"
+           "                       character of its folder, else the part) or a .pk3 (its first character);\n"
+           "                       INPUT may be a path or a file:// URI\n";
+}

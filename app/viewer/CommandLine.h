@@ -1,0 +1,60 @@
+#pragma once
+// The viewer's command-line options. With no arguments the program behaves
+// as a plain desktop viewer; the options serve scripted runs and tests.
+#include "platform/system/Dialogs.h"
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+    std::optional<std::string> modelRoot;           // --model-root DIR
+    std::optional<platform::DialogAnswer> answer;   // --answer yes|no
+    std::optional<std::pair<int, int>> size;        // --size WxH (client area)
+    std::optional<int> frames;                      // --frames N
+    std::optional<std::string> screenshot;          // --screenshot FILE.png
+    std::vector<uint16_t> keys;                     // --keys K1,K2,... as virtual-key codes
+    std::vector<uint8_t> keyShifts;                 // the shift state of each key ("Shift+N")
+    bool batch = false;                             // --batch (also implied by --screenshot)
+    bool help = false;                              // --help
+
+    // Character mode: a character of game data, shown as the game shows it.
+    std::optional<std::string> gameRoot;  // --game-root DIR|FILE.pk3
+    std::optional<std::string> character; // --character NAME|DIR
+    std::optional<std::string> skin;      // --skin NAME
+    std::optional<std::string> weapon;    // --weapon NAME|none
+    std::vector<std::string> paths;       // positional PATH arguments
+
+    // Tools for many characters (their own modes; no window is shown).
+    bool check = false;                            // --check [NAME|DIR ...]
+    std::optional<std::string> contactSheet;       // --contact-sheet FILE.png [NAME|DIR ...]
+    bool allSkins = false;                         // --all-skins
+    std::optional<std::pair<int, int>> cell;       // --cell WxH
+    std::optional<int> columns;                    // --columns N
+    std::optional<std::string> thumbnailInput;     // --thumbnail INPUT OUTPUT.png
+    std::optional<std::string> thumbnailOutput;
+    std::optional<int> thumbnailSize;              // --thumbnail-size N
+
+    // True when a character is viewed from game data: any option or argument
+    // of character mode, and none of the tools.
+    bool CharacterMode() const
+    {
+        return !Tool() && (gameRoot || character || skin || weapon || !paths.empty());
+    }
+    // True when one of the tools for many characters was asked for.
+    bool Tool() const { return check || contactSheet || thumbnailInput; }
+};
+
+// Thrown for a bad option; its message is the one-line error to print.
+class CommandLineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The virtual-key code of a key name (Space, PageUp, PageDown, 0-9, A-Z,
+// Num0-Num9, in any letter case); throws CommandLineError for others.
+uint16_t KeyCodeOfName(const std::string& name);
+const char* CommandLineUsage();

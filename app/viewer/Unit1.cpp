@@ -1,0 +1,292 @@
+#include "Unit1.h"
+
+#include "OpglLib/MaterialDefine.h"
+#include "OpglLib/OpglLight.h"
+#include "OpglLib/OpglTxtFont.h"
+#include "OpglLib/OpglUniFont.h"
+#include "OpglLib/QueltoLogo.h"
+#include "platform/window/GLContext.h"
+#include "platform/system/Random.h"
+#include "platform/system/System.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+
+std::string ModelRoot;
+float SceneSize = 200.0f;
+bool ShowOverlay = true;
+bool UseTextureFont = true;
+uint32_t StartTick = 0;
+uint32_t SmoothedTime = 0;
+Q3Player Player;
+TMD3Model Weapon;
+
+namespace {
+
+constexpr uint32_t kStartIntervalMs = 1;
+constexpr uint32_t kIntervalStepMs = 30;
+constexpr uint32_t kLongestIntervalMs = 1000;
+constexpr int kOverlayX = 20;
+
+std::string format(const char* pattern, double a, double b, double c, double d, double e, double f)
+{
+    char buf[256];
+    std::snprintf(buf, sizeof buf, pattern, a, b, c, d, e, f);
+    return buf;
+}
+
+} // namespace
+
+TGLPoint4f StartEye() { return Point4f(SceneSize / 2, SceneSize / 3, SceneSize / 2); }
+
+TGLPoint4f StartViewPoint() { return Point4f(0, 10, 0); }
+
+void PlaceSceneLights()
+{
+    TGLLighter::Instance()->PlaceLights(Point4f(0, 0, 0), SceneSize / 2);
+    TGLLighter::Instance()->LightingOn();
+}
+
+TForm1::TForm1(platform::Window& window) : window_(window)
+{
+    Timer1.SetInterval(kStartIntervalMs);
+    Timer1.SetEnabled(true);
+    Timer1.OnTimer = [this] { Timer1Timer(); };
+    window_.OnResize = [this] { FormResize(); };
+    window_.OnKeyDown = [this](uint16_t& key, platform::TShiftState shift) { FormKeyDown(key, shift); };
+    window_.OnMouseDown = [this](platform::TMouseButton b, platform::TShiftState s, int x, int y) {
+        FormMouseDown(b, s, x, y);
+    };
+    window_.OnMouseMove = [this](platform::TShiftState s, int x, int y) { FormMouseMove(s, x, y); };
+    window_.OnMouseWheel = [this](platform::TShiftState s, int d, int x, int y, bool& handled) {
+        FormMouseWheel(s, d, x, y, handled);
+    };
+    window_.OnDropFile = [this](const std::string& path) {
+        if (!Characters)
+            return;
+        apply(Characters->Drop(path));
+        DrawFrame();
+    };
+}
+
+void TForm1::FormCreate()
+{
+    KeyPreview = true;
+    TGLManager::Instance()->CreateContext(window_.Handle(), ContextRec);
+    TGLUniFont::Instance()->BuildFont(ContextRec.DC, kAllEnglish, kIdentificationText);
+    TGLTxtFont::Instance()->BuildFont(kAllEnglish, kIdentificationText);
+
+    TGLCamera::Instance()->InitCamera(CameraRec, TGLViewDir::vdUser, StartEye(), StartViewPoint(), SceneSize * 5);
+    PlaceSceneLights();
+
+    TGLQueltoLogo* logo = TGLQueltoLogo::Instance();
+    logo->FLogoWidth = SceneSize / 2;
+    logo->LogoSwitch = false;
+    logo->LogoStyle = 0;
+    logo->LogoSwitch = false;
+    logo->LogoStyle = 5;
+    logo->LogoMaterial = MaterialTable[7];
+    logo->FMixRate = 0.8f;
+    logo->FMixLogoColor = true;
+
+    glEnable(GL_TEXTURE_2D);
+    Timer1.SetEnabled(false);
+
+    applyTitle();
+    shown().Open();
+    Timer1.SetEnabled(true);
+    StartTick = platform::GetTickCount();
+}
+
+void TForm1::FormDestroy()
+{
+    // The characters' textures go while their context is still there.
+    shown().Close();
+    TGLManager::Instance()->ReleaseContext(ContextRec);
+}
+
+void TForm1::applyTitle()
+{
+    const std::string title = shown().Title();
+    if (!title.empty())
+        window_.SetCaption(title);
+}
+
+void TForm1::apply(SetChange change)
+{
+    if (change != SetChange::NewCharacter)
+        return;
+    CharacterSet& set = shown();
+    set.Close();
+    // The new character starts its animations afresh.
+    StartTick = platform::GetTickCount();
+    SmoothedTime = 0;
+    applyTitle();
+    set.Open();
+}
+
+void TForm1::FormResize()
+{
+    TGLCamera* camera = TGLCamera::Instance();
+    camera->SetViewport(CameraRec, 0, 0, window_.ClientWidth(), window_.ClientHeight());
+    camera->ApplyProjection(CameraRec);
+}
+
+void TForm1::Timer1Timer()
+{
+    const uint32_t elapsed = platform::GetTickCount() - StartTick;
+    SmoothedTime = (SmoothedTime + elapsed) >> 1;
+    DrawFrame();
+}
+
+void TForm1::DrawFrame()
+{
+    TGLCamera::Instance()->ApplyView(CameraRec);
+    TGLManager* manager = TGLManager::Instance();
+    manager->ClearBuffers();
+    TGLLighter::Instance()->DrawLights(true, 10.0f);
+
+    glPushMatrix();
+    // The model's Z-up coordinates stand upright in the Y-up scene.
+    glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
+    shown().Draw(static_cast<float>(SmoothedTime / 1000.0));
+    glPopMatrix();
+    // The meshes leave their last texture bound; with texturing on for the
+    // whole run it would tint the axes and the cross by one stray texel.
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    manager->DrawAxis(SceneSize / 5);
+    manager->DrawCross(CameraRec.View, 5.0f);
+    if (ShowOverlay)
+        DrawOverlay();
+    platform::SwapBuffers(ContextRec.DC);
+}
+
+void TForm1::drawLine(int y, const std::string& text, float scale)
+{
+    if (UseTextureFont)
+        TGLTxtFont::Instance()->DrawText(kOverlayX, y, text.c_str(), scale);
+    else
+        TGLUniFont::Instance()->DrawText(kOverlayX, y, text.c_str());
+}
+
+void TForm1::DrawOverlay()
+{
+    TGLLighter* lighter = TGLLighter::Instance();
+    drawLine(20, lighter->IsLightingOn() ? "[L]:Light On" : "[L]:Light Off", 1.0f);
+
+    std::string lights = "[0~1]:";
+    const int count = lighter->MaxLights();
+    for (int i = 0; i < count; ++i) {
+        char item[32];
+        std::snprintf(item, sizeof item, lighter->IsLightOn(i) ? "L%d:On - " : "L%d:Off - ", i);
+        lights += item;
+    }
+    drawLine(50, lights, 0.7f);
+
+    char pose[64];
+    std::snprintf(pose, sizeof pose, "[M]:Pose Change - %s", "");
+    drawLine(80, pose, 1.0f);
+
+    drawLine(110,
+             format("Eye (%.1f,%.1f,%.1f) --> View (%.1f,%.1f,%.1f)", CameraRec.Eye.X, CameraRec.Eye.Y,
+                    CameraRec.Eye.Z, CameraRec.View.X, CameraRec.View.Y, CameraRec.View.Z),
+             1.0f);
+
+    char speed[64];
+    std::snprintf(speed, sizeof speed, "[PgUp/PgDn]: Speed Up/Down %d msec", static_cast<int>(Timer1.Interval()));
+    drawLine(140, speed, 1.0f);
+    drawLine(170, kIdentificationText, 1.0f);
+}
+
+void TForm1::FormKeyDown(uint16_t& key, platform::TShiftState shift)
+{
+    TGLLighter* lighter = TGLLighter::Instance();
+    switch (key) {
+    case platform::VK_SPACE:
+        Timer1.SetEnabled(!Timer1.Enabled());
+        break;
+    case platform::VK_PRIOR:
+        Timer1.SetInterval(Timer1.Interval() <= kIntervalStepMs ? 1 : Timer1.Interval() - kIntervalStepMs);
+        break;
+    case platform::VK_NEXT: {
+        uint32_t slower = Timer1.Interval() + kIntervalStepMs;
+        Timer1.SetInterval(slower > kLongestIntervalMs ? kLongestIntervalMs : slower);
+        break;
+    }
+    case 'B':
+        TGLManager::Instance()->SetBlending(!TGLManager::Instance()->BlendEnabled);
+        break;
+    case 'C':
+        TGLQueltoLogo::Instance()->LogoSwitch = !TGLQueltoLogo::Instance()->LogoSwitch;
+        break;
+    case 'F':
+        UseTextureFont = !UseTextureFont;
+        break;
+    case 'L':
+        if (lighter->IsLightingOn())
+            lighter->LightingOff();
+        else
+            lighter->LightingOn();
+        break;
+    case 'M':
+        platform::Randomize();
+        shown().SetPose(platform::Random(25));
+        break;
+    case 'R':
+        lighter->RandomSwitchLights();
+        break;
+    case 'S':
+        lighter->SetTwoSide(!lighter->TwoSide);
+        break;
+    case 'T':
+        ShowOverlay = !ShowOverlay;
+        break;
+    case 'Z': {
+        TGLTxtFont* font = TGLTxtFont::Instance();
+        font->ColorMode = static_cast<uint8_t>((font->ColorMode + 1) % 4);
+        break;
+    }
+    default:
+        // Main-row digits 0 ... 7 switch single lights; 8, 9, the keypad and
+        // the keys no one takes only redraw.
+        if (key >= platform::VK_0 && key <= platform::VK_0 + 7) {
+            const int light = key - platform::VK_0;
+            lighter->SetLightOn(light, !lighter->IsLightOn(light));
+        } else {
+            apply(shown().HandleKey(key, shift));
+        }
+        break;
+    }
+    DrawFrame();
+}
+
+void TForm1::FormMouseDown(platform::TMouseButton, platform::TShiftState, int x, int y) { MouseDownAt(x, y); }
+
+void TForm1::FormMouseMove(platform::TShiftState shift, int x, int y)
+{
+    MouseMoveCamera(shift, x, y, CameraRec);
+    DrawFrame();
+}
+
+void TForm1::FormMouseWheel(platform::TShiftState, int wheelDelta, int, int, bool&)
+{
+    MouseWheelZoom(wheelDelta, CameraRec);
+    DrawFrame();
+}
+
+void Unit1Initialization()
+{
+    // Relative to the current folder, not the executable's; under a debugger
+    // the batch runner has made the project folder current.
+    ModelRoot = platform::IsDebuggerPresent() ? platform::ExpandFileName("./ReleaseQuillmo/Model/")
+                                              : platform::ExpandFileName("./Model/");
+}
+
+void Unit1Finalization()
+{
+    Weapon = TMD3Model{};
+    Player = Q3Player{};
+    ModelRoot.clear();
+}

@@ -1,0 +1,86 @@
+#pragma once
+// The viewer's main window: it builds the scene when it is created, advances
+// the animation clock on its timer, draws a frame on every tick and input
+// event, and turns keys and mouse moves into scene changes.
+#include "CharacterSet.h"
+#include "ModelFolder.h"
+
+#include "OpglLib/OpglCamera.h"
+#include "OpglLib/OpglManage.h"
+#include "model/Model.h"
+#include "platform/system/Dialogs.h"
+#include "platform/window/Window.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Folder holding the model folders, absolute, ending with "/".
+extern std::string ModelRoot;
+// Scale from which the camera, the lights, the axes and the logo width follow.
+extern float SceneSize;
+extern bool ShowOverlay;
+extern bool UseTextureFont;
+// Tick count taken at the end of window creation, milliseconds.
+extern uint32_t StartTick;
+// The animation clock: running mean of the milliseconds since StartTick.
+extern uint32_t SmoothedTime;
+// The sample character of the model folder and its weapon.
+extern Q3Player Player;
+extern TMD3Model Weapon;
+
+// The camera the window starts with: from the front right and above the
+// character, looking at a point a little above the origin; the eye's place
+// scales with SceneSize.
+TGLPoint4f StartEye();
+TGLPoint4f StartViewPoint();
+// Places the scene's lights around the origin, scaled by SceneSize, and
+// switches lighting on; needs the GL context.
+void PlaceSceneLights();
+
+// Text of the start question and the character folders.
+inline constexpr const char* kLoadQuestion = "Load Model Lara(Yes) or Sarge(No).%s";
+
+class TForm1 {
+public:
+    explicit TForm1(platform::Window& window);
+
+    platform::Timer Timer1;
+    TGLContextRec ContextRec{};
+    TGLCameraRec CameraRec{};
+    bool KeyPreview = true;
+    // Answer given on the command line instead of asking.
+    std::optional<platform::DialogAnswer> PresetAnswer;
+    // What the window shows instead of asking for one of the sample
+    // characters of the model folder (character mode); not owned.
+    CharacterSet* Characters = nullptr;
+
+    void FormCreate();
+    void FormDestroy();
+    void FormResize();
+    void Timer1Timer();
+    void FormKeyDown(uint16_t& key, platform::TShiftState shift);
+    void FormMouseDown(platform::TMouseButton button, platform::TShiftState shift, int x, int y);
+    void FormMouseMove(platform::TShiftState shift, int x, int y);
+    void FormMouseWheel(platform::TShiftState shift, int wheelDelta, int x, int y, bool& handled);
+
+    // Draws one complete frame and presents it.
+    void DrawFrame();
+
+    platform::Window& Window() { return window_; }
+
+private:
+    void DrawOverlay();
+    void drawLine(int y, const std::string& text, float scale);
+    CharacterSet& shown() { return Characters ? *Characters : modelFolder_; }
+    void applyTitle();
+    // Acts on what a key or a drop did to the shown set.
+    void apply(SetChange change);
+
+    platform::Window& window_;
+    ModelFolderCharacters modelFolder_{PresetAnswer};
+};
+
+// The unit's start: chooses the model folder. Its end releases the character.
+void Unit1Initialization();
+void Unit1Finalization();

@@ -1,0 +1,508 @@
+#include "GameMounts.h"
+
+#include "ArchiveIo.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/Errors.h"
+#include "FileLayer.h"
+#include "platform/system/System.h"
+
+#include <physfs.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <set>
+
+namespace platform::files::detail {
+
+namespace {
+
+constexpr const char* kGameDataCaption = "Game Data";
+// A sanity bound on the merged tree: real game data holds some tens of
+// thousands of files, and an index of this many entries takes a few hundred
+// megabytes. A root above it (a home folder given by mistake, an archive
+// of empty names by the million) is refused rather than walked.
+constexpr size_t kMaxIndexEntries = 1'000'000;
+// Longest path kept in the index; longer ones are left out of the listing.
+constexpr size_t kMaxPathBytes = 4096;
+// First piece of an entry's read; larger entries double from there.
+constexpr size_t kFirstReadBytes = size_t{1} << 20;
+
+std::string physfsError()
+{
+    const PHYSFS_ErrorCode code = PHYSFS_getLastErrorCode();
+    // No archiver accepting the file is reported as "unsupported".
+    if (code == PHYSFS_ERR_UNSUPPORTED)
+        return "not a zip archive, or a damaged one";
+    const char* text = PHYSFS_getErrorByCode(code);
+    return text ? text : "unknown error";
+}
+
+struct PhysfsFileCloser {
+    void operator()(PHYSFS_File* file) const { PHYSFS_close(file); }
+};
+using PhysfsFile = std::unique_ptr<PHYSFS_File, PhysfsFileCloser>;
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// The names PHYSFS_enumerate reports for one folder. The callback runs inside
+// PhysicsFS, so an exception (out of memory) is parked and rethrown after.
+struct NameCollector {
+    std::set<std::string> names; // sorted, so that every walk of a mount lists it alike
+    std::exception_ptr error;
+};
+
+PHYSFS_EnumerateCallbackResult collectName(void* data, const char*, const char* name)
+{
+    auto* collector = static_cast<NameCollector*>(data);
+    try {
+        collector->names.emplace(name);
+        return PHYSFS_ENUM_OK;
+    } catch (...) {
+        collector->error = std::current_exception();
+        return PHYSFS_ENUM_ERROR;
+    }
+}
+
+// The names in one folder; throws EInOutError with PhysicsFS's reason.
+std::set<std::string> listNames(const std::string& folder)
+{
+    NameCollector collector;
+    const int ok = PHYSFS_enumerate(folder.c_str(), collectName, &collector);
+    if (collector.error)
+        std::rethrow_exception(collector.error);
+    if (!ok)
+        throw EInOutError(physfsError());
+    return std::move(collector.names);
+}
+
+// Where the mount numbered id sits in PhysicsFS's tree: "m0", "m1", ...
+std::string privateRootName(size_t id)
+{
+    std::string name = "m";
+    name += std::to_string(id); // appended, not "m" + ...: GCC 12 warns falsely about that at -O3
+    return name;
+}
+
+std::string withoutTrailingSlash(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+std::optional<std::string> cleanRequestPath(const std::string& path)
+{
+    if ((!path.empty() && path.front() == '/') || path.find('\\') != std::string::npos ||
+        path.find('\0') != std::string::npos)
+        return std::nullopt;
+    std::string clean;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string part = path.substr(start, slash - start);
+        if (part == "..")
+            return std::nullopt;
+        if (!part.empty() && part != ".") {
+            if (!clean.empty())
+                clean += '/';
+            clean += part;
+        }
+        start = slash + 1;
+    }
+    return clean;
+}
+
+
+void throwTooLarge(const std::string& path, uint64_t size)
+{
+    throw EInOutError("File \"" + path + "\" is " + std::to_string(size) + " bytes long, more than the " +
+                      std::to_string(kMaxFileBytes) + " bytes a file may have");
+}
+
+bool lessIgnoringCase(const std::string& a, const std::string& b)
+{
+    const std::string lowerA = LowerCase(a);
+    const std::string lowerB = LowerCase(b);
+    return lowerA != lowerB ? lowerA < lowerB : a < b;
+}
+
+void sortByName(std::vector<FolderEntry>& entries)
+{
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return lessIgnoringCase(a.name, b.name); });
+}
+
+GameMounts& gameMounts()
+{
+    // Made on first use and destroyed at exit, which shuts PhysicsFS down so
+    // that leak checks see nothing of it.
+    static GameMounts mounts;
+    return mounts;
+}
+
+GameMounts::~GameMounts()
+{
+    clear();
+    if (started_)
+        PHYSFS_deinit();
+}
+
+// PhysicsFS's memory, cleared when it is handed out. Inflating a damaged
+// entry whose back-references point before its start copies from the
+// inflater's window as it was allocated: with memory from malloc that would
+// hand out whatever the heap held before as the file's bytes. Cleared, it is
+// zeros, the same on every read.
+// Some of its requests follow an archive's claims (a link entry's target is
+// allocated at the entry's stated size); nothing of an archive is larger than
+// the largest file read from one, so larger requests fail as out of memory.
+void* clearedMalloc(PHYSFS_uint64 size)
+{
+    if (size > kMaxFileBytes)
+        return nullptr;
+    return std::calloc(1, static_cast<size_t>(size == 0 ? 1 : size));
+}
+void* cappedRealloc(void* memory, PHYSFS_uint64 size)
+{
+    if (size > kMaxFileBytes)
+        return nullptr;
+    return std::realloc(memory, static_cast<size_t>(size));
+}
+void plainFree(void* memory) { std::free(memory); }
+
+void GameMounts::start()
+{
+    if (started_)
+        return;
+    if (!PHYSFS_isInit()) {
+        const PHYSFS_Allocator allocator{nullptr, nullptr, clearedMalloc, cappedRealloc, plainFree};
+        PHYSFS_setAllocator(&allocator);
+    }
+    if (!PHYSFS_isInit() && !PHYSFS_init(nullptr))
+        throw EInOutError("Cannot start reading game data: " + physfsError());
+    started_ = true;
+    // Links inside game folders are not followed, so a folder from elsewhere
+    // cannot hand out files outside itself. This is PhysicsFS's default;
+    // it is set here so that nothing else can have changed it.
+    PHYSFS_permitSymbolicLinks(0);
+}
+
+void GameMounts::clear()
+{
+    while (!mounts_.empty())
+        unmount(mounts_.size() - 1);
+    nextMountId_ = 0;
+    memoryArchive_.clear();
+    memoryArchive_.shrink_to_fit();
+    index_.clear();
+    active_ = false;
+}
+
+void GameMounts::unmount(size_t index)
+{
+    PHYSFS_unmount(mounts_[index].source.c_str());
+    mounts_.erase(mounts_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void GameMounts::mount(const std::string& source, const std::string& virtualFolder, bool isFolder)
+{
+    Mount mount{source, virtualFolder, privateRootName(nextMountId_++), isFolder, {}};
+    // A source already mounted keeps its first mount point in PhysicsFS,
+    // so it leaves its old place before it takes the new one.
+    auto same = std::find_if(mounts_.begin(), mounts_.end(), [&](const Mount& m) { return m.source == source; });
+    if (same != mounts_.end())
+        unmount(static_cast<size_t>(same - mounts_.begin()));
+    if (isFolder) {
+        if (!PHYSFS_mount(source.c_str(), mount.privateRoot.c_str(), 1))
+            throw EInOutError(cannotRead(mount) + physfsError());
+    } else {
+        PHYSFS_Io* stream = openArchiveIo(source);
+        if (!stream)
+            throw EInOutError(cannotRead(mount) + std::strerror(errno));
+        mountStream(stream, mount);
+    }
+    adopt(std::move(mount));
+}
+
+void GameMounts::mountStream(PHYSFS_Io* stream, const Mount& mount)
+{
+    if (!PHYSFS_mountIo(stream, mount.source.c_str(), mount.privateRoot.c_str(), 1)) {
+        // A stream PhysicsFS refuses stays ours to destroy.
+        const std::string reason = physfsError();
+        stream->destroy(stream);
+        throw EInOutError(cannotRead(mount) + reason);
+    }
+}
+
+void GameMounts::adopt(Mount mount)
+{
+    try {
+        mount.listing = listMount(mount.privateRoot);
+    } catch (const EInOutError& error) {
+        PHYSFS_unmount(mount.source.c_str());
+        throw EInOutError(cannotRead(mount) + error.what());
+    } catch (...) {
+        PHYSFS_unmount(mount.source.c_str());
+        throw;
+    }
+    mounts_.push_back(std::move(mount));
+}
+
+std::string GameMounts::cannotRead(const Mount& mount)
+{
+    return "Cannot read the " + std::string(mount.isFolder ? "folder" : "archive") + " \"" + mount.source + "\": ";
+}
+
+void GameMounts::mountArchivesOf(const std::string& folder)
+{
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir)
+        throw EInOutError("Cannot read the game data folder \"" + folder + "\". " + std::strerror(errno));
+    std::vector<std::string> archives;
+    while (const dirent* item = ::readdir(dir.get())) {
+        const std::string name = item->d_name;
+        // An archive linked into the folder is mounted like any other: it is
+        // read as a zip file and only its own entries are handed out.
+        struct stat info {};
+        if (HasArchiveExtension(name) && ::stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            archives.push_back(name);
+    }
+    std::sort(archives.begin(), archives.end(), lessIgnoringCase);
+    for (const std::string& name : archives) {
+        try {
+            mount(folder + "/" + name, "", false);
+        } catch (const EInOutError& error) {
+            ShowMessage(std::string(error.what()) + ". Its files are left out.", kGameDataCaption);
+        }
+    }
+}
+
+void GameMounts::mountRoot(const std::string& root)
+{
+    clear();
+    try {
+        start();
+        const std::string source = withoutTrailingSlash(ExpandFileName(root));
+        struct stat info {};
+        if (::stat(source.c_str(), &info) != 0)
+            throw EInOutError("Cannot open the game data \"" + root + "\". " + std::strerror(errno));
+        if (S_ISDIR(info.st_mode)) {
+            mountArchivesOf(source);
+            mount(source, "", true); // the loose files, over every archive
+        } else if (S_ISREG(info.st_mode)) {
+            mount(source, "", false);
+        } else {
+            throw EInOutError("The game data \"" + root + "\" is neither a folder nor an archive");
+        }
+        rebuildIndex();
+        active_ = true;
+    } catch (...) {
+        clear();
+        throw;
+    }
+}
+
+void GameMounts::mountFolderAt(const std::string& dir, const std::string& virtualFolder)
+{
+    if (!active_)
+        throw EInOutError("Cannot mount \"" + dir + "\": no game data is mounted");
+    const std::optional<std::string> clean = cleanRequestPath(virtualFolder);
+    if (!clean)
+        throw EInOutError("Cannot mount \"" + dir + "\" at \"" + virtualFolder + "\": not a path inside the game data");
+    const std::string source = withoutTrailingSlash(ExpandFileName(dir));
+    struct stat info {};
+    if (::stat(source.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        throw EInOutError("Cannot mount \"" + dir + "\": not a readable folder");
+    try {
+        mount(source, *clean, true);
+        rebuildIndex();
+    } catch (...) {
+        clear();
+        throw;
+    }
+}
+
+void GameMounts::mountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name)
+{
+    clear();
+    try {
+        start();
+        memoryArchive_.assign(bytes.begin(), bytes.end());
+        Mount mount{name, "", privateRootName(nextMountId_++), false, {}};
+        // PhysicsFS reads the bytes for as long as they are mounted; the
+        // layer keeps them until clear() has unmounted them.
+        mountStream(openMemoryArchiveIo(memoryArchive_), mount);
+        adopt(std::move(mount));
+        rebuildIndex();
+        active_ = true;
+    } catch (...) {
+        clear();
+        throw;
+    }
+}
+
+std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& privateRoot)
+{
+    std::vector<Listed> listing;
+    // A list of folders rather than recursion: archive paths can nest
+    // thousands of folders deep.
+    std::vector<std::string> pending{""};
+    while (!pending.empty()) {
+        const std::string folder = std::move(pending.back());
+        pending.pop_back();
+        const std::string physicalFolder = folder.empty() ? privateRoot : privateRoot + "/" + folder;
+        std::set<std::string> names;
+        try {
+            names = listNames(physicalFolder);
+        } catch (const EInOutError& error) {
+            throw EInOutError((folder.empty() ? std::string("its top folder") : "its folder \"" + folder + "\"") +
+                              " cannot be listed (" + error.what() + ")");
+        }
+        for (const std::string& name : names) {
+            // A damaged central directory can describe an entry named ""
+            // inside its own folder ("players/" as a file with data): it
+            // would list the folder inside itself for ever.
+            if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+                folder.size() + name.size() >= kMaxPathBytes)
+                continue;
+            const std::string path = folder.empty() ? name : folder + "/" + name;
+            // PhysicsFS describes no name it would refuse to open (".."
+            // parts, backslashes from some Windows zip tools), so those stay
+            // out of the index and its listings.
+            PHYSFS_Stat info{};
+            if (!PHYSFS_stat((privateRoot + "/" + path).c_str(), &info))
+                continue;
+            const bool isFolder = info.filetype == PHYSFS_FILETYPE_DIRECTORY;
+            if (!isFolder && info.filetype != PHYSFS_FILETYPE_REGULAR)
+                continue;
+            listing.push_back({path, isFolder});
+            if (isFolder)
+                pending.push_back(path);
+        }
+        if (listing.size() > kMaxIndexEntries)
+            throw EInOutError("it holds more than " + std::to_string(kMaxIndexEntries) + " files and folders");
+    }
+    return listing;
+}
+
+void GameMounts::rebuildIndex()
+{
+    index_.clear();
+    index_[""] = IndexEntry{"", "", true, 0, {}};
+    for (size_t i = mounts_.size(); i-- > 0;)
+        mergeMount(i);
+}
+
+IndexEntry* GameMounts::addEntry(const std::string& storedPath, const std::string& openPath, bool isFolder,
+                                 size_t mount)
+{
+    const std::string key = LowerCase(storedPath);
+    const size_t slash = key.rfind('/');
+    IndexEntry* parent = &index_.at(slash == std::string::npos ? std::string() : key.substr(0, slash));
+    auto [slot, added] = index_.try_emplace(key, IndexEntry{storedPath, openPath, isFolder, mount, {}});
+    IndexEntry& entry = slot->second;
+    if (added) {
+        parent->childKeys.push_back(key);
+    } else if (entry.mount == mount && entry.isFolder == isFolder && storedPath < entry.storedPath) {
+        // Two spellings in one mount: the first in byte order, whatever
+        // order PhysicsFS listed them in.
+        entry.storedPath = storedPath;
+        entry.openPath = openPath;
+    }
+    return &entry;
+}
+
+void GameMounts::mergeMount(size_t index)
+{
+    // Mounts are merged in search order, so a name already in the index
+    // (in any letter case) comes from a mount searched earlier and wins.
+    const Mount& mount = mounts_[index];
+    const std::string& base = mount.virtualFolder;
+    // The folders of the mount point, each unless an earlier mount has it.
+    for (size_t end = base.find('/'); !base.empty(); end = base.find('/', end + 1)) {
+        if (!addEntry(base.substr(0, end), "", true, index)->isFolder)
+            return; // a file of an earlier mount hides this folder
+        if (end == std::string::npos)
+            break;
+    }
+    for (const Listed& item : mount.listing) {
+        const std::string storedPath = base.empty() ? item.path : base + "/" + item.path;
+        const size_t slash = storedPath.rfind('/');
+        // An entry below a name that is a file in an earlier mount stays hidden.
+        const IndexEntry* parent = findKey(LowerCase(slash == std::string::npos ? "" : storedPath.substr(0, slash)));
+        if (!parent || !parent->isFolder)
+            continue;
+        addEntry(storedPath, mount.privateRoot + "/" + item.path, item.isFolder, index);
+    }
+    if (index_.size() > kMaxIndexEntries)
+        throw EInOutError("The game data holds more than " + std::to_string(kMaxIndexEntries) +
+                          " files and folders");
+}
+
+const IndexEntry* GameMounts::findKey(const std::string& key) const
+{
+    auto found = index_.find(key);
+    return found == index_.end() ? nullptr : &found->second;
+}
+
+const IndexEntry* GameMounts::find(const std::string& path) const
+{
+    const std::optional<std::string> clean = cleanRequestPath(path);
+    return clean ? findKey(LowerCase(*clean)) : nullptr;
+}
+
+std::vector<uint8_t> GameMounts::read(const IndexEntry& entry, const std::string& path) const
+{
+    const PhysfsFile file(PHYSFS_openRead(entry.openPath.c_str()));
+    if (!file)
+        throw EInOutError("Cannot open file \"" + path + "\": " + physfsError());
+    const PHYSFS_sint64 length = PHYSFS_fileLength(file.get());
+    if (length < 0)
+        throw EInOutError("Cannot read file \"" + path + "\": its length is unknown");
+    // The length is the archive's own claim: checked against the cap before
+    // anything is allocated, and trusted no further. The buffer grows with the
+    // bytes that really come out, so a small archive claiming a large entry
+    // costs no more memory than its data inflates to.
+    const auto claimed = static_cast<uint64_t>(length);
+    if (claimed > kMaxFileBytes)
+        throwTooLarge(path, claimed);
+    std::vector<uint8_t> bytes;
+    size_t got = 0;
+    while (got < claimed) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(claimed, std::max(got * 2, kFirstReadBytes)));
+        bytes.resize(want);
+        const PHYSFS_sint64 count = PHYSFS_readBytes(file.get(), bytes.data() + got, want - got);
+        if (count < 0)
+            throw EInOutError("Cannot read file \"" + path + "\": " + physfsError());
+        got += static_cast<size_t>(count);
+        if (got < want)
+            break;
+    }
+    if (got != claimed)
+        throw EInOutError("File \"" + path + "\" is damaged: it ends after " + std::to_string(got) + " of its " +
+                          std::to_string(claimed) + " bytes");
+    return bytes;
+}
+
+std::string GameMounts::sourceOf(const IndexEntry& entry) const
+{
+    const Mount& mount = mounts_.at(entry.mount);
+    if (!mount.isFolder)
+        return mount.source;
+    // A loose file: its folder's disk path and its path below the mount.
+    return mount.source + "/" + entry.openPath.substr(mount.privateRoot.size() + 1);
+}
+
+} // namespace platform::files::detail

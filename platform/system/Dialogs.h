@@ -1,0 +1,48 @@
+#pragma once
+// Modal message boxes. In non-interactive mode (tests, --batch) no box is
+// shown: each message goes to standard error as "caption: text", is recorded
+// for tests, and is answered as if the box had been closed.
+//
+// The boxes themselves belong to the window system, which installs the one
+// function that shows them (platform/window/MessageBoxes.h); everything below
+// the window (the file layer, the readers) reports through here without
+// knowing it. Until one is installed, a box's text goes to standard error
+// and the box counts as closed.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class DialogAnswer { Yes, No, Closed };
+
+struct RecordedMessage {
+    std::string caption;
+    std::string text;
+};
+
+// An OK box with text and caption.
+void ShowMessage(const std::string& text, const std::string& caption);
+// A Yes/No question; Closed when the box was closed without an answer.
+DialogAnswer AskYesNo(const std::string& text, const std::string& caption);
+// The framework's standard error box for an exception that ended a handler.
+void ShowErrorBox(const std::string& message);
+
+// What a box shows and offers, and what the user did with it.
+enum class MessageBoxKind { Information, Question, Error }; // OK, Yes/No, OK
+enum class MessageBoxResult { Ok, Yes, No, Closed };
+struct MessageBoxRequest {
+    std::string text;
+    std::string caption;
+    MessageBoxKind kind;
+};
+using MessageBoxShower = MessageBoxResult (*)(const MessageBoxRequest& request);
+// Installs the function that shows boxes in interactive mode; nullptr removes it.
+void SetMessageBoxShower(MessageBoxShower showBox);
+
+void SetNonInteractive(bool on);
+bool IsNonInteractive();
+// Messages shown since the last clear, in order (recorded in either mode).
+const std::vector<RecordedMessage>& RecordedMessages();
+void ClearRecordedMessages();
+
+} // namespace platform

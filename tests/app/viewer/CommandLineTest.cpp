@@ -1,0 +1,74 @@
+#include "app/viewer/CommandLine.h"
+#include "platform/window/Input.h"
+
+#include <gtest/gtest.h>
+
+TEST(CommandLine, NoArgumentsMeanThePlainViewer)
+{
+    CommandLine c = ParseCommandLine({});
+    EXPECT_FALSE(c.frames || c.screenshot || c.answer || c.modelRoot || c.size || c.batch || c.help);
+    EXPECT_TRUE(c.keys.empty());
+}
+
+TEST(CommandLine, OptionsAndKeyNames)
+{
+    CommandLine c = ParseCommandLine({"--model-root", "M", "--answer", "No", "--size", "320x200", "--screenshot",
+                                      "a.png", "--keys", "Space,pageup,PageDown,7,z,Num3"});
+    EXPECT_EQ(*c.modelRoot, "M");
+    EXPECT_EQ(*c.answer, platform::DialogAnswer::No);
+    EXPECT_EQ(c.size->first, 320);
+    EXPECT_EQ(c.size->second, 200);
+    EXPECT_TRUE(c.batch); // a screenshot never waits for a box
+    EXPECT_EQ(*c.frames, 1);
+    EXPECT_EQ(c.keys, (std::vector<uint16_t>{0x20, 0x21, 0x22, 0x37, 0x5A, 0x63}));
+}
+
+TEST(CommandLine, BadOptionsGiveAOneLineError)
+{
+    for (auto args : std::vector<std::vector<std::string>>{{"--frames", "0"},
+                                                           {"--frames"},
+                                                           {"--size", "12"},
+                                                           {"--answer", "maybe"},
+                                                           {"--keys", "Space,,A"},
+                                                           {"--keys", "F13"},
+                                                           {"--bogus"},
+                                                           {"--skin"},
+                                                           {"one", "two"},
+                                                           {"--weapon", "none"},
+                                                           {"--character", "x", "path"},
+                                                           {"--game-root", "g", "--model-root", "m"},
+                                                           {"--check", "--frames", "2"},
+                                                           {"--check", "--contact-sheet", "a.png"},
+                                                           {"--contact-sheet", "a.png", "--cell", "3x"},
+                                                           {"--all-skins"},
+                                                           {"--thumbnail", "in.md3"},
+                                                           {"--thumbnail", "a", "b", "--game-root", "g"},
+                                                           {"--thumbnail-size", "64"}}) {
+        try {
+            ParseCommandLine(args);
+            ADD_FAILURE() << args[0];
+        } catch (const CommandLineError& e) {
+            EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos);
+        }
+    }
+}
+
+TEST(CommandLine, CharacterModeAndTheTools)
+{
+    CommandLine c = ParseCommandLine({"--game-root", "G", "--character", "mira", "--skin", "blue", "--keys",
+                                      "N,Shift+P"});
+    EXPECT_TRUE(c.CharacterMode());
+    EXPECT_EQ(c.keys, (std::vector<uint16_t>{'N', 'P'}));
+    EXPECT_EQ(c.keyShifts, (std::vector<uint8_t>{0, uint8_t(platform::ssShift)}));
+    EXPECT_TRUE(ParseCommandLine({"SampleGame"}).CharacterMode());
+
+    c = ParseCommandLine({"--contact-sheet", "s.png", "--game-root", "G", "a", "b", "--cell", "64x32", "--columns",
+                          "3", "--all-skins"});
+    EXPECT_FALSE(c.CharacterMode());
+    EXPECT_TRUE(c.Tool());
+    EXPECT_EQ(c.paths.size(), 2u);
+    EXPECT_EQ(*c.cell, std::make_pair(64, 32));
+    c = ParseCommandLine({"--thumbnail", "file:///x.md3", "o.png", "--thumbnail-size", "128"});
+    EXPECT_EQ(*c.thumbnailOutput, "o.png");
+    EXPECT_EQ(*c.thumbnailSize, 128);
+}
