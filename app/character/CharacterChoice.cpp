@@ -1,8 +1,8 @@
 #include "CharacterChoice.h"
 
+#include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
-#include "platform/files/FileLayer.h"
 #include "platform/system/System.h"
 
 #include <algorithm>

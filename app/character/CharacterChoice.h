@@ -4,7 +4,6 @@
 // and mounted as the game mounts them, and the character loaded by the
 // game's rules. Character mode and the tools for many characters start here.
 #include "app/viewer/CommandLine.h"
-
 #include "model/GameData.h"
 
 #include <optional>

@@ -1,13 +1,12 @@
 #include "CharacterPicture.h"
 
-#include "app/viewer/Unit1.h"
-#include "app/viewer/Units.h"
-
 #include "OpglLib/Component.h"
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
+#include "app/viewer/Unit1.h"
+#include "app/viewer/Units.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
 #include "platform/window/Window.h"

@@ -4,9 +4,9 @@
 // the viewer's GL state, lights and texture font, in which a character of
 // game data (or a single part) stands in its standing pose, framed to fill
 // the picture, and is read back as pixels.
-#include "app/character/CharacterChoice.h"
 #include "PoseFraming.h"
 
+#include "app/character/CharacterChoice.h"
 #include "model/GameData.h"
 #include "platform/window/BareGLWindow.h"
 

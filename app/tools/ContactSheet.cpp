@@ -1,11 +1,11 @@
 #include "ContactSheet.h"
 
-#include "app/character/CharacterChoice.h"
 #include "CharacterPicture.h"
 
+#include "app/character/CharacterChoice.h"
+#include "platform/images/PngFile.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
-#include "platform/images/PngFile.h"
 #include "platform/system/System.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "Thumbnail.h"
-#include "platform/system/System.h"
 
-#include "app/character/CharacterChoice.h"
 #include "CharacterPicture.h"
 
+#include "app/character/CharacterChoice.h"
 #include "platform/images/PngFile.h"
+#include "platform/system/System.h"
 
 #include <cctype>
 #include <cstdio>

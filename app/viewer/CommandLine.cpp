@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
-#include "platform/window/Input.h"
 #include "platform/system/System.h"
+#include "platform/window/Input.h"
 
 #include <string>
 

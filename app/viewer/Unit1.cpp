@@ -5,9 +5,9 @@
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
 #include "OpglLib/QueltoLogo.h"
-#include "platform/window/GLContext.h"
 #include "platform/system/Random.h"
 #include "platform/system/System.h"
+#include "platform/window/GLContext.h"
 
 #include <GL/gl.h>
 

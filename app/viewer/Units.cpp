@@ -1,5 +1,7 @@
 #include "Units.h"
 
+#include "Unit1.h"
+
 #include "OpglLib/GOpglDefine.h"
 #include "OpglLib/MaterialDefine.h"
 #include "OpglLib/OpglCamera.h"
@@ -12,7 +14,6 @@
 #include "OpglLib/OpglVector.h"
 #include "OpglLib/QueltoLogo.h"
 #include "OpglLib/QuickMath.h"
-#include "Unit1.h"
 #include "devtools/RunBatch.h"
 #include "platform/system/Dialogs.h"
 #include "raster/RasManage.h"

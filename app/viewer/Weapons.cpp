@@ -1,6 +1,7 @@
 #include "Weapons.h"
 
 #include "Unit1.h"
+
 #include "model/Model.h"
 #include "textures/Textures.h"
 

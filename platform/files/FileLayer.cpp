@@ -1,7 +1,8 @@
 #include "FileLayer.h"
 
-#include "platform/system/Errors.h"
 #include "GameMounts.h"
+
+#include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
 #include <dirent.h>

@@ -1,14 +1,15 @@
 #include "GameMounts.h"
 
 #include "ArchiveIo.h"
+#include "FileLayer.h"
+#include "GameArchives.h"
+
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
-#include "FileLayer.h"
 #include "platform/system/System.h"
 
 #include <physfs.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -48,10 +49,6 @@ struct PhysfsFileCloser {
     void operator()(PHYSFS_File* file) const { PHYSFS_close(file); }
 };
 using PhysfsFile = std::unique_ptr<PHYSFS_File, PhysfsFileCloser>;
-
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 // The names PHYSFS_enumerate reports for one folder. The callback runs inside
 // PhysicsFS, so an exception (out of memory) is parked and rethrown after.
@@ -267,20 +264,7 @@ std::string GameMounts::cannotRead(const Mount& mount)
 
 void GameMounts::mountArchivesOf(const std::string& folder)
 {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir)
-        throw EInOutError("Cannot read the game data folder \"" + folder + "\". " + std::strerror(errno));
-    std::vector<std::string> archives;
-    while (const dirent* item = ::readdir(dir.get())) {
-        const std::string name = item->d_name;
-        // An archive linked into the folder is mounted like any other: it is
-        // read as a zip file and only its own entries are handed out.
-        struct stat info {};
-        if (HasArchiveExtension(name) && ::stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            archives.push_back(name);
-    }
-    std::sort(archives.begin(), archives.end(), lessIgnoringCase);
-    for (const std::string& name : archives) {
+    for (const std::string& name : ArchivesOf(folder)) {
         try {
             mount(folder + "/" + name, "", false);
         } catch (const EInOutError& error) {
