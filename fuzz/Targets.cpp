@@ -6,6 +6,7 @@
 #include "app/tools/CheckOutput.h"
 #include "app/tools/CheckRules.h"
 #include "model/Model.h"
+#include "model/GameShader.h"
 #include "model/Shaders.h"
 #include "platform/system/Errors.h"
 #include "platform/files/FileLayer.h"
@@ -408,25 +409,28 @@ bool isBlendFactor(GLenum factor, bool source)
     }
 }
 
-// A look can be handed to GL as it is: one source of colour, factors GL 1.1
-// takes in their places, an alpha test with its reference.
-void checkLook(const SurfaceLook& look)
+// A compiled shader can be handed to GL as it is: factors GL 1.1 takes in
+// their places, an alpha test with its reference, images for every stage, at
+// most the stages, tcMods and deforms the game allows.
+void checkCompiled(const GameShader& shader)
 {
-    if (look.noDraw) {
-        check(look.image.empty() && !look.white && !look.blend && look.alphaFunc == GL_ALWAYS && !look.twoSided,
-              "a surface that draws nothing has no look");
-        return;
+    check(shader.stages.size() <= kMaxStages && shader.deforms.size() <= kMaxDeforms,
+          "no more stages and deforms than the game takes");
+    check(!shader.stages.empty() || shader.defaulted || shader.sort == ShaderSort::Sky || !shader.notes.empty(),
+          "a shader without stages says why");
+    for (const GameStage& stage : shader.stages) {
+        check(!stage.images.empty() && stage.images.size() <= kMaxAnimationImages, "every stage has its images");
+        check(stage.texMods.size() <= kMaxTexMods, "no more tcMods than the game takes");
+        if (stage.blend)
+            check(isBlendFactor(stage.blendSrc, true) && isBlendFactor(stage.blendDst, false) &&
+                      !(stage.blendSrc == GL_ONE && stage.blendDst == GL_ZERO),
+                  "blending uses GL 1.1 factors in their places");
+        else
+            check(stage.depthWrite || shader.defaulted, "an opaque stage writes depth");
+        const bool half = stage.alphaFunc == GL_LESS || stage.alphaFunc == GL_GEQUAL;
+        check(half || stage.alphaFunc == GL_GREATER || stage.alphaFunc == GL_ALWAYS, "alpha tests are the known three");
+        check(stage.alphaRef == (half ? 0.5f : 0.0f), "an alpha test has its reference");
     }
-    check(look.image.empty() == look.white, "a drawn surface has an image or is white");
-    if (look.blend)
-        check(isBlendFactor(look.blendSrc, true) && isBlendFactor(look.blendDst, false) &&
-                  !(look.blendSrc == GL_ONE && look.blendDst == GL_ZERO),
-              "blending uses GL 1.1 factors in their places");
-    else
-        check(look.blendSrc == GL_ONE && look.blendDst == GL_ZERO, "no blending keeps the opaque factors");
-    const bool half = look.alphaFunc == GL_LESS || look.alphaFunc == GL_GEQUAL;
-    check(half || look.alphaFunc == GL_GREATER || look.alphaFunc == GL_ALWAYS, "alpha tests are the known three");
-    check(look.alphaRef == (half ? 0.5f : 0.0f), "an alpha test has its reference");
 }
 
 void checkShaderLines(const std::vector<ShaderLine>& lines)
@@ -449,7 +453,10 @@ void checkShaderTable(const ShaderTable& table, const std::string& fileName, siz
         checkShaderLines(definition.lines);
         for (const ShaderStage& stage : definition.stages)
             checkShaderLines(stage.lines);
-        checkLook(LookOf(definition));
+        // Every other image is there: the stages depend on the names only.
+        size_t images = 0;
+        checkCompiled(CompileShader(definition, [&](const std::string&, bool) { return ++images % 2 == 1; }));
+        checkCompiled(CompileShader(definition, [](const std::string&, bool) { return true; }));
     }
 }
 

@@ -1,9 +1,10 @@
 // Characters, skins, texture names and weapons by the game's conventions.
 #include "GameData.h"
+#include "platform/files/FileLayer.h"
+#include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
 
-#include "platform/files/FileLayer.h"
-
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -12,34 +13,28 @@ namespace {
 namespace files = platform::files;
 
 constexpr const char* kPartFiles[] = {"lower.md3", "upper.md3", "head.md3"};
-// The extensions the game tries, in its order, when an image is missing.
-constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".png"};
+// The image extensions the game has readers for, in the order it tries them.
+constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".jpeg", ".png", ".pcx", ".bmp"};
+constexpr const char* kTextureCaption = "Texture";
 constexpr const char* kSkinSeparator = "_"; // PART_SKIN.skin
 constexpr const char* kSkinSuffix = ".skin";
 
-// The path without the extension of its file name, if it has one.
-std::string withoutExtension(const std::string& path)
+std::string withSlashes(std::string name)
 {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path;
-    return path.substr(0, dot);
+    // Names written on Windows may use backslashes.
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
 }
 
-// The stored path of path as it is, else with each of the game's extensions.
-std::optional<std::string> findWithAlternates(const std::string& path)
+std::optional<std::string> storedFile(const std::string& path)
 {
-    if (path.empty())
-        return std::nullopt;
-    if (files::FileExists(path))
-        return files::ResolvePath(path);
-    const std::string stem = withoutExtension(path);
-    for (const char* extension : kImageExtensions) {
-        if (files::FileExists(stem + extension))
-            return files::ResolvePath(stem + extension);
-    }
-    return std::nullopt;
+    return files::FileExists(path) ? files::ResolvePath(path) : std::nullopt;
+}
+
+std::string fileNameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -78,48 +73,64 @@ std::vector<std::string> ListSkins(const std::string& folder, std::string_view p
     return skins;
 }
 
-std::optional<std::string> ResolveImagePath(const std::string& textureName, const std::string& ownFolder)
+std::optional<std::string> FindGameImage(const std::string& name)
 {
-    // Names written on Windows may use backslashes.
-    std::string name = textureName;
-    for (char& c : name)
-        c = c == '\\' ? '/' : c;
-    if (auto found = findWithAlternates(name))
-        return found;
-    const size_t slash = name.rfind('/');
-    const std::string fileName = slash == std::string::npos ? name : name.substr(slash + 1);
-    return findWithAlternates(ownFolder + fileName);
+    const std::string path = withSlashes(name);
+    if (path.empty())
+        return std::nullopt;
+    const std::string stem = StripExtension(path);
+    const std::string extension = platform::LowerCase(path.substr(stem.size()));
+    const bool known = std::any_of(std::begin(kImageExtensions), std::end(kImageExtensions),
+                                   [&](const char* e) { return extension == e; });
+    if (known) {
+        if (auto found = storedFile(path))
+            return found;
+        for (const char* other : kImageExtensions) {
+            if (extension != other) {
+                if (auto found = storedFile(stem + other))
+                    return found;
+            }
+        }
+        return std::nullopt;
+    }
+    // A name the game has no reader for keeps its own "extension".
+    for (const char* added : kImageExtensions) {
+        if (auto found = storedFile(path + added))
+            return found;
+    }
+    return std::nullopt;
 }
 
-ResolvedTexture ResolveTexture(const std::string& textureName, const std::string& ownFolder,
-                               const ShaderTable* shaders)
+SurfaceName ResolveSurfaceName(const std::string& name, const std::string& ownFolder, const ShaderTable* shaders)
 {
-    ResolvedTexture resolved;
-    resolved.imagePath = ResolveImagePath(textureName, ownFolder);
-    if (resolved.imagePath) {
-        resolved.found = true;
+    SurfaceName resolved;
+    const std::string path = withSlashes(name);
+    if (path.empty())
         return resolved;
-    }
-    resolved.shader = shaders ? shaders->Find(textureName) : nullptr;
-    if (!resolved.shader)
+    resolved.shader = shaders ? shaders->Find(StripExtension(path)) : nullptr;
+    if (resolved.shader)
         return resolved;
-    resolved.found = true;
-    resolved.look = LookOf(*resolved.shader);
-    if (!resolved.look.noDraw && !resolved.look.white)
-        resolved.imagePath = ResolveImagePath(resolved.look.image, ownFolder);
+    resolved.image = FindGameImage(path);
+    if (!resolved.image && path.find('/') != std::string::npos)
+        resolved.ownFolderImage = FindGameImage(ownFolder + fileNameOf(path));
     return resolved;
 }
 
 TextureSet::~TextureSet() { Clear(); }
 
-GLuint TextureSet::imageTexture(const std::string& path)
+GLuint TextureSet::imageTexture(const std::string& path, bool clamp)
 {
     const std::string key = platform::LowerCase(path);
     if (auto loaded = byPath_.find(key); loaded != byPath_.end())
         return loaded->second;
     GLuint texture = 0;
-    if (LoadImageTexture(path, texture, Conventions::Game))
+    if (LoadImageTexture(path, texture, Conventions::Game)) {
         textures_.push_back(texture);
+        // An image keeps the edges it was first loaded with, as in the game.
+        const GLint wrap = clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    }
     byPath_[key] = texture;
     return texture;
 }
@@ -134,38 +145,96 @@ GLuint TextureSet::whiteTexture()
     return white_;
 }
 
-SurfaceTexture TextureSet::SurfaceFor(const std::string& textureName, const std::string& ownFolder)
+GLuint TextureSet::defaultTexture()
 {
-    const std::string nameKey = platform::LowerCase(ownFolder + "|" + textureName);
-    if (auto known = byName_.find(nameKey); known != byName_.end())
-        return known->second;
-    const ResolvedTexture resolved = ResolveTexture(textureName, ownFolder, shaders_);
-    SurfaceTexture surface;
-    surface.style.gameRules = true;
-    if (!resolved.found) {
-        // Nothing of that name: the loader tells the user what was missing.
-        GLuint unused = 0;
-        LoadImageTexture(textureName, unused, Conventions::Game);
-    } else if (resolved.shader) {
-        const SurfaceLook& look = resolved.look;
-        surface.style.hidden = look.noDraw;
-        surface.style.blend = look.blend;
-        surface.style.blendSrc = look.blendSrc;
-        surface.style.blendDst = look.blendDst;
-        surface.style.alphaFunc = look.alphaFunc;
-        surface.style.alphaRef = look.alphaRef;
-        surface.style.twoSided = look.twoSided;
-        if (look.white)
-            surface.texture = whiteTexture();
-        else if (resolved.imagePath)
-            surface.texture = imageTexture(*resolved.imagePath);
-        else if (!look.noDraw)
-            surface.texture = imageTexture(look.image); // missing: the loader says so
-    } else {
-        surface.texture = imageTexture(*resolved.imagePath);
+    if (defaultImage_ == 0) {
+        const std::vector<uint8_t> pixels = DefaultImagePixels();
+        defaultImage_ = MakeGLTexture(kDefaultImageSide, kDefaultImageSide, GL_RGBA, pixels.data());
+        textures_.push_back(defaultImage_);
     }
-    byName_[nameKey] = surface;
-    return surface;
+    return defaultImage_;
+}
+
+void TextureSet::bind(BoundShader& bound)
+{
+    bound.textures.clear();
+    for (const GameStage& stage : bound.shader.stages) {
+        std::vector<GLuint>& images = bound.textures.emplace_back();
+        for (const ShaderStageImage& image : stage.images) {
+            if (image.kind != StageImageKind::File)
+                images.push_back(whiteTexture());
+            else if (image.name.empty())
+                images.push_back(defaultTexture());
+            else if (const auto path = FindGameImage(image.name))
+                images.push_back(imageTexture(*path, stage.clamp));
+            else
+                images.push_back(0);
+        }
+    }
+}
+
+const BoundShader* TextureSet::DefaultShader()
+{
+    if (!default_) {
+        default_ = std::make_unique<BoundShader>();
+        default_->shader = ::DefaultShader();
+        // The game makes its default shader before any other.
+        default_->order = 0;
+        bind(*default_);
+    }
+    return default_.get();
+}
+
+BoundShader* TextureSet::make(const std::string& name)
+{
+    auto bound = std::make_unique<BoundShader>();
+    bound->order = ++nextOrder_;
+    const std::string stripped = StripExtension(name);
+    const ShaderDefinition* definition = shaders_ ? shaders_->Find(stripped) : nullptr;
+    if (definition) {
+        auto loads = [this](const std::string& image, bool clamp) {
+            const std::optional<std::string> path = FindGameImage(image);
+            return path && imageTexture(*path, clamp) != 0;
+        };
+        bound->shader = CompileShader(*definition, loads);
+        bound->shader.name = stripped;
+        // What the game did not take, once for the shader. A shader of no
+        // stages is how packs hide a surface: nothing to tell.
+        const GameShader& made = bound->shader;
+        if (!made.notes.empty() && !(made.notes.size() == 1 && made.notes[0] == kNoStagesNote)) {
+            std::string notes;
+            for (const std::string& note : made.notes)
+                notes += (notes.empty() ? "" : "; ") + note;
+            platform::ShowMessage("Shader \"" + stripped + "\" (" + definition->fileName + ", line " +
+                                      std::to_string(definition->line) + "): " + notes +
+                                      (made.defaulted ? "; the game draws what it read before that" : ""),
+                                  kTextureCaption);
+        }
+    } else if (const auto image = FindGameImage(name); image && imageTexture(*image, false) != 0) {
+        bound->shader = ImageShader(stripped, *image);
+    } else {
+        bound->shader = MissingShader(stripped);
+        if (!image)
+            platform::ShowMessage("\"" + name + "\" is neither a shader nor an image", kTextureCaption);
+    }
+    bind(*bound);
+    BoundShader* made = bound.get();
+    byName_[platform::LowerCase(stripped)] = std::move(bound);
+    return made;
+}
+
+const BoundShader* TextureSet::ShaderFor(const std::string& name, ShaderUse use)
+{
+    const std::string path = withSlashes(name);
+    if (path.empty())
+        return DefaultShader();
+    DefaultShader(); // made first, as the game makes it
+    const auto known = byName_.find(platform::LowerCase(StripExtension(path)));
+    const BoundShader* bound = known != byName_.end() ? known->second.get() : make(path);
+    // A model's own name that the game could not make draws its default.
+    if (use == ShaderUse::Model && bound->shader.defaulted)
+        return DefaultShader();
+    return bound;
 }
 
 void TextureSet::Clear()
@@ -175,14 +244,10 @@ void TextureSet::Clear()
     textures_.clear();
     byPath_.clear();
     byName_.clear();
+    default_.reset();
     white_ = 0;
-}
-
-void ApplySurfaceTexture(TMesh& mesh, const SurfaceTexture& surface)
-{
-    mesh.Texture = surface.texture;
-    mesh.HasTexture = true;
-    mesh.Style = surface.style;
+    defaultImage_ = 0;
+    nextOrder_ = 0;
 }
 
 std::string ShaderName(const TMesh& mesh)
@@ -196,16 +261,9 @@ std::string ShaderName(const TMesh& mesh)
 
 void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures)
 {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     LoadMD3(part, path);
-    UseGameStyle(part);
-    for (TMesh& mesh : part.Meshes) {
-        const std::string shader = ShaderName(mesh);
-        if (shader.empty())
-            continue;
-        ApplySurfaceTexture(mesh, textures.SurfaceFor(shader, folder));
-    }
+    for (TMesh& mesh : part.Meshes)
+        mesh.Shader = textures.ShaderFor(ShaderName(mesh), ShaderUse::Model);
 }
 
 void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)

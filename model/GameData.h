@@ -1,15 +1,17 @@
 #pragma once
 // Characters of a game data folder, by the game's conventions: where the
-// characters and their skins are, how a texture name from a skin or a model
-// becomes an image file, the textures one character shares, and the weapon
-// with its textures. Paths are those of the file layer in game mode
+// characters and their skins are, what a surface name of a skin or a model
+// stands for (a shader, an image or nothing), the shaders and textures one
+// character shares, and the weapon. Paths are those of the file layer in game mode
 // (platform/FileLayer.h): from the game root, "/"-separated, any letter case.
+#include "GameShader.h"
 #include "Model.h"
 #include "Shaders.h"
 
 #include <GL/gl.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,36 +34,34 @@ std::vector<std::string> ListCharacters();
 // letter case.
 std::vector<std::string> ListSkins(const std::string& folder, std::string_view part = "lower");
 
-// The image file a texture name stands for: the name from the game root,
-// else its file name in ownFolder; each also with the extensions ".tga",
-// ".jpg" and ".png" in place of its own (or added when it has none), as the
-// game tries them. The stored path, or nothing when no such file exists.
-std::optional<std::string> ResolveImagePath(const std::string& textureName, const std::string& ownFolder);
+// The image file the game loads for name, by its order of extensions: a name
+// ending in .tga, .jpg, .jpeg, .png, .pcx or .bmp is tried as it is, then
+// with each of the others in that order in place of its own; any other name
+// (without an extension, or with one the game has no reader for) with each of
+// the six added. The stored path, or nothing when none is there.
+std::optional<std::string> FindGameImage(const std::string& name);
 
-// What a texture name of a skin or model stands for: an image file (found by
-// ResolveImagePath), else a shader of that name (the path without extension)
-// with the image of its first stage, else nothing.
-struct ResolvedTexture {
-    std::optional<std::string> imagePath; // the image to draw with, stored path; none for white or missing
-    const ShaderDefinition* shader = nullptr; // the shader, when the name is one
-    SurfaceLook look;  // the shader's look; the default for a plain image
-    bool found = false; // an image file or a shader
+// What a surface name of a skin line or a model stands for, by the game's
+// order: a shader of the game root's scripts (the name without its
+// extension), else an image, else nothing.
+struct SurfaceName {
+    const ShaderDefinition* shader = nullptr; // the script's definition, when it has one
+    std::optional<std::string> image;         // else the image the game loads, stored path
+    // Neither: an image of that file name in ownFolder, which the game does
+    // not look in (a hint for whoever made the character).
+    std::optional<std::string> ownFolderImage;
 };
+SurfaceName ResolveSurfaceName(const std::string& name, const std::string& ownFolder, const ShaderTable* shaders);
 
-// Resolves a texture name from a skin or a model's shader name, by the game's
-// order: image file and its alternates, then shader (shaders may be null).
-ResolvedTexture ResolveTexture(const std::string& textureName, const std::string& ownFolder,
-                               const ShaderTable* shaders);
+// Who names a surface's shader. The game draws a name that is neither
+// shader nor image differently for each: nothing for a skin line, its
+// default texture for a model's own name.
+enum class ShaderUse { Skin, Model };
 
-// What a surface is drawn with: its texture (0 when untextured) and style.
-struct SurfaceTexture {
-    GLuint texture = 0;
-    SurfaceStyle style;
-};
-
-// The textures of one character: each image file is decoded and uploaded once
-// however many surfaces and shaders use it, and every texture is deleted by
-// Clear (or when the set goes, which needs the GL context still current).
+// The textures and shaders of one character: each shader name is resolved
+// and compiled once, each image decoded and uploaded once however many
+// surfaces and shaders use it, and everything is freed by Clear (or when the
+// set goes, which needs the GL context still current).
 class TextureSet {
 public:
     // shaders: the game root's shader scripts, or null; not owned.
@@ -73,39 +73,45 @@ public:
     // Uses another table of shader scripts from now on (a new game root).
     void SetShaders(const ShaderTable* shaders) { shaders_ = shaders; }
 
-    // The texture and style for a texture name of a skin or model, resolved
-    // with ResolveTexture. A name that is neither image nor shader, or whose
-    // image cannot be read, is left untextured (texture 0) after the texture
-    // loader's message, shown once per name.
-    SurfaceTexture SurfaceFor(const std::string& textureName, const std::string& ownFolder);
+    // The shader the game draws a surface with for name (a skin line's or the
+    // model's own), resolved as ResolveSurfaceName says and compiled with
+    // its stages' images. A name that is neither, an image that cannot be
+    // read, or a shader the game cannot make gets one message box the first
+    // time it is asked for. Never null.
+    const BoundShader* ShaderFor(const std::string& name, ShaderUse use);
 
-    // Deletes every texture of the set.
+    // The game's default shader: its default texture, full bright.
+    const BoundShader* DefaultShader();
+
+    // Deletes every texture and shader of the set.
     void Clear();
 
     // GL textures the set holds.
     size_t Count() const { return textures_.size(); }
 
 private:
-    GLuint imageTexture(const std::string& path);
+    GLuint imageTexture(const std::string& path, bool clamp);
     GLuint whiteTexture();
+    GLuint defaultTexture();
+    BoundShader* make(const std::string& name);
+    void bind(BoundShader& bound);
 
     const ShaderTable* shaders_;
-    std::map<std::string, GLuint> byPath_;  // resolved image path, lower case -> texture (0: unreadable)
-    std::map<std::string, SurfaceTexture> byName_; // texture name as asked, lower case, with its folder
+    std::map<std::string, GLuint> byPath_; // image path, lower case -> texture (0: unreadable)
+    std::map<std::string, std::unique_ptr<BoundShader>> byName_; // name without extension, lower case
+    std::unique_ptr<BoundShader> default_;
     GLuint white_ = 0;
+    GLuint defaultImage_ = 0;
+    uint32_t nextOrder_ = 0;
     std::vector<GLuint> textures_;
 };
-
-// Textures a character's surfaces: the mesh's texture and style from a
-// texture name (skin line or shader name).
-void ApplySurfaceTexture(TMesh& mesh, const SurfaceTexture& surface);
 
 // The name of a surface's first shader record (its texture name), or "".
 std::string ShaderName(const TMesh& mesh);
 
 // Loads the MD3 at path (in the mounted game data) into part (a missing file
-// leaves it empty) and textures each surface from its first shader name, an
-// image name found beside the file as well. Throws what LoadMD3 throws.
+// leaves it empty) and gives each surface the shader of its own first shader
+// name. Throws what LoadMD3 throws.
 void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures);
 
 // Loads kWeaponsFolder NAME/NAME.md3 into weapon with LoadGamePart.

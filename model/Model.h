@@ -123,18 +123,7 @@ template <class T> struct RecordAllocator : std::allocator<T> {
 };
 template <class T> using RecordArray = std::vector<T, RecordAllocator<T>>;
 
-// How a surface of game data is drawn, from its shader (the viewer's own
-// surfaces keep the default: drawn as they always were).
-struct SurfaceStyle {
-    bool gameRules = false; // drawn as the game draws: back faces culled unless twoSided
-    bool hidden = false;    // not drawn at all ("surfaceparm nodraw", or a shader without an image)
-    bool blend = false;     // blended with glBlendFunc(blendSrc, blendDst), not writing depth
-    GLenum blendSrc = GL_ONE;
-    GLenum blendDst = GL_ZERO;
-    GLenum alphaFunc = GL_ALWAYS; // alpha test glAlphaFunc(alphaFunc, alphaRef) unless GL_ALWAYS
-    GLfloat alphaRef = 0.0f;
-    bool twoSided = false; // both faces drawn
-};
+struct BoundShader; // GameShader.h
 
 // One surface of a part.
 struct TMesh {
@@ -145,7 +134,9 @@ struct TMesh {
     RecordArray<TMD3Vertex> Vertices;    // Fs x V entries, frame-major
     GLuint Texture = 0;                  // meaningful only when HasTexture
     bool HasTexture = false;
-    SurfaceStyle Style;                  // character mode only
+    // Character mode: the shader the game draws the surface with, owned by
+    // the character's texture set; null for surfaces drawn the viewer's way.
+    const BoundShader* Shader = nullptr;
 };
 
 // One model part. A default-constructed part is a valid empty part that
@@ -166,6 +157,9 @@ struct TMD3Model {
     std::vector<TMesh> Meshes;
     // One entry per tag index: the part hanging on that tag, not owned.
     std::vector<TMD3Model*> Links;
+    // Character mode: the colour shaders take as the entity's (the game gives
+    // a player's body parts black with alpha 0, a weapon white).
+    uint8_t EntityColor[4] = {255, 255, 255, 255};
 };
 
 // One animation: a range of frames in the part it plays on.
@@ -267,9 +261,6 @@ std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines,
 void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName,
                 const LoadRules& rules = {});
 
-// Marks every mesh of part to be drawn as the game draws it (culling), before
-// any skin or shader gives it more of a style.
-void UseGameStyle(TMD3Model& part);
 
 // Hangs child on the first tag of parent named exactly tagName; nothing
 // happens when there is none.
@@ -285,12 +276,14 @@ void DrawPlayer(Q3Player& player, float t);
 void UseCharacterColours();
 
 // Draws a part and, under their tags' matrices, the parts hanging on it.
-void DrawModel(const TMD3Model& part);
+// A part of game data has shaders: drawn as the game draws it
+// (GameRenderer.h), at shader time shaderSeconds.
+void DrawModel(const TMD3Model& part, double shaderSeconds = 0);
+// True when a surface of part has a shader of game data.
+bool HasGameShaders(const TMD3Model& part);
 
-// Draws the meshes of a part blended from frame c towards frame n by f. A mesh
-// with a style of the game's rules is drawn with that style's culling,
-// blending and alpha test, all restored right after the mesh; a hidden one is
-// not drawn.
+// Draws the meshes of a part blended from frame c towards frame n by f, the
+// viewer's way (each with its own texture, in the current GL state).
 void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 
 // The frame drawn for index frame of a part or surface with frameCount > 0

@@ -1,4 +1,6 @@
 // Assembling a player from its three parts, and drawing part trees.
+#include "GameData.h"
+#include "GameRenderer.h"
 #include "Model.h"
 
 #include <algorithm>
@@ -58,28 +60,6 @@ void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
     }
 }
 
-void applyStyle(const SurfaceStyle& style)
-{
-    // The game's models wind their triangles clockwise seen from outside, so
-    // the faces it culls are GL's front faces.
-    if (style.twoSided) {
-        glDisable(GL_CULL_FACE);
-    } else {
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_FRONT);
-    }
-    if (style.blend) {
-        glEnable(GL_BLEND);
-        glBlendFunc(style.blendSrc, style.blendDst);
-        // Blended surfaces do not hide what lies behind them.
-        glDepthMask(GL_FALSE);
-    }
-    if (style.alphaFunc != GL_ALWAYS) {
-        glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(style.alphaFunc, style.alphaRef);
-    }
-}
-
 } // namespace
 
 bool IsUnitTagAxis(const float (&axis)[3])
@@ -119,12 +99,18 @@ void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& 
     if (NormalTable[0][0][2] != 1.0)
         BuildNormalTable();
     player.Rules = rules.conventions;
-    LoadMD3(player.Lower, folder + "lower.md3");
-    LoadMD3(player.Upper, folder + "upper.md3");
-    LoadMD3(player.Head, folder + "head.md3");
-    if (rules.conventions == Conventions::Game)
-        for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
-            UseGameStyle(*part);
+    const bool game = rules.conventions == Conventions::Game && rules.textures;
+    const char* const files[] = {"lower.md3", "upper.md3", "head.md3"};
+    TMD3Model* const parts[] = {&player.Lower, &player.Upper, &player.Head};
+    for (int i = 0; i < 3; ++i) {
+        // The game knows each surface's own shader name before any skin's.
+        if (game)
+            LoadGamePart(*parts[i], folder + files[i], *rules.textures);
+        else
+            LoadMD3(*parts[i], folder + files[i]);
+        if (game)
+            std::fill_n(parts[i]->EntityColor, 4, uint8_t{0}); // a player's body parts are black, alpha 0
+    }
     LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin", rules);
     LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin", rules);
     LoadSkin(player.Head, folder, "head_" + skinName + ".skin", rules);
@@ -138,12 +124,6 @@ void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& 
     SetAnimation(player, 14);
     LinkModel(player.Lower, "tag_torso", player.Upper);
     LinkModel(player.Upper, "tag_head", player.Head);
-}
-
-void UseGameStyle(TMD3Model& part)
-{
-    for (TMesh& mesh : part.Meshes)
-        mesh.Style.gameRules = true;
 }
 
 void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
@@ -164,7 +144,10 @@ void DrawPlayer(Q3Player& player, float t)
     UpdateFrame(player.Upper, t, player.Rules);
     UpdateFrame(player.Head, t, player.Rules);
     UseCharacterColours();
-    DrawModel(player.Lower);
+    if (player.Rules == Conventions::Game)
+        DrawGameModel(player.Lower, t); // shaders run on the animation clock
+    else
+        DrawModel(player.Lower);
 }
 
 void UseCharacterColours()
@@ -184,9 +167,17 @@ void UseCharacterColours()
         glEnable(GL_COLOR_MATERIAL);
 }
 
-void DrawModel(const TMD3Model& part)
+bool HasGameShaders(const TMD3Model& part)
 {
-    DrawPartTree(part, [](const TMD3Model& p) { DrawMeshes(p, p.CurrentFrame, p.NextFrame, p.Blend); });
+    return std::any_of(part.Meshes.begin(), part.Meshes.end(), [](const TMesh& mesh) { return mesh.Shader; });
+}
+
+void DrawModel(const TMD3Model& part, double shaderSeconds)
+{
+    if (HasGameShaders(part))
+        DrawGameModel(part, shaderSeconds);
+    else
+        DrawPartTree(part, [](const TMD3Model& p) { DrawMeshes(p, p.CurrentFrame, p.NextFrame, p.Blend); });
 }
 
 void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)
@@ -196,20 +187,9 @@ void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)
     // next frame.
     const double weight = std::clamp(f, 0.0, 1.0);
     for (const TMesh& mesh : part.Meshes) {
-        if (mesh.Style.hidden)
-            continue;
         // A mesh without a texture of its own uses whatever is bound.
         if (mesh.HasTexture)
             glBindTexture(GL_TEXTURE_2D, mesh.Texture);
-        if (!mesh.Style.gameRules) {
-            drawMesh(mesh, c, n, weight);
-            continue;
-        }
-        // The surface's own state, for this surface only: nothing of it may
-        // reach the next surface, the axes or the overlay.
-        glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_POLYGON_BIT | GL_DEPTH_BUFFER_BIT);
-        applyStyle(mesh.Style);
         drawMesh(mesh, c, n, weight);
-        glPopAttrib();
     }
 }

@@ -183,8 +183,10 @@ private:
                 finishLine();
             if (isBrace(*token, '{')) {
                 finishLine();
-                if (++depth == 2)
+                if (++depth == 2) {
                     definition.stages.emplace_back();
+                    definition.stages.back().afterLines = definition.lines.size();
+                }
             } else if (isBrace(*token, '}')) {
                 finishLine();
                 if (--depth == 0)
@@ -200,121 +202,6 @@ private:
     Tokenizer tokens_;
 };
 
-// The lines of lines whose keyword is keyword.
-template <class Visit> void forEachLine(const std::vector<ShaderLine>& lines, std::string_view keyword, Visit visit)
-{
-    for (const ShaderLine& line : lines) {
-        if (line[0] == keyword)
-            visit(line);
-    }
-}
-
-// The image a stage's map line names, or nothing for a line that names none.
-std::optional<std::string> imageOf(const ShaderLine& line)
-{
-    // animMap FREQUENCY IMAGE1 IMAGE2 ...: the first image stands for all.
-    const size_t imageIndex = line[0] == "animmap" ? 2 : 1;
-    if ((line[0] != "map" && line[0] != "clampmap" && line[0] != "animmap") || line.size() <= imageIndex ||
-        line[imageIndex].empty())
-        return std::nullopt;
-    std::string image = line[imageIndex];
-    std::replace(image.begin(), image.end(), '\\', '/');
-    return image;
-}
-
-struct BlendFactor {
-    std::string_view name;
-    GLenum factor;
-    bool source; // valid as glBlendFunc's first argument in GL 1.1
-    bool destination; // valid as its second
-};
-
-constexpr BlendFactor kBlendFactors[] = {
-    {"gl_zero", GL_ZERO, true, true},
-    {"gl_one", GL_ONE, true, true},
-    {"gl_src_color", GL_SRC_COLOR, false, true},
-    {"gl_one_minus_src_color", GL_ONE_MINUS_SRC_COLOR, false, true},
-    {"gl_dst_color", GL_DST_COLOR, true, false},
-    {"gl_one_minus_dst_color", GL_ONE_MINUS_DST_COLOR, true, false},
-    {"gl_src_alpha", GL_SRC_ALPHA, true, true},
-    {"gl_one_minus_src_alpha", GL_ONE_MINUS_SRC_ALPHA, true, true},
-    {"gl_dst_alpha", GL_DST_ALPHA, true, true},
-    {"gl_one_minus_dst_alpha", GL_ONE_MINUS_DST_ALPHA, true, true},
-    {"gl_src_alpha_saturate", GL_SRC_ALPHA_SATURATE, true, false},
-};
-
-std::optional<GLenum> blendFactor(std::string_view name, bool source)
-{
-    for (const BlendFactor& known : kBlendFactors) {
-        if (SameText(name, known.name) && (source ? known.source : known.destination))
-            return known.factor;
-    }
-    return std::nullopt;
-}
-
-// Applies a blendFunc line. A factor GL 1.1 does not take in its place
-// turns blending off rather than handing glBlendFunc an invalid enum.
-void applyBlendFunc(const ShaderLine& line, SurfaceLook& look)
-{
-    look.blend = false;
-    look.blendSrc = GL_ONE;
-    look.blendDst = GL_ZERO;
-    std::optional<GLenum> src, dst;
-    if (line.size() == 2 && SameText(line[1], "add")) {
-        src = GL_ONE, dst = GL_ONE;
-    } else if (line.size() == 2 && SameText(line[1], "filter")) {
-        src = GL_DST_COLOR, dst = GL_ZERO;
-    } else if (line.size() == 2 && SameText(line[1], "blend")) {
-        src = GL_SRC_ALPHA, dst = GL_ONE_MINUS_SRC_ALPHA;
-    } else if (line.size() >= 3) {
-        src = blendFactor(line[1], true);
-        dst = blendFactor(line[2], false);
-    }
-    // GL_ONE, GL_ZERO replaces the colour: that is drawing without blending.
-    if (!src || !dst || (*src == GL_ONE && *dst == GL_ZERO))
-        return;
-    look.blend = true;
-    look.blendSrc = *src;
-    look.blendDst = *dst;
-}
-
-constexpr GLfloat kHalfAlpha = 0.5f; // 128 of 255, as the game's alpha tests put it
-
-void applyAlphaFunc(const ShaderLine& line, SurfaceLook& look)
-{
-    look.alphaFunc = GL_ALWAYS;
-    look.alphaRef = 0.0f;
-    if (line.size() < 2)
-        return;
-    if (SameText(line[1], "gt0"))
-        look.alphaFunc = GL_GREATER;
-    else if (SameText(line[1], "lt128"))
-        look.alphaFunc = GL_LESS, look.alphaRef = kHalfAlpha;
-    else if (SameText(line[1], "ge128"))
-        look.alphaFunc = GL_GEQUAL, look.alphaRef = kHalfAlpha;
-}
-
-// The image stage's part of the look, or false when the stage gives no image.
-bool applyStage(const ShaderStage& stage, SurfaceLook& look)
-{
-    std::optional<std::string> image;
-    for (const ShaderLine& line : stage.lines) {
-        if (!image)
-            image = imageOf(line);
-    }
-    // A lightmap is the level's lighting; a character has none.
-    if (!image || SameText(*image, "$lightmap"))
-        return false;
-    if (SameText(*image, "$whiteimage") || SameText(*image, "*white"))
-        look.white = true;
-    else
-        look.image = std::move(*image);
-    // Later lines override earlier ones, as each line sets the stage's state.
-    forEachLine(stage.lines, "blendfunc", [&](const ShaderLine& line) { applyBlendFunc(line, look); });
-    forEachLine(stage.lines, "alphafunc", [&](const ShaderLine& line) { applyAlphaFunc(line, look); });
-    return true;
-}
-
 } // namespace
 
 std::string NormalShaderName(std::string_view name)
@@ -327,10 +214,16 @@ std::string NormalShaderName(std::string_view name)
 void ShaderTable::AddFile(const std::string& fileName, std::string_view text, std::vector<ShaderProblem>& problems)
 {
     std::optional<ShaderProblem> problem;
-    for (ShaderDefinition& definition : ScriptReader(fileName, text).read(problem))
-        add(std::move(definition));
-    if (problem)
+    std::vector<ShaderDefinition> definitions = ScriptReader(fileName, text).read(problem);
+    // The game reads a file only when every shader of it is braced right:
+    // one problem drops the whole file, the shaders before it too.
+    if (problem) {
+        problem->message += "; the game ignores this whole file";
         problems.push_back(std::move(*problem));
+        return;
+    }
+    for (ShaderDefinition& definition : definitions)
+        add(std::move(definition));
 }
 
 void ShaderTable::add(ShaderDefinition definition)
@@ -357,27 +250,4 @@ const ShaderDefinition* ShaderTable::Find(std::string_view name) const
         }
     }
     return at == definitions_.end() ? nullptr : &at->second;
-}
-
-SurfaceLook LookOf(const ShaderDefinition& definition)
-{
-    SurfaceLook look;
-    bool noDraw = false;
-    forEachLine(definition.lines, "surfaceparm", [&](const ShaderLine& line) {
-        noDraw = noDraw || (line.size() >= 2 && SameText(line[1], "nodraw"));
-    });
-    bool hasImage = false;
-    for (size_t i = 0; i < definition.stages.size() && !hasImage; ++i)
-        hasImage = applyStage(definition.stages[i], look);
-    if (noDraw || !hasImage) {
-        SurfaceLook nothing;
-        nothing.noDraw = true;
-        return nothing;
-    }
-    forEachLine(definition.lines, "cull", [&](const ShaderLine& line) {
-        look.twoSided = line.size() >= 2 && (SameText(line[1], "none") ||
-                                             SameText(line[1], "disable") ||
-                                             SameText(line[1], "twosided"));
-    });
-    return look;
 }

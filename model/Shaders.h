@@ -24,16 +24,14 @@
 #include "platform/system/Errors.h"
 #include "platform/files/FileLayer.h"
 
-#include <GL/gl.h>
-
 #include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A file that could not be read to its end. The shaders before the problem
-// are kept; the rest of the file is dropped.
+// A file that could not be read to its end. The game then ignores the whole
+// file, and so does the table.
 struct ShaderProblem {
     std::string fileName;
     size_t line = 0; // 1-based; 0 when the file could not be read at all
@@ -47,6 +45,7 @@ using ShaderLine = std::vector<std::string>;
 // One stage block: one drawing pass of a shader.
 struct ShaderStage {
     std::vector<ShaderLine> lines;
+    size_t afterLines = 0; // how many of the shader's own keyword lines come before it
 };
 
 struct ShaderDefinition {
@@ -67,8 +66,8 @@ public:
     // Reads the shader script text of fileName (a path from the game root)
     // into the table. A broken file (unbalanced braces, a brace or a stray
     // token where a shader name or its "{" belongs, the end of the file
-    // inside a block) adds one problem to problems and keeps what was read
-    // before it. Throws nothing but std::bad_alloc.
+    // inside a block) adds one problem to problems and nothing to the table.
+    // Throws nothing but std::bad_alloc.
     void AddFile(const std::string& fileName, std::string_view text, std::vector<ShaderProblem>& problems);
 
     // The definition of name (letter case and "\" or "/" ignored). A name
@@ -84,26 +83,6 @@ private:
 
     std::map<std::string, ShaderDefinition> definitions_;
 };
-
-// What a surface drawn with a shader takes from it: the image of its first
-// stage that has one, how that stage blends and alpha-tests, and whether the
-// shader draws both faces.
-struct SurfaceLook {
-    std::string image; // as written in the script, "/" separators; empty when white or noDraw
-    bool white = false; // the stage's image is plain white
-    bool noDraw = false; // draws nothing: no image stage, or "surfaceparm nodraw"
-    bool blend = false; // drawn with glBlendFunc(blendSrc, blendDst)
-    GLenum blendSrc = GL_ONE;
-    GLenum blendDst = GL_ZERO;
-    GLenum alphaFunc = GL_ALWAYS; // glAlphaFunc(alphaFunc, alphaRef); GL_ALWAYS: no alpha test
-    GLfloat alphaRef = 0.0f;
-    bool twoSided = false; // drawn without face culling
-};
-
-// The look of a surface drawn with definition. Lightmap stages are skipped;
-// of the stage that gives the image, only its blendFunc and alphaFunc count;
-// of the shader, only cull and "surfaceparm nodraw". Throws nothing.
-SurfaceLook LookOf(const ShaderDefinition& definition);
 
 // The folder of the shader scripts in a game root.
 inline constexpr std::string_view kShaderScriptFolder = "scripts";

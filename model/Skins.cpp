@@ -6,6 +6,7 @@
 #include "platform/files/FileLayer.h"
 #include "textures/Textures.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -103,12 +104,15 @@ void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& ski
             bindImage(part, binding.surfaceName, folder, binding.imageName);
         return;
     }
-    for (const SkinBinding& binding : ParseSkinLines(lines, Conventions::Game)) {
-        const std::string wanted = platform::UpperCase(binding.surfaceName);
-        for (TMesh& mesh : part.Meshes) {
-            if (platform::UpperCase(MD3Name(mesh.Header.Name)) != wanted)
-                continue;
-            ApplySurfaceTexture(mesh, rules.textures->SurfaceFor(binding.imageName, folder));
-        }
+    // Every surface the skin names takes the shader of its first line; the
+    // others draw the game's default.
+    const std::vector<SkinBinding> bindings = ParseSkinLines(lines, Conventions::Game);
+    for (TMesh& mesh : part.Meshes) {
+        const std::string name = platform::UpperCase(MD3Name(mesh.Header.Name));
+        const auto line = std::find_if(bindings.begin(), bindings.end(), [&](const SkinBinding& binding) {
+            return platform::UpperCase(binding.surfaceName) == name;
+        });
+        mesh.Shader = line == bindings.end() ? rules.textures->DefaultShader()
+                                             : rules.textures->ShaderFor(line->imageName, ShaderUse::Skin);
     }
 }

@@ -1,6 +1,7 @@
 #include "CheckRules.h"
 
 #include "model/GameData.h"
+#include "model/GameShader.h"
 #include "model/Model.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Errors.h"
@@ -389,35 +390,72 @@ private:
     void checkTexture(const std::string& subject, const std::string& where, const std::string& texture,
                       std::set<std::string>& reportedImages)
     {
-        const ResolvedTexture& resolved = resolve(texture);
-        if (!resolved.found) {
-            add(subject, Severity::Error,
-                where + ": " + quoted(texture) + " is neither an image (also tried as .tga, .jpg and .png) nor a shader");
+        const SurfaceName& resolved = resolve(texture);
+        if (resolved.shader) {
+            checkShader(subject, where, texture, *resolved.shader, reportedImages);
             return;
         }
-        if (resolved.shader && (resolved.look.noDraw || resolved.look.white))
-            return;
-        if (!resolved.imagePath) {
-            const ShaderDefinition& shader = *resolved.shader;
-            add(subject, Severity::Error,
-                where + ": shader " + quoted(texture) + " (" + shader.fileName + ", line " +
-                    std::to_string(shader.line) + ") draws image " + quoted(resolved.look.image) +
-                    ", which is not there");
+        if (!resolved.image) {
+            std::string text = where + ": " + quoted(texture) +
+                               " is neither a shader nor an image (also tried as .tga, .jpg, .jpeg, .png, .pcx and "
+                               ".bmp); the game draws this surface invisible";
+            if (resolved.ownFolderImage)
+                text += " (" + *resolved.ownFolderImage + " is found under the character's folder; the game will not "
+                        "find it)";
+            add(subject, Severity::Error, text);
             return;
         }
-        const std::string& image = *resolved.imagePath;
+        reportImage(subject, where, *resolved.image, reportedImages);
+    }
+
+    void reportImage(const std::string& subject, const std::string& where, const std::string& image,
+                     std::set<std::string>& reportedImages)
+    {
         const std::optional<std::string>& failure = imageFailure(image);
         if (failure && reportedImages.insert(platform::LowerCase(image)).second)
             add(subject, Severity::Error, *failure + " (" + where + ")");
     }
 
+    // A shader the game cannot make as written, and the images of its stages.
+    void checkShader(const std::string& subject, const std::string& where, const std::string& texture,
+                     const ShaderDefinition& definition, std::set<std::string>& reportedImages)
+    {
+        const std::string shaderPlace = "shader " + quoted(texture) + " (" + definition.fileName + ", line " +
+                                        std::to_string(definition.line) + ")";
+        std::vector<std::string> images;
+        const GameShader shader = CompileShader(definition, [&](const std::string& image, bool) {
+            const std::optional<std::string> path = FindGameImage(image);
+            if (path)
+                images.push_back(*path);
+            else
+                add(subject, Severity::Error,
+                    where + ": " + shaderPlace + " draws image " + quoted(image) + ", which is not there");
+            return path.has_value();
+        });
+        const bool missingImage = !shader.notes.empty() && shader.notes.back().find("is not there") != std::string::npos;
+        const bool stageless = shader.notes.size() == 1 && shader.notes[0] == kNoStagesNote;
+        const bool noDraw = std::any_of(definition.lines.begin(), definition.lines.end(), [](const ShaderLine& line) {
+            return line.size() >= 2 && line[0] == "surfaceparm" && platform::SameText(line[1], "nodraw");
+        });
+        // A stageless "surfaceparm nodraw" shader hides its surface, as meant.
+        if (stageless && !noDraw)
+            add(subject, Severity::Warning, where + ": " + shaderPlace + " has no stages; the game draws this surface "
+                                                                          "invisible");
+        else if (shader.defaulted && !stageless && !missingImage)
+            add(subject, Severity::Error,
+                where + ": " + shaderPlace + ": " + shader.notes.back() +
+                    "; the game draws this surface with the stages before it only");
+        for (const std::string& image : images)
+            reportImage(subject, where, image, reportedImages);
+    }
+
     // A texture name resolved once per character: skins repeat their names.
-    const ResolvedTexture& resolve(const std::string& texture)
+    const SurfaceName& resolve(const std::string& texture)
     {
         const std::string key = platform::LowerCase(texture);
         if (auto known = textures_.find(key); known != textures_.end())
             return known->second;
-        return textures_[key] = ResolveTexture(texture, folder_, &shaders_);
+        return textures_[key] = ResolveSurfaceName(texture, folder_, &shaders_);
     }
 
     // What the readers say about an image, decoded once per character.
@@ -445,7 +483,7 @@ private:
     const ShaderTable& shaders_;
     CheckReport& report_;
     std::array<PartFile, kPartCount> parts_;
-    std::map<std::string, ResolvedTexture> textures_; // lower-case texture name -> what it stands for
+    std::map<std::string, SurfaceName> textures_; // lower-case texture name -> what it stands for
     std::map<std::string, std::optional<std::string>> images_; // lower-case path -> the readers' message
 };
 

@@ -1,5 +1,7 @@
 #include "PoseFraming.h"
 
+#include "model/GameRenderer.h"
+
 #include "app/viewer/Unit1.h"
 
 #include <algorithm>
@@ -88,7 +90,7 @@ void addMeshes(const TMD3Model& part, const Matrix& placed, PoseCollector& bound
 {
     for (const TMesh& mesh : part.Meshes) {
         const size_t vertsPerFrame = mesh.TexCoords.size();
-        if (mesh.Style.hidden || vertsPerFrame == 0 || mesh.Vertices.size() < vertsPerFrame)
+        if (DrawsNothing(mesh) || vertsPerFrame == 0 || mesh.Vertices.size() < vertsPerFrame)
             continue;
         // The same frame DrawMeshes draws for an unblended pose.
         const size_t first = ClampFrame(part.CurrentFrame, mesh.Vertices.size() / vertsPerFrame) * vertsPerFrame;

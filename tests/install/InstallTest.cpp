@@ -5,7 +5,7 @@
 #include "platform/images/PngFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
-#include "tools/samples/SampleModels.h"
+#include "tools/samples/SampleGame.h"
 
 #include <gtest/gtest.h>
 
@@ -274,8 +274,8 @@ TEST(Install, PutsInPlaceAProgramThatRunsAndDesktopFilesThatAgreeWithIt)
     // PATH, no display, an input URI with a space in it.
     const std::string thumbnailer = readFile(prefix.file("share/thumbnailers/quillmo.thumbnailer"));
     testsupport::TempDir work;
-    samples::writeSampleModels(work.file("My Models"));
-    const std::string input = work.file("My Models/ModelSarge/Body/upper.md3");
+    samples::writeSampleGame(work.file("My Game"), samples::GameLayout::Loose);
+    const std::string input = work.file("My Game/models/players/vesta/upper.md3");
     const std::string output = work.file("thumbnail.png");
     std::string command = "cd " + quote(work.path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER" +
                           " HOME=" + quote(work.path()) + " XDG_CONFIG_HOME=" + quote(work.file("config")) +

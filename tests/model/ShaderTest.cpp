@@ -1,3 +1,4 @@
+#include "model/GameShader.h"
 #include "model/Shaders.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,7 @@ TEST(ShaderScripts, LaterFileWinsAndRepeatsInAFileAreIgnored)
     table.AddFile("scripts/beta.shader",
                   "SHARED { { map b1.tga } }\nshared { { map b2.tga } }\nonly { cull none }\n", problems);
     EXPECT_TRUE(problems.empty());
-    EXPECT_EQ(LookOf(*table.Find("shared")).image, "z.tga");
+    EXPECT_EQ(table.Find("shared")->stages[0].lines[0][1], "z.tga");
     EXPECT_EQ(table.Find("only")->fileName, "scripts/beta.shader");
     EXPECT_EQ(table.Find("only")->lines, (std::vector<ShaderLine>{{"cull", "none"}}));
 
@@ -102,8 +103,9 @@ void PrintTo(const BrokenScript& value, std::ostream* out) { *out << value.label
 
 class BrokenShaderScripts : public ::testing::TestWithParam<BrokenScript> {};
 
-// Each script holds the shader "kept" before its break and "lost" after it.
-TEST_P(BrokenShaderScripts, KeepsShadersBeforeTheOneProblem)
+// Each script holds a shader before its break and one after it; the game
+// drops the whole file.
+TEST_P(BrokenShaderScripts, DropTheWholeFileAtItsOneProblem)
 {
     std::vector<ShaderProblem> problems;
     ShaderTable table;
@@ -111,8 +113,8 @@ TEST_P(BrokenShaderScripts, KeepsShadersBeforeTheOneProblem)
     table.AddFile("scripts/fine.shader", "other { }\n", problems);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].fileName, "scripts/broken.shader");
-    EXPECT_EQ(problems[0].message, GetParam().message);
-    EXPECT_EQ(namesOf(table), (std::vector<std::string>{"kept", "other"}));
+    EXPECT_EQ(problems[0].message, std::string(GetParam().message) + "; the game ignores this whole file");
+    EXPECT_EQ(namesOf(table), (std::vector<std::string>{"other"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -131,117 +133,129 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenScript{"NameAtEnd", "kept { } // done\nlost", "scripts/broken.shader, line 2: 'lost' is followed by no '{'"}),
     [](const auto& info) { return std::string(info.param.label); });
 
-SurfaceLook lookOf(const std::string& body)
+// The shader compiled from a script body; images whose names start with
+// "gone" or "$" are not there.
+GameShader compiled(const std::string& body)
 {
     std::vector<ShaderProblem> problems;
     const ShaderTable table = tableOf("s {\n" + body + "\n}\n", problems);
-    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(problems.empty()) << body;
     const ShaderDefinition* definition = table.Find("s");
-    return definition ? LookOf(*definition) : SurfaceLook{};
+    if (!definition)
+        return {};
+    return CompileShader(*definition, [](const std::string& image, bool) {
+        return image.rfind("gone", 0) != 0 && image.rfind('$', 0) != 0;
+    });
 }
 
-TEST(ShaderLooks, TakeTheFirstImageStageSkippingLightmaps)
-{
-    SurfaceLook look = lookOf("surfaceparm trans\n"
-                              "{ map $LIGHTMAP\n blendFunc add\n alphaFunc GT0 }\n"
-                              "{ rgbGen identity }\n"
-                              "{ blendFunc blend\n alphaFunc LT128\n ClampMap models\\x\\Hair.TGA }\n"
-                              "{ map other.tga\n alphaFunc GE128 }\n");
-    EXPECT_EQ(look.image, "models/x/Hair.TGA");
-    EXPECT_FALSE(look.white);
-    EXPECT_FALSE(look.noDraw);
-    EXPECT_TRUE(look.blend);
-    EXPECT_EQ(look.blendSrc, static_cast<GLenum>(GL_SRC_ALPHA));
-    EXPECT_EQ(look.blendDst, static_cast<GLenum>(GL_ONE_MINUS_SRC_ALPHA));
-    EXPECT_EQ(look.alphaFunc, static_cast<GLenum>(GL_LESS));
-    EXPECT_EQ(look.alphaRef, 0.5f);
-    EXPECT_FALSE(look.twoSided);
-
-    look = lookOf("{ animMap 10 first.tga second.tga }");
-    EXPECT_EQ(look.image, "first.tga");
-    EXPECT_FALSE(look.blend);
-    EXPECT_EQ(look.alphaFunc, static_cast<GLenum>(GL_ALWAYS));
-
-    // An animMap without images, like a map without one, gives no image.
-    look = lookOf("{ animMap 10 }\n{ map }\n{ map \"\" }\n{ map $whiteimage }");
-    EXPECT_TRUE(look.white);
-    EXPECT_TRUE(look.image.empty());
-    EXPECT_TRUE(lookOf("{ map *WHITE }").white);
-}
-
-TEST(ShaderLooks, DrawNothingWithoutAnImageStageOrWithNodraw)
-{
-    for (const char* body : {"", "cull none", "{ map $lightmap }", "{ rgbGen wave sin 0 1 0 1 }",
-                             "surfaceParm NODRAW\n{ map a.tga }", "{ map a.tga }\nsurfaceparm trans nodraw2\n"
-                                                                  "surfaceparm nodraw"}) {
-        const SurfaceLook look = lookOf(body);
-        EXPECT_TRUE(look.noDraw) << body;
-        EXPECT_TRUE(look.image.empty()) << body;
-        EXPECT_FALSE(look.blend || look.twoSided || look.white) << body;
-    }
-}
-
-TEST(ShaderLooks, CullingFollowsTheLastCullLineOfTheShader)
-{
-    EXPECT_TRUE(lookOf("cull none\n{ map a.tga }").twoSided);
-    EXPECT_TRUE(lookOf("CULL Disable\n{ map a.tga }").twoSided);
-    EXPECT_TRUE(lookOf("{ map a.tga }\ncull twosided").twoSided);
-    EXPECT_FALSE(lookOf("cull none\ncull back\n{ map a.tga }").twoSided);
-    EXPECT_FALSE(lookOf("{ map a.tga\n cull none }").twoSided); // a stage's cull line is no shader's
-}
-
-struct BlendCase {
-    const char* label;
-    const char* arguments;
-    bool blend;
-    GLenum src, dst;
-};
-
-void PrintTo(const BlendCase& value, std::ostream* out) { *out << value.label; }
-
-class ShaderBlendFunc : public ::testing::TestWithParam<BlendCase> {};
-
-TEST_P(ShaderBlendFunc, GivesGL11Factors)
-{
-    const SurfaceLook look = lookOf(std::string("{ blendFunc ") + GetParam().arguments + "\n map a.tga }");
-    EXPECT_EQ(look.blend, GetParam().blend);
-    EXPECT_EQ(look.blendSrc, GetParam().src);
-    EXPECT_EQ(look.blendDst, GetParam().dst);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ShaderLooks, ShaderBlendFunc,
-    ::testing::Values(BlendCase{"Add", "add", true, GL_ONE, GL_ONE}, BlendCase{"Filter", "FILTER", true, GL_DST_COLOR, GL_ZERO},
-                      BlendCase{"Blend", "Blend", true, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA},
-                      BlendCase{"DstColorOneMinusDstAlpha", "gl_dst_color GL_ONE_MINUS_DST_ALPHA", true, GL_DST_COLOR, GL_ONE_MINUS_DST_ALPHA},
-                      BlendCase{"SaturateOneMinusSrcColor", "GL_SRC_ALPHA_SATURATE GL_ONE_MINUS_SRC_COLOR", true, GL_SRC_ALPHA_SATURATE,
-                                GL_ONE_MINUS_SRC_COLOR},
-                      // Opaque, unknown or out of place in GL 1.1: no blending.
-                      BlendCase{"OneZeroIsOpaque", "GL_ONE GL_ZERO", false, GL_ONE, GL_ZERO},
-                      BlendCase{"UnknownFactor", "GL_ONE GL_TWO", false, GL_ONE, GL_ZERO},
-                      BlendCase{"SrcColorAsSource", "GL_SRC_COLOR GL_ONE", false, GL_ONE, GL_ZERO},
-                      BlendCase{"DstColorAsDestination", "GL_ONE GL_DST_COLOR", false, GL_ONE, GL_ZERO},
-                      BlendCase{"UnknownWord", "mix", false, GL_ONE, GL_ZERO}, BlendCase{"NoArguments", "", false, GL_ONE, GL_ZERO}),
-    [](const auto& info) { return std::string(info.param.label); });
-
-TEST(ShaderLooks, AlphaFuncGivesTheTestOfItsStage)
+TEST(GameShaders, StagesTakeTheGamesDefaults)
 {
     struct {
-        const char* argument;
-        GLenum func;
-        GLfloat ref;
-    } const cases[] = {{"GT0", GL_GREATER, 0.0f},
-                       {"lt128", GL_LESS, 0.5f},
-                       {"Ge128", GL_GEQUAL, 0.5f},
-                       {"GE64", GL_ALWAYS, 0.0f},
-                       {"", GL_ALWAYS, 0.0f}};
+        const char* body;
+        bool blend;
+        GLenum src, dst;
+        bool depthWrite;
+        RgbGen rgbGen;
+        float sort;
+    } const cases[] = {
+        {"{ map a.tga }", false, GL_ONE, GL_ZERO, true, RgbGen::IdentityLighting, ShaderSort::Opaque},
+        {"{ map a.tga\n blendFunc add }", true, GL_ONE, GL_ONE, false, RgbGen::IdentityLighting, ShaderSort::Blend0},
+        {"{ map a.tga\n blendFunc FILTER }", true, GL_DST_COLOR, GL_ZERO, false, RgbGen::Identity, ShaderSort::Blend0},
+        {"{ map a.tga\n blendFunc blend\n depthWrite }", true, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, true,
+         RgbGen::IdentityLighting, ShaderSort::SeeThrough},
+        {"{ map a.tga\n blendFunc GL_ONE GL_ZERO }", false, GL_ONE, GL_ZERO, true, RgbGen::IdentityLighting,
+         ShaderSort::Opaque},
+        // A factor the game does not know in its place becomes GL_ONE.
+        {"{ map a.tga\n blendFunc GL_SRC_COLOR GL_TWO }", true, GL_ONE, GL_ONE, false, RgbGen::IdentityLighting,
+         ShaderSort::Blend0},
+        {"{ map a.tga\n blendfunc gl_dst_color GL_ONE_MINUS_DST_ALPHA\n rgbGen lightingDiffuse }", true, GL_DST_COLOR,
+         GL_ONE_MINUS_DST_ALPHA, false, RgbGen::LightingDiffuse, ShaderSort::Blend0},
+        // Half a blendFunc is no blendFunc.
+        {"{ map a.tga\n blendFunc GL_ONE }", false, GL_ONE, GL_ZERO, true, RgbGen::IdentityLighting, ShaderSort::Opaque},
+        // Only a blended first stage sorts the shader after opaque ones.
+        {"{ map a.tga } { map b.tga\n blendFunc add }", false, GL_ONE, GL_ZERO, true, RgbGen::IdentityLighting,
+         ShaderSort::Opaque},
+        {"polygonOffset\n{ map a.tga }", false, GL_ONE, GL_ZERO, true, RgbGen::IdentityLighting, ShaderSort::Decal},
+        {"sort additive\n{ map a.tga }", false, GL_ONE, GL_ZERO, true, RgbGen::IdentityLighting, ShaderSort::Additive},
+        {"sort 12.5\n{ map a.tga\n blendFunc add }", true, GL_ONE, GL_ONE, false, RgbGen::IdentityLighting, 12.5f},
+    };
     for (const auto& c : cases) {
-        const SurfaceLook look = lookOf(std::string("{ map a.tga\n alphaFunc ") + c.argument + " }");
-        EXPECT_EQ(look.alphaFunc, c.func) << c.argument;
-        EXPECT_EQ(look.alphaRef, c.ref) << c.argument;
+        const GameShader shader = compiled(c.body);
+        ASSERT_FALSE(shader.stages.empty()) << c.body;
+        const GameStage& stage = shader.stages[0];
+        EXPECT_FALSE(shader.defaulted) << c.body;
+        EXPECT_EQ(stage.blend, c.blend) << c.body;
+        EXPECT_EQ(stage.blendSrc, c.src) << c.body;
+        EXPECT_EQ(stage.blendDst, c.dst) << c.body;
+        EXPECT_EQ(stage.depthWrite, c.depthWrite) << c.body;
+        EXPECT_EQ(stage.rgbGen, c.rgbGen) << c.body;
+        EXPECT_EQ(shader.sort, c.sort) << c.body;
     }
-    // A later line of the stage overrides an earlier one.
-    EXPECT_EQ(lookOf("{ alphaFunc GT0\n map a.tga\n alphaFunc GE128 }").alphaFunc, static_cast<GLenum>(GL_GEQUAL));
+}
+
+TEST(GameShaders, WhatTheGameCannotMakeIsDefaultedKeepingTheStagesBeforeIt)
+{
+    struct {
+        const char* body;
+        size_t stages;
+    } const cases[] = {
+        {"{ map a.tga } { map gone.tga }", 1},   // a stage image that is not there
+        {"{ map a.tga } shimmer\n{ map b.tga }", 1}, // an unknown keyword of the shader
+        // A stage cut short by an unknown keyword keeps its image.
+        {"{ map a.tga } { map b.tga\n glow }", 2},
+        {"{ map a.tga\n rgbGen identity extra }", 1}, // what is left on a line is read as a keyword
+        {"{ map }", 0},                              // a map without an image
+        {"{ clampMap $whiteimage }", 0},              // only map knows the $ names
+        {"surfaceparm nodraw\ncull none", 0},         // no stages
+        {"{ map a.tga\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1 }", 1},
+        {"{ map a } { map a } { map a } { map a } { map a } { map a } { map a } { map a } { map a }", 8},
+    };
+    for (const auto& c : cases) {
+        const GameShader shader = compiled(c.body);
+        EXPECT_TRUE(shader.defaulted) << c.body;
+        EXPECT_EQ(shader.stages.size(), c.stages) << c.body;
+        EXPECT_FALSE(shader.notes.empty()) << c.body;
+    }
+    // nodraw does not hide a model's surface that has stages.
+    EXPECT_EQ(compiled("surfaceparm nodraw\n{ map $whiteimage }").stages.size(), 1u);
+}
+
+TEST(GameShaders, ImagesCullingAndTexModsAsTheGameReadsThem)
+{
+    GameShader shader = compiled("cull back\n{ map $LIGHTMAP }\n{ animMap 4 a.tga b.tga c.tga d.tga e.tga f.tga g.tga "
+                                 "h.tga i.tga\n tcMod rotate 30\n tcMod jiggle 1\n tcMod scale 2 2 }\n"
+                                 "{ ClampMap models\\x\\Hair.TGA\n alphaFunc LT128\n alphaFunc GT0 }\n"
+                                 "{ map *white\n alphaFunc GE64 }");
+    ASSERT_EQ(shader.stages.size(), 4u);
+    EXPECT_EQ(shader.cull, CullFace::Back);
+    EXPECT_EQ(shader.stages[0].images[0].kind, StageImageKind::Lightmap);
+    EXPECT_EQ(shader.stages[0].texGen, TexGen::Lightmap);
+    const GameStage& animated = shader.stages[1];
+    EXPECT_EQ(animated.images.size(), kMaxAnimationImages);
+    EXPECT_EQ(animated.animationFrequency, 4.0f);
+    ASSERT_EQ(animated.texMods.size(), 3u); // an unknown tcMod takes a place and ends the chain
+    EXPECT_EQ(animated.texMods[1].kind, TexMod::Kind::None);
+    EXPECT_EQ(shader.stages[2].images[0].name, "models/x/Hair.TGA");
+    EXPECT_TRUE(shader.stages[2].clamp);
+    EXPECT_EQ(shader.stages[2].alphaFunc, static_cast<GLenum>(GL_GREATER)); // the later line wins
+    EXPECT_EQ(shader.stages[3].images[0].kind, StageImageKind::White);
+    EXPECT_EQ(shader.stages[3].alphaFunc, static_cast<GLenum>(GL_ALWAYS));
+    for (const char* body : {"cull none\n{ map a }", "CULL Disable\n{ map a }", "{ map a }\ncull twosided"})
+        EXPECT_EQ(compiled(body).cull, CullFace::None) << body;
+    EXPECT_EQ(compiled("cull front\n{ map a }").cull, CullFace::Front);
+    EXPECT_EQ(compiled("{ map a\n cull none }").defaulted, true); // a stage's cull is no keyword of stages
+}
+
+TEST(GameShaders, TwoMultipliedStagesTakeTheColourOnce)
+{
+    // The game draws these as one pass with two textures and one colour.
+    EXPECT_TRUE(compiled("{ map a\n rgbGen lightingDiffuse } { map b\n blendFunc filter\n rgbGen lightingDiffuse }")
+                    .stages[1]
+                    .sharesPreviousColor);
+    for (const char* body : {"{ map a\n rgbGen lightingDiffuse } { map b\n blendFunc filter }",
+                             "{ map a } { map b\n blendFunc add }",
+                             "{ map a\n alphaFunc GE128 } { map b\n blendFunc filter }"})
+        EXPECT_FALSE(compiled(body).stages[1].sharesPreviousColor) << body;
 }
 
 } // namespace

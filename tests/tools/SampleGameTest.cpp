@@ -1,6 +1,7 @@
 #include "Md3Parse.h"
 #include "TargaPackets.h"
 
+#include "model/GameShader.h"
 #include "model/Shaders.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
@@ -121,7 +122,7 @@ std::unique_ptr<GameTree> SampleGame::tree_;
 std::unique_ptr<ShaderTable> SampleGame::shaders_;
 std::vector<ShaderProblem> SampleGame::scriptProblems_;
 
-const char* const kCharacters[] = {samples::kBruno, samples::kMira, samples::kOskar};
+const char* const kCharacters[] = {samples::kBruno, samples::kMira, samples::kOskar, samples::kVesta};
 
 std::string folderOf(const std::string& character) { return "models/players/" + character + "/"; }
 
@@ -131,6 +132,8 @@ std::vector<std::string> skinsOf(const std::string& character)
         return {samples::kDefaultSkin, samples::kBrunoSecondSkin};
     if (character == samples::kMira)
         return {samples::kDefaultSkin, samples::kMiraSecondSkin};
+    if (character == samples::kVesta)
+        return {samples::kEffectsSkins.begin(), samples::kEffectsSkins.end()};
     return {samples::kDefaultSkin};
 }
 
@@ -211,30 +214,25 @@ std::vector<SkinLine> skinLines(const std::string& text)
     return lines;
 }
 
-// How the game finds a skin's texture: the path from the game root ignoring
-// letter case, else the image name in the character's own folder, each also
-// with the extensions .tga, .jpg and .png. Returns the rule that found it,
-// or "" when none did, and the file found.
+// How the game finds an image a shader or skin names: the path from the game
+// root ignoring letter case, also with the game's other extensions. Returns
+// the rule that found it, or "" when none did, and the file found.
 std::string resolveTexture(const GameTree& tree, const std::string& path, const std::string& ownFolder,
                            std::string& found)
 {
-    const std::string name = path.substr(path.rfind('/') + 1);
-    for (const std::string& candidate : {path, ownFolder + name})
-        for (const std::string extension : {"", ".tga", ".jpg", ".png"}) {
-            const std::string tried =
-                extension.empty() ? candidate : candidate.substr(0, candidate.rfind('.')) + extension;
-            const auto hit = tree.find(LowerCase(tried));
-            if (hit == tree.end())
-                continue;
-            found = hit->first;
-            if (candidate != path)
-                return "own folder";
-            if (!extension.empty())
-                return "other extension";
-            if (hit->second.path != tried)
-                return "letter case";
-            return LowerCase(path).rfind(ownFolder, 0) == 0 ? "exact" : "other character";
-        }
+    const std::string stem = path.substr(0, path.rfind('.'));
+    for (const std::string extension : {"", ".tga", ".jpg", ".jpeg", ".png", ".pcx", ".bmp"}) {
+        const std::string tried = extension.empty() ? path : stem + extension;
+        const auto hit = tree.find(LowerCase(tried));
+        if (hit == tree.end())
+            continue;
+        found = hit->first;
+        if (!extension.empty())
+            return "other extension";
+        if (hit->second.path != tried)
+            return "letter case";
+        return LowerCase(path).rfind(ownFolder, 0) == 0 ? "exact" : "other character";
+    }
     return "";
 }
 
@@ -259,15 +257,16 @@ std::string imageKind(const std::string& key, const std::string& bytes)
 TEST_F(SampleGame, SkinsCoverEverySurfaceAndEveryTextureResolves)
 {
     std::set<std::string> rules, kinds, shadersUsed;
+    // A shader first (named without the extension), else an image.
     auto resolve = [&](const std::string& path, const std::string& ownFolder) {
-        std::string found;
-        std::string rule = resolveTexture(*tree_, path, ownFolder, found);
-        if (!rule.empty()) {
-            kinds.insert(imageKind(found, tree_->at(found).bytes));
-        } else if (const ShaderDefinition* shader = shaders_->Find(path)) {
-            rule = "shader";
+        if (const ShaderDefinition* shader = shaders_->Find(path.substr(0, path.rfind('.') < path.rfind('/') ? path.size() : path.rfind('.')))) {
             shadersUsed.insert(shader->name);
+            return std::string("shader");
         }
+        std::string found;
+        const std::string rule = resolveTexture(*tree_, path, ownFolder, found);
+        if (!rule.empty())
+            kinds.insert(imageKind(found, tree_->at(found).bytes));
         return rule;
     };
     for (const std::string character : kCharacters)
@@ -292,8 +291,7 @@ TEST_F(SampleGame, SkinsCoverEverySurfaceAndEveryTextureResolves)
                 }
                 EXPECT_EQ(named, surfaces);
             }
-    EXPECT_EQ(rules, (std::set<std::string>{"exact", "letter case", "own folder", "other extension", "other character",
-                                            "shader"}));
+    EXPECT_EQ(rules, (std::set<std::string>{"exact", "letter case", "other extension", "other character", "shader"}));
     for (const char* kind : {"tga1/8", "tga2/24", "tga2/24top", "tga2/32", "tga3/8", "tga9/8top", "tga10/24", "tga10/32",
                              "tga11/8", "png6", "png3", "jpg"})
         EXPECT_EQ(kinds.count(kind), 1u) << kind;
@@ -304,23 +302,26 @@ TEST_F(SampleGame, SkinsCoverEverySurfaceAndEveryTextureResolves)
         const std::string rule = resolve(s.shader, weapon);
         EXPECT_TRUE(rule == "exact" || rule == "shader") << s.name << " " << s.shader;
     }
-    EXPECT_EQ(shadersUsed, (std::set<std::string>{samples::kAlphaTestedShader, samples::kBlendedShader,
-                                                  samples::kTwoSidedShader, samples::kOtherFolderShader,
-                                                  samples::kNoDrawShader}));
+    for (const char* quirk : {samples::kAlphaTestedShader, samples::kBlendedShader, samples::kTwoSidedShader,
+                              samples::kOtherFolderShader, samples::kNoDrawShader})
+        EXPECT_EQ(shadersUsed.count(quirk), 1u) << quirk;
+    // Every shader of the scripts is used by a surface.
+    for (const auto& [name, definition] : shaders_->All())
+        EXPECT_EQ(shadersUsed.count(name), 1u) << name;
 }
 
 // The scripts lie in both archives and loose; the broken one adds the only
-// problem and keeps the shader before its break.
+// problem, and nothing of it is used.
 TEST_F(SampleGame, ScriptsLoadWithOneProblemFromTheBrokenFile)
 {
     EXPECT_NE(archived(samples::kFirstArchive, samples::kCharacterScript), "");
     EXPECT_NE(archived(samples::kSecondArchive, samples::kWeaponScript), "");
     EXPECT_NE(archives_->read(samples::kBrokenScript), "");
+    EXPECT_NE(archives_->read(samples::kEffectsScript), "");
     ASSERT_EQ(scriptProblems_.size(), 1u);
     EXPECT_EQ(scriptProblems_[0].fileName, samples::kBrokenScript);
-    const ShaderDefinition* kept = shaders_->Find(samples::kNoDrawShader);
-    ASSERT_NE(kept, nullptr);
-    EXPECT_EQ(kept->fileName, samples::kBrokenScript);
+    for (const auto& [name, definition] : shaders_->All())
+        EXPECT_NE(definition.fileName, samples::kBrokenScript) << name;
 }
 
 // Whether a 32-bit uncompressed Targa has both fully transparent and fully
@@ -345,42 +346,49 @@ bool hasHoles(const std::string& tga)
     return clear && opaque;
 }
 
-// Each quirk shader gives the look its name promises, from an image that
-// exists.
-TEST_F(SampleGame, QuirkShadersLookAsTheirNamesSay)
+// Each quirk shader draws as its name promises, from images that exist; the
+// effects character's shaders use every keyword the game draws models with.
+TEST_F(SampleGame, QuirkAndEffectShadersCompileAsTheirNamesSay)
 {
-    auto lookOf = [](const char* name) {
+    auto compile = [](const std::string& name) {
         const ShaderDefinition* shader = shaders_->Find(name);
         EXPECT_NE(shader, nullptr) << name;
-        return shader ? LookOf(*shader) : SurfaceLook{};
+        return shader ? CompileShader(*shader, [](const std::string& image, bool) { return !file(image).empty(); })
+                      : GameShader{};
     };
-    const SurfaceLook hair = lookOf(samples::kAlphaTestedShader);
-    EXPECT_EQ(hair.image, samples::kAlphaTestedImage);
-    EXPECT_EQ(hair.alphaFunc, GLenum(GL_GEQUAL));
-    EXPECT_FALSE(hair.blend || hair.twoSided || hair.noDraw);
+    const GameShader hair = compile(samples::kAlphaTestedShader);
+    ASSERT_EQ(hair.stages.size(), 2u); // a lightmap stage, white on a model, then the strands
+    EXPECT_EQ(hair.stages[0].images[0].kind, StageImageKind::Lightmap);
+    EXPECT_EQ(hair.stages[1].images[0].name, samples::kAlphaTestedImage);
+    EXPECT_EQ(hair.stages[1].alphaFunc, GLenum(GL_GEQUAL));
     EXPECT_TRUE(hasHoles(file(samples::kAlphaTestedImage)));
 
-    const SurfaceLook glow = lookOf(samples::kBlendedShader);
-    EXPECT_EQ(glow.image, samples::kBlendedImage);
-    EXPECT_NE(file(glow.image), "");
-    EXPECT_TRUE(glow.blend);
-    EXPECT_EQ(std::pair(glow.blendSrc, glow.blendDst), std::pair(GLenum(GL_ONE), GLenum(GL_ONE)));
-    EXPECT_FALSE(glow.twoSided || glow.noDraw);
-    EXPECT_EQ(glow.alphaFunc, GLenum(GL_ALWAYS));
+    const GameShader glow = compile(samples::kBlendedShader);
+    EXPECT_EQ(glow.stages.at(0).images.at(0).name, samples::kBlendedImage);
+    EXPECT_EQ(std::pair(glow.stages[0].blendSrc, glow.stages[0].blendDst), std::pair(GLenum(GL_ONE), GLenum(GL_ONE)));
+    for (const char* name : {samples::kTwoSidedShader, samples::kOtherFolderShader})
+        EXPECT_EQ(compile(name).cull, CullFace::None) << name;
+    EXPECT_TRUE(compile(samples::kNoDrawShader).stages.empty());
 
-    for (const char* name : {samples::kTwoSidedShader, samples::kOtherFolderShader}) {
-        const SurfaceLook cape = lookOf(name);
-        EXPECT_TRUE(cape.twoSided) << name;
-        EXPECT_FALSE(cape.blend || cape.noDraw) << name;
-        EXPECT_EQ(cape.alphaFunc, GLenum(GL_ALWAYS));
-        const bool own = std::string(name) == samples::kTwoSidedShader;
-        EXPECT_EQ(cape.image, own ? samples::kTwoSidedImage : samples::kOtherFolderShaderImage);
-        EXPECT_NE(file(cape.image), "");
+    // Every keyword of the effects script, each of them in a shader the game can make.
+    const std::string script = file(samples::kEffectsScript);
+    for (const char* keyword :
+         {"map ", "clampMap", "animMap", "$whiteimage", "$lightmap", "blendFunc add", "blendFunc filter", "blendFunc blend",
+          "GL_DST_COLOR", "GL_ONE_MINUS_SRC_COLOR", "alphaFunc GT0", "alphaFunc LT128", "alphaFunc GE128", "depthWrite",
+          "depthFunc equal", "rgbGen identity\n", "rgbGen identityLighting", "rgbGen lightingDiffuse", "rgbGen vertex",
+          "rgbGen exactVertex", "rgbGen entity", "rgbGen oneMinusEntity", "rgbGen const", "wave sin", "wave triangle",
+          "wave square", "wave sawtooth", "wave inversesawtooth", "wave noise", "alphaGen identity", "alphaGen const",
+          "alphaGen wave", "alphaGen entity", "alphaGen lightingSpecular", "alphaGen portal", "tcGen base",
+          "tcGen environment", "tcGen vector", "tcMod scroll", "tcMod scale", "tcMod rotate", "tcMod stretch",
+          "tcMod turb", "tcMod transform", "deformVertexes wave", "deformVertexes normal", "deformVertexes bulge",
+          "deformVertexes move", "deformVertexes autosprite", "cull front", "cull back", "cull none", "cull disable",
+          "cull twosided", "polygonOffset", "sort", "surfaceparm nodraw"})
+        EXPECT_NE(script.find(keyword), std::string::npos) << keyword;
+    for (const auto& [name, definition] : shaders_->All()) {
+        if (definition.fileName == samples::kEffectsScript) {
+            EXPECT_EQ(compile(name).defaulted, name.find("hidden") != std::string::npos) << name;
+        }
     }
-    EXPECT_EQ(std::string(samples::kOtherFolderShader).rfind(folderOf(samples::kBruno), 0), 0u);
-    EXPECT_EQ(std::string(samples::kOtherFolderShaderImage).rfind(folderOf(samples::kMira), 0), 0u);
-
-    EXPECT_TRUE(lookOf(samples::kNoDrawShader).noDraw);
 }
 
 struct AnimationTable {

@@ -6,11 +6,13 @@
 
 namespace samples {
 
-// kCharacterScript: mira's hair and bruno's two capes.
+// kCharacterScript: mira's hair, bruno's two capes and his head box.
 std::string characterScriptText();
 // kWeaponScript, with CRLF line ends: the weapon's glowing coils.
 std::string weaponScriptText();
-// kBrokenScript: kNoDrawShader, then a shader whose stage is never closed.
+// kBrokenScript: a shader whose stage is never closed.
 std::string brokenScriptText();
+// kEffectsScript: vesta's shaders.
+std::string effectsScriptText();
 
 } // namespace samples

@@ -2,6 +2,7 @@
 
 #include "platform/system/System.h"
 #include "tools/samples/Animations.h"
+#include "tools/samples/EffectTextures.h"
 #include "tools/samples/Figures.h"
 #include "tools/samples/GameScripts.h"
 #include "tools/samples/GameTree.h"
@@ -185,7 +186,6 @@ Character bruno()
     c.extraSurfaces = {{"upper", {makeCape(c.build, kTwoSidedSurface, kTwoSidedShader)}},
                        {"head", {makeHeadBox(c.build, kNoDrawSurface, kNoDrawShader)}}};
     Skin base{kDefaultSkin, Mount::FirstArchive, c.shaders};
-    base.paths["h_helmet"] = kFallbackPath;
     Skin red{kBrunoSecondSkin, Mount::FirstArchive, c.shaders};
     red.paths["l_legs"] = kColourMappedImage;
     red.paths["u_torso"] = kRunLength32Image;
@@ -272,6 +272,49 @@ Character oskar()
     return c;
 }
 
+Character vesta()
+{
+    const std::string dir = std::string("models/players/") + kVesta + "/";
+    Character c{kVesta, slenderBuild(), Mount::Loose, dir, {}, animationConfig('f', "energy", true), {}, {}, {}, {}};
+    auto shader = [&](const char* name) { return dir + name; };
+    // The body's own shaders are named after their images, as real packs name them.
+    c.shaders = {{"l_legs", shader("legs")},   {"u_torso", shader("torso")}, {"u_arms", shader("arms")},
+                 {"u_cape", shader("cape")},   {"h_head", shader("head")},   {"h_hair", shader("hair")},
+                 {"h_visor", shader("visor")}};
+    c.extraSurfaces = {{"upper", {makeCape(c.build, "u_cape", shader("cape"))}},
+                       {"head", {makeHeadBox(c.build, "h_visor", shader("visor"))}}};
+    const char* const themes[][7] = {
+        {"legs", "torso", "arms", "cape", "head", "hair", "visor"},
+        {"pulse", "swirl", "breathe", "flag", "scan", "sprite", "hidden"},
+        {"entity", "oneminus", "vertex", "exact", "portal", "ghost", "hidden"},
+        {"triangle", "noise", "inverse", "vector", "decal", "sawtooth", "hidden"},
+    };
+    const char* const surfaces[] = {"l_legs", "u_torso", "u_arms", "u_cape", "h_head", "h_hair", "h_visor"};
+    for (size_t skin = 0; skin < kEffectsSkins.size(); ++skin) {
+        Skin s{kEffectsSkins[skin], Mount::Loose, {}};
+        for (size_t i = 0; i < std::size(surfaces); ++i)
+            s.paths[surfaces[i]] = shader(themes[skin][i]);
+        c.skins.push_back(s);
+    }
+    const Mount loose = Mount::Loose;
+    c.images = {
+        {dir + "legs.tga", loose, Kind::TgaRunLength, effectsLegsTexture},
+        {dir + "torso.tga", loose, Kind::Tga, effectsTorsoTexture},
+        {dir + "arms.tga", loose, Kind::Tga, effectsArmsTexture},
+        {dir + "cape.tga", loose, Kind::TgaRunLength, effectsCapeTexture},
+        {dir + "head.tga", loose, Kind::TgaTopLeft, effectsHeadTexture},
+        {dir + "chrome.tga", loose, Kind::Tga, chromeTexture},
+        {dir + "lines.tga", loose, Kind::Tga, glowLinesTexture},
+        {dir + "swirl.tga", loose, Kind::Tga, swirlTexture},
+        {dir + "pulse.tga", loose, Kind::Tga, pulseTexture},
+        {dir + "visor.tga", loose, Kind::Tga, visorTexture},
+    };
+    for (int frame = 1; frame <= 3; ++frame)
+        c.images.push_back({dir + "hair" + std::to_string(frame) + ".tga", loose, Kind::Tga,
+                            [frame] { return effectsHairTexture(frame); }});
+    return c;
+}
+
 // The disk path of a character's loose file: its name in the loose folder.
 std::string looseName(const Character& c, const std::string& gamePath)
 {
@@ -334,12 +377,13 @@ void addWeapon(Mounts& mounts)
 Mounts gameFiles()
 {
     Mounts mounts;
-    for (const Character& c : {bruno(), mira(), oskar()})
+    for (const Character& c : {bruno(), mira(), oskar(), vesta()})
         addCharacter(mounts, c);
     addWeapon(mounts);
     mounts.firstArchive.push_back({kCharacterScript, characterScriptText()});
     mounts.secondArchive.push_back({kWeaponScript, weaponScriptText()});
     mounts.loose.push_back({kBrokenScript, brokenScriptText()});
+    mounts.loose.push_back({kEffectsScript, effectsScriptText()});
     return mounts;
 }
 

@@ -19,10 +19,12 @@
 //
 // Characters, each in its own colours: bruno (bulky, olive camouflage; skins
 // default and red), mira (slender, teal; skins default and blue), oskar
-// (bulky with longer limbs and a narrower chest, steel blue; skin default).
-// Every surface has a skin line and every skin line names a surface or a
-// tag; every texture path resolves by one of the rules below, or names a
-// shader of the scripts/*.shader files when it names no image.
+// (bulky with longer limbs and a narrower chest, steel blue; skin default),
+// vesta (slender, violet and chrome: every shader effect the game draws, see
+// kEffectsCharacter). Every surface has a skin line and every skin line
+// names a surface or a tag; every texture path names a shader of the
+// scripts/*.shader files or else resolves to an image by one of the rules
+// below.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -37,6 +39,7 @@ enum class GameLayout {
 inline constexpr char kBruno[] = "bruno";
 inline constexpr char kMira[] = "mira";
 inline constexpr char kOskar[] = "oskar";
+inline constexpr char kVesta[] = "vesta";
 inline constexpr char kDefaultSkin[] = "default";
 inline constexpr char kBrunoSecondSkin[] = "red";
 inline constexpr char kMiraSecondSkin[] = "blue";
@@ -70,11 +73,6 @@ inline constexpr char kOtherFolderImage[] = "models/players/bruno/arms_blue.tga"
 // lower skin names kOtherCasePath for the stored kOtherCaseImage.
 inline constexpr char kOtherCasePath[] = "Models/Players/Mira/Legs.TGA";
 inline constexpr char kOtherCaseImage[] = "models/players/mira/legs.tga";
-
-// A skin path that does not exist from the game root, whose image name is in
-// the character's own folder: bruno's default head skin.
-inline constexpr char kFallbackPath[] = "models/players/bruno_v1/helmet.tga";
-inline constexpr char kFallbackImage[] = "models/players/bruno/helmet.tga";
 
 // An image found only under another extension: mira's default head skin
 // names kOtherExtensionPath, only kOtherExtensionImage exists.
@@ -110,9 +108,11 @@ inline constexpr int kOskarAnimationLines = 26;
 // Shader scripts, by where they lie in the archives layout.
 inline constexpr char kCharacterScript[] = "scripts/players.shader"; // pak0.pk3
 inline constexpr char kWeaponScript[] = "scripts/railgun.shader";    // pak1.pk3
-// A loose script that breaks off (a stage left open) after one good shader,
-// kNoDrawShader, which a skin uses: the good scripts and that shader still load.
+// A loose script that breaks off (a stage left open) in a draft shader no
+// skin uses: the game ignores the whole file, the other scripts still load.
 inline constexpr char kBrokenScript[] = "scripts/zz_broken.shader";
+// The effects character's script, loose.
+inline constexpr char kEffectsScript[] = "scripts/vesta.shader";
 
 // mira's default skin names a shader, no image, for her hair: a lightmap
 // stage, then an RGBA image with transparent stripes, alpha-tested with GE128.
@@ -141,10 +141,20 @@ inline constexpr char kOtherFolderShaderPath[] = "models/players/bruno/cape_red.
 inline constexpr char kOtherFolderShaderImage[] = "models/players/mira/cloth_red.tga";
 
 // A closed box half as big again as bruno's head around it, a surface of his
-// head.md3 only in the game data, whose shader has "surfaceparm nodraw" (and a
-// white image stage): drawn, it would hide his head.
+// head.md3 only in the game data, whose shader has "surfaceparm nodraw" and
+// no stage: a shader the game cannot draw, which a skin line makes invisible.
+// Drawn, it would hide his head.
 inline constexpr char kNoDrawSurface[] = "h_bounds";
 inline constexpr char kNoDrawShader[] = "models/players/bruno/bounds";
+
+// The effects character: loose in models/players/vesta/, its shaders in
+// kEffectsScript, each named after its own image where real packs do so.
+// Every keyword of a shader stage and of a shader the game draws models with
+// is used by one of its skins: kEffectsSkins, each giving all of its surfaces
+// (those of a slender character, a cape and a visor box around the head)
+// shaders of one theme.
+inline constexpr char kEffectsCharacter[] = "vesta";
+inline constexpr std::array<const char*, 4> kEffectsSkins{"default", "motion", "entity", "tables"};
 
 // Writes the game folder below gameRoot, creating folders as needed; the
 // bytes are the same on every run. Throws platform::EInOutError when a file

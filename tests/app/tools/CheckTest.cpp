@@ -132,7 +132,7 @@ TEST_F(Check, SampleGameHasOnlyTheWarningsOfItsQuirks)
         "bruno: warning: models/players/bruno/lower.md3: tag axes are not of unit length (longest 4)" + normalised,
         "bruno: warning: models/players/bruno/upper.md3: tag axes are not of unit length (longest 30)" + normalised,
         "mira: warning: models/players/mira/upper.md3: tag axes are not of unit length (longest 3)" + normalised,
-        "3 characters, 5 skins: 0 errors, " + std::to_string(3 + gameData) + " warnings",
+        "4 characters, 9 skins: 0 errors, " + std::to_string(3 + gameData) + " warnings",
     };
     EXPECT_EQ(std::vector<std::string>(archives.lines.begin() + static_cast<std::ptrdiff_t>(gameData),
                                        archives.lines.end()),
@@ -141,18 +141,26 @@ TEST_F(Check, SampleGameHasOnlyTheWarningsOfItsQuirks)
     // The same files loose say the same; named characters come in name
     // order whatever order they are given in.
     EXPECT_EQ(run("--check --game-root Loose").lines, archives.lines);
-    EXPECT_EQ(run("--check --game-root Game oskar MIRA bruno").lines, archives.lines);
+    EXPECT_EQ(run("--check --game-root Game oskar vesta MIRA bruno").lines, archives.lines);
 }
 
-TEST_F(Check, SampleCharacterFoldersCheckClean)
+// The sample characters' skins name their images by game paths that their
+// folders alone do not hold; the game would not find them there, and each
+// finding says where the image is.
+TEST_F(Check, SampleCharacterFoldersNameImagesTheGameWouldNotFind)
 {
     need(kModels);
     CheckRun sarge = run("--check Model/ModelSarge/Body");
-    EXPECT_EQ(sarge.status, 0);
-    EXPECT_EQ(sarge.lines, std::vector<std::string>{"1 character, 1 skin: 0 errors, 0 warnings"});
+    EXPECT_EQ(sarge.status, 1);
+    ASSERT_EQ(sarge.lines.size(), 6u);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_NE(sarge.lines[i].find("is found under the character's folder; the game will not find it"),
+                  std::string::npos)
+            << sarge.lines[i];
+    EXPECT_EQ(sarge.lines.back(), "1 character, 1 skin: 5 errors, 0 warnings");
     CheckRun both = run("--check Model/ModelLara/Body Model/ModelSarge/Body");
-    EXPECT_EQ(both.status, 0);
-    EXPECT_EQ(both.lines, std::vector<std::string>{"2 characters, 2 skins: 0 errors, 0 warnings"});
+    EXPECT_EQ(both.status, 1);
+    EXPECT_EQ(both.lines.back(), "2 characters, 2 skins: 10 errors, 0 warnings");
     // The checker starts no component, so it writes no settings.
     EXPECT_FALSE(fs::exists(dir->file("Quillmo.ini")));
 }
@@ -260,7 +268,8 @@ const Breakage kBreakages[] = {
     {"TextureNeitherImageNorShader",
      [](const fs::path& root) { replaceIn(root / kSkins / "lower_default.skin", "legs.tga", "shins.tga"); },
      {"Oskar/default: error: " + kPath + "lower_default.skin, line 1: 'models/players/oskar/shins.tga' is neither "
-      "an image (also tried as .tga, .jpg and .png) nor a shader"},
+      "a shader nor an image (also tried as .tga, .jpg, .jpeg, .png, .pcx and .bmp); the game draws this surface "
+      "invisible"},
      1},
     {"ImageRejected", [](const fs::path& root) { writeBytes(root / kSkins / "torso.tga", std::string(30, 'x')); },
      {"Oskar/default: error: Couldn't load \"" + kPath + "torso.tga\". Unknown TGA image type. (" + kPath +
@@ -311,7 +320,9 @@ const Breakage kBreakages[] = {
       "energy, not 'slippers'"},
      0},
     {"BrokenShaderScript", [](const fs::path& root) { writeBytes(root / "scripts/zz.shader", "lost {\n"); },
-     {"(game data): warning: scripts/zz.shader, line 1: shader 'lost' is not closed before the end of the file"}, 0},
+     {"(game data): warning: scripts/zz.shader, line 1: shader 'lost' is not closed before the end of the file; the "
+      "game ignores this whole file"},
+     0},
 };
 
 class CheckBroken : public Check, public ::testing::WithParamInterface<Breakage> {};

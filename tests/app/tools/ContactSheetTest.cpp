@@ -92,8 +92,8 @@ TEST_P(SheetLayout, SizeFollowsCellColumnsAndCellCount)
 
 INSTANTIATE_TEST_SUITE_P(
     ContactSheet, SheetLayout,
-    ::testing::Values(SheetCase{"Defaults", "", 256, 256, 6, 3, 1536, 256},
-                      SheetCase{"EverySkin", "--all-skins --cell 96x128 --columns 2", 96, 128, 2, 5, 192, 384},
+    ::testing::Values(SheetCase{"Defaults", "", 256, 256, 6, 4, 1536, 256},
+                      SheetCase{"EverySkin", "--all-skins --cell 96x128 --columns 2", 96, 128, 2, 9, 192, 640},
                       SheetCase{"NamedFewerThanColumns", "--cell 64x80 --columns 4 mira bruno", 64, 80, 4, 2, 256, 80}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -108,7 +108,8 @@ TEST_F(ContactSheetRun, CellsShowTheirCharactersInNameOrderWithLabels)
     // shader script) may come in between.
     const std::string progress = platform::LowerCase(out);
     size_t at = 0;
-    for (const char* line : {"[1/3] bruno/default\n", "[2/3] mira/default\n", "[3/3] oskar/default\n"}) {
+    for (const char* line :
+         {"[1/4] bruno/default\n", "[2/4] mira/default\n", "[3/4] oskar/default\n", "[4/4] vesta/default\n"}) {
         at = progress.find(line, at);
         ASSERT_NE(at, std::string::npos) << line << " in " << out;
     }
@@ -211,7 +212,7 @@ TEST(ContactSheet, TexturesOfEachCellAreFreed)
     CommandLine options;
     options.gameRoot = sandbox.dir.file(kGame);
     const std::vector<CharacterChoice> characters = ResolveCharacterList(options);
-    ASSERT_EQ(characters.size(), 3u);
+    ASSERT_EQ(characters.size(), 4u);
 
     OffscreenRun run;
     PictureStudio studio(64, 64);

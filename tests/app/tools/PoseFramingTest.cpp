@@ -2,6 +2,8 @@
 // it, and the camera that shows them centred and filling the picture.
 #include "app/tools/PoseFraming.h"
 
+#include "model/GameShader.h"
+
 #include "OpglLib/OpglVector.h"
 #include "support/Sandbox.h"
 
@@ -110,7 +112,8 @@ TEST(PoseAlong, GathersTheDrawnFrameThroughTheTagsStoodUpright)
     TMD3Model root, child;
     root.Meshes.push_back(oneVertexMesh({{64, 0, 0}, {0, 0, 128}}));
     TMesh hidden = oneVertexMesh({{9000, 9000, 9000}, {9000, 9000, 9000}});
-    hidden.Style.hidden = true;
+    BoundShader stageless; // a shader of no stages draws nothing
+    hidden.Shader = &stageless;
     root.Meshes.push_back(hidden);
     root.Tags = {tagAt(-50, 0, 0, 1), tagAt(10, 0, 0, 4)};
     root.Links = {&child};

@@ -1,0 +1,253 @@
+// The game's way of drawing shaded surfaces, on OpenGL 1.1 vertex arrays.
+#include "GameRenderer.h"
+
+#include "GameLight.h"
+#include "GameShader.h"
+#include "StageVertices.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// One surface to draw, with the model-view matrix of its part.
+struct DrawItem {
+    const TMD3Model* part;
+    const TMesh* mesh;
+    const BoundShader* shader;
+    size_t entity;
+    size_t surface;
+    GLfloat modelView[16];
+};
+
+void collect(const TMD3Model& part, std::vector<DrawItem>& items, size_t& entities)
+{
+    DrawItem item{&part, nullptr, nullptr, entities++, 0, {}};
+    glGetFloatv(GL_MODELVIEW_MATRIX, item.modelView);
+    for (size_t i = 0; i < part.Meshes.size(); ++i) {
+        if (!part.Meshes[i].Shader)
+            continue;
+        item.mesh = &part.Meshes[i];
+        item.shader = part.Meshes[i].Shader;
+        item.surface = i;
+        items.push_back(item);
+    }
+    const size_t tagsPerFrame = part.Links.size();
+    if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
+        return;
+    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
+    for (size_t i = 0; i < tagsPerFrame; ++i) {
+        if (!part.Links[i])
+            continue;
+        GLfloat matrix[16];
+        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
+        glPushMatrix();
+        glMultMatrixf(matrix);
+        collect(*part.Links[i], items, entities);
+        glPopMatrix();
+    }
+}
+
+// Appends a mesh's vertices in the part's current pose to batch, and its
+// triangles (shifted past what batch held) to indices.
+void appendMesh(const TMD3Model& part, const TMesh& mesh, BatchVertices& batch, std::vector<GLuint>& indices)
+{
+    const size_t vertsPerFrame = mesh.TexCoords.size();
+    if (vertsPerFrame == 0)
+        return;
+    const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
+    if (vertexFrames == 0)
+        return;
+    const double weight = std::clamp(static_cast<double>(part.Blend), 0.0, 1.0);
+    const size_t currentFrame = ClampFrame(part.CurrentFrame, vertexFrames);
+    const size_t nextFrame = ClampFrame(part.NextFrame, vertexFrames);
+    const TMD3Vertex* current = &mesh.Vertices[currentFrame * vertsPerFrame];
+    const TMD3Vertex* next = &mesh.Vertices[nextFrame * vertsPerFrame];
+    const bool blended = currentFrame != nextFrame && weight > 0;
+    const size_t base = batch.positions.size();
+    for (size_t v = 0; v < vertsPerFrame; ++v) {
+        const std::array<float, 3> na = DecodeGameNormal(current[v].Normal);
+        const std::array<float, 3> nb = blended ? DecodeGameNormal(next[v].Normal) : na;
+        std::array<float, 3> position{}, normal{};
+        for (int k = 0; k < 3; ++k) {
+            const float pa = current[v].Position[k] * kMD3XyzScale;
+            const float pb = next[v].Position[k] * kMD3XyzScale;
+            position[k] = blended ? static_cast<float>(pa + weight * (pb - pa)) : pa;
+            normal[k] = blended ? static_cast<float>(na[k] + weight * (nb[k] - na[k])) : na[k];
+        }
+        if (blended) {
+            const float length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+            for (float& c : normal)
+                c = length > 0 ? c / length : c;
+        }
+        batch.positions.push_back(position);
+        batch.normals.push_back(normal);
+        batch.texCoords.push_back({mesh.TexCoords[v].S, mesh.TexCoords[v].T});
+    }
+    for (const TMD3Triangle& triangle : mesh.Triangles) {
+        for (int32_t index : triangle.Index)
+            indices.push_back(static_cast<GLuint>(base + static_cast<size_t>(index)));
+    }
+}
+
+void applyCull(CullFace cull)
+{
+    // The game's models wind their triangles clockwise seen from outside, so
+    // the faces it culls by default are GL's front faces.
+    if (cull == CullFace::None) {
+        glDisable(GL_CULL_FACE);
+        return;
+    }
+    glEnable(GL_CULL_FACE);
+    glCullFace(cull == CullFace::Front ? GL_FRONT : GL_BACK);
+}
+
+void applyStageState(const GameStage& stage)
+{
+    if (stage.blend) {
+        glEnable(GL_BLEND);
+        glBlendFunc(stage.blendSrc, stage.blendDst);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    glDepthMask(stage.depthWrite ? GL_TRUE : GL_FALSE);
+    glDepthFunc(stage.depthEqual ? GL_EQUAL : GL_LEQUAL);
+    if (stage.alphaFunc != GL_ALWAYS) {
+        glEnable(GL_ALPHA_TEST);
+        glAlphaFunc(stage.alphaFunc, stage.alphaRef);
+    } else {
+        glDisable(GL_ALPHA_TEST);
+    }
+}
+
+class BatchDrawer {
+public:
+    BatchDrawer(double seconds, bool lightingOn) : seconds_(seconds), lightingOn_(lightingOn) {}
+
+    void draw(const DrawItem* first, const DrawItem* last)
+    {
+        const BoundShader& bound = *first->shader;
+        const GameShader& shader = bound.shader;
+        if (shader.stages.empty())
+            return;
+        batch_.positions.clear();
+        batch_.normals.clear();
+        batch_.texCoords.clear();
+        indices_.clear();
+        for (const DrawItem* item = first; item != last; ++item)
+            appendMesh(*item->part, *item->mesh, batch_, indices_);
+        if (indices_.empty())
+            return;
+        glLoadMatrixf(first->modelView);
+        const PartLighting light = LightingOfPart(first->modelView, lightingOn_);
+        PartEntity entity;
+        std::copy_n(first->part->EntityColor, 4, entity.color);
+        ApplyDeforms(shader, seconds_, batch_);
+        applyCull(shader.cull);
+        if (shader.polygonOffset) {
+            glEnable(GL_POLYGON_OFFSET_FILL);
+            glPolygonOffset(-1.0f, -2.0f);
+        } else {
+            glDisable(GL_POLYGON_OFFSET_FILL);
+        }
+        glVertexPointer(3, GL_FLOAT, 0, batch_.positions.data());
+        glNormalPointer(GL_FLOAT, 0, batch_.normals.data());
+        for (size_t s = 0; s < shader.stages.size(); ++s)
+            drawStage(shader.stages[s], s < bound.textures.size() ? bound.textures[s] : std::vector<GLuint>{}, light,
+                      entity);
+    }
+
+private:
+    void drawStage(const GameStage& stage, const std::vector<GLuint>& textures, const PartLighting& light,
+                   const PartEntity& entity)
+    {
+        // The viewer's eight lights light the stages the game lights itself.
+        const bool viewerLit = stage.rgbGen == RgbGen::LightingDiffuse && CurrentSceneLight() == SceneLight::Viewer;
+        if (viewerLit && lightingOn_) {
+            glEnable(GL_LIGHTING);
+            glDisableClientState(GL_COLOR_ARRAY);
+            glColor4ub(255, 255, 255, 255);
+        } else {
+            glDisable(GL_LIGHTING);
+            if (stage.sharesPreviousColor) {
+                GameStage white = stage;
+                white.rgbGen = RgbGen::Identity;
+                white.alphaGen = AlphaGen::Identity;
+                StageColors(white, batch_, light, entity, seconds_, colors_);
+            } else {
+                StageColors(stage, batch_, light, entity, seconds_, colors_);
+            }
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colors_.data());
+        }
+        StageTexCoords(stage, batch_, light, seconds_, texCoords_);
+        // Our images lie bottom row first; the game's coordinates run down
+        // from the top row.
+        for (auto& st : texCoords_)
+            st[1] = 1.0f - st[1];
+        glTexCoordPointer(2, GL_FLOAT, 0, texCoords_.data());
+        const size_t image = AnimationImage(stage.animationFrequency, textures.size(), seconds_);
+        glBindTexture(GL_TEXTURE_2D, image < textures.size() ? textures[image] : 0);
+        applyStageState(stage);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, indices_.data());
+    }
+
+    double seconds_;
+    bool lightingOn_;
+    BatchVertices batch_;
+    std::vector<GLuint> indices_;
+    std::vector<uint8_t> colors_;
+    std::vector<std::array<float, 2>> texCoords_;
+};
+
+} // namespace
+
+void DrawGameModel(const TMD3Model& root, double shaderSeconds)
+{
+    std::vector<DrawItem> items;
+    size_t entities = 0;
+    collect(root, items, entities);
+    if (items.empty())
+        return;
+    // Opaque before blended, then the order shaders were first asked for,
+    // then part, then surface: the game's draw order, with no sorting by
+    // depth even for blended surfaces.
+    std::stable_sort(items.begin(), items.end(), [](const DrawItem& a, const DrawItem& b) {
+        if (a.shader->shader.sort != b.shader->shader.sort)
+            return a.shader->shader.sort < b.shader->shader.sort;
+        if (a.shader->order != b.shader->order)
+            return a.shader->order < b.shader->order;
+        return a.entity < b.entity;
+    });
+
+    const bool lightingOn = glIsEnabled(GL_LIGHTING) == GL_TRUE;
+    // Everything the passes change is put back afterwards, so that nothing
+    // reaches the axes, the overlay or the next frame.
+    glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT | GL_TEXTURE_BIT |
+                 GL_LIGHTING_BIT | GL_CURRENT_BIT);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_DEPTH_TEST);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+
+    BatchDrawer drawer(shaderSeconds, lightingOn);
+    for (size_t first = 0; first < items.size();) {
+        size_t last = first + 1;
+        while (last < items.size() && items[last].shader == items[first].shader &&
+               items[last].entity == items[first].entity)
+            ++last;
+        drawer.draw(&items[first], &items[last]);
+        first = last;
+    }
+
+    glPopMatrix();
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
+bool DrawsNothing(const TMesh& mesh) { return mesh.Shader && mesh.Shader->shader.stages.empty(); }
