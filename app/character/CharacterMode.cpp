@@ -1,5 +1,6 @@
 #include "CharacterMode.h"
 
+#include "model/GameLight.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
 
@@ -37,6 +38,10 @@ SetChange CharacterMode::HandleKey(uint16_t key, platform::TShiftState shift)
         return stepSkin(step);
     if (key == 'P')
         return stepCharacter(step);
+    if (key == 'G') {
+        UseSceneLight(CurrentSceneLight() == SceneLight::Game ? SceneLight::Viewer : SceneLight::Game);
+        return SetChange::Redraw;
+    }
     return SetChange::None;
 }
 

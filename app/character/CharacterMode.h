@@ -29,7 +29,7 @@ public:
     // "Quillmo — NAME (SKIN)".
     std::string Title() const override;
     // N / Shift+N: next / previous skin; P / Shift+P: next / previous
-    // character.
+    // character; G: the game's light or the viewer's eight lights.
     SetChange HandleKey(uint16_t key, platform::TShiftState shift) override;
     // Opens a dropped path like PATH; a path that cannot be opened leaves the
     // character as it is and tells the user why.
