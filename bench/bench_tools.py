@@ -7,6 +7,9 @@
         frames per second and CPU use of the running viewer's message loop
     bench_tools.py draw OUT.json FRAMES PROGRAM_N PROGRAM_0 REFERENCE_N REFERENCE_0
         instructions per frame from four callgrind profiles
+    bench_tools.py stages OUT.json FRAMES ALL_N ALL_0 FIRST_N FIRST_0
+        instructions per frame with every shader stage and with the first
+        only, and the share of our per-vertex work, from four profiles
     bench_tools.py sheet OUT.json ROUNDS QUILLMO GAME_ROOT NAME...
         one contact sheet of the characters against one screenshot process per
         character, run alternately ROUNDS times
@@ -32,6 +35,7 @@ LOAD_FLOOR_RATIO = 1.5      # LoadMD3 / raw read, parts of LOAD_FLOOR_MIN_BYTES 
 LOAD_FLOOR_MIN_BYTES = 500_000
 LOAD_PEER_SPEEDUP = 3.0     # peer without post-processing / LoadMD3
 DRAW_RATIO = 1.25           # instructions of DrawPlayer / reference
+PER_VERTEX_SHARE = 25.0     # % of a shaded frame's instructions spent in our per-vertex work
 STARTUP_RATIO = 4.0         # viewer start-up / empty-window floor
 STARTUP_LIMIT_S = 0.5
 IDLE_FPS_LIMIT = 105.0      # the 10 ms timer floor gives about 100
@@ -156,6 +160,29 @@ def draw(out, frames, program_n, program_0, reference_n, reference_0):
                "frames": frames})
 
 
+# Our per-vertex work in a frame drawn with shader stages (blending the
+# frames, deforms, colours, texture coordinates) is inlined into the drawing
+# code of the benchmark's own executable in a release build, so the whole of
+# that executable's instructions in the frame bound it from above.
+STAGES_PROGRAM = "quillmo_bench_stages"
+
+
+def stages(out, frames, all_n, all_0, first_n, first_0):
+    def per_frame(with_frames, without):
+        return (callgrind_costs.self_costs(with_frames)[1] - callgrind_costs.self_costs(without)[1]) / frames
+
+    with_n = callgrind_costs.self_costs(all_n)[0]
+    with_0 = callgrind_costs.self_costs(all_0)[0]
+    ours = sum(cost - with_0.get(key, 0) for key, cost in with_n.items()
+               if callgrind_costs.short_object(key[0]) == STAGES_PROGRAM) / frames
+    every = per_frame(all_n, all_0)
+    first = per_frame(first_n, first_0)
+    save(out, {"all": every, "first": first, "per_vertex": ours, "frames": frames})
+    print(f"every stage {every:,.0f} instructions a frame, first stages only {first:,.0f} "
+          f"({every / first:.2f} x); all of our own code, per-vertex work included, {ours:,.0f} "
+          f"({100 * ours / every:.1f} % of the frame)")
+
+
 def save(path, result):
     with open(path, "w") as f:
         json.dump(result, f, indent=1)
@@ -244,6 +271,16 @@ def table(folder, plot):
           f"DrawPlayer {drawn['program']:,.0f}, reference {drawn['reference']:,.0f}")
     rows.append(("draw, DrawPlayer ÷ vertex-array reference (instructions/frame)", ratio,
                  f"<= {DRAW_RATIO}", verdict(ratio <= DRAW_RATIO)))
+
+    shaded = json.load(open(os.path.join(folder, "stages.json")))
+    share = 100 * shaded["per_vertex"] / shaded["all"]
+    print(f"Shader stages, instructions per frame: every stage {shaded['all']:,.0f}, first stages "
+          f"{shaded['first']:,.0f}, our per-vertex work {shaded['per_vertex']:,.0f}")
+    rows.append(("stages, every stage ÷ first stages only (instructions/frame)", shaded["all"] / shaded["first"],
+                 "(none)", ""))
+    rows.append(("stages, our per-vertex work, at most all our code (% of the frame)", share,
+                 f"<= {PER_VERTEX_SHARE:.0f}",
+                 verdict(share <= PER_VERTEX_SHARE)))
 
     start = json.load(open(os.path.join(folder, "startup.json")))
     ratio = start["viewer_s"] / start["floor_s"]
@@ -339,6 +376,8 @@ def main(argv):
         idle(argv[1], float(argv[2]), int(argv[3]), argv[4], viewer)
     elif command == "draw":
         draw(argv[1], int(argv[2]), *argv[3:7])
+    elif command == "stages":
+        stages(argv[1], int(argv[2]), *argv[3:7])
     elif command == "sheet":
         sheet(argv[1], int(argv[2]), argv[3], argv[4], argv[5:])
     elif command == "table":
