@@ -228,3 +228,33 @@ TEST(ContactSheet, TexturesOfEachCellAreFreed)
     const Picture first = studio.DrawCharacter(characters.front(), "");
     EXPECT_GT((Png{first.width, first.height, first.rgb}.count(orange)), 20);
 }
+
+namespace {
+
+// A character whose shaders are named after their own images draws with the
+// shaders, not the images: without the game data's scripts it looks plainly
+// different.
+TEST(ContactSheet, ShadersNamedAfterTheirImagesDrawInsteadOfTheImages)
+{
+    testsupport::Sandbox sandbox;
+    auto choose = [&](const std::string& game) {
+        samples::writeSampleGame(sandbox.dir.file(game), samples::GameLayout::Loose);
+        CommandLine options;
+        options.gameRoot = sandbox.dir.file(game);
+        options.paths = {samples::kEffectsCharacter};
+        return ResolveCharacterList(options).front();
+    };
+    const CharacterChoice withScripts = choose("Game"), withoutScripts = choose("Plain");
+    std::filesystem::remove(sandbox.dir.file(std::string("Plain/") + samples::kEffectsScript));
+    OffscreenRun run;
+    PictureStudio studio(96, 128);
+    const Picture shaded = studio.DrawCharacter(withScripts, "");
+    const Picture plain = studio.DrawCharacter(withoutScripts, "");
+    ASSERT_EQ(shaded.rgb.size(), plain.rgb.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < shaded.rgb.size(); i += 3)
+        differing += !std::equal(&shaded.rgb[i], &shaded.rgb[i] + 3, &plain.rgb[i]);
+    EXPECT_GT(differing, shaded.rgb.size() / 3 / 20);
+}
+
+} // namespace
