@@ -158,11 +158,16 @@ void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
     }
 }
 
-void DrawPlayer(Q3Player& player, float t)
+void UpdatePlayer(Q3Player& player, float t)
 {
     UpdateFrame(player.Lower, t, player.Rules);
     UpdateFrame(player.Upper, t, player.Rules);
     UpdateFrame(player.Head, t, player.Rules);
+}
+
+void DrawPlayer(Q3Player& player, float t)
+{
+    UpdatePlayer(player, t);
     UseCharacterColours();
     DrawModel(player.Lower);
 }
