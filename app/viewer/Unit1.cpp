@@ -1,5 +1,7 @@
 #include "Unit1.h"
 
+#include "PoseFraming.h"
+
 #include "OpglLib/MaterialDefine.h"
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglTxtFont.h"
@@ -11,6 +13,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 
 std::string ModelRoot;
@@ -28,6 +31,38 @@ constexpr uint32_t kStartIntervalMs = 1;
 constexpr uint32_t kIntervalStepMs = 30;
 constexpr uint32_t kLongestIntervalMs = 1000;
 constexpr int kOverlayX = 20;
+// The set's overlay in window pixels: its margin and the height of a line
+// of the GL font (16-pixel glyphs).
+constexpr int kSetOverlayMarginPx = 8;
+constexpr int kSetOverlayLinePx = 18;
+constexpr const char* kMoreLinesMark = "...";
+
+// text cut into pieces no wider than maxWidth pixels in font, at the last
+// space that lets a piece fit, else after the last character that fits.
+std::vector<std::string> wrapped(const std::string& text, int maxWidth, TGLUniFont& font)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0, lastSpace = std::string::npos;
+    int width = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = static_cast<size_t>(CharLength(text.c_str() + at));
+        const int advance = font.TextWidth(text.substr(at, length).c_str());
+        if (width + advance > maxWidth && at > start) {
+            const size_t cut = lastSpace != std::string::npos ? lastSpace : at;
+            pieces.push_back(text.substr(start, cut - start));
+            start = lastSpace != std::string::npos ? cut + 1 : cut;
+            lastSpace = std::string::npos;
+            width = font.TextWidth(text.substr(start, at - start).c_str());
+            continue;
+        }
+        if (text[at] == ' ')
+            lastSpace = at;
+        width += advance;
+        at += length;
+    }
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
 
 std::string format(const char* pattern, double a, double b, double c, double d, double e, double f)
 {
@@ -95,6 +130,7 @@ void TForm1::FormCreate()
 
     applyTitle();
     shown().Open();
+    frameShown();
     Timer1.SetEnabled(true);
     StartTick = platform::GetTickCount();
 }
@@ -115,8 +151,27 @@ void TForm1::applyTitle()
 
 void TForm1::apply(SetChange change)
 {
-    if (change != SetChange::NewCharacter)
-        return;
+    switch (change) {
+    case SetChange::NewCharacter:
+        reopen();
+        frameShown();
+        break;
+    case SetChange::NewSkin:
+        reopen();
+        break;
+    case SetChange::Frame:
+        frameShown();
+        break;
+    case SetChange::SaveView:
+        saveView();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::reopen()
+{
     CharacterSet& set = shown();
     set.Close();
     // The new character starts its animations afresh.
@@ -124,6 +179,36 @@ void TForm1::apply(SetChange change)
     SmoothedTime = 0;
     applyTitle();
     set.Open();
+}
+
+void TForm1::frameShown()
+{
+    const TMD3Model* root = shown().FramedModel(static_cast<float>(SmoothedTime / 1000.0));
+    if (!root)
+        return;
+    const ViewAxes axes = StartViewAxes();
+    try {
+        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, 0, window_.ClientWidth(),
+                                              window_.ClientHeight(), kPictureFill);
+        // Only the camera's place: the window keeps its own view volume,
+        // which holds the lights and the axes too.
+        CameraRec.Eye = framed.Eye;
+        CameraRec.View = framed.View;
+        CameraRec.Up = framed.Up;
+    } catch (const NothingToDraw&) {
+        // Nothing drawn to frame: the camera stays where it is.
+    }
+}
+
+void TForm1::saveView()
+{
+    const int width = window_.ClientWidth(), height = window_.ClientHeight();
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+    drawScene(false);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    // The frame drawn next, with its overlay, replaces this one unseen.
+    shown().SaveView(width, height, pixels);
 }
 
 void TForm1::FormResize()
@@ -142,6 +227,12 @@ void TForm1::Timer1Timer()
 
 void TForm1::DrawFrame()
 {
+    drawScene(ShowOverlay);
+    platform::SwapBuffers(ContextRec.DC);
+}
+
+void TForm1::drawScene(bool overlay)
+{
     TGLCamera::Instance()->ApplyView(CameraRec);
     TGLManager* manager = TGLManager::Instance();
     manager->ClearBuffers();
@@ -158,9 +249,8 @@ void TForm1::DrawFrame()
 
     manager->DrawAxis(SceneSize / 5);
     manager->DrawCross(CameraRec.View, 5.0f);
-    if (ShowOverlay)
+    if (overlay)
         DrawOverlay();
-    platform::SwapBuffers(ContextRec.DC);
 }
 
 void TForm1::drawLine(int y, const std::string& text, float scale)
@@ -171,8 +261,38 @@ void TForm1::drawLine(int y, const std::string& text, float scale)
         TGLUniFont::Instance()->DrawText(kOverlayX, y, text.c_str());
 }
 
+void TForm1::drawSetOverlay(const std::vector<std::string>& lines)
+{
+    // Overlay coordinates are desktop pixels stretched over the window; the
+    // lines keep one size in the window's pixels whatever the desktop's.
+    const int width = std::max(window_.ClientWidth(), 1), height = std::max(window_.ClientHeight(), 1);
+    const platform::ScreenSize desktop = platform::DesktopSize();
+    const double unitsX = static_cast<double>(desktop.width) / width;
+    const double unitsY = static_cast<double>(desktop.height) / height;
+    const int rows = std::max((height - 2 * kSetOverlayMarginPx) / kSetOverlayLinePx, 1);
+    TGLUniFont* font = TGLUniFont::Instance();
+    std::vector<std::string> pieces;
+    for (const std::string& line : lines)
+        for (std::string& piece : wrapped(line, width - 2 * kSetOverlayMarginPx, *font))
+            pieces.push_back(std::move(piece));
+    if (pieces.size() > static_cast<size_t>(rows)) {
+        pieces.resize(static_cast<size_t>(rows));
+        pieces.back() = kMoreLinesMark;
+    }
+    for (size_t row = 0; row < pieces.size(); ++row) {
+        const int bottomPx = height - kSetOverlayMarginPx - static_cast<int>(row + 1) * kSetOverlayLinePx;
+        font->DrawText(static_cast<int32_t>(kSetOverlayMarginPx * unitsX), static_cast<int32_t>(bottomPx * unitsY),
+                       pieces[row].c_str());
+    }
+}
+
 void TForm1::DrawOverlay()
 {
+    const std::vector<std::string> setLines = shown().OverlayLines();
+    if (!setLines.empty()) {
+        drawSetOverlay(setLines);
+        return;
+    }
     TGLLighter* lighter = TGLLighter::Instance();
     drawLine(20, lighter->IsLightingOn() ? "[L]:Light On" : "[L]:Light Off", 1.0f);
 
@@ -206,6 +326,7 @@ void TForm1::FormKeyDown(uint16_t& key, platform::TShiftState shift)
     switch (key) {
     case platform::VK_SPACE:
         Timer1.SetEnabled(!Timer1.Enabled());
+        shown().SetPaused(!Timer1.Enabled());
         break;
     case platform::VK_PRIOR:
         Timer1.SetInterval(Timer1.Interval() <= kIntervalStepMs ? 1 : Timer1.Interval() - kIntervalStepMs);

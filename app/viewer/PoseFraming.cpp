@@ -1,6 +1,6 @@
 #include "PoseFraming.h"
 
-#include "app/viewer/Unit1.h"
+#include "Unit1.h"
 
 #include <algorithm>
 #include <cmath>
@@ -206,10 +206,11 @@ ViewAxes StartViewAxes()
     return {right, cross(toEye, right), toEye};
 }
 
-void UseStandingPose(Q3Player& player)
+void UseStillPose(Q3Player& player, const AnimationChoice& choice)
 {
     SetAnimation(player, kStandingTorsoAnimation);
     SetAnimation(player, kStandingLegsAnimation);
+    StartAnimations(player, choice);
     for (TMD3Model* part : {&player.Lower, &player.Upper}) {
         part->CurrentFrame = part->StartFrame;
         part->NextFrame = part->StartFrame;
