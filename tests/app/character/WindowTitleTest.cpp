@@ -1,0 +1,110 @@
+// The window's title as the window manager reads it from a real X server
+// (Xvfb, no window manager): the program run on the sample game data,
+// its title read with xprop, keys pressed with xdotool.
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+#include "tools/samples/SampleGame.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <csignal>
+#include <string>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(30);
+
+bool haveCommand(const std::string& name)
+{
+    std::string out;
+    return testsupport::runCommand("command -v " + name + " >/dev/null 2>&1", out) == 0;
+}
+
+// A program started by /bin/sh in folder, ended with SIGTERM when the
+// object goes.
+class Started {
+public:
+    explicit Started(const std::string& command, const std::string& folder = "/")
+    {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            if (::chdir(folder.c_str()) != 0)
+                ::_exit(127);
+            ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Started()
+    {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// What command prints once the text wanted is in it, or its last output
+// when patience runs out.
+std::string waitFor(const std::string& command, const std::string& wanted)
+{
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    std::string out;
+    do {
+        testsupport::runCommand(command + " 2>/dev/null", out);
+        if (out.find(wanted) != std::string::npos)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (std::chrono::steady_clock::now() < end);
+    return out;
+}
+
+} // namespace
+
+TEST(WindowTitle, ReachesTheXServerFromTheFirstFrameAndAfterEverySwitch)
+{
+    if (!haveCommand("Xvfb") || !haveCommand("xprop") || !haveCommand("xdotool"))
+        GTEST_SKIP() << "needs Xvfb, xprop and xdotool (scripts/setup installs xvfb, x11-utils and xdotool)";
+    testsupport::TempDir dir;
+    samples::writeSampleGame(dir.file("SampleGame"), samples::GameLayout::Archives);
+    // A copy, so that the settings it writes stay in the folder.
+    std::filesystem::copy_file(QUILLMO_EXE, dir.file("Quillmo"));
+    // A display number of this process's own, so that parallel runs do not meet.
+    const std::string display = ":" + std::to_string(100 + ::getpid() % 20000);
+    Started server("Xvfb " + display + " -nolisten tcp -screen 0 800x600x24 >/dev/null 2>&1");
+    const std::string x = "DISPLAY=" + display + " LC_ALL=C.UTF-8 ";
+    ASSERT_NE(waitFor(x + "xwininfo -root", "Window id").find("Window id"), std::string::npos) << "Xvfb did not start";
+    // Interactive: a message box would keep the window from ever showing.
+    Started viewer("env -u SDL_VIDEODRIVER " + x + "./Quillmo SampleGame >/dev/null 2>&1", dir.path());
+
+    // The first time the window can be seen it carries the character's title.
+    std::string window = waitFor(x + "xdotool search --onlyvisible --pid " + std::to_string(viewer.pid()), "\n");
+    ASSERT_FALSE(window.empty()) << "no window appeared";
+    window.pop_back();
+    const std::string title = x + "xprop -id " + window + " _NET_WM_NAME WM_NAME";
+    std::string names;
+    testsupport::runCommand(title, names);
+    // Both names, the window manager's and the older one, in UTF-8.
+    const std::string first = ") = \"Quillmo \xE2\x80\x94 bruno (default)\"\n";
+    EXPECT_EQ(names.find(first), names.find("_NET_WM_NAME(") + 24) << names;
+    EXPECT_NE(names.find(first, names.find("\nWM_NAME(")), std::string::npos) << names;
+
+    // Each switch of character or skin retitles it.
+    std::string out;
+    for (const auto& [key, wanted] : {std::pair{"p", "mira (default)"}, std::pair{"n", "mira (blue)"}}) {
+        testsupport::runCommand(x + "xdotool windowfocus " + window + " key " + key, out);
+        names = waitFor(title, wanted);
+        EXPECT_NE(names.find("_NET_WM_NAME(UTF8_STRING) = \"Quillmo \xE2\x80\x94 " + std::string(wanted)),
+                  std::string::npos)
+            << names;
+    }
+}
