@@ -63,6 +63,13 @@ void CharacterMode::Open()
     }
     gathering_ = &gameDataProblems_;
     StartAnimations(player_, choice_.animations);
+    // A character opened on a stopped clock (which the window has set back
+    // to 0) shows the first frames of its animations rather than frame 0 of
+    // its files.
+    if (paused_) {
+        StepFrame(player_.Lower, 1, 0.0f, player_.Rules);
+        StepFrame(player_.Upper, 1, 0.0f, player_.Rules);
+    }
 }
 
 void CharacterMode::Close()

@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "PoseFraming.h"
+#include "SetOverlay.h"
 
 #include "OpglLib/MaterialDefine.h"
 #include "OpglLib/OpglLight.h"
@@ -14,7 +15,9 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <numbers>
 
 std::string ModelRoot;
 float SceneSize = 200.0f;
@@ -31,44 +34,27 @@ constexpr uint32_t kStartIntervalMs = 1;
 constexpr uint32_t kIntervalStepMs = 30;
 constexpr uint32_t kLongestIntervalMs = 1000;
 constexpr int kOverlayX = 20;
-// The set's overlay in window pixels: its margin and the height of a line
-// of the GL font (16-pixel glyphs).
-constexpr int kSetOverlayMarginPx = 8;
-constexpr int kSetOverlayLinePx = 18;
-constexpr const char* kMoreLinesMark = "...";
-
-// text cut into pieces no wider than maxWidth pixels in font, at the last
-// space that lets a piece fit, else after the last character that fits.
-std::vector<std::string> wrapped(const std::string& text, int maxWidth, TGLUniFont& font)
-{
-    std::vector<std::string> pieces;
-    size_t start = 0, lastSpace = std::string::npos;
-    int width = 0;
-    for (size_t at = 0; at < text.size();) {
-        const size_t length = static_cast<size_t>(CharLength(text.c_str() + at));
-        const int advance = font.TextWidth(text.substr(at, length).c_str());
-        if (width + advance > maxWidth && at > start) {
-            const size_t cut = lastSpace != std::string::npos ? lastSpace : at;
-            pieces.push_back(text.substr(start, cut - start));
-            start = lastSpace != std::string::npos ? cut + 1 : cut;
-            lastSpace = std::string::npos;
-            width = font.TextWidth(text.substr(start, at - start).c_str());
-            continue;
-        }
-        if (text[at] == ' ')
-            lastSpace = at;
-        width += advance;
-        at += length;
-    }
-    pieces.push_back(text.substr(start));
-    return pieces;
-}
 
 std::string format(const char* pattern, double a, double b, double c, double d, double e, double f)
 {
     char buf[256];
     std::snprintf(buf, sizeof buf, pattern, a, b, c, d, e, f);
     return buf;
+}
+
+// The distance from a camera's eye to its view point.
+double distanceOf(const TGLCameraRec& rec)
+{
+    const double x = rec.Eye.X - rec.View.X, y = rec.Eye.Y - rec.View.Y, z = rec.Eye.Z - rec.View.Z;
+    return std::sqrt(x * x + y * y + z * z);
+}
+
+// point moved by distance along the unit vector direction.
+TGLPoint4f moved(const TGLPoint4f& point, const TGLPoint4f& direction, double distance)
+{
+    return Point4f(static_cast<float>(point.X + direction.X * distance),
+                   static_cast<float>(point.Y + direction.Y * distance),
+                   static_cast<float>(point.Z + direction.Z * distance));
 }
 
 } // namespace
@@ -186,14 +172,23 @@ void TForm1::frameShown()
     const TMD3Model* root = shown().FramedModel(static_cast<float>(SmoothedTime / 1000.0));
     if (!root)
         return;
+    const int width = std::max(window_.ClientWidth(), 1), height = std::max(window_.ClientHeight(), 1);
+    // The character fills what the overlay leaves free below it.
+    const int covered = ShowOverlay ? std::min(LayOutSetOverlay(shown().OverlayLines(), width, height).height,
+                                               height / 2)
+                                    : 0;
     const ViewAxes axes = StartViewAxes();
     try {
-        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, 0, window_.ClientWidth(),
-                                              window_.ClientHeight(), kPictureFill);
+        const float fill = kPictureFill * static_cast<float>(height - covered) / static_cast<float>(height);
+        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, 0, width, height, fill);
         // Only the camera's place: the window keeps its own view volume,
-        // which holds the lights and the axes too.
-        CameraRec.Eye = framed.Eye;
-        CameraRec.View = framed.View;
+        // which holds the lights and the axes too. Raising eye and view point
+        // together lowers the picture by half the covered rows (exactly at
+        // the view point's depth).
+        const double lift = static_cast<double>(covered) / height * distanceOf(framed) *
+                            std::tan(framed.Fov * std::numbers::pi / 360.0);
+        CameraRec.Eye = moved(framed.Eye, framed.Up, lift);
+        CameraRec.View = moved(framed.View, framed.Up, lift);
         CameraRec.Up = framed.Up;
     } catch (const NothingToDraw&) {
         // Nothing drawn to frame: the camera stays where it is.
@@ -261,36 +256,12 @@ void TForm1::drawLine(int y, const std::string& text, float scale)
         TGLUniFont::Instance()->DrawText(kOverlayX, y, text.c_str());
 }
 
-void TForm1::drawSetOverlay(const std::vector<std::string>& lines)
-{
-    // Overlay coordinates are desktop pixels stretched over the window; the
-    // lines keep one size in the window's pixels whatever the desktop's.
-    const int width = std::max(window_.ClientWidth(), 1), height = std::max(window_.ClientHeight(), 1);
-    const platform::ScreenSize desktop = platform::DesktopSize();
-    const double unitsX = static_cast<double>(desktop.width) / width;
-    const double unitsY = static_cast<double>(desktop.height) / height;
-    const int rows = std::max((height - 2 * kSetOverlayMarginPx) / kSetOverlayLinePx, 1);
-    TGLUniFont* font = TGLUniFont::Instance();
-    std::vector<std::string> pieces;
-    for (const std::string& line : lines)
-        for (std::string& piece : wrapped(line, width - 2 * kSetOverlayMarginPx, *font))
-            pieces.push_back(std::move(piece));
-    if (pieces.size() > static_cast<size_t>(rows)) {
-        pieces.resize(static_cast<size_t>(rows));
-        pieces.back() = kMoreLinesMark;
-    }
-    for (size_t row = 0; row < pieces.size(); ++row) {
-        const int bottomPx = height - kSetOverlayMarginPx - static_cast<int>(row + 1) * kSetOverlayLinePx;
-        font->DrawText(static_cast<int32_t>(kSetOverlayMarginPx * unitsX), static_cast<int32_t>(bottomPx * unitsY),
-                       pieces[row].c_str());
-    }
-}
-
 void TForm1::DrawOverlay()
 {
     const std::vector<std::string> setLines = shown().OverlayLines();
     if (!setLines.empty()) {
-        drawSetOverlay(setLines);
+        const int width = window_.ClientWidth(), height = window_.ClientHeight();
+        DrawSetOverlay(LayOutSetOverlay(setLines, width, height), width, height);
         return;
     }
     TGLLighter* lighter = TGLLighter::Instance();

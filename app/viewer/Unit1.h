@@ -75,8 +75,6 @@ private:
     void drawScene(bool overlay);
     void DrawOverlay();
     void drawLine(int y, const std::string& text, float scale);
-    // The shown set's own overlay lines, from the top left.
-    void drawSetOverlay(const std::vector<std::string>& lines);
     CharacterSet& shown() { return Characters ? *Characters : modelFolder_; }
     void applyTitle();
     // Acts on what a key or a drop did to the shown set.
