@@ -30,8 +30,7 @@ public:
     CharacterMode& operator=(const CharacterMode&) = delete;
 
     // Loads the character and its weapon on its chosen animations; what
-    // cannot be loaded becomes a problem of the character. Throws nothing
-    // the loaders throw.
+    // cannot be loaded becomes a problem of the character. Throws nothing.
     void Open() override;
     // Frees the character's textures and empties the character and weapon;
     // needs the GL context.

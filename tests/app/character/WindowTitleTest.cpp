@@ -42,6 +42,8 @@ public:
     }
     ~Started()
     {
+        if (pid_ <= 0)
+            return;
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
     }
@@ -78,11 +80,13 @@ TEST(WindowTitle, ReachesTheXServerFromTheFirstFrameAndAfterEverySwitch)
     samples::writeSampleGame(dir.file("SampleGame"), samples::GameLayout::Archives);
     // A copy, so that the settings it writes stay in the folder.
     std::filesystem::copy_file(QUILLMO_EXE, dir.file("Quillmo"));
-    // A display number of this process's own, so that parallel runs do not meet.
-    const std::string display = ":" + std::to_string(100 + ::getpid() % 20000);
-    Started server("Xvfb " + display + " -nolisten tcp -screen 0 800x600x24 >/dev/null 2>&1");
-    const std::string x = "DISPLAY=" + display + " LC_ALL=C.UTF-8 ";
-    ASSERT_NE(waitFor(x + "xwininfo -root", "Window id").find("Window id"), std::string::npos) << "Xvfb did not start";
+    // The server picks a free display and writes its number once it listens.
+    Started server("Xvfb -displayfd 3 -nolisten tcp -screen 0 800x600x24 3>'" + dir.file("display") +
+                   "' >/dev/null 2>&1");
+    std::string display = waitFor("cat '" + dir.file("display") + "'", "\n");
+    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+    display.pop_back();
+    const std::string x = "DISPLAY=:" + display + " LC_ALL=C.UTF-8 ";
     // Interactive: a message box would keep the window from ever showing.
     Started viewer("env -u SDL_VIDEODRIVER " + x + "./Quillmo SampleGame >/dev/null 2>&1", dir.path());
 
