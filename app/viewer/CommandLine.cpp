@@ -126,11 +126,12 @@ uint16_t KeyCodeOfName(const std::string& name)
         return static_cast<uint16_t>(platform::VK_A + (key[0] - 'a'));
     if (key.size() == 4 && key.rfind("num", 0) == 0 && key[3] >= '0' && key[3] <= '9')
         return static_cast<uint16_t>(platform::VK_NUMPAD0 + (key[3] - '0'));
-    int function = 0;
-    if (key.size() >= 2 && key[0] == 'f' && std::from_chars(key.data() + 1, key.data() + key.size(), function).ptr ==
-                                                 key.data() + key.size() &&
-        function >= 1 && function <= kFunctionKeys)
-        return static_cast<uint16_t>(platform::VK_F1 + function - 1);
+    if (key.size() >= 2 && key[0] == 'f') {
+        int number = 0;
+        const auto [end, error] = std::from_chars(key.data() + 1, key.data() + key.size(), number);
+        if (error == std::errc() && end == key.data() + key.size() && number >= 1 && number <= kFunctionKeys)
+            return static_cast<uint16_t>(platform::VK_F1 + number - 1);
+    }
     throw CommandLineError("unknown key name '" + name + "' (use Space, PageUp, PageDown, Home, End, Up, Down, Left, "
                            "Right, Comma, Period, 0-9, A-Z, Num0-Num9, F1-F12)");
 }

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <csignal>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -18,55 +18,42 @@
 
 namespace {
 
-constexpr auto kPatience = std::chrono::seconds(30);
-
-bool haveCommand(const std::string& name)
-{
-    std::string out;
-    return testsupport::runCommand("command -v " + name + " >/dev/null 2>&1", out) == 0;
-}
-
 // A program started by /bin/sh in folder, ended with SIGTERM when the
 // object goes.
 class Started {
 public:
-    explicit Started(const std::string& command, const std::string& folder = "/")
+    explicit Started(const std::string& command, const std::string& folder = "/") : pid_(::fork())
     {
-        pid_ = ::fork();
         if (pid_ == 0) {
-            if (::chdir(folder.c_str()) != 0)
-                ::_exit(127);
-            ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
+            if (::chdir(folder.c_str()) == 0)
+                ::execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
     }
     ~Started()
     {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
+        if (pid_ > 0 && ::kill(pid_, SIGTERM) == 0)
+            ::waitpid(pid_, nullptr, 0);
     }
     Started(const Started&) = delete;
     Started& operator=(const Started&) = delete;
     pid_t pid() const { return pid_; }
 
 private:
-    pid_t pid_ = -1;
+    pid_t pid_;
 };
 
 // What command prints once the text wanted is in it, or its last output
-// when patience runs out.
+// after half a minute.
 std::string waitFor(const std::string& command, const std::string& wanted)
 {
-    const auto end = std::chrono::steady_clock::now() + kPatience;
     std::string out;
-    do {
+    for (int tries = 0; tries < 300; ++tries) {
         testsupport::runCommand(command + " 2>/dev/null", out);
         if (out.find(wanted) != std::string::npos)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    } while (std::chrono::steady_clock::now() < end);
+    }
     return out;
 }
 
@@ -74,7 +61,8 @@ std::string waitFor(const std::string& command, const std::string& wanted)
 
 TEST(WindowTitle, ReachesTheXServerFromTheFirstFrameAndAfterEverySwitch)
 {
-    if (!haveCommand("Xvfb") || !haveCommand("xprop") || !haveCommand("xdotool"))
+    std::string out;
+    if (testsupport::runCommand("command -v Xvfb && command -v xprop && command -v xdotool", out) != 0)
         GTEST_SKIP() << "needs Xvfb, xprop and xdotool (scripts/setup installs xvfb, x11-utils and xdotool)";
     testsupport::TempDir dir;
     samples::writeSampleGame(dir.file("SampleGame"), samples::GameLayout::Archives);
@@ -98,12 +86,11 @@ TEST(WindowTitle, ReachesTheXServerFromTheFirstFrameAndAfterEverySwitch)
     std::string names;
     testsupport::runCommand(title, names);
     // Both names, the window manager's and the older one, in UTF-8.
-    const std::string first = ") = \"Quillmo \xE2\x80\x94 bruno (default)\"\n";
-    EXPECT_EQ(names.find(first), names.find("_NET_WM_NAME(") + 24) << names;
+    const std::string first = ") = \"Quillmo \xE2\x80\x94 bruno (default)\"";
+    EXPECT_NE(names.find("_NET_WM_NAME(UTF8_STRING" + first), std::string::npos) << names;
     EXPECT_NE(names.find(first, names.find("\nWM_NAME(")), std::string::npos) << names;
 
     // Each switch of character or skin retitles it.
-    std::string out;
     for (const auto& [key, wanted] : {std::pair{"p", "mira (default)"}, std::pair{"n", "mira (blue)"}}) {
         testsupport::runCommand(x + "xdotool windowfocus " + window + " key " + key, out);
         names = waitFor(title, wanted);
