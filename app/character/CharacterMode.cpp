@@ -180,6 +180,10 @@ SetChange CharacterMode::Drop(const std::string& path)
     // The problems of the dropped game data replace the old ones only when
     // it opens; those of mounting the old data again are listed already.
     std::vector<platform::RecordedMessage> found;
+    struct GatherIntoGameData {
+        CharacterMode& mode;
+        ~GatherIntoGameData() { mode.gathering_ = &mode.gameDataProblems_; }
+    } afterwards{*this};
     gathering_ = &found;
     try {
         CharacterChoice dropped = ResolvePathChoice(path);
@@ -191,7 +195,6 @@ SetChange CharacterMode::Drop(const std::string& path)
         status_ = "Could not open " + path + ": " + e.what();
         platform::ShowMessage(e.what(), kCaption);
         MountChoice(choice_);
-        gathering_ = &gameDataProblems_;
         return SetChange::Redraw;
     }
     gameDataProblems_ = std::move(found);
