@@ -194,6 +194,27 @@ void TGLUniFont::BuildFont([[maybe_unused]] platform::HDC dc, const char* engCha
     }
 }
 
+int32_t TGLUniFont::TextWidth(const char* text)
+{
+    if (!text)
+        return 0;
+    if (!engMeasured_) {
+        engMeasured_ = true;
+        if (std::unique_ptr<platform::Font> font = makeGlyphFont(kEnglishMode)) {
+            for (uint32_t code = 0; code < engAdvances_.size(); ++code) {
+                platform::GLYPHMETRICS metrics{};
+                if (platform::GetGlyphOutlineA(*font, code, platform::GGO_METRICS, &metrics, 0, nullptr, nullptr) !=
+                    platform::GDI_ERROR)
+                    engAdvances_[code] = metrics.gmCellIncX;
+            }
+        }
+    }
+    int32_t width = 0;
+    for (const char* p = text; *p != '\0'; p += CharLength(p))
+        width += CharLength(p) == 2 ? -kGlyphHeight : engAdvances_[static_cast<uint8_t>(*p)];
+    return width;
+}
+
 void TGLUniFont::buildBitmapGlyphs(uint8_t mode)
 {
     std::unique_ptr<platform::Font> font = makeGlyphFont(mode);

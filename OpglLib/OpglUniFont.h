@@ -79,6 +79,10 @@ public:
     // stretched over the viewport). A nil text changes nothing; otherwise
     // depth test and lighting state are restored and texturing is left on.
     void DrawText(int32_t x, int32_t y, const char* text);
+    // Pixels DrawText advances over text: each single byte by its glyph's
+    // advance in the English face, each double-byte character by the em.
+    // Measures the face the first time; nil measures 0.
+    int32_t TextWidth(const char* text);
 
     int32_t CharCount(const char* text) const { return CountChars(text); }
     int32_t GlyphIndex(const char* ch, const char* set) const { return FindGlyphIndex(ch, set); }
@@ -94,6 +98,9 @@ private:
     void buildBitmapGlyphs(uint8_t mode);
     void buildOutlineGlyphs(uint8_t mode);
     void buildChtBitmaps(const platform::Font& font);
+
+    std::array<int16_t, 256> engAdvances_{};
+    bool engMeasured_ = false;
 };
 
 // The colour as stored after a load: R, G, B rounded to whole steps of 1/255

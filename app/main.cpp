@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     std::optional<CharacterMode> characters;
     if (options.CharacterMode()) {
         try {
-            characters.emplace(ResolveCharacterChoice(options));
+            characters.emplace(options);
         } catch (const CharacterError& e) {
             std::fprintf(stderr, "Quillmo: %s\n", e.what());
             return 2;

@@ -281,3 +281,30 @@ void UpdateFrame(TMD3Model& part, float t, Conventions rules)
         part.NextFrame = part.StartFrame;
     part.LastTime = t;
 }
+
+void StepFrame(TMD3Model& part, int step, float t, Conventions rules)
+{
+    // Playback's own next frame: by the game's rules a part at the end of a
+    // range that does not loop stays there.
+    const auto frameAfter = [&](int32_t frame) {
+        if (rules == Conventions::Game)
+            return followingFrame(part, frame);
+        const int32_t next = wrapAdd(frame, 1);
+        return next > part.EndFrame ? part.StartFrame : next;
+    };
+    if (step > 0) {
+        part.CurrentFrame = part.NextFrame;
+    } else if (part.CurrentFrame < part.StartFrame || part.CurrentFrame > part.EndFrame) {
+        // Still blending in from the animation before: back is the range's start.
+        part.CurrentFrame = part.StartFrame;
+    } else if (part.CurrentFrame > part.StartFrame) {
+        part.CurrentFrame = wrapSub(part.CurrentFrame, 1);
+    } else if (rules == Conventions::Viewer) {
+        part.CurrentFrame = part.EndFrame;
+    }
+    part.NextFrame = frameAfter(part.CurrentFrame);
+    // The frame shows unblended on the stopped clock: no time has passed
+    // since this switch.
+    part.LastTime = t;
+    part.Blend = 0;
+}

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -374,3 +375,51 @@ void SetAnimation(Q3Player& player, uint32_t k);
 // elapsed fraction of the period, and at the end of the range the part stops
 // on the last frame (looping frames 0) or loops over the last L frames.
 void UpdateFrame(TMD3Model& part, float t, Conventions rules = Conventions::Viewer);
+
+// Moves the legs, torso and head to t seconds on the animation clock by the
+// player's rules, as DrawPlayer does before it draws.
+void UpdatePlayer(Q3Player& player, float t);
+
+// Choosing what plays, for a person picking animations and frames.
+
+// The game's name of animation k ("BOTH_DEATH1" ... "LEGS_TURN", then
+// "TORSO_GETFLAG" ... as far as the table reaches); "" past the table.
+// Throws nothing.
+const char* AnimationName(uint32_t k);
+// The index of the animation the game calls name (any letter case), or
+// nothing for a name the table does not have. Throws nothing.
+std::optional<uint32_t> AnimationNamed(const std::string& name);
+// True for the animations that play on legs and torso together (deaths).
+bool AnimationPlaysOnBoth(uint32_t k);
+
+// Animations asked for by index, each part's optional (its start animation
+// stays where none is given).
+struct AnimationChoice {
+    std::optional<uint32_t> torso;
+    std::optional<uint32_t> legs;
+};
+
+// Starts the chosen animations: one that plays on both parts first, then the
+// other part's own choice on that part alone. Indices that drive no part
+// change nothing.
+void StartAnimations(Q3Player& player, const AnimationChoice& choice);
+
+// Plays animation k on the torso (on the legs) from now on, by the playback
+// of SetAnimation. An animation that plays on both parts starts on both; when
+// a part leaves one, the other part, still playing it, goes back to standing
+// (TORSO_STAND, LEGS_IDLE). An index that does not drive the part changes
+// nothing. Throw nothing.
+void SetTorsoAnimation(Q3Player& player, uint32_t k);
+void SetLegsAnimation(Q3Player& player, uint32_t k);
+
+// The animation step places (1 next, -1 previous) from k among those that
+// drive the torso (the legs), round the table. Throw nothing.
+uint32_t StepTorsoAnimation(uint32_t k, int step);
+uint32_t StepLegsAnimation(uint32_t k, int step);
+
+// For a stopped clock at t seconds: shows part one frame on (step 1), as
+// playback switches frames, or one frame back (step -1) within its range (a
+// range that loops by the viewer's rules goes round from its first frame to
+// its last; by the game's it stays on its first), unblended from then on.
+// A part that never advances (rate 0) stays. Throws nothing.
+void StepFrame(TMD3Model& part, int step, float t, Conventions rules);

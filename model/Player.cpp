@@ -138,11 +138,16 @@ void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
     }
 }
 
-void DrawPlayer(Q3Player& player, float t)
+void UpdatePlayer(Q3Player& player, float t)
 {
     UpdateFrame(player.Lower, t, player.Rules);
     UpdateFrame(player.Upper, t, player.Rules);
     UpdateFrame(player.Head, t, player.Rules);
+}
+
+void DrawPlayer(Q3Player& player, float t)
+{
+    UpdatePlayer(player, t);
     UseCharacterColours();
     if (player.Rules == Conventions::Game)
         DrawGameModel(player.Lower, t); // shaders run on the animation clock

@@ -207,6 +207,7 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options)
     }
     choice.skin = PickSkin(choice, options.skin);
     choice.weapon = pickWeapon(options.weapon, choice.gameRoot);
+    choice.animations = options.animations;
     return choice;
 }
 
@@ -225,6 +226,7 @@ std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options)
             throw CharacterError("no characters given: name a game root (--game-root DIR|PK3) or character folders");
         CommandLine one;
         one.gameRoot = options.gameRoot;
+        one.animations = options.animations;
         CharacterChoice first = ResolveCharacterChoice(one);
         for (const std::string& name : ListCharacters()) {
             CharacterChoice choice = first;
@@ -238,6 +240,7 @@ std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options)
     for (const std::string& path : options.paths) {
         CommandLine one;
         one.gameRoot = options.gameRoot;
+        one.animations = options.animations;
         one.character = path;
         characters.push_back(ResolveCharacterChoice(one));
     }

@@ -26,6 +26,7 @@ struct CharacterChoice {
     std::string folder;      // its folder in the game data, ending in "/" ("" for the root itself)
     std::string skin;
     std::string weapon;      // "" for none
+    AnimationChoice animations; // what to play instead of the start animations
 };
 
 // Mounts the game data the options name and picks the character, skin and
@@ -66,7 +67,7 @@ void MountChoice(const CharacterChoice& choice);
 void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures);
 
 // The shader scripts of the mounted game root; each problem found in them is
-// shown in a message box.
+// shown as a message (character mode gathers them instead of a box).
 ShaderTable ReadShaderScripts();
 
 // The window title of character mode for a character and skin.

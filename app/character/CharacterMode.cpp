@@ -1,16 +1,49 @@
 #include "CharacterMode.h"
 
+#include "SavedPictures.h"
+
+#include "OpglLib/OpglLight.h"
 #include "model/GameLight.h"
-#include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 
 namespace {
 
 constexpr const char* kCaption = "Quillmo";
+constexpr const char* kPictureStem = "quillmo";
+
+constexpr const char* kKeysLine = "Up/Down torso  Left/Right legs  ,/. frame  Home fit  E list  F12 save  N skin  P character";
+
+// One part's animation as the overlay shows it: name, frame in the file and
+// place in the animation's range, rate.
+std::string partLine(const char* part, int32_t animation, const TMD3Model& model)
+{
+    std::string line = std::string(part) + ": " + AnimationName(static_cast<uint32_t>(animation)) + "  frame " +
+                       std::to_string(model.CurrentFrame);
+    const int64_t count = static_cast<int64_t>(model.EndFrame) - model.StartFrame + 1;
+    const int64_t place = static_cast<int64_t>(model.CurrentFrame) - model.StartFrame + 1;
+    // Right after a change the part still shows a frame of the animation before.
+    if (count > 0 && place >= 1 && place <= count)
+        line += " (" + std::to_string(place) + " of " + std::to_string(count) + ")";
+    return line + "  " + std::to_string(model.FPS) + " fps";
+}
+
+// A file name's part from a name read from game data: no folders, no blanks.
+std::string fileNamePart(std::string text)
+{
+    for (char& c : text) {
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) <= ' ')
+            c = '_';
+    }
+    return text;
+}
 
 } // namespace
+
+CharacterMode::CharacterMode(const CommandLine& options) : choice_(ResolveCharacterChoice(options)) { readShaders(); }
 
 CharacterMode::CharacterMode(CharacterChoice choice) : choice_(std::move(choice)) { readShaders(); }
 
@@ -18,7 +51,27 @@ void CharacterMode::readShaders() { shaders_ = ReadShaderScripts(); }
 
 std::string CharacterMode::Title() const { return CharacterTitle(choice_.name, choice_.skin); }
 
-void CharacterMode::Open() { LoadCharacter(choice_, player_, weapon_, textures_); }
+void CharacterMode::Open()
+{
+    loadProblems_.clear();
+    status_.clear();
+    gathering_ = &loadProblems_;
+    try {
+        LoadCharacter(choice_, player_, weapon_, textures_);
+    } catch (const std::exception& e) {
+        // The character shows what loaded before the failure.
+        platform::ShowMessage(e.what(), kCaption);
+    }
+    gathering_ = &gameDataProblems_;
+    StartAnimations(player_, choice_.animations);
+    // A character opened on a stopped clock (which the window has set back
+    // to 0) shows the first frames of its animations rather than frame 0 of
+    // its files.
+    if (paused_) {
+        StepFrame(player_.Lower, 1, 0.0f, player_.Rules);
+        StepFrame(player_.Upper, 1, 0.0f, player_.Rules);
+    }
+}
 
 void CharacterMode::Close()
 {
@@ -27,22 +80,76 @@ void CharacterMode::Close()
     weapon_ = TMD3Model{};
 }
 
-void CharacterMode::Draw(float seconds) { DrawPlayer(player_, seconds); }
+void CharacterMode::Draw(float seconds)
+{
+    seconds_ = seconds;
+    DrawPlayer(player_, seconds);
+}
 
-void CharacterMode::SetPose(uint32_t animation) { SetAnimation(player_, animation); }
+void CharacterMode::SetPose(uint32_t animation)
+{
+    SetAnimation(player_, animation);
+    choice_.animations = {static_cast<uint32_t>(player_.TorsoAnim), static_cast<uint32_t>(player_.LegsAnim)};
+}
 
 SetChange CharacterMode::HandleKey(uint16_t key, platform::TShiftState shift)
 {
     const int step = (shift & platform::ssShift) ? -1 : 1;
-    if (key == 'N')
+    switch (key) {
+    case 'N':
         return stepSkin(step);
-    if (key == 'P')
+    case 'P':
         return stepCharacter(step);
-    if (key == 'G') {
+    case platform::VK_UP:
+    case platform::VK_DOWN:
+        return chooseAnimation(true, key == platform::VK_UP ? 1 : -1);
+    case platform::VK_RIGHT:
+    case platform::VK_LEFT:
+        return chooseAnimation(false, key == platform::VK_RIGHT ? 1 : -1);
+    case platform::VK_OEM_PERIOD:
+    case platform::VK_OEM_COMMA:
+        return stepFrame(key == platform::VK_OEM_PERIOD ? 1 : -1);
+    case platform::VK_HOME:
+        return SetChange::Frame;
+    case 'E':
+        showProblems_ = !showProblems_;
+        return SetChange::Redraw;
+    case platform::VK_F12:
+        return SetChange::SaveView;
+    case 'G':
         UseSceneLight(CurrentSceneLight() == SceneLight::Game ? SceneLight::Viewer : SceneLight::Game);
         return SetChange::Redraw;
+    default:
+        return SetChange::None;
     }
-    return SetChange::None;
+}
+
+SetChange CharacterMode::chooseAnimation(bool torso, int step)
+{
+    const int32_t torsoBefore = player_.TorsoAnim, legsBefore = player_.LegsAnim;
+    if (torso)
+        SetTorsoAnimation(player_, StepTorsoAnimation(static_cast<uint32_t>(player_.TorsoAnim), step));
+    else
+        SetLegsAnimation(player_, StepLegsAnimation(static_cast<uint32_t>(player_.LegsAnim), step));
+    choice_.animations = {static_cast<uint32_t>(player_.TorsoAnim), static_cast<uint32_t>(player_.LegsAnim)};
+    // On a stopped clock the parts that changed show their new first frame
+    // at once.
+    if (paused_) {
+        if (player_.TorsoAnim != torsoBefore)
+            StepFrame(player_.Upper, 1, seconds_, player_.Rules);
+        if (player_.LegsAnim != legsBefore)
+            StepFrame(player_.Lower, 1, seconds_, player_.Rules);
+    }
+    return SetChange::Redraw;
+}
+
+SetChange CharacterMode::stepFrame(int step)
+{
+    if (!paused_)
+        return SetChange::Redraw;
+    StepFrame(player_.Lower, step, seconds_, player_.Rules);
+    StepFrame(player_.Upper, step, seconds_, player_.Rules);
+    return SetChange::Redraw;
 }
 
 SetChange CharacterMode::stepSkin(int step)
@@ -56,7 +163,7 @@ SetChange CharacterMode::stepSkin(int step)
     const auto count = static_cast<std::ptrdiff_t>(skins.size());
     const std::ptrdiff_t index = at == skins.end() ? 0 : ((at - skins.begin()) + step + count) % count;
     choice_.skin = skins[static_cast<size_t>(index)];
-    return SetChange::NewCharacter;
+    return SetChange::NewSkin;
 }
 
 SetChange CharacterMode::stepCharacter(int step)
@@ -74,16 +181,82 @@ SetChange CharacterMode::stepCharacter(int step)
 
 SetChange CharacterMode::Drop(const std::string& path)
 {
+    // The problems of the dropped game data replace the old ones only when
+    // it opens; those of mounting the old data again are listed already.
+    std::vector<platform::RecordedMessage> found;
+    struct GatherIntoGameData {
+        CharacterMode& mode;
+        ~GatherIntoGameData() { mode.gathering_ = &mode.gameDataProblems_; }
+    } afterwards{*this};
+    gathering_ = &found;
     try {
         CharacterChoice dropped = ResolvePathChoice(path);
+        dropped.animations = choice_.animations;
         choice_ = std::move(dropped);
         Close();
-        readShaders();
     } catch (const CharacterError& e) {
-        // The character shown stays; its game data goes back in place.
+        gathering_ = nullptr;
+        status_ = "Could not open " + path + ": " + e.what();
         platform::ShowMessage(e.what(), kCaption);
         MountChoice(choice_);
         return SetChange::Redraw;
     }
+    gameDataProblems_ = std::move(found);
+    gathering_ = &gameDataProblems_;
+    readShaders();
     return SetChange::NewCharacter;
+}
+
+const TMD3Model* CharacterMode::FramedModel(float seconds)
+{
+    UpdatePlayer(player_, seconds);
+    return &player_.Lower;
+}
+
+std::string CharacterMode::LightDescription() const
+{
+    return CurrentSceneLight() == SceneLight::Game ? "the game's (G: the viewer's eight lights)"
+                                                   : "the viewer's eight lights (G: the game's)";
+}
+
+std::vector<platform::RecordedMessage> CharacterMode::Problems() const
+{
+    std::vector<platform::RecordedMessage> problems = gameDataProblems_;
+    problems.insert(problems.end(), loadProblems_.begin(), loadProblems_.end());
+    return problems;
+}
+
+std::vector<std::string> CharacterMode::OverlayLines() const
+{
+    const std::vector<platform::RecordedMessage> problems = Problems();
+    std::vector<std::string> lines{
+        choice_.name + " (" + choice_.skin + ")",
+        partLine("Torso", player_.TorsoAnim, player_.Upper),
+        partLine("Legs", player_.LegsAnim, player_.Lower),
+        paused_ ? "Paused: Comma/Period step one frame back/on, Space plays" : "Playing: Space pauses to step frames",
+        "Light: " + (TGLLighter::Instance()->IsLightingOn() ? LightDescription() : std::string("off (L)")),
+        problems.empty() ? std::string("Problems: none")
+                         : "Problems: " + std::to_string(problems.size()) + (showProblems_ ? " (E hides them)"
+                                                                                           : " (E lists them)"),
+    };
+    if (!status_.empty())
+        lines.push_back(status_);
+    lines.push_back(kKeysLine);
+    if (showProblems_) {
+        for (const platform::RecordedMessage& problem : problems)
+            lines.push_back("- " + problem.caption + ": " + problem.text);
+    }
+    return lines;
+}
+
+void CharacterMode::SaveView(int width, int height, const std::vector<uint8_t>& rgb)
+{
+    const std::string stem =
+        std::string(kPictureStem) + "-" + fileNamePart(choice_.name) + "-" + fileNamePart(choice_.skin);
+    try {
+        status_ = "Saved " + SaveViewPicture(stem, width, height, rgb);
+    } catch (const std::exception& e) {
+        status_ = std::string("Not saved: ") + e.what();
+        std::fprintf(stderr, "%s: %s\n", kCaption, status_.c_str());
+    }
 }

@@ -17,9 +17,6 @@
 
 namespace {
 
-// The share of the picture the pose takes in its tighter direction.
-constexpr float kFillFraction = 0.85f;
-
 // Text is drawn with the texture font's 32-unit cells scaled to this many
 // pixels; a single-byte character advances by half of it.
 constexpr int kTextCellPixels = 16;
@@ -167,7 +164,7 @@ Picture PictureStudio::DrawCharacter(const CharacterChoice& choice, const std::s
     Q3Player player;
     TMD3Model weapon;
     LoadCharacter(choice, player, weapon, textures_);
-    UseStandingPose(player);
+    UseStillPose(player, choice.animations);
     return drawModel(player.Lower, label);
 }
 
@@ -192,7 +189,7 @@ Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label
 {
     const int strip = labelStrip(label);
     const ViewAxes axes = StartViewAxes();
-    TGLCameraRec rec = FramePose(PoseAlong(root, axes), axes, strip, width_, height_ - strip, kFillFraction);
+    TGLCameraRec rec = FramePose(PoseAlong(root, axes), axes, strip, width_, height_ - strip, kPictureFill);
     glViewport(0, 0, width_, height_);
     TGLManager::Instance()->ClearBuffers();
     TGLCamera* camera = TGLCamera::Instance();

@@ -4,9 +4,8 @@
 // the viewer's GL state, lights and texture font, in which a character of
 // game data (or a single part) stands in its standing pose, framed to fill
 // the picture, and is read back as pixels.
-#include "PoseFraming.h"
-
 #include "app/character/CharacterChoice.h"
+#include "app/viewer/PoseFraming.h"
 #include "model/GameData.h"
 #include "platform/window/BareGLWindow.h"
 
@@ -50,7 +49,8 @@ public:
     PictureStudio(const PictureStudio&) = delete;
     PictureStudio& operator=(const PictureStudio&) = delete;
 
-    // The character of choice with its weapon, in its standing pose, and
+    // The character of choice with its weapon, in the first frame of its
+    // chosen animations (by default its standing pose), and
     // label in the lower left corner when it is not empty (the character is
     // then framed above it). Throws what mounting and loading throw, and
     // NothingToDraw.

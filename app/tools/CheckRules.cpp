@@ -30,11 +30,6 @@ constexpr const char* kPartNames[kPartCount] = {"lower", "upper", "head"};
 constexpr const char* kAnimationFile = "animation.cfg";
 // The entries the game plays; a 26th line is read but drives no part.
 constexpr int kPlayedAnimations = 25;
-const char* const kAnimationNames[kPlayedAnimations] = {
-    "BOTH_DEATH1", "BOTH_DEAD1", "BOTH_DEATH2", "BOTH_DEAD2", "BOTH_DEATH3", "BOTH_DEAD3",
-    "TORSO_GESTURE", "TORSO_ATTACK", "TORSO_ATTACK2", "TORSO_DROP", "TORSO_RAISE", "TORSO_STAND", "TORSO_STAND2",
-    "LEGS_WALKCR", "LEGS_WALK", "LEGS_RUN", "LEGS_BACK", "LEGS_SWIM", "LEGS_JUMP", "LEGS_LAND", "LEGS_JUMPB",
-    "LEGS_LANDB", "LEGS_IDLE", "LEGS_IDLECR", "LEGS_TURN"};
 
 constexpr std::string_view kSexLetters = "mfn";
 constexpr const char* kFootsteps[] = {"default", "normal", "boot", "flesh", "mech", "energy"};
@@ -309,7 +304,7 @@ private:
         const int64_t frames = part.model.Header.NumFrames;
         if (first >= 0 && last < frames)
             return;
-        error(path + ": animation " + std::to_string(k) + " (" + kAnimationNames[k] + ") plays frames " +
+        error(path + ": animation " + std::to_string(k) + " (" + AnimationName(static_cast<uint32_t>(k)) + ") plays frames " +
               std::to_string(first) + " to " + std::to_string(last) + " of " + part.path + ", which has " +
               Plural(static_cast<int>(frames), "frame", "frames"));
     }

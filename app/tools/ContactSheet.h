@@ -5,8 +5,10 @@
 // It runs without a window and never blocks on a message box.
 //
 //   Quillmo --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]
-//           [--all-skins] [--cell WxH] [--columns N]
+//           [--all-skins] [--cell WxH] [--columns N] [--torso NAME] [--legs NAME]
 //
+// Each character stands in the first frame of TORSO_STAND and LEGS_IDLE, or
+// of the animations --torso and --legs name.
 // The sheet is columns x cell width wide, whatever the number of cells, and
 // as many rows of cells high as they fill; cells left over stay background.
 // A cell is labelled NAME, or NAME/SKIN with --all-skins. A character that

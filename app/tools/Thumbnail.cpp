@@ -107,7 +107,9 @@ int RunThumbnail(const CommandLine& options)
     Picture picture;
     try {
         OffscreenRun run;
-        const Subject subject = subjectOf(input);
+        Subject subject = subjectOf(input);
+        if (subject.character)
+            subject.character->animations = options.animations;
         PictureStudio studio(side, side);
         picture = subject.character ? studio.DrawCharacter(*subject.character, "")
                                     : studio.DrawPart(subject.gameRoot, subject.partPath);

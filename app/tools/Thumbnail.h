@@ -2,13 +2,15 @@
 // Thumbnails for file managers: a square picture of a character or a part,
 // drawn without a window and without a display.
 //
-//   Quillmo --thumbnail INPUT OUTPUT.png [--thumbnail-size N]
+//   Quillmo --thumbnail INPUT OUTPUT.png [--thumbnail-size N] [--torso NAME] [--legs NAME]
 //
 // INPUT is a path or a file:// URI (percent-encoded, as file managers pass
 // it): an .md3 file shows the whole character with its default skin when its
 // folder holds lower.md3, upper.md3 and head.md3 (any letter case), else
 // that part alone, textured from its shader names; a .pk3 shows its first
-// character; a character folder that character. OUTPUT is N x N pixels
+// character; a character folder that character; a character stands in its
+// standing pose or the first frame of the animations --torso and --legs
+// name. OUTPUT is N x N pixels
 // (default 256) on the viewer's dark background, without a label.
 //
 // Exit status: 0 when the picture was written; 1 when nothing could be drawn

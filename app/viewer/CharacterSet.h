@@ -3,17 +3,24 @@
 // every frame, titles itself after, and hands the keys and dropped files it
 // does not handle itself. The window owns this interface; the sample
 // characters of the model folder and character mode each implement it.
+#include "model/Model.h"
 #include "platform/window/Input.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What a key or a drop did to the set.
 enum class SetChange {
     None,         // not the set's: nothing changed
     Redraw,       // handled; draw a new frame
     NewCharacter, // the set chose another character: the window closes the old
-                  // one, restarts its animation clock, retitles and opens it
+                  // one, restarts its animation clock, retitles, opens it and
+                  // frames it
+    NewSkin,      // as NewCharacter, but the camera stays where it is (the same
+                  // figure in other colours)
+    Frame,        // the window frames the character again
+    SaveView,     // the window hands the set a picture of its view
 };
 
 class CharacterSet {
@@ -36,4 +43,16 @@ public:
     virtual SetChange HandleKey(uint16_t key, platform::TShiftState shift) = 0;
     // A file or folder dropped on the window.
     virtual SetChange Drop(const std::string& path) = 0;
+    // The window's animation clock stopped (pause) or runs again.
+    virtual void SetPaused(bool paused) = 0;
+    // The part tree the window frames, brought to its pose at animation time
+    // seconds; nullptr leaves the camera as it is.
+    virtual const TMD3Model* FramedModel(float seconds) = 0;
+    // The lines of text the overlay shows for the set, top to bottom (the
+    // window wraps long ones and leaves out what does not fit); empty for the
+    // window's own overlay.
+    virtual std::vector<std::string> OverlayLines() const = 0;
+    // Keeps a picture of the view: width x height RGB pixels, bottom row
+    // first. Throws nothing: the set tells the user what became of it.
+    virtual void SaveView(int width, int height, const std::vector<uint8_t>& rgb) = 0;
 };

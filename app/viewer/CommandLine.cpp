@@ -20,6 +20,33 @@ int positiveNumber(const std::string& text, const std::string& option)
     return value;
 }
 
+// Keys named by a word in --keys, lower case.
+constexpr std::pair<const char*, uint16_t> kNamedKeys[] = {
+    {"space", platform::VK_SPACE}, {"pageup", platform::VK_PRIOR}, {"pagedown", platform::VK_NEXT},
+    {"home", platform::VK_HOME},   {"end", platform::VK_END},      {"up", platform::VK_UP},
+    {"down", platform::VK_DOWN},   {"left", platform::VK_LEFT},    {"right", platform::VK_RIGHT},
+    {"comma", platform::VK_OEM_COMMA}, {"period", platform::VK_OEM_PERIOD}};
+constexpr int kFunctionKeys = 12;
+
+// --torso NAME and --legs NAME: an animation of the table that plays on that
+// part, by the game's name.
+uint32_t animationOption(const std::string& name, const std::string& option, const char* part,
+                         bool (*drives)(uint32_t))
+{
+    const std::optional<uint32_t> k = AnimationNamed(name);
+    std::string names;
+    for (uint32_t i = 0; i < kAnimationCount; ++i) {
+        if (drives(i))
+            names += std::string(names.empty() ? "" : ", ") + AnimationName(i);
+    }
+    if (!k)
+        throw CommandLineError(option + ": no animation '" + name + "' (" + part + " animations: " + names + ")");
+    if (!drives(*k))
+        throw CommandLineError(option + ": " + AnimationName(*k) + " does not play on the " + part + " (" + part +
+                               " animations: " + names + ")");
+    return *k;
+}
+
 // "Shift+N" in --keys presses N with Shift held.
 constexpr const char* kShiftPrefix = "shift+";
 
@@ -52,6 +79,8 @@ void checkToolOptions(const CommandLine& options)
         throw CommandLineError("--thumbnail-size goes with --thumbnail");
     if (tools == 0)
         return;
+    if (options.check && (options.animations.torso || options.animations.legs))
+        throw CommandLineError("--torso and --legs go with the viewer, --contact-sheet and --thumbnail, not --check");
     const bool viewerOptions = options.modelRoot || options.answer || options.size || options.frames ||
                                options.screenshot || !options.keys.empty() || options.character ||
                                options.skin || options.weapon;
@@ -78,7 +107,8 @@ void checkCharacterOptions(const CommandLine& options)
     if (!options.paths.empty() && options.character)
         throw CommandLineError("give a character either as PATH or with --character, not both");
     if (!options.gameRoot && !options.character && options.paths.empty())
-        throw CommandLineError("--skin and --weapon need a character: --game-root, --character or PATH");
+        throw CommandLineError("--skin, --weapon, --torso and --legs need a character: --game-root, --character "
+                               "or PATH");
 }
 
 } // namespace
@@ -86,19 +116,24 @@ void checkCharacterOptions(const CommandLine& options)
 uint16_t KeyCodeOfName(const std::string& name)
 {
     const std::string key = platform::LowerCase(name);
-    if (key == "space")
-        return platform::VK_SPACE;
-    if (key == "pageup")
-        return platform::VK_PRIOR;
-    if (key == "pagedown")
-        return platform::VK_NEXT;
+    for (const auto& [keyName, code] : kNamedKeys) {
+        if (key == keyName)
+            return code;
+    }
     if (key.size() == 1 && key[0] >= '0' && key[0] <= '9')
         return static_cast<uint16_t>(platform::VK_0 + (key[0] - '0'));
     if (key.size() == 1 && key[0] >= 'a' && key[0] <= 'z')
         return static_cast<uint16_t>(platform::VK_A + (key[0] - 'a'));
     if (key.size() == 4 && key.rfind("num", 0) == 0 && key[3] >= '0' && key[3] <= '9')
         return static_cast<uint16_t>(platform::VK_NUMPAD0 + (key[3] - '0'));
-    throw CommandLineError("unknown key name '" + name + "' (use Space, PageUp, PageDown, 0-9, A-Z, Num0-Num9)");
+    if (key.size() >= 2 && key[0] == 'f') {
+        int number = 0;
+        const auto [end, error] = std::from_chars(key.data() + 1, key.data() + key.size(), number);
+        if (error == std::errc() && end == key.data() + key.size() && number >= 1 && number <= kFunctionKeys)
+            return static_cast<uint16_t>(platform::VK_F1 + number - 1);
+    }
+    throw CommandLineError("unknown key name '" + name + "' (use Space, PageUp, PageDown, Home, End, Up, Down, Left, "
+                           "Right, Comma, Period, 0-9, A-Z, Num0-Num9, F1-F12)");
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args)
@@ -157,6 +192,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             options.skin = value();
         } else if (arg == "--weapon") {
             options.weapon = value();
+        } else if (arg == "--torso") {
+            options.animations.torso = animationOption(value(), arg, "torso", AnimationDrivesTorso);
+        } else if (arg == "--legs") {
+            options.animations.legs = animationOption(value(), arg, "legs", AnimationDrivesLegs);
         } else if (arg == "--keys") {
             const std::string& list = value();
             size_t start = 0;
@@ -195,8 +234,9 @@ const char* CommandLineUsage()
            "  --size WxH           client size of the window in pixels\n"
            "  --frames N           draw N frames on a clock advancing 40 ms per frame, then exit\n"
            "  --screenshot FILE    write the last of those frames as PNG (implies --batch)\n"
-           "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown,\n"
-           "                       0-9, A-Z, Num0-Num9, each optionally as Shift+KEY\n"
+           "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown, Home,\n"
+           "                       End, Up, Down, Left, Right, Comma, Period, 0-9, A-Z, Num0-Num9,\n"
+           "                       F1-F12, each optionally as Shift+KEY\n"
            "  --batch              never block on a message box: messages go to standard error\n"
            "  --help               this text\n"
            "\n"
@@ -207,8 +247,14 @@ const char* CommandLineUsage()
            "  --character NAME|DIR models/players/NAME of the game data, or a character folder on disk\n"
            "  --skin NAME          the skin (lower_NAME.skin, ...); default: default\n"
            "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"
-           "Keys in character mode: N / Shift+N next / previous skin, P / Shift+P next / previous character;\n"
-           "a folder or .pk3 dropped on the window opens like PATH.\n"
+           "  --torso NAME         start the torso on this animation (BOTH_DEATH1 ... TORSO_STAND2)\n"
+           "  --legs NAME          start the legs on this animation (BOTH_DEATH1 ... BOTH_DEAD3, LEGS_WALKCR ...\n"
+           "                       LEGS_TURN); an animation of both parts plays on both\n"
+           "Keys in character mode: Up / Down next / previous torso animation, Right / Left next / previous\n"
+           "legs animation, Period / Comma one frame on / back while paused (Space), Home frames the\n"
+           "character, E shows or hides its problems, F12 saves the view as PNG, N / Shift+N next /\n"
+           "previous skin, P / Shift+P next / previous character; a folder or .pk3 dropped on the window\n"
+           "opens like PATH.\n"
            "\n"
            "Tools for many characters (no window):\n"
            "  --check [--game-root DIR|PK3] [NAME|DIR ...]\n"
@@ -222,6 +268,9 @@ const char* CommandLineUsage()
            "    --all-skins        a cell for every skin, not only the default one\n"
            "    --cell WxH         the size of a cell in pixels; default 256x256\n"
            "    --columns N        cells in a row; default 6\n"
+           "    --torso NAME, --legs NAME\n"
+           "                       each character in the first frame of these animations (default\n"
+           "                       TORSO_STAND, LEGS_IDLE); also for --thumbnail\n"
            "  --thumbnail INPUT OUTPUT.png [--thumbnail-size N]\n"
            "                       a picture of at most N pixels a side (default 256) of an .md3 file (the\n"
            "                       character of its folder, else the part) or a .pk3 (its first character);\n"

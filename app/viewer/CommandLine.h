@@ -1,6 +1,7 @@
 #pragma once
 // The viewer's command-line options. With no arguments the program behaves
 // as a plain desktop viewer; the options serve scripted runs and tests.
+#include "model/Model.h"
 #include "platform/system/Dialogs.h"
 
 #include <cstdint>
@@ -26,6 +27,7 @@ struct CommandLine {
     std::optional<std::string> skin;      // --skin NAME
     std::optional<std::string> weapon;    // --weapon NAME|none
     std::vector<std::string> paths;       // positional PATH arguments
+    AnimationChoice animations;           // --torso NAME, --legs NAME (also for the pictures of the tools)
 
     // Tools for many characters (their own modes; no window is shown).
     bool check = false;                            // --check [NAME|DIR ...]
@@ -41,7 +43,8 @@ struct CommandLine {
     // of character mode, and none of the tools.
     bool CharacterMode() const
     {
-        return !Tool() && (gameRoot || character || skin || weapon || !paths.empty());
+        return !Tool() && (gameRoot || character || skin || weapon || !paths.empty() || animations.torso ||
+                           animations.legs);
     }
     // True when one of the tools for many characters was asked for.
     bool Tool() const { return check || contactSheet || thumbnailInput; }
@@ -54,7 +57,8 @@ public:
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
-// The virtual-key code of a key name (Space, PageUp, PageDown, 0-9, A-Z,
-// Num0-Num9, in any letter case); throws CommandLineError for others.
+// The virtual-key code of a key name (Space, PageUp, PageDown, Home, End, Up,
+// Down, Left, Right, Comma, Period, 0-9, A-Z, Num0-Num9, F1-F12, in any
+// letter case); throws CommandLineError for others.
 uint16_t KeyCodeOfName(const std::string& name);
 const char* CommandLineUsage();

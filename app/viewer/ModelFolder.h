@@ -27,6 +27,12 @@ public:
     std::string Title() const override { return {}; }
     SetChange HandleKey(uint16_t, platform::TShiftState) override { return SetChange::None; }
     SetChange Drop(const std::string&) override { return SetChange::None; }
+    // The sample characters keep the window's own camera and overlay, and
+    // take no pictures.
+    void SetPaused(bool) override {}
+    const TMD3Model* FramedModel(float) override { return nullptr; }
+    std::vector<std::string> OverlayLines() const override { return {}; }
+    void SaveView(int, int, const std::vector<uint8_t>&) override {}
 
 private:
     const std::optional<platform::DialogAnswer>& presetAnswer_;

@@ -1,5 +1,8 @@
 #include "Unit1.h"
 
+#include "PoseFraming.h"
+#include "SetOverlay.h"
+
 #include "OpglLib/MaterialDefine.h"
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglTxtFont.h"
@@ -11,7 +14,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <numbers>
 
 std::string ModelRoot;
 float SceneSize = 200.0f;
@@ -34,6 +40,21 @@ std::string format(const char* pattern, double a, double b, double c, double d, 
     char buf[256];
     std::snprintf(buf, sizeof buf, pattern, a, b, c, d, e, f);
     return buf;
+}
+
+// The distance from a camera's eye to its view point.
+double distanceOf(const TGLCameraRec& rec)
+{
+    const double x = rec.Eye.X - rec.View.X, y = rec.Eye.Y - rec.View.Y, z = rec.Eye.Z - rec.View.Z;
+    return std::sqrt(x * x + y * y + z * z);
+}
+
+// point moved by distance along the unit vector direction.
+TGLPoint4f moved(const TGLPoint4f& point, const TGLPoint4f& direction, double distance)
+{
+    return Point4f(static_cast<float>(point.X + direction.X * distance),
+                   static_cast<float>(point.Y + direction.Y * distance),
+                   static_cast<float>(point.Z + direction.Z * distance));
 }
 
 } // namespace
@@ -95,6 +116,7 @@ void TForm1::FormCreate()
 
     applyTitle();
     shown().Open();
+    frameShown();
     Timer1.SetEnabled(true);
     StartTick = platform::GetTickCount();
 }
@@ -115,8 +137,27 @@ void TForm1::applyTitle()
 
 void TForm1::apply(SetChange change)
 {
-    if (change != SetChange::NewCharacter)
-        return;
+    switch (change) {
+    case SetChange::NewCharacter:
+        reopen();
+        frameShown();
+        break;
+    case SetChange::NewSkin:
+        reopen();
+        break;
+    case SetChange::Frame:
+        frameShown();
+        break;
+    case SetChange::SaveView:
+        saveView();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::reopen()
+{
     CharacterSet& set = shown();
     set.Close();
     // The new character starts its animations afresh.
@@ -124,6 +165,45 @@ void TForm1::apply(SetChange change)
     SmoothedTime = 0;
     applyTitle();
     set.Open();
+}
+
+void TForm1::frameShown()
+{
+    const TMD3Model* root = shown().FramedModel(static_cast<float>(SmoothedTime / 1000.0));
+    if (!root)
+        return;
+    const int width = std::max(window_.ClientWidth(), 1), height = std::max(window_.ClientHeight(), 1);
+    // The character fills what the overlay leaves free below it.
+    const int covered = ShowOverlay ? std::min(LayOutSetOverlay(shown().OverlayLines(), width, height).height,
+                                               height / 2)
+                                    : 0;
+    const ViewAxes axes = StartViewAxes();
+    try {
+        const float fill = kPictureFill * static_cast<float>(height - covered) / static_cast<float>(height);
+        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, 0, width, height, fill);
+        // Only the camera's place: the window keeps its own view volume,
+        // which holds the lights and the axes too. Raising eye and view point
+        // together lowers the picture by half the covered rows (exactly at
+        // the view point's depth).
+        const double lift = static_cast<double>(covered) / height * distanceOf(framed) *
+                            std::tan(framed.Fov * std::numbers::pi / 360.0);
+        CameraRec.Eye = moved(framed.Eye, framed.Up, lift);
+        CameraRec.View = moved(framed.View, framed.Up, lift);
+        CameraRec.Up = framed.Up;
+    } catch (const NothingToDraw&) {
+        // Nothing drawn to frame: the camera stays where it is.
+    }
+}
+
+void TForm1::saveView()
+{
+    const int width = window_.ClientWidth(), height = window_.ClientHeight();
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+    drawScene(false);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    // The frame drawn next, with its overlay, replaces this one unseen.
+    shown().SaveView(width, height, pixels);
 }
 
 void TForm1::FormResize()
@@ -142,6 +222,12 @@ void TForm1::Timer1Timer()
 
 void TForm1::DrawFrame()
 {
+    drawScene(ShowOverlay);
+    platform::SwapBuffers(ContextRec.DC);
+}
+
+void TForm1::drawScene(bool overlay)
+{
     TGLCamera::Instance()->ApplyView(CameraRec);
     TGLManager* manager = TGLManager::Instance();
     manager->ClearBuffers();
@@ -158,9 +244,8 @@ void TForm1::DrawFrame()
 
     manager->DrawAxis(SceneSize / 5);
     manager->DrawCross(CameraRec.View, 5.0f);
-    if (ShowOverlay)
+    if (overlay)
         DrawOverlay();
-    platform::SwapBuffers(ContextRec.DC);
 }
 
 void TForm1::drawLine(int y, const std::string& text, float scale)
@@ -173,6 +258,12 @@ void TForm1::drawLine(int y, const std::string& text, float scale)
 
 void TForm1::DrawOverlay()
 {
+    const std::vector<std::string> setLines = shown().OverlayLines();
+    if (!setLines.empty()) {
+        const int width = window_.ClientWidth(), height = window_.ClientHeight();
+        DrawSetOverlay(LayOutSetOverlay(setLines, width, height), width, height);
+        return;
+    }
     TGLLighter* lighter = TGLLighter::Instance();
     drawLine(20, lighter->IsLightingOn() ? "[L]:Light On" : "[L]:Light Off", 1.0f);
 
@@ -206,6 +297,7 @@ void TForm1::FormKeyDown(uint16_t& key, platform::TShiftState shift)
     switch (key) {
     case platform::VK_SPACE:
         Timer1.SetEnabled(!Timer1.Enabled());
+        shown().SetPaused(!Timer1.Enabled());
         break;
     case platform::VK_PRIOR:
         Timer1.SetInterval(Timer1.Interval() <= kIntervalStepMs ? 1 : Timer1.Interval() - kIntervalStepMs);

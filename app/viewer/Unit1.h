@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Folder holding the model folders, absolute, ending with "/".
 extern std::string ModelRoot;
@@ -70,12 +71,20 @@ public:
     platform::Window& Window() { return window_; }
 
 private:
+    // Draws the scene (and the overlay when asked) without presenting it.
+    void drawScene(bool overlay);
     void DrawOverlay();
     void drawLine(int y, const std::string& text, float scale);
     CharacterSet& shown() { return Characters ? *Characters : modelFolder_; }
     void applyTitle();
     // Acts on what a key or a drop did to the shown set.
     void apply(SetChange change);
+    // Closes the shown set's character and opens its new choice.
+    void reopen();
+    // Points the camera at the shown set's character, filling the view.
+    void frameShown();
+    // Hands the shown set a picture of the view without the overlay.
+    void saveView();
 
     platform::Window& window_;
     ModelFolderCharacters modelFolder_{PresetAnswer};

@@ -3,6 +3,7 @@
 #include "System.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace platform {
 
@@ -11,6 +12,7 @@ namespace {
 bool nonInteractive = false;
 std::vector<RecordedMessage> recorded;
 MessageBoxShower shower = nullptr;
+MessageCollector collector;
 
 void record(const std::string& caption, const std::string& text)
 {
@@ -19,6 +21,24 @@ void record(const std::string& caption, const std::string& text)
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
     }
+}
+
+// Hands a message to the installed collector instead of a box; false when
+// none is installed.
+bool collect(const std::string& caption, const std::string& text)
+{
+    if (!collector)
+        return false;
+    record(caption, text);
+    // Non-interactive mode has written it already.
+    if (!nonInteractive) {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        std::fflush(stderr);
+    }
+    // The collector may install another one while it runs.
+    const MessageCollector current = collector;
+    current({caption, text});
+    return true;
 }
 
 MessageBoxResult show(const MessageBoxRequest& request)
@@ -34,6 +54,8 @@ MessageBoxResult show(const MessageBoxRequest& request)
 
 void ShowMessage(const std::string& text, const std::string& caption)
 {
+    if (collect(caption, text))
+        return;
     record(caption, text);
     if (!nonInteractive)
         show({text, caption, MessageBoxKind::Information});
@@ -59,12 +81,21 @@ void ShowErrorBox(const std::string& message)
     std::string caption = ExtractFileName(ModuleFileName());
     if (auto dot = caption.rfind('.'); dot != std::string::npos && dot > 0)
         caption.erase(dot);
+    if (collect(caption, message))
+        return;
     record(caption, message);
     if (!nonInteractive)
         show({message, caption, MessageBoxKind::Error});
 }
 
 void SetMessageBoxShower(MessageBoxShower showBox) { shower = showBox; }
+
+MessageCollector SetMessageCollector(MessageCollector next)
+{
+    MessageCollector previous = std::move(collector);
+    collector = std::move(next);
+    return previous;
+}
 
 void SetNonInteractive(bool on) { nonInteractive = on; }
 bool IsNonInteractive() { return nonInteractive; }

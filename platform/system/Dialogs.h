@@ -8,7 +8,9 @@
 // the window (the file layer, the readers) reports through here without
 // knowing it. Until one is installed, a box's text goes to standard error
 // and the box counts as closed.
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -38,6 +40,28 @@ struct MessageBoxRequest {
 using MessageBoxShower = MessageBoxResult (*)(const MessageBoxRequest& request);
 // Installs the function that shows boxes in interactive mode; nullptr removes it.
 void SetMessageBoxShower(MessageBoxShower showBox);
+
+// Takes the messages of ShowMessage and ShowErrorBox instead of a box while
+// it is installed (a mode that gathers its problems to list them itself):
+// each is still recorded and written to standard error as "caption: text",
+// in either mode, and then handed to the collector. Questions still ask.
+using MessageCollector = std::function<void(const RecordedMessage& message)>;
+// Installs collector (an empty one removes it) and returns the one it replaces.
+MessageCollector SetMessageCollector(MessageCollector collector);
+// A collector installed for the life of the object; the one before comes back.
+class ScopedMessageCollector {
+public:
+    explicit ScopedMessageCollector(MessageCollector collector)
+        : previous_(SetMessageCollector(std::move(collector)))
+    {
+    }
+    ~ScopedMessageCollector() { SetMessageCollector(std::move(previous_)); }
+    ScopedMessageCollector(const ScopedMessageCollector&) = delete;
+    ScopedMessageCollector& operator=(const ScopedMessageCollector&) = delete;
+
+private:
+    MessageCollector previous_;
+};
 
 void SetNonInteractive(bool on);
 bool IsNonInteractive();

@@ -60,6 +60,10 @@ inline constexpr TVirtualKey VK_NUMPAD7 = 0x67;
 inline constexpr TVirtualKey VK_NUMPAD8 = 0x68;
 inline constexpr TVirtualKey VK_NUMPAD9 = 0x69;
 inline constexpr TVirtualKey VK_F1 = 0x70; // F2 to F12 follow
+inline constexpr TVirtualKey VK_F12 = 0x7B;
+// The comma and full stop keys of the main block, whatever Shift says.
+inline constexpr TVirtualKey VK_OEM_COMMA = 0xBC;
+inline constexpr TVirtualKey VK_OEM_PERIOD = 0xBE;
 
 // Code of the main-block digit key d (0 to 9).
 constexpr TVirtualKey VkDigit(int d) { return static_cast<TVirtualKey>(VK_0 + d); }

@@ -7,9 +7,12 @@
 
 #include <SDL2/SDL.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <exception>
 #include <stdexcept>
+
+#include <langinfo.h>
 
 namespace platform {
 
@@ -150,9 +153,11 @@ uint16_t VirtualKeyOf(int sym, int scancode)
     case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
     case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
     case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_COMMA: return VK_OEM_COMMA;
+    case SDLK_PERIOD: return VK_OEM_PERIOD;
     default:
-        // Punctuation and the like keep their character codes' place in the
-        // upper range so that they never collide with the program's keys.
+        // Other punctuation and the like share one code in the upper range
+        // that no key of the program uses.
         return static_cast<uint16_t>(0xFF);
     }
 }
@@ -251,11 +256,28 @@ bool Window::Dispatch(const SDL_Event& e)
 namespace {
 bool offscreen = false;
 bool offscreenByDefault = false;
+
+// The program's texts (window titles included) are UTF-8, but a program
+// starts in the "C" locale, in which the X11 video driver cannot convert a
+// title with a character beyond ASCII: it then leaves the window manager's
+// title (_NET_WM_NAME) as it was and writes the raw bytes into WM_NAME.
+// Character types become C.UTF-8 (where the C library lacks it, the user's
+// locale if that is UTF-8): UTF-8 with the plain ASCII letter cases that
+// names of files are compared by. Numbers and messages keep the "C" locale.
+void useUtf8Characters()
+{
+    if (std::setlocale(LC_CTYPE, "C.UTF-8"))
+        return;
+    if (std::setlocale(LC_CTYPE, "") && std::string(nl_langinfo(CODESET)) == "UTF-8")
+        return;
+    std::setlocale(LC_CTYPE, "C");
 }
+} // namespace
 
 void Application::Initialize(bool forceOffscreen)
 {
     UseWindowMessageBoxes();
+    useUtf8Characters();
     const bool noDisplay = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
     const char* requested = std::getenv("SDL_VIDEODRIVER");
     const bool driverChosen = requested && *requested;

@@ -302,4 +302,33 @@ TEST(GamePlayback, LoopingFramesLoopOverTheLastFrames)
     EXPECT_EQ(still.Blend, 0.0f);
 }
 
+// A stopped clock steps one frame on as playback would and one back within
+// the range; the stepped frame shows unblended on the clock that stays.
+TEST(StepFrame, OnAsPlaybackBackWithinTheRange)
+{
+    struct Case {
+        Conventions rules;
+        int32_t looping, from, pending; // shown and next frame before the step
+        int step;
+        int32_t shown, next;
+    };
+    const Case cases[] = {
+        {Conventions::Game, 0, 11, 12, 1, 12, 13},  {Conventions::Game, 0, 14, 14, 1, 14, 14}, // the end stays
+        {Conventions::Game, 2, 14, 13, 1, 13, 14},  {Conventions::Game, 0, 12, 13, -1, 11, 12},
+        {Conventions::Game, 2, 10, 11, -1, 10, 11}, {Conventions::Viewer, 0, 10, 11, -1, 14, 10}, // round to the end
+        {Conventions::Game, 0, 3, 10, -1, 10, 11},  // a frame of the animation before: back to the start
+    };
+    for (const Case& c : cases) {
+        TMD3Model part = gamePart(c.looping);
+        part.CurrentFrame = c.from;
+        part.NextFrame = c.pending;
+        part.Blend = 0.5f;
+        StepFrame(part, c.step, 7.0f, c.rules);
+        UpdateFrame(part, 7.0f, c.rules);
+        EXPECT_EQ(part.CurrentFrame, c.shown) << c.from << " by " << c.step;
+        EXPECT_EQ(part.NextFrame, c.next) << c.from << " by " << c.step;
+        EXPECT_EQ(part.Blend, 0.0f);
+    }
+}
+
 } // namespace

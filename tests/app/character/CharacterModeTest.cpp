@@ -8,7 +8,10 @@
 #include "platform/files/FileLayer.h"
 #include "platform/window/GLContext.h"
 #include "platform/system/System.h"
+#include "platform/images/PngFile.h"
+#include "platform/window/MessageBoxes.h"
 #include "support/HeapBytes.h"
+#include "support/RunCommand.h"
 #include "support/ProgramSession.h"
 #include "tools/samples/SampleGame.h"
 
@@ -17,9 +20,12 @@
 #include <cstdlib>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <tuple>
+#include <optional>
 
 namespace {
 
@@ -66,9 +72,17 @@ protected:
     }
 
     // A window in character mode on choice, created as the program creates it.
-    void open(CharacterChoice choice)
+    void open(CharacterChoice choice) { show(std::make_unique<CharacterMode>(std::move(choice))); }
+    // The same for PATH as given on the command line.
+    void open(const std::string& path)
     {
-        characters = std::make_unique<CharacterMode>(std::move(choice));
+        CommandLine line;
+        line.paths = {path};
+        show(std::make_unique<CharacterMode>(line));
+    }
+    void show(std::unique_ptr<CharacterMode> mode)
+    {
+        characters = std::move(mode);
         window.Create({});
         form = std::make_unique<TForm1>(window);
         form->Characters = characters.get();
@@ -233,6 +247,171 @@ TEST_F(CharacterModeTest, DroppedFoldersAndArchivesOpenAndOthersAreExplained)
     press('N');
     EXPECT_EQ(characters->Choice().name, samples::kOskar);
     EXPECT_TRUE(files::FileExists("models/players/oskar/upper.md3"));
+}
+
+// The overlay's line for a part ("Torso: NAME  frame N ..."), by its start.
+std::string overlayLine(const CharacterMode& mode, const std::string& start)
+{
+    for (const std::string& line : mode.OverlayLines())
+        if (line.rfind(start, 0) == 0)
+            return line;
+    return "";
+}
+int shownFrame(const std::string& line) { return std::stoi(line.substr(line.find(" frame ") + 7)); }
+
+int boxesShown = 0;
+
+TEST_F(CharacterModeTest, LoadingProblemsAreListedPerCharacterAndNoBoxWaits)
+{
+    const std::string broken = sandbox->dir.file("Broken");
+    samples::writeSampleGame(broken, samples::GameLayout::Loose);
+    std::filesystem::resize_file(broken + "/" + samples::kOtherCaseImage, 10);
+    std::ofstream(broken + "/models/players/mira/animation.cfg", std::ios::app) << "oops 1 2 3\n";
+    // Interactive, every box counted instead of shown.
+    platform::SetNonInteractive(false);
+    platform::SetMessageBoxShower([](const platform::MessageBoxRequest&) {
+        ++boxesShown;
+        return platform::MessageBoxResult::Closed;
+    });
+    platform::ClearRecordedMessages();
+    open(broken);
+    // bruno's own files are sound: the game data's broken shader script (and
+    // the software GL) only.
+    const size_t ofGameData = characters->Problems().size();
+    EXPECT_EQ(characters->Problems().front().caption, "Shader Scripts");
+    press('P');
+    const std::vector<platform::RecordedMessage> mira = characters->Problems();
+    ASSERT_EQ(mira.size(), ofGameData + 2) << overlayLine(*characters, "Problems");
+    EXPECT_NE(mira[ofGameData].text.find("egs.tga"), std::string::npos) << mira[ofGameData].text;
+    EXPECT_NE(mira[ofGameData + 1].text.find("unknown keyword 'oops'"), std::string::npos);
+    EXPECT_EQ(overlayLine(*characters, "Problems"), "Problems: " + std::to_string(ofGameData + 2) + " (E lists them)");
+    press('E');
+    EXPECT_EQ(characters->OverlayLines().back(), "- Animation: " + mira.back().text);
+    press('P');
+    EXPECT_EQ(characters->Problems().size(), ofGameData);
+    // Every message is still recorded, none waited in a box.
+    EXPECT_EQ(platform::RecordedMessages().size(), ofGameData + 2);
+    EXPECT_EQ(boxesShown, 0);
+    platform::SetNonInteractive(true);
+    platform::UseWindowMessageBoxes();
+}
+
+TEST_F(CharacterModeTest, ArrowsChooseWhatPlaysAndPeriodAndCommaStepThePausedFrames)
+{
+    open(game);
+    // The key, then the animations of torso and legs the overlay names.
+    const std::tuple<uint16_t, const char*, const char*> steps[] = {
+        {platform::VK_UP, "TORSO_STAND2", "LEGS_WALK"},
+        {platform::VK_UP, "BOTH_DEATH1", "BOTH_DEATH1"},   // round the table, onto both parts
+        {platform::VK_DOWN, "TORSO_STAND2", "LEGS_IDLE"},  // off it: the legs stand
+        {platform::VK_LEFT, "TORSO_STAND2", "LEGS_LANDB"},
+        {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_IDLE"},
+        {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_IDLECR"},
+        {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_TURN"},
+        {platform::VK_RIGHT, "BOTH_DEATH1", "BOTH_DEATH1"},
+        {platform::VK_LEFT, "TORSO_STAND", "LEGS_TURN"},
+    };
+    for (const auto& [key, torso, legs] : steps) {
+        press(key);
+        EXPECT_NE(overlayLine(*characters, std::string("Torso: ") + torso + "  frame"), "") << torso;
+        EXPECT_NE(overlayLine(*characters, std::string("Legs: ") + legs + "  frame"), "") << legs;
+    }
+    for (int tick = 0; tick < 10; ++tick) {
+        platform::AdvanceTickCount(40);
+        form->Timer1Timer();
+    }
+    const std::string playing = overlayLine(*characters, "Legs: ");
+    press(platform::VK_OEM_PERIOD);
+    EXPECT_EQ(overlayLine(*characters, "Legs: "), playing) << "steps only while paused";
+    press(platform::VK_SPACE);
+    press(platform::VK_UP); // paused: the new animation shows its first frame at once
+    EXPECT_NE(overlayLine(*characters, "Torso: ").find("(1 of "), std::string::npos);
+    const int torso = shownFrame(overlayLine(*characters, "Torso: "));
+    const int legs = shownFrame(overlayLine(*characters, "Legs: "));
+    press(platform::VK_OEM_PERIOD);
+    EXPECT_EQ(shownFrame(overlayLine(*characters, "Torso: ")), torso + 1);
+    EXPECT_NE(shownFrame(overlayLine(*characters, "Legs: ")), legs);
+    press(platform::VK_OEM_COMMA);
+    EXPECT_EQ(shownFrame(overlayLine(*characters, "Torso: ")), torso);
+    EXPECT_EQ(shownFrame(overlayLine(*characters, "Legs: ")), legs);
+}
+
+TEST_F(CharacterModeTest, HomeFramesTheCharacterAgainAndF12SavesTheView)
+{
+    open(game);
+    const TGLCameraRec framed = form->CameraRec;
+    EXPECT_NE(framed.View.Y, StartViewPoint().Y); // framed on the character, not the scene
+    bool handled = false;
+    form->FormMouseWheel(0, -120, 0, 0, handled);
+    EXPECT_NE(form->CameraRec.Eye.Z, framed.Eye.Z);
+    press(platform::VK_HOME);
+    EXPECT_EQ(std::memcmp(&form->CameraRec.Eye, &framed.Eye, sizeof framed.Eye), 0);
+
+    const std::string here = platform::GetCurrentDir();
+    const std::string shots = sandbox->dir.file("shots"), pictures = sandbox->dir.file("pictures");
+    std::filesystem::create_directories(shots);
+    std::filesystem::create_directories(pictures);
+    ASSERT_TRUE(platform::SetCurrentDir(shots));
+    press(platform::VK_F12);
+    std::vector<uint8_t> shown(static_cast<size_t>(window.ClientWidth()) * window.ClientHeight() * 3);
+    platform::SetBeforeSwapHook([&] {
+        glReadPixels(0, 0, window.ClientWidth(), window.ClientHeight(), GL_RGB, GL_UNSIGNED_BYTE, shown.data());
+    });
+    press(platform::VK_F12);
+    platform::SetBeforeSwapHook(nullptr);
+    EXPECT_EQ(overlayLine(*characters, "Saved "), "Saved " + shots + "/quillmo-bruno-default-2.png");
+    int width = 0, height = 0;
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(platform::ReadPng(shots + "/quillmo-bruno-default-1.png", width, height, saved));
+    EXPECT_EQ(width, window.ClientWidth());
+    // The view without the overlay: none of its text's colour.
+    const auto overlayInk = [](const std::vector<uint8_t>& p) {
+        int n = 0;
+        for (size_t i = 0; i + 2 < p.size(); i += 3)
+            n += p[i] == 0 && p[i + 1] == p[i + 2] && (p[i + 1] == 134 || p[i + 1] == 135);
+        return n;
+    };
+    EXPECT_GT(overlayInk(shown), 100);
+    EXPECT_EQ(overlayInk(saved), 0);
+    // A current folder that cannot be written: the pictures folder.
+    std::filesystem::remove_all(shots);
+    ::setenv("XDG_PICTURES_DIR", pictures.c_str(), 1);
+    press(platform::VK_F12);
+    ::unsetenv("XDG_PICTURES_DIR");
+    platform::SetCurrentDir(here);
+    EXPECT_TRUE(std::filesystem::exists(pictures + "/quillmo-bruno-default-1.png"))
+        << overlayLine(*characters, "Not saved");
+}
+
+// The animations named in the overlay after keys are the ones drawn: the
+// program's picture after those keys equals its picture started on them.
+TEST_F(CharacterModeTest, TheAnimationsTheOverlayNamesAreTheOnesDrawn)
+{
+    const std::string keys = "Up,Up,Down,Left,Left";
+    open(game);
+    for (uint16_t key : {platform::VK_UP, platform::VK_UP, platform::VK_DOWN, platform::VK_LEFT, platform::VK_LEFT})
+        press(key);
+    const auto named = [&](const std::string& part) {
+        const std::string line = overlayLine(*characters, part + ": ");
+        return line.substr(part.size() + 2, line.find("  frame") - part.size() - 2);
+    };
+    std::filesystem::copy_file(QUILLMO_EXE, sandbox->dir.file("Quillmo"),
+                               std::filesystem::copy_options::overwrite_existing);
+    const auto picture = [&](const std::string& args) {
+        std::string out;
+        EXPECT_EQ(testsupport::runCommand("cd '" + sandbox->dir.path() + "' && SDL_VIDEODRIVER=offscreen ./Quillmo " +
+                                              "SampleGame --frames 30 --screenshot p.png " + args + " 2>&1",
+                                          out),
+                  0)
+            << out;
+        int width = 0, height = 0;
+        std::vector<uint8_t> rgb;
+        EXPECT_TRUE(platform::ReadPng(sandbox->dir.file("p.png"), width, height, rgb));
+        return rgb;
+    };
+    const std::vector<uint8_t> stepped = picture("--keys " + keys + ",T");
+    EXPECT_EQ(stepped, picture("--torso " + named("Torso") + " --legs " + named("Legs") + " --keys T"));
+    EXPECT_NE(stepped, picture("--keys T"));
 }
 
 } // namespace

@@ -134,6 +134,37 @@ TEST_F(ContactSheetRun, CellsShowTheirCharactersInNameOrderWithLabels)
     EXPECT_FALSE(folder->exists("Quillmo.ini"));
 }
 
+// --torso and --legs pose every cell and the thumbnail: lying dead, bruno and
+// mira (their warm colours, not the weapon's) are wider than tall, standing
+// taller than wide.
+TEST_F(ContactSheetRun, TorsoAndLegsOptionsPoseTheCellsAndTheThumbnail)
+{
+    const auto warm = [](Rgb c) { return c.r > 50 && c.r >= c.g && c.r > c.b; };
+    const auto lying = [&](const Png& png, int x, int y, int w, int h) {
+        int left = x + w, right = x - 1, top = y + h, bottom = y - 1;
+        for (int row = y; row < y + h; ++row)
+            for (int col = x; col < x + w; ++col)
+                if (warm(png.at(col, row))) {
+                    left = std::min(left, col), right = std::max(right, col);
+                    top = std::min(top, row), bottom = std::max(bottom, row);
+                }
+        return right - left > bottom - top;
+    };
+    std::string out;
+    for (const std::string pose : {"", " --legs BOTH_DEAD2"}) {
+        ASSERT_EQ(folder->run("--contact-sheet pose.png --game-root SampleGame --cell 128x160 --columns 3" + pose, out),
+                  0)
+            << out;
+        const Png sheet = readPng(folder->dir.file("pose.png"));
+        for (int cell : {0, 1}) {
+            const auto r = Grid{128, 160, 3}.picture(cell);
+            EXPECT_EQ(lying(sheet, r[0], r[1], r[2], r[3]), !pose.empty()) << "cell " << cell << pose;
+        }
+        ASSERT_EQ(folder->run("--thumbnail SampleGame/pak0.pk3 thumb.png --thumbnail-size 96" + pose, out), 0) << out;
+        EXPECT_EQ(lying(readPng(folder->dir.file("thumb.png")), 0, 0, 96, 96), !pose.empty()) << pose;
+    }
+}
+
 // A character that cannot be loaded is crossed out and named on standard
 // error; the others are drawn and the sheet is still written.
 TEST_F(ContactSheetRun, BrokenCharacterIsCrossedOutAndTheSheetStillWritten)

@@ -13,14 +13,15 @@ TEST(CommandLine, NoArgumentsMeanThePlainViewer)
 TEST(CommandLine, OptionsAndKeyNames)
 {
     CommandLine c = ParseCommandLine({"--model-root", "M", "--answer", "No", "--size", "320x200", "--screenshot",
-                                      "a.png", "--keys", "Space,pageup,PageDown,7,z,Num3"});
+                                      "a.png", "--keys", "Space,pageup,PageDown,7,z,Num3,Home,up,Down,Left,Right,Comma,Period,F12"});
     EXPECT_EQ(*c.modelRoot, "M");
     EXPECT_EQ(*c.answer, platform::DialogAnswer::No);
     EXPECT_EQ(c.size->first, 320);
     EXPECT_EQ(c.size->second, 200);
     EXPECT_TRUE(c.batch); // a screenshot never waits for a box
     EXPECT_EQ(*c.frames, 1);
-    EXPECT_EQ(c.keys, (std::vector<uint16_t>{0x20, 0x21, 0x22, 0x37, 0x5A, 0x63}));
+    EXPECT_EQ(c.keys, (std::vector<uint16_t>{0x20, 0x21, 0x22, 0x37, 0x5A, 0x63, 0x24, 0x26, 0x28, 0x25, 0x27, 0xBC,
+                                             0xBE, 0x7B}));
 }
 
 TEST(CommandLine, BadOptionsGiveAOneLineError)
@@ -31,6 +32,11 @@ TEST(CommandLine, BadOptionsGiveAOneLineError)
                                                            {"--answer", "maybe"},
                                                            {"--keys", "Space,,A"},
                                                            {"--keys", "F13"},
+                                                           {"--keys", "F0"},
+                                                           {"--torso", "DANCE"},
+                                                           {"G", "--torso", "LEGS_RUN"},
+                                                           {"G", "--legs", "TORSO_GESTURE"},
+                                                           {"--check", "--legs", "BOTH_DEAD1"},
                                                            {"--bogus"},
                                                            {"--skin"},
                                                            {"one", "two"},
@@ -61,6 +67,10 @@ TEST(CommandLine, CharacterModeAndTheTools)
     EXPECT_EQ(c.keys, (std::vector<uint16_t>{'N', 'P'}));
     EXPECT_EQ(c.keyShifts, (std::vector<uint8_t>{0, uint8_t(platform::ssShift)}));
     EXPECT_TRUE(ParseCommandLine({"SampleGame"}).CharacterMode());
+    // Animations by the game's names in any letter case; one of both parts for either.
+    c = ParseCommandLine({"SampleGame", "--torso", "both_dead2", "--legs", "LEGS_RUN"});
+    EXPECT_EQ(c.animations.torso, 3u);
+    EXPECT_EQ(c.animations.legs, 15u);
 
     c = ParseCommandLine({"--contact-sheet", "s.png", "--game-root", "G", "a", "b", "--cell", "64x32", "--columns",
                           "3", "--all-skins"});
@@ -68,7 +78,7 @@ TEST(CommandLine, CharacterModeAndTheTools)
     EXPECT_TRUE(c.Tool());
     EXPECT_EQ(c.paths.size(), 2u);
     EXPECT_EQ(*c.cell, std::make_pair(64, 32));
-    c = ParseCommandLine({"--thumbnail", "file:///x.md3", "o.png", "--thumbnail-size", "128"});
+    c = ParseCommandLine({"--thumbnail", "file:///x.md3", "o.png", "--thumbnail-size", "128", "--legs", "BOTH_DEAD1"});
     EXPECT_EQ(*c.thumbnailOutput, "o.png");
     EXPECT_EQ(*c.thumbnailSize, 128);
 }

@@ -57,6 +57,8 @@ TEST(WindowInput, KeysArriveAsVirtualKeyCodes)
     EXPECT_EQ(VirtualKeyOf(SDLK_SPACE, SDL_SCANCODE_SPACE), 0x20);
     EXPECT_EQ(VirtualKeyOf(SDLK_PAGEUP, SDL_SCANCODE_PAGEUP), 0x21);
     EXPECT_EQ(VirtualKeyOf(SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN), 0x22);
+    EXPECT_EQ(VirtualKeyOf(SDLK_COMMA, SDL_SCANCODE_COMMA), 0xBC);
+    EXPECT_EQ(VirtualKeyOf(SDLK_PERIOD, SDL_SCANCODE_PERIOD), 0xBE);
     // Keypad digits by scancode, whatever Num Lock makes of their symbols.
     EXPECT_EQ(VirtualKeyOf(SDLK_END, SDL_SCANCODE_KP_1), 0x61);
     EXPECT_EQ(VirtualKeyOf(SDLK_KP_9, SDL_SCANCODE_KP_9), 0x69);

@@ -9,6 +9,10 @@
 #include <stdexcept>
 #include <vector>
 
+// The share of a picture a framed character fills in its tighter direction,
+// leaving a margin round it.
+inline constexpr float kPictureFill = 0.85f;
+
 // A point or direction in the scene, X, Y, Z.
 using ScenePoint = std::array<double, 3>;
 
@@ -45,9 +49,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Puts the player in its standing pose: torso animation 11 and legs
-// animation 22, each at its first frame and unblended (the head keeps its frame).
-void UseStandingPose(Q3Player& player);
+// Puts the player in the first frame of the chosen animations (by default
+// TORSO_STAND and LEGS_IDLE, its standing pose), unblended; the head keeps
+// its frame.
+void UseStillPose(Q3Player& player, const AnimationChoice& choice = {});
 
 // A pose seen along a view's axes: each vertex as its distances along
 // right, up and toEye, and the box around them.

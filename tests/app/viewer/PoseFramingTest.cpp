@@ -1,6 +1,6 @@
 // Framing a pose: the points gathered from a part tree as DrawModel draws
 // it, and the camera that shows them centred and filling the picture.
-#include "app/tools/PoseFraming.h"
+#include "app/viewer/PoseFraming.h"
 
 #include "model/GameShader.h"
 

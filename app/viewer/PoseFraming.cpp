@@ -1,8 +1,8 @@
 #include "PoseFraming.h"
 
-#include "model/GameRenderer.h"
+#include "Unit1.h"
 
-#include "app/viewer/Unit1.h"
+#include "model/GameRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -208,10 +208,11 @@ ViewAxes StartViewAxes()
     return {right, cross(toEye, right), toEye};
 }
 
-void UseStandingPose(Q3Player& player)
+void UseStillPose(Q3Player& player, const AnimationChoice& choice)
 {
     SetAnimation(player, kStandingTorsoAnimation);
     SetAnimation(player, kStandingLegsAnimation);
+    StartAnimations(player, choice);
     for (TMD3Model* part : {&player.Lower, &player.Upper}) {
         part->CurrentFrame = part->StartFrame;
         part->NextFrame = part->StartFrame;
