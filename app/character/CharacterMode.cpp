@@ -15,7 +15,8 @@ namespace {
 constexpr const char* kCaption = "Quillmo";
 constexpr const char* kPictureStem = "quillmo";
 
-constexpr const char* kKeysLine = "Up/Down torso  Left/Right legs  ,/. frame  Home fit  E list  F12 save  N skin  P character";
+constexpr const char* kKeysLine =
+    "Up/Down torso  Left/Right legs  ,/. frame  Home fit  E list  F12 save  N skin  P character  G light";
 
 // One part's animation as the overlay shows it: name, frame in the file and
 // place in the animation's range, rate.
