@@ -14,7 +14,7 @@ void print(const std::string& line)
 
 std::string FindingLine(const CheckFinding& finding)
 {
-    return finding.subject + (finding.severity == Severity::Error ? ": error: " : ": warning: ") + finding.text;
+    return finding.Subject() + (finding.severity == Severity::Error ? ": error: " : ": warning: ") + finding.text;
 }
 
 std::string SummaryLine(const CheckReport& report)

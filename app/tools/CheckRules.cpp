@@ -17,6 +17,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -98,6 +99,15 @@ bool isNumber(const std::string& token)
     return error == std::errc() && end == last && first != last;
 }
 
+// Where a finding points: a file of the game data, and a line of it (0 for none).
+struct Place {
+    std::string file;
+    size_t line = 0;
+};
+
+// What the game does about tag axes that are not of unit length.
+constexpr const char* kGameNormalisesAxes = "normalises the axes";
+
 struct PartFile {
     std::string path;
     TMD3Model model;
@@ -125,17 +135,30 @@ public:
             }
         }
         checkAnimation();
+        for (int i = 0; i < kPartCount; ++i) {
+            for (const TMesh& mesh : parts_[i].model.Meshes)
+                surfaces_[i].insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
+        }
         for (const std::string& skin : skinNames())
             checkSkin(skin);
     }
 
 private:
-    void add(const std::string& subject, Severity severity, const std::string& text)
+    // A finding about the character (skin "") or one of its skins.
+    void add(const std::string& skin, Severity severity, FindingKind kind, const Place& place,
+             const std::string& text, const std::string& gameDoes = "")
     {
-        report_.findings.push_back({subject, severity, printable(text)});
+        report_.findings.push_back(
+            {name_, printable(skin), severity, kind, printable(place.file), place.line, printable(text), gameDoes});
     }
-    void error(const std::string& text) { add(name_, Severity::Error, text); }
-    void warning(const std::string& text) { add(name_, Severity::Warning, text); }
+    void error(FindingKind kind, const Place& place, const std::string& text)
+    {
+        add("", Severity::Error, kind, place, text);
+    }
+    void warning(FindingKind kind, const Place& place, const std::string& text, const std::string& gameDoes = "")
+    {
+        add("", Severity::Warning, kind, place, text, gameDoes);
+    }
 
     void readParts()
     {
@@ -143,20 +166,20 @@ private:
             PartFile& part = parts_[i];
             part.path = folder_ + kPartNames[i] + ".md3";
             if (!files::FileExists(part.path)) {
-                error(part.path + " is missing");
+                error(FindingKind::PartMissing, {part.path}, part.path + " is missing");
                 continue;
             }
             try {
                 LoadMD3(part.model, part.path);
             } catch (const platform::EInOutError& e) {
-                error(e.what());
+                error(FindingKind::PartRejected, {part.path}, e.what());
                 continue;
             }
             const TMD3Header& header = part.model.Header;
             if (!IsMD3Header(header)) {
                 // The reader keeps the header of a file it does not know and
                 // reads nothing more of it: the game would not show the part.
-                error("Model file \"" + part.path + "\": not a model this reader reads (ident \"" +
+                error(FindingKind::PartRejected, {part.path}, "Model file \"" + part.path + "\": not a model this reader reads (ident \"" +
                       std::string(header.Ident, sizeof header.Ident) + "\", version " +
                       std::to_string(header.Version) + "; wanted IDP3 version " + std::to_string(kMD3Version) + ")");
                 continue;
@@ -174,7 +197,7 @@ private:
             if (MD3Name(part.model.Tags[i].Name) == tagName)
                 return;
         }
-        error(part.path + " has no " + tagName);
+        error(FindingKind::TagMissing, {part.path}, part.path + " has no " + tagName);
     }
 
     void checkTags()
@@ -214,7 +237,9 @@ private:
         const std::string extreme = notANumber ? "one of length nan"
                                     : longest > 1 ? "longest " + numberText(longest)
                                                   : "shortest " + numberText(shortest);
-        warning(part.path + ": tag axes are not of unit length (" + extreme + "); the game normalises them");
+        warning(FindingKind::TagAxes, {part.path},
+                part.path + ": tag axes are not of unit length (" + extreme + "); the game normalises them",
+                kGameNormalisesAxes);
     }
 
     void checkFrameCounts(const PartFile& part)
@@ -226,7 +251,8 @@ private:
                 odd.push_back(MD3Name(mesh.Header.Name) + " " + std::to_string(mesh.Header.NumFrames));
         }
         if (!odd.empty())
-            warning(part.path + ": surfaces with other vertex frame counts than the part's " + std::to_string(frames) +
+            warning(FindingKind::FrameCounts, {part.path},
+                    part.path + ": surfaces with other vertex frame counts than the part's " + std::to_string(frames) +
                     ": " + nameList(odd));
     }
 
@@ -234,20 +260,21 @@ private:
     {
         const std::string path = folder_ + kAnimationFile;
         if (!files::FileExists(path)) {
-            error(path + " is missing");
+            error(FindingKind::AnimationMissing, {path}, path + " is missing");
             return;
         }
         GameAnimationFile file;
         try {
             file = ParseGameAnimation(files::ReadTextLines(path));
         } catch (const platform::EInOutError& e) {
-            error(e.what());
+            error(FindingKind::AnimationMissing, {path}, e.what());
             return;
         }
         for (const AnimationProblem& problem : file.problems)
-            error(path + ", line " + std::to_string(problem.line) + ": " + problem.text);
+            error(FindingKind::AnimationLine, {path, static_cast<size_t>(problem.line)},
+                  path + ", line " + std::to_string(problem.line) + ": " + problem.text);
         if (file.animationLines < kPlayedAnimations)
-            warning(path + " has " + Plural(file.animationLines, "animation line", "animation lines") + "; the game "
+            warning(FindingKind::AnimationCount, {path}, path + " has " + Plural(file.animationLines, "animation line", "animation lines") + "; the game "
                     "needs " + std::to_string(kPlayedAnimations));
         for (const AnimationKeyword& keyword : file.keywords)
             checkKeyword(path, keyword);
@@ -258,6 +285,7 @@ private:
     void checkKeyword(const std::string& path, const AnimationKeyword& keyword)
     {
         const std::string where = path + ", line " + std::to_string(keyword.line) + ": " + keyword.keyword;
+        const Place place{path, static_cast<size_t>(keyword.line)};
         const std::vector<std::string>& values = keyword.values;
         const std::string written = values.empty() ? "nothing" : quoted(joined(values));
         if (keyword.keyword == "sex") {
@@ -265,19 +293,19 @@ private:
                                kSexLetters.find(static_cast<char>(std::tolower(static_cast<unsigned char>(
                                    values[0][0])))) != std::string_view::npos;
             if (!known)
-                warning(where + " takes m, f or n, not " + written);
+                warning(FindingKind::AnimationKeyword, place, where + " takes m, f or n, not " + written);
         } else if (keyword.keyword == "footsteps") {
             const bool known =
                 values.size() == 1 && std::any_of(std::begin(kFootsteps), std::end(kFootsteps), [&](const char* kind) {
                     return platform::LowerCase(values[0]) == kind;
                 });
             if (!known)
-                warning(where + " takes default, normal, boot, flesh, mech or energy, not " + written);
+                warning(FindingKind::AnimationKeyword, place, where + " takes default, normal, boot, flesh, mech or energy, not " + written);
         } else if (keyword.keyword == "headoffset") {
             if (values.size() != kHeadOffsetNumbers || !std::all_of(values.begin(), values.end(), isNumber))
-                warning(where + " takes three numbers, not " + written);
+                warning(FindingKind::AnimationKeyword, place, where + " takes three numbers, not " + written);
         } else if (!values.empty()) {
-            warning(where + " takes no values, not " + written);
+            warning(FindingKind::AnimationKeyword, place, where + " takes no values, not " + written);
         }
     }
 
@@ -308,7 +336,7 @@ private:
         const int64_t frames = part.model.Header.NumFrames;
         if (first >= 0 && last < frames)
             return;
-        error(path + ": animation " + std::to_string(k) + " (" + kAnimationNames[k] + ") plays frames " +
+        error(FindingKind::AnimationRange, {path}, path + ": animation " + std::to_string(k) + " (" + kAnimationNames[k] + ") plays frames " +
               std::to_string(first) + " to " + std::to_string(last) + " of " + part.path + ", which has " +
               Plural(static_cast<int>(frames), "frame", "frames"));
     }
@@ -317,11 +345,10 @@ private:
     std::vector<std::string> skinNames() const
     {
         std::vector<std::string> skins;
+        std::unordered_set<std::string> known; // lower case
         for (const char* part : kPartNames) {
             for (const std::string& skin : ListSkins(folder_, part)) {
-                const bool known = std::any_of(skins.begin(), skins.end(),
-                                               [&](const std::string& s) { return platform::LowerCase(s) == platform::LowerCase(skin); });
-                if (!known)
+                if (known.insert(platform::LowerCase(skin)).second)
                     skins.push_back(skin);
             }
         }
@@ -332,75 +359,75 @@ private:
     void checkSkin(const std::string& skin)
     {
         ++report_.skins;
-        const std::string subject = name_ + "/" + printable(skin);
         std::set<std::string> reportedImages;
         for (int i = 0; i < kPartCount; ++i) {
             const std::string path = folder_ + kPartNames[i] + "_" + skin + ".skin";
             if (!files::FileExists(path)) {
-                add(subject, Severity::Error, path + " is missing");
+                add(skin, Severity::Error, FindingKind::SkinMissing, {path}, path + " is missing");
                 continue;
             }
             std::vector<std::string> lines;
             try {
                 lines = files::ReadTextLines(path);
             } catch (const platform::EInOutError& e) {
-                add(subject, Severity::Error, e.what());
+                add(skin, Severity::Error, FindingKind::SkinMissing, {path}, e.what());
                 continue;
             }
-            checkSkinLines(subject, path, lines, parts_[i], reportedImages);
+            checkSkinLines(skin, path, lines, i, reportedImages);
         }
     }
 
-    void checkSkinLines(const std::string& subject, const std::string& path, const std::vector<std::string>& lines,
-                        const PartFile& part, std::set<std::string>& reportedImages)
+    void checkSkinLines(const std::string& skin, const std::string& path, const std::vector<std::string>& lines,
+                        int partIndex, std::set<std::string>& reportedImages)
     {
-        std::set<std::string> surfaces; // of the part, lower case
-        for (const TMesh& mesh : part.model.Meshes)
-            surfaces.insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
-        std::set<std::string> named; // surface names of the lines, lower case
+        const PartFile& part = parts_[partIndex];
+        const std::unordered_set<std::string>& surfaces = surfaces_[partIndex];
+        std::unordered_set<std::string> named; // surface names of the lines, lower case
         for (size_t n = 0; n < lines.size(); ++n) {
             // One line at a time, so that each finding can say which line.
             const std::vector<SkinBinding> binding = ParseSkinLines({lines[n]}, Conventions::Game);
             if (binding.empty())
                 continue;
-            const std::string where = path + ", line " + std::to_string(n + 1);
+            const Place where{path, n + 1};
+            const std::string whereText = path + ", line " + std::to_string(n + 1);
             const std::string surface = platform::LowerCase(binding[0].surfaceName);
             named.insert(surface);
             if (part.usable && !surfaces.count(surface))
-                add(subject, Severity::Warning,
-                    where + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
-            checkTexture(subject, where, binding[0].imageName, reportedImages);
+                add(skin, Severity::Warning, FindingKind::SkinSurface, where,
+                    whereText + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
+            checkTexture(skin, where, whereText, binding[0].imageName, reportedImages);
         }
         if (!part.usable)
             return;
         std::vector<std::string> bare;
-        std::set<std::string> listed;
+        std::unordered_set<std::string> listed;
         for (const TMesh& mesh : part.model.Meshes) {
             const std::string name = MD3Name(mesh.Header.Name);
             if (!named.count(platform::LowerCase(name)) && listed.insert(platform::LowerCase(name)).second)
                 bare.push_back(quoted(name));
         }
         if (!bare.empty())
-            add(subject, Severity::Warning,
+            add(skin, Severity::Warning, FindingKind::SurfaceWithoutSkin, {path},
                 path + ": no line for " + (bare.size() == 1 ? "surface " : "surfaces ") + nameList(bare) + " of " +
                     part.path);
     }
 
-    void checkTexture(const std::string& subject, const std::string& where, const std::string& texture,
-                      std::set<std::string>& reportedImages)
+    void checkTexture(const std::string& skin, const Place& where, const std::string& whereText,
+                      const std::string& texture, std::set<std::string>& reportedImages)
     {
         const ResolvedTexture& resolved = resolve(texture);
         if (!resolved.found) {
-            add(subject, Severity::Error,
-                where + ": " + quoted(texture) + " is neither an image (also tried as .tga, .jpg and .png) nor a shader");
+            add(skin, Severity::Error, FindingKind::TextureMissing, where,
+                whereText + ": " + quoted(texture) +
+                    " is neither an image (also tried as .tga, .jpg and .png) nor a shader");
             return;
         }
         if (resolved.shader && (resolved.look.noDraw || resolved.look.white))
             return;
         if (!resolved.imagePath) {
             const ShaderDefinition& shader = *resolved.shader;
-            add(subject, Severity::Error,
-                where + ": shader " + quoted(texture) + " (" + shader.fileName + ", line " +
+            add(skin, Severity::Error, FindingKind::ShaderImageMissing, where,
+                whereText + ": shader " + quoted(texture) + " (" + shader.fileName + ", line " +
                     std::to_string(shader.line) + ") draws image " + quoted(resolved.look.image) +
                     ", which is not there");
             return;
@@ -408,7 +435,7 @@ private:
         const std::string& image = *resolved.imagePath;
         const std::optional<std::string>& failure = imageFailure(image);
         if (failure && reportedImages.insert(platform::LowerCase(image)).second)
-            add(subject, Severity::Error, *failure + " (" + where + ")");
+            add(skin, Severity::Error, FindingKind::ImageRejected, {image}, *failure + " (" + whereText + ")");
     }
 
     // A texture name resolved once per character: skins repeat their names.
@@ -445,6 +472,7 @@ private:
     const ShaderTable& shaders_;
     CheckReport& report_;
     std::array<PartFile, kPartCount> parts_;
+    std::array<std::unordered_set<std::string>, kPartCount> surfaces_; // each part's surface names, lower case
     std::map<std::string, ResolvedTexture> textures_; // lower-case texture name -> what it stands for
     std::map<std::string, std::optional<std::string>> images_; // lower-case path -> the readers' message
 };
@@ -472,7 +500,12 @@ CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters)
             MountChoice(choice);
         } catch (const platform::EInOutError& e) {
             ++report.characters;
-            report.findings.push_back({printable(choice.name), Severity::Error, printable(e.what())});
+            CheckFinding finding;
+            finding.character = printable(choice.name);
+            finding.severity = Severity::Error;
+            finding.kind = FindingKind::GameDataUnreadable;
+            finding.text = printable(e.what());
+            report.findings.push_back(std::move(finding));
             continue;
         }
         const std::pair<std::string, std::string> mounted{choice.gameRoot, choice.outsideDir};
@@ -481,8 +514,15 @@ CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters)
             shaders = LoadShaderScripts(problems);
             shadersOf = mounted;
             for (const ShaderProblem& problem : problems) {
-                if (problemsSeen.insert(choice.gameRoot + "\n" + problem.message).second)
-                    gameData.findings.push_back({kGameDataSubject, Severity::Warning, printable(problem.message)});
+                if (!problemsSeen.insert(choice.gameRoot + "\n" + problem.message).second)
+                    continue;
+                CheckFinding finding;
+                finding.severity = Severity::Warning;
+                finding.kind = FindingKind::ShaderScript;
+                finding.file = printable(problem.fileName);
+                finding.line = problem.line;
+                finding.text = printable(problem.message);
+                gameData.findings.push_back(std::move(finding));
             }
         }
         CheckCharacter(choice.name, choice.folder, shaders, report);
