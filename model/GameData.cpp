@@ -170,8 +170,7 @@ SurfaceTexture TextureSet::SurfaceFor(const std::string& textureName, const std:
 
 void TextureSet::Clear()
 {
-    if (!textures_.empty())
-        glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
+    FreeImageTextures(textures_);
     textures_.clear();
     byPath_.clear();
     byName_.clear();

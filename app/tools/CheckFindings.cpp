@@ -75,6 +75,16 @@ int CheckReport::Errors() const { return countOf(*this, Severity::Error); }
 
 int CheckReport::Warnings() const { return countOf(*this, Severity::Warning); }
 
+std::string PrintableText(std::string text)
+{
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
 std::string Plural(int count, const char* one, const char* many)
 {
     return std::to_string(count) + " " + (count == 1 ? one : many);

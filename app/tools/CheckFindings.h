@@ -73,5 +73,9 @@ struct CheckReport {
     int Warnings() const;
 };
 
+// Names and lines read from files may hold any bytes, but a finding is one
+// line of text: control characters become '?'.
+std::string PrintableText(std::string text);
+
 // "COUNT ONE" when count is 1, else "COUNT MANY".
 std::string Plural(int count, const char* one, const char* many);

@@ -49,17 +49,7 @@ bool lessIgnoringCase(const std::string& a, const std::string& b)
     return la != lb ? la < lb : a < b;
 }
 
-// Names and lines read from files may hold any bytes, but a finding is one
-// line of text.
-std::string printable(std::string text)
-{
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F)
-            c = '?';
-    }
-    return text;
-}
+std::string printable(std::string text) { return PrintableText(std::move(text)); }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -483,52 +473,4 @@ void CheckCharacter(const std::string& name, const std::string& folder, const Sh
                     CheckReport& report)
 {
     CharacterCheck(name, folder, shaders, report).run();
-}
-
-CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters)
-{
-    std::vector<CharacterChoice> ordered = characters;
-    std::stable_sort(ordered.begin(), ordered.end(), [](const CharacterChoice& a, const CharacterChoice& b) {
-        return platform::LowerCase(a.name) < platform::LowerCase(b.name);
-    });
-    CheckReport gameData, report;
-    std::set<std::string> problemsSeen; // root and message
-    std::optional<std::pair<std::string, std::string>> shadersOf;
-    ShaderTable shaders;
-    for (const CharacterChoice& choice : ordered) {
-        try {
-            MountChoice(choice);
-        } catch (const platform::EInOutError& e) {
-            ++report.characters;
-            CheckFinding finding;
-            finding.character = printable(choice.name);
-            finding.severity = Severity::Error;
-            finding.kind = FindingKind::GameDataUnreadable;
-            finding.text = printable(e.what());
-            report.findings.push_back(std::move(finding));
-            continue;
-        }
-        const std::pair<std::string, std::string> mounted{choice.gameRoot, choice.outsideDir};
-        if (shadersOf != mounted) {
-            std::vector<ShaderProblem> problems;
-            shaders = LoadShaderScripts(problems);
-            shadersOf = mounted;
-            for (const ShaderProblem& problem : problems) {
-                if (!problemsSeen.insert(choice.gameRoot + "\n" + problem.message).second)
-                    continue;
-                CheckFinding finding;
-                finding.severity = Severity::Warning;
-                finding.kind = FindingKind::ShaderScript;
-                finding.file = printable(problem.fileName);
-                finding.line = problem.line;
-                finding.text = printable(problem.message);
-                gameData.findings.push_back(std::move(finding));
-            }
-        }
-        CheckCharacter(choice.name, choice.folder, shaders, report);
-    }
-    gameData.findings.insert(gameData.findings.end(), report.findings.begin(), report.findings.end());
-    gameData.characters = report.characters;
-    gameData.skins = report.skins;
-    return gameData;
 }

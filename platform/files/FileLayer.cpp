@@ -1,5 +1,6 @@
 #include "FileLayer.h"
 
+#include "ArchiveIo.h"
 #include "GameMounts.h"
 
 #include "platform/system/Errors.h"
@@ -164,7 +165,22 @@ std::string checkedDiskPath(const std::string& path)
 
 void MountDisk() { gameMounts().clear(); }
 
-void MountGameRoot(const std::string& root) { gameMounts().mountRoot(root); }
+void MountGameRoot(const std::string& root, RootContents contents)
+{
+    gameMounts().mountRoot(root, contents == RootContents::OwnFiles);
+}
+
+const std::vector<MountProblem>& MountProblems() { return gameMounts().problems(); }
+
+size_t OpenArchiveCount() { return detail::openArchiveCount(); }
+
+std::string MountProblemText(const MountProblem& problem)
+{
+    if (problem.entry.empty())
+        return "Cannot read the archive \"" + problem.archive + "\": " + problem.reason + ". Its files are left out.";
+    return "The archive \"" + problem.archive + "\" holds an entry \"" + problem.entry +
+           "\" that is left out: " + problem.reason + ".";
+}
 
 void MountFolderAt(const std::string& dir, const std::string& virtualFolder)
 {

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct PHYSFS_Io;
@@ -23,6 +24,7 @@ struct PHYSFS_Io;
 namespace platform::files {
 
 struct FolderEntry;
+struct MountProblem;
 
 namespace detail {
 
@@ -66,7 +68,7 @@ public:
     // there. mountRoot and mountArchiveBytes leave nothing mounted when they
     // throw; mountFolderAt keeps the mounts as they were when it refuses its
     // arguments.
-    void mountRoot(const std::string& root);
+    void mountRoot(const std::string& root, bool topFilesOnly);
     void mountFolderAt(const std::string& dir, const std::string& virtualFolder);
     void mountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name);
 
@@ -79,6 +81,9 @@ public:
 
     // The archive, or the loose file on disk, that entry's bytes come from.
     std::string sourceOf(const IndexEntry& entry) const;
+
+    // What the mounts since the last clear left out, in the order met.
+    const std::vector<MountProblem>& problems() const { return problems_; }
 
 private:
     // A file or folder of one mount, by its path below the mount.
@@ -94,21 +99,25 @@ private:
         std::vector<Listed> listing; // folders before their entries
     };
 
-    // Every file and folder below a private mount point; throws EInOutError
-    // when PhysicsFS cannot list one of its folders.
-    static std::vector<Listed> listMount(const std::string& privateRoot);
+    // Every file and folder below a private mount point of a folder (its
+    // files alone with topOnly); throws EInOutError when PhysicsFS cannot
+    // list one of its folders.
+    static std::vector<Listed> listMount(const std::string& privateRoot, bool topOnly);
 
     void start();
+    // Mounts the archives of folder; those that cannot be read become problems.
     void mountArchivesOf(const std::string& folder);
-    // Mounts source at a private mount point and lists it; throws
-    // EInOutError naming source, with nothing mounted.
-    void mount(const std::string& source, const std::string& virtualFolder, bool isFolder);
-    // Mounts an archive stream for mount; throws EInOutError naming it,
-    // with the stream destroyed, when PhysicsFS refuses it.
-    static void mountStream(PHYSFS_Io* stream, const Mount& mount);
-    // Lists a mount PhysicsFS has just taken and keeps it, or unmounts it
+    // Mounts source at a private mount point and lists it (a folder's files
+    // alone with topOnly); throws EInOutError naming source, with nothing
+    // mounted.
+    void mount(const std::string& source, const std::string& virtualFolder, bool isFolder, bool topOnly);
+    // Lists the archive stream, mounts it for mount and keeps it; throws
+    // EInOutError naming it, with the stream destroyed, when it cannot be
+    // listed or PhysicsFS refuses it.
+    void mountArchiveStream(PHYSFS_Io* stream, Mount mount);
+    // Lists a folder PhysicsFS has just mounted and keeps it, or unmounts it
     // and throws EInOutError naming it.
-    void adopt(Mount mount);
+    void adopt(Mount mount, bool topOnly);
     static std::string cannotRead(const Mount& mount);
     void unmount(size_t index);
     void rebuildIndex();
@@ -119,6 +128,8 @@ private:
     bool active_ = false;
     size_t nextMountId_ = 0;
     std::vector<Mount> mounts_; // in mount order; the last is searched first
+    std::unordered_set<std::string> sources_; // the sources of mounts_
+    std::vector<MountProblem> problems_;
     std::vector<uint8_t> memoryArchive_;
     std::unordered_map<std::string, IndexEntry> index_;
 };

@@ -5,8 +5,9 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <utility>
 
@@ -249,12 +250,22 @@ void WritePng(const std::string& path, int width, int height, const std::vector<
     layout.width = width;
     layout.height = height;
     const std::vector<uint8_t> bytes = EncodePng(layout, topDown);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (bytes.empty() || !file)
+    if (bytes.empty())
         throw failure;
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file.flush())
-        throw failure;
+    // Every step is checked, closing included: a full disk may refuse the
+    // last bytes only when the file is closed.
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw EInOutError(failure.what() + std::string(": ") + std::strerror(errno));
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool flushed = std::fflush(file) == 0;
+    const int reason = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) {
+        const int why = reason != 0 ? reason : errno;
+        throw EInOutError(failure.what() + std::string(": ") + (why != 0 ? std::strerror(why) : "write error"));
+    }
 }
 
 bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb)

@@ -3,6 +3,7 @@
 #include "System.h"
 
 #include <cstdio>
+#include <exception>
 
 namespace platform {
 
@@ -10,11 +11,21 @@ namespace {
 
 bool nonInteractive = false;
 std::vector<RecordedMessage> recorded;
+size_t unrecorded = 0;
 MessageBoxShower shower = nullptr;
+int loadWatches = 0; // LoadWatch objects alive
+size_t loadProblems = 0;
 
-void record(const std::string& caption, const std::string& text)
+enum class Counted { AsProblem, NotAProblem };
+
+void record(const std::string& caption, const std::string& text, Counted counted = Counted::AsProblem)
 {
-    recorded.push_back({caption, text});
+    if (recorded.size() < kMostRecordedMessages)
+        recorded.push_back({caption, text});
+    else
+        ++unrecorded;
+    if (loadWatches > 0 && counted == Counted::AsProblem)
+        ++loadProblems;
     if (nonInteractive) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
@@ -41,7 +52,7 @@ void ShowMessage(const std::string& text, const std::string& caption)
 
 DialogAnswer AskYesNo(const std::string& text, const std::string& caption)
 {
-    record(caption, text);
+    record(caption, text, Counted::NotAProblem);
     if (nonInteractive)
         return DialogAnswer::Closed;
     switch (show({text, caption, MessageBoxKind::Question})) {
@@ -69,6 +80,22 @@ void SetMessageBoxShower(MessageBoxShower showBox) { shower = showBox; }
 void SetNonInteractive(bool on) { nonInteractive = on; }
 bool IsNonInteractive() { return nonInteractive; }
 const std::vector<RecordedMessage>& RecordedMessages() { return recorded; }
-void ClearRecordedMessages() { recorded.clear(); }
+size_t UnrecordedMessageCount() { return unrecorded; }
+void ClearRecordedMessages()
+{
+    recorded.clear();
+    unrecorded = 0;
+}
+
+LoadWatch::LoadWatch() : exceptionsBefore_(std::uncaught_exceptions()) { ++loadWatches; }
+
+LoadWatch::~LoadWatch()
+{
+    // Only the outermost watch counts an exception passing through them all.
+    if (--loadWatches == 0 && std::uncaught_exceptions() > exceptionsBefore_)
+        ++loadProblems;
+}
+
+size_t LoadProblemCount() { return loadProblems; }
 
 } // namespace platform
