@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <optional>
+#include <unordered_map>
 
 namespace {
 
@@ -103,12 +104,13 @@ void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& ski
             bindImage(part, binding.surfaceName, folder, binding.imageName);
         return;
     }
+    // The meshes by name, so that a skin of many lines binds in linear time.
+    std::unordered_multimap<std::string, TMesh*> meshes;
+    for (TMesh& mesh : part.Meshes)
+        meshes.emplace(platform::UpperCase(MD3Name(mesh.Header.Name)), &mesh);
     for (const SkinBinding& binding : ParseSkinLines(lines, Conventions::Game)) {
-        const std::string wanted = platform::UpperCase(binding.surfaceName);
-        for (TMesh& mesh : part.Meshes) {
-            if (platform::UpperCase(MD3Name(mesh.Header.Name)) != wanted)
-                continue;
-            ApplySurfaceTexture(mesh, rules.textures->SurfaceFor(binding.imageName, folder));
-        }
+        const auto [first, last] = meshes.equal_range(platform::UpperCase(binding.surfaceName));
+        for (auto named = first; named != last; ++named)
+            ApplySurfaceTexture(*named->second, rules.textures->SurfaceFor(binding.imageName, folder));
     }
 }
