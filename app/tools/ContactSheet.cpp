@@ -197,6 +197,8 @@ std::vector<uint8_t> drawSheet(const std::vector<Cell>& cells, const SheetLayout
 int RunContactSheet(const CommandLine& options)
 {
     platform::SetNonInteractive(true);
+    // Archives left out while the characters are listed count too.
+    const size_t problemsBefore = platform::LoadProblemCount();
     const std::string& output = *options.contactSheet;
     std::vector<Cell> cells;
     SheetLayout layout;
@@ -215,7 +217,6 @@ int RunContactSheet(const CommandLine& options)
     }
     std::vector<uint8_t> sheet;
     size_t failed = 0;
-    const size_t problemsBefore = platform::LoadProblemCount();
     try {
         OffscreenRun run;
         UseDecodedImageSide(std::max(layout.cellWidth, layout.cellHeight));
