@@ -1,6 +1,7 @@
 #include "ArchiveEntries.h"
 
 #include "FileLayer.h"
+#include "GameMounts.h"
 
 #include "platform/system/Errors.h"
 
@@ -97,16 +98,10 @@ NameKind kindOf(const std::string& name, size_t maxPathBytes)
     if (name.empty() || name[0] == '/' || name[0] == '\\' || drive)
         return name.empty() ? NameKind::Unreadable : NameKind::Outside;
     bool unreadable = name.size() >= maxPathBytes;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find_first_of("/\\", start);
-        if (end == std::string::npos)
-            end = name.size();
-        const std::string part = name.substr(start, end - start);
+    for (const std::string& part : pathParts(name, "/\\")) {
         if (part == "..")
             return NameKind::Outside;
         unreadable = unreadable || part.empty() || part == ".";
-        start = end + 1;
     }
     if (name.find_first_of(std::string(":\\\0", 3)) != std::string::npos)
         unreadable = true;

@@ -103,12 +103,7 @@ std::optional<std::string> cleanRequestPath(const std::string& path)
         path.find('\0') != std::string::npos)
         return std::nullopt;
     std::string clean;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('/', start);
-        if (slash == std::string::npos)
-            slash = path.size();
-        const std::string part = path.substr(start, slash - start);
+    for (const std::string& part : pathParts(path)) {
         if (part == "..")
             return std::nullopt;
         if (!part.empty() && part != ".") {
@@ -116,9 +111,22 @@ std::optional<std::string> cleanRequestPath(const std::string& path)
                 clean += '/';
             clean += part;
         }
-        start = slash + 1;
     }
     return clean;
+}
+
+std::vector<std::string> pathParts(const std::string& path, const char* separators)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of(separators, start);
+        if (end == std::string::npos)
+            end = path.size();
+        parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
 }
 
 

@@ -37,6 +37,10 @@ struct IndexEntry {
     std::vector<std::string> childKeys; // a folder's entries, by their keys
 };
 
+// The parts of path between separators, empty ones included ("a//b" is
+// "a", "", "b").
+std::vector<std::string> pathParts(const std::string& path, const char* separators = "/");
+
 // A request path with empty and "." parts dropped and "/" between the rest,
 // in the caller's letter case; nothing when it is absolute, has a ".." part
 // or holds a backslash or a NUL.
