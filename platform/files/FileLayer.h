@@ -132,6 +132,13 @@ std::vector<std::string> ReadTextLines(const std::string& path);
 // the disk path of a loose file. Empty when no such file exists.
 std::string SourceOf(const std::string& path);
 
+// count bytes of a file at offset, to go to target.
+struct FileRange {
+    uint64_t offset;
+    void* target;
+    uint64_t count;
+};
+
 // A file opened for positioned reads, so that large files go straight into
 // their arrays without a copy of the whole file in between.
 class OpenedFile {
@@ -140,9 +147,23 @@ public:
     virtual uint64_t Size() const = 0;
     // Reads count bytes at offset; throws EInOutError when they are not all there.
     virtual void ReadAt(uint64_t offset, void* target, uint64_t count) const = 0;
+    // Reads every range, as ReadAt each would; a file on disk reads ranges
+    // that lie one after another (or nearly) with one system call, scattering
+    // the bytes to their targets. Throws as ReadAt.
+    virtual void ReadRanges(std::span<const FileRange> ranges) const
+    {
+        for (const FileRange& range : ranges)
+            ReadAt(range.offset, range.target, range.count);
+    }
 };
 
 // Opens a file; throws as ReadFileBytes.
 std::unique_ptr<OpenedFile> OpenFile(const std::string& path);
+
+// Opens a file, or gives nullptr when there is no file at path (or the path
+// is refused); throws as ReadFileBytes when it exists but cannot be read. On
+// disk the path is opened as written first: a file named exactly costs one
+// open, as a plain read of it does, and no look-up beforehand.
+std::unique_ptr<OpenedFile> OpenFileIfExists(const std::string& path);
 
 } // namespace platform::files

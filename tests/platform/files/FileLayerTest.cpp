@@ -461,3 +461,35 @@ TEST(FileLayerDisk, AnswersAsTheDiskLookUpDoes)
     EXPECT_THROW(files::ReadFileBytes(dir.file("large.bin")), platform::EInOutError);
     EXPECT_THROW(files::OpenFile(dir.file("LARGE.bin")), platform::EInOutError);
 }
+
+// Ranges of a disk file read at once land where they belong, in any order,
+// with gaps and overlaps between them; one past the end fails them all. A
+// file named in another letter case, or not there, opens as OpenFile says.
+TEST(FileLayerDisk, RangesReadTogetherLandWhereTheyBelong)
+{
+    files::MountDisk();
+    testsupport::TempDir dir;
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    dir.write("Parts/Upper.MD3", bytes);
+    const std::unique_ptr<files::OpenedFile> file = files::OpenFileIfExists(dir.file("parts/upper.md3"));
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(files::OpenFileIfExists(dir.file("parts/lower.md3")));
+    EXPECT_FALSE(files::OpenFileIfExists(dir.file("Parts")));
+    // After one another, a small gap, a gap larger than is read along,
+    // an overlap, out of order, empty.
+    const std::pair<uint64_t, uint64_t> wanted[] = {{1000, 500},   {0, 1000},    {1600, 3},  {200000, 99999},
+                                                    {1550, 100},   {150000, 1},  {7, 0},     {299999, 1}};
+    std::vector<std::string> targets;
+    for (const auto& [offset, count] : wanted)
+        targets.emplace_back(count, '\0');
+    std::vector<files::FileRange> ranges;
+    for (size_t i = 0; i < targets.size(); ++i)
+        ranges.push_back({wanted[i].first, targets[i].data(), wanted[i].second});
+    file->ReadRanges(ranges);
+    for (size_t i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(targets[i], bytes.substr(wanted[i].first, wanted[i].second)) << i;
+    ranges.push_back({299999, targets[0].data(), 2});
+    EXPECT_THROW(file->ReadRanges(ranges), platform::EInOutError);
+}
