@@ -123,6 +123,8 @@ private:
     // and throws EInOutError naming it.
     void adopt(Mount mount, bool topOnly);
     static std::string cannotRead(const Mount& mount);
+    // The name PhysicsFS knows a mount by: a folder's path, an archive's mount point.
+    static std::string physfsName(const Mount& mount);
     void unmount(size_t index);
     void rebuildIndex();
     void mergeMount(size_t index);
