@@ -2,9 +2,11 @@
 // the README's table of them (the test reads the table, so that the two
 // cannot part).
 #include "ToolRun.h"
+#include "support/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -130,3 +132,33 @@ TEST(ExitStatusTable, EveryCellOfTheReadmeHasACase)
 }
 
 } // namespace
+
+// Ten thousand archives mount with 256 descriptors, and the character of
+// the ones mounted last opens whole: archives are opened when read, a few at
+// a time.
+TEST(ManyArchives, TenThousandMountUnderALowDescriptorLimitAndTheLastOnesCharacterOpens)
+{
+    ToolFolder folder;
+    const std::string many = folder.dir.file("Many");
+    fs::create_directories(many);
+    for (int i = 0; i < 9999; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/pak%04d.pk3", i);
+        std::ofstream(many + name, std::ios::binary)
+            << testsupport::makeZip({{"models/players/shared.txt", name, true}});
+    }
+    // The sample game last: its archives sorted after all others, its loose files.
+    fs::copy(folder.dir.file(tooltest::kGame), many, fs::copy_options::recursive);
+    fs::rename(many + "/pak0.pk3", many + "/zzzz0.pk3");
+    fs::rename(many + "/pak1.pk3", many + "/zzzz1.pk3");
+    std::string out;
+    EXPECT_EQ(testsupport::runCommand("cd '" + folder.dir.path() + "' && ulimit -n 256 && SDL_VIDEODRIVER=offscreen "
+                                      "./Quillmo --game-root Many --character bruno --weapon none --size 160x160 "
+                                      "--frames 2 --screenshot last.png 2>&1",
+                                      out),
+              0)
+        << out;
+    EXPECT_EQ(out.find("left out"), std::string::npos) << out;
+    const tooltest::Png picture = tooltest::readPng(folder.dir.file("last.png"));
+    EXPECT_GT(picture.count(tooltest::lit), 160 * 160 / 20);
+}
