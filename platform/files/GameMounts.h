@@ -4,12 +4,14 @@
 // path, because PhysicsFS matches names exactly and the game does not.
 //
 // Each mount sits at a private mount point of its own ("m0", "m1", ...), is
-// listed once when it is mounted, and the index merges the listings in
-// search order (the last mount first). PhysicsFS's own search order would
-// merge the same way, but one entry that PhysicsFS cannot describe (an
-// archive name with a leading "/") makes it fail the listing of that folder
-// for every mount at once; kept apart, such an archive is told about and
-// left out while the others still mount. Internal to platform/.
+// listed once when it is mounted (a folder through PhysicsFS, an archive from
+// its central directory, ArchiveEntries.h), and the index merges the listings
+// in search order (the last mount first). PhysicsFS's own search order would
+// merge the same way, but it lists a folder by walking every mount, and one
+// entry it cannot describe (a name with a leading "/") fails the listing of
+// that folder for every mount at once. Archives that cannot be read and
+// entries whose names lead out of the game data become problems (the caller
+// tells about them); the rest still mounts. Internal to platform/.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
