@@ -6,6 +6,7 @@
 #include "app/tools/ContactSheet.h"
 #include "app/tools/Thumbnail.h"
 #include "app/viewer/CommandLine.h"
+#include "app/viewer/Outputs.h"
 #include "app/viewer/Unit1.h"
 #include "app/viewer/Units.h"
 
@@ -15,6 +16,7 @@
 #include "platform/window/GLContext.h"
 #include "platform/window/MessageBoxes.h"
 #include "platform/window/Window.h"
+#include "textures/ImageMemory.h"
 
 #include <GL/gl.h>
 
@@ -55,18 +57,12 @@ int runFrames(TForm1& form, const CommandLine& options)
     }
     platform::SetBeforeSwapHook(nullptr);
     if (!options.screenshot)
-        return 0;
+        return kExitDone;
     if (pixels.empty()) {
         std::fprintf(stderr, "Quillmo: no frame was drawn for %s\n", options.screenshot->c_str());
-        return 1;
+        return kExitProblems;
     }
-    try {
-        platform::WritePng(*options.screenshot, width, height, pixels);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Quillmo: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    return FinishOutput(kExitDone, [&] { platform::WritePng(*options.screenshot, width, height, pixels); });
 }
 
 int runViewer(const CommandLine& options, CharacterMode* characters)
@@ -123,6 +119,8 @@ int main(int argc, char** argv)
         std::fputs(CommandLineUsage(), stdout);
         return 0;
     }
+    if (options.imageMemoryMB)
+        SetImageMemoryLimit(static_cast<uint64_t>(*options.imageMemoryMB) << 20);
     // The checker shows no window and starts no component, so it writes no
     // settings; nothing it meets may wait on a message box.
     if (options.check) {
@@ -162,5 +160,8 @@ int main(int argc, char** argv)
         status = 1;
     }
     EndUnits();
+    // A run without boxes says when what it showed was not whole.
+    if (options.batch && status == kExitDone && platform::LoadProblemCount() > 0)
+        status = kExitProblems;
     return status;
 }

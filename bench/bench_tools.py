@@ -13,6 +13,10 @@
     bench_tools.py sheet OUT.json ROUNDS QUILLMO GAME_ROOT NAME...
         one contact sheet of the characters against one screenshot process per
         character, run alternately ROUNDS times
+    bench_tools.py jobs OUT.json ROUNDS QUILLMO GAME_ROOT
+        --check --jobs 1 against --jobs 2 on a collection, run alternately ROUNDS times
+    bench_tools.py peak-memory OUT.json ROUNDS QUILLMO BOMB.pk3 NORMAL.pk3
+        peak memory of a thumbnail of each archive, run alternately ROUNDS times
     bench_tools.py table RESULTS_DIR PLOT.png
         prints the table of ratios and draws load time against file size
 
@@ -41,6 +45,9 @@ STARTUP_LIMIT_S = 0.5
 IDLE_FPS_LIMIT = 105.0      # the 10 ms timer floor gives about 100
 SHEET_CELL_RATIO = 1.5      # contact sheet per cell / load + draw + read one frame
 SHEET_PROCESS_RATIO = 0.6   # one sheet process / one screenshot process per character
+COLLECTION_RATIO = 1.2      # large collection / small one: time and heap per archive
+JOBS_SPEEDUP = 1.6          # --check --jobs 1 / --jobs 2 on a collection
+THUMBNAIL_MEMORY_RATIO = 2.0  # peak memory: thumbnail of the image bomb / of a normal character
 
 
 def split_commands(argv):
@@ -116,6 +123,74 @@ def sheet_rows(folder):
           f"{processes['screenshots_s'] * 1e3:.1f} ms in all")
     rows.append(("sheet of all sample characters ÷ a screenshot process each", ratio, f"<= {SHEET_PROCESS_RATIO}",
                  verdict(ratio <= SHEET_PROCESS_RATIO)))
+    return rows
+
+
+def run_checked(command, allowed=(0, 1)):
+    """Wall seconds and peak resident kilobytes of one run of command."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    code = os.waitstatus_to_exitcode(status)
+    if code not in allowed:
+        raise SystemExit(f"{' '.join(command)} ended with {code}")
+    return elapsed, usage.ru_maxrss
+
+
+def jobs(out, rounds, quillmo, game):
+    times = {1: [], 2: []}
+    for _ in range(rounds):
+        for count in (1, 2):
+            times[count].append(run_checked([quillmo, "--check", "--jobs", str(count), "--game-root", game])[0])
+    save(out, {"one_s": statistics.median(times[1]), "two_s": statistics.median(times[2]), "rounds": rounds,
+               "game": game})
+
+
+def peak_memory(out, rounds, quillmo, bomb, normal):
+    peaks = {"bomb": [], "normal": []}
+    with tempfile.TemporaryDirectory() as folder:
+        for _ in range(rounds):
+            for name, archive in (("bomb", bomb), ("normal", normal)):
+                picture = os.path.join(folder, name + ".png")
+                peaks[name].append(run_checked([quillmo, "--thumbnail", archive, picture], allowed=(0,))[1])
+    save(out, {"bomb_kb": statistics.median(peaks["bomb"]), "normal_kb": statistics.median(peaks["normal"]),
+               "rounds": rounds})
+
+
+def collection_rows(folder):
+    rows = []
+    path = os.path.join(folder, "collection.json")
+    if os.path.exists(path):
+        entries = {e["run_name"]: e for e in json.load(open(path))["benchmarks"] if e.get("aggregate_name") == "median"}
+        small, large = entries["BM_MountCollection/small"], entries["BM_MountCollection/large"]
+        scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+        per = {}
+        for name, entry in (("small", small), ("large", large)):
+            seconds = entry["cpu_time"] * scale[entry["time_unit"]]
+            per[name] = (seconds / entry["archives"], entry["heapBytes"] / entry["archives"])
+            print(f"Mount, collection of {entry['archives']:.0f} archives: {seconds * 1e3:.1f} ms "
+                  f"({per[name][0] * 1e6:.0f} µs and {per[name][1] / 1024:.1f} KB an archive)")
+        for what, index in (("time", 0), ("heap", 1)):
+            ratio = per["large"][index] / per["small"][index]
+            rows.append((f"mount, {what} per archive, {large['archives']:.0f} ÷ {small['archives']:.0f} archives",
+                         ratio, f"<= {COLLECTION_RATIO}", verdict(ratio <= COLLECTION_RATIO)))
+    path = os.path.join(folder, "jobs.json")
+    if os.path.exists(path):
+        measured = json.load(open(path))
+        ratio = measured["one_s"] / measured["two_s"]
+        print(f"Check of the collection, median of {measured['rounds']} alternating runs: --jobs 1 "
+              f"{measured['one_s']:.2f} s, --jobs 2 {measured['two_s']:.2f} s")
+        rows.append(("check of the collection, --jobs 1 ÷ --jobs 2", ratio, f">= {JOBS_SPEEDUP}",
+                     verdict(ratio >= JOBS_SPEEDUP)))
+    path = os.path.join(folder, "peak_memory.json")
+    if os.path.exists(path):
+        measured = json.load(open(path))
+        ratio = measured["bomb_kb"] / measured["normal_kb"]
+        print(f"Thumbnail peak memory, median of {measured['rounds']} runs: image bomb "
+              f"{measured['bomb_kb'] / 1024:.1f} MB, normal character {measured['normal_kb'] / 1024:.1f} MB")
+        rows.append(("thumbnail peak memory, image bomb ÷ normal character", ratio,
+                     f"<= {THUMBNAIL_MEMORY_RATIO}", verdict(ratio <= THUMBNAIL_MEMORY_RATIO)))
     return rows
 
 
@@ -321,6 +396,7 @@ def table(folder, plot):
                          "(none)", ""))
 
     rows += sheet_rows(folder)
+    rows += collection_rows(folder)
 
     print()
     width = max(len(r[0]) for r in rows)
@@ -380,6 +456,10 @@ def main(argv):
         stages(argv[1], int(argv[2]), *argv[3:7])
     elif command == "sheet":
         sheet(argv[1], int(argv[2]), argv[3], argv[4], argv[5:])
+    elif command == "jobs":
+        jobs(argv[1], int(argv[2]), argv[3], argv[4])
+    elif command == "peak-memory":
+        peak_memory(argv[1], int(argv[2]), argv[3], argv[4], argv[5])
     elif command == "table":
         table(argv[1], argv[2])
     else:

@@ -205,10 +205,15 @@ BoundShader* TextureSet::make(const std::string& name)
             std::string notes;
             for (const std::string& note : made.notes)
                 notes += (notes.empty() ? "" : "; ") + note;
-            platform::ShowMessage("Shader \"" + stripped + "\" (" + definition->fileName + ", line " +
-                                      std::to_string(definition->line) + "): " + notes +
-                                      (made.defaulted ? "; the game draws what it read before that" : ""),
-                                  kTextureCaption);
+            // A shader the game makes, with what it passes over, is a note;
+            // one it gives up on is a problem.
+            const std::string text = "Shader \"" + stripped + "\" (" + definition->fileName + ", line " +
+                                     std::to_string(definition->line) + "): " + notes +
+                                     (made.defaulted ? "; the game draws what it read before that" : "");
+            if (made.defaulted)
+                platform::ShowMessage(text, kTextureCaption);
+            else
+                platform::ShowNote(text, kTextureCaption);
         }
     } else if (const auto image = FindGameImage(name); image && imageTexture(*image, false) != 0) {
         bound->shader = ImageShader(stripped, *image);
@@ -239,8 +244,7 @@ const BoundShader* TextureSet::ShaderFor(const std::string& name, ShaderUse use)
 
 void TextureSet::Clear()
 {
-    if (!textures_.empty())
-        glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
+    FreeImageTextures(textures_);
     textures_.clear();
     byPath_.clear();
     byName_.clear();

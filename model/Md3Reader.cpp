@@ -31,6 +31,12 @@ public:
     virtual ~ByteSource() = default;
     virtual uint64_t size() const = 0;
     virtual void copy(uint64_t offset, void* target, uint64_t count) const = 0;
+    // Every range; a file reads them in as few system calls as it can.
+    virtual void copyAll(std::span<const platform::files::FileRange> ranges) const
+    {
+        for (const platform::files::FileRange& range : ranges)
+            copy(range.offset, range.target, range.count);
+    }
 };
 
 class MemorySource final : public ByteSource {
@@ -52,6 +58,7 @@ public:
     explicit OpenedFileSource(const platform::files::OpenedFile& file) : file_(file) {}
     uint64_t size() const override { return file_.Size(); }
     void copy(uint64_t offset, void* target, uint64_t count) const override { file_.ReadAt(offset, target, count); }
+    void copyAll(std::span<const platform::files::FileRange> ranges) const override { file_.ReadRanges(ranges); }
 
 private:
     const platform::files::OpenedFile& file_;
@@ -65,7 +72,6 @@ struct SurfaceLayout {
     uint64_t texCoords = 0;
     uint64_t vertices = 0;
     uint64_t vertexCount = 0; // Fs x V
-    RecordArray<TMD3Triangle> triangleRecords; // read to check their indices
 };
 
 class Md3Parser {
@@ -107,19 +113,27 @@ public:
             position += static_cast<uint64_t>(layouts[i].header.OfsEnd);
         }
 
-        readArray(parsed.Frames, kHeaderSize, frames);
-        readArray(parsed.Tags, framesEnd, frames * tagsPerFrame);
+        // Every array is read at once, straight into its place: a file on
+        // disk reads them in one scattered read where they lie one after
+        // another, as writers lay them out.
+        std::vector<platform::files::FileRange> ranges;
+        placeArray(ranges, parsed.Frames, kHeaderSize, frames);
+        placeArray(ranges, parsed.Tags, framesEnd, frames * tagsPerFrame);
         parsed.Links.assign(tagsPerFrame, nullptr);
         parsed.Meshes.resize(surfaces);
         for (uint64_t i = 0; i < surfaces; ++i) {
-            SurfaceLayout& layout = layouts[i];
+            const SurfaceLayout& layout = layouts[i];
             TMesh& mesh = parsed.Meshes[i];
             mesh.Header = layout.header;
-            readArray(mesh.Shaders, layout.start + kSurfaceHeaderSize, static_cast<uint64_t>(layout.header.NumShaders));
-            mesh.Triangles = std::move(layout.triangleRecords);
-            readArray(mesh.TexCoords, layout.texCoords, static_cast<uint64_t>(layout.header.NumVerts));
-            readArray(mesh.Vertices, layout.vertices, layout.vertexCount);
+            placeArray(ranges, mesh.Shaders, layout.start + kSurfaceHeaderSize,
+                       static_cast<uint64_t>(layout.header.NumShaders));
+            placeArray(ranges, mesh.Triangles, layout.triangles, static_cast<uint64_t>(layout.header.NumTriangles));
+            placeArray(ranges, mesh.TexCoords, layout.texCoords, static_cast<uint64_t>(layout.header.NumVerts));
+            placeArray(ranges, mesh.Vertices, layout.vertices, layout.vertexCount);
         }
+        source_.copyAll(ranges);
+        for (uint64_t i = 0; i < surfaces; ++i)
+            checkTriangles(parsed.Meshes[i], i + 1);
     }
 
 private:
@@ -137,12 +151,29 @@ private:
         return record;
     }
 
-    // One block copy per array: the records keep their file layout.
-    template <class T> void readArray(RecordArray<T>& target, uint64_t offset, uint64_t count) const
+    // Sizes an array and notes where its records come from: one block copy
+    // per array, the records keep their file layout.
+    template <class T>
+    static void placeArray(std::vector<platform::files::FileRange>& ranges, RecordArray<T>& target, uint64_t offset,
+                           uint64_t count)
     {
         target.resize(count);
         if (count > 0)
-            source_.copy(offset, target.data(), count * sizeof(T));
+            ranges.push_back({offset, target.data(), count * sizeof(T)});
+    }
+
+    // Every corner of every triangle is a vertex of its surface.
+    void checkTriangles(const TMesh& mesh, uint64_t number) const
+    {
+        const auto vertsPerFrame = static_cast<uint64_t>(mesh.Header.NumVerts);
+        for (size_t t = 0; t < mesh.Triangles.size(); ++t) {
+            for (int32_t index : mesh.Triangles[t].Index) {
+                if (index < 0 || static_cast<uint64_t>(index) >= vertsPerFrame)
+                    fail("surface " + std::to_string(number) + " triangle " + std::to_string(t + 1) +
+                         " has vertex index " + std::to_string(index) + " outside 0 ... " +
+                         std::to_string(static_cast<int64_t>(vertsPerFrame) - 1));
+            }
+        }
     }
 
     uint64_t requireCount(int32_t count, const std::string& what) const
@@ -203,7 +234,7 @@ private:
         const uint64_t vertexFrames = requireCount(h.NumFrames, surface + " vertex frame count");
         requireCount(h.NumShaders, surface + " shader count");
         const uint64_t vertsPerFrame = requireCount(h.NumVerts, surface + " vertex count");
-        const uint64_t triangles = requireCount(h.NumTriangles, surface + " triangle count");
+        requireCount(h.NumTriangles, surface + " triangle count");
         layout.triangles = requireOffset(layout, h.OfsTriangles, surface + " triangle");
         layout.texCoords = requireOffset(layout, h.OfsSt, surface + " texture coordinate");
         layout.vertices = requireOffset(layout, h.OfsXyzNormal, surface + " vertex");
@@ -216,15 +247,6 @@ private:
             fail(surface + " end offset " + std::to_string(h.OfsEnd) + " does not fit in the file");
         requireSurfaceArrays(layout, start + static_cast<uint64_t>(h.OfsEnd), "the surface", surface);
         layout.vertexCount = vertsPerFrame == 0 ? 0 : vertexFrames * vertsPerFrame;
-
-        readArray(layout.triangleRecords, layout.triangles, triangles);
-        for (uint64_t t = 0; t < triangles; ++t) {
-            for (int32_t index : layout.triangleRecords[t].Index) {
-                if (index < 0 || static_cast<uint64_t>(index) >= vertsPerFrame)
-                    fail(surface + " triangle " + std::to_string(t + 1) + " has vertex index " + std::to_string(index) +
-                         " outside 0 ... " + std::to_string(static_cast<int64_t>(vertsPerFrame) - 1));
-            }
-        }
         return layout;
     }
 
@@ -281,9 +303,9 @@ void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<co
 
 void LoadMD3(TMD3Model& part, const std::string& fileName)
 {
-    if (!platform::files::FileExists(fileName))
+    const std::unique_ptr<platform::files::OpenedFile> file = platform::files::OpenFileIfExists(fileName);
+    if (!file)
         return;
-    const std::unique_ptr<platform::files::OpenedFile> file = platform::files::OpenFile(fileName);
     // A large file is read array by array straight into the part. A small
     // one is cheaper read whole in one go and copied from memory than
     // fetched in a dozen small reads.

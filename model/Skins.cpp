@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <unordered_map>
 
 namespace {
 
@@ -105,14 +106,15 @@ void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& ski
         return;
     }
     // Every surface the skin names takes the shader of its first line; the
-    // others draw the game's default.
+    // others draw the game's default. The lines by name, so that a skin of
+    // many lines binds in linear time.
+    std::unordered_map<std::string, const SkinBinding*> firstLines;
     const std::vector<SkinBinding> bindings = ParseSkinLines(lines, Conventions::Game);
+    for (const SkinBinding& binding : bindings)
+        firstLines.emplace(platform::UpperCase(binding.surfaceName), &binding);
     for (TMesh& mesh : part.Meshes) {
-        const std::string name = platform::UpperCase(MD3Name(mesh.Header.Name));
-        const auto line = std::find_if(bindings.begin(), bindings.end(), [&](const SkinBinding& binding) {
-            return platform::UpperCase(binding.surfaceName) == name;
-        });
-        mesh.Shader = line == bindings.end() ? rules.textures->DefaultShader()
-                                             : rules.textures->ShaderFor(line->imageName, ShaderUse::Skin);
+        const auto line = firstLines.find(platform::UpperCase(MD3Name(mesh.Header.Name)));
+        mesh.Shader = line == firstLines.end() ? rules.textures->DefaultShader()
+                                               : rules.textures->ShaderFor(line->second->imageName, ShaderUse::Skin);
     }
 }

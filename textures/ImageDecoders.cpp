@@ -1,6 +1,7 @@
 // Decoding image files into pixel buffers for textures. The bytes are
 // untrusted: sizes are checked against the data before anything is copied.
 #include "DecoderSupport.h"
+#include "ImageMemory.h"
 
 #include "platform/images/JpegCodec.h"
 #include "platform/images/PngFile.h"
@@ -89,25 +90,88 @@ DecodedImage DecodeBitmap(std::span<const uint8_t> bytes)
     image.width = width;
     image.height = rows;
     image.format = GL_RGB;
-    image.pixels = packRows(bytes.data() + dataStart, rowBytes, strideBytes, static_cast<size_t>(rows), topDown);
-    SwapRedBlue(image.pixels.data(), static_cast<int32_t>(width * rows));
+    const int64_t factor = ReductionFactor(width, rows);
+    if (factor == 1) {
+        if (!ImageMemoryAllows(width, rows))
+            return failure(ImageFault::OverMemoryLimit, width, height);
+        image.pixels = packRows(bytes.data() + dataStart, rowBytes, strideBytes, static_cast<size_t>(rows), topDown);
+    } else {
+        // Reduced straight from the file's rows, without a whole copy.
+        BoxReducer reducer(width, rows, 3, factor);
+        if (!ImageMemoryAllows(reducer.Width(), reducer.Height()))
+            return failure(ImageFault::OverMemoryLimit, width, height);
+        for (int64_t row = 0; row < rows; ++row) {
+            const int64_t stored = topDown ? rows - 1 - row : row;
+            reducer.AddRow(static_cast<uint64_t>(row), bytes.data() + dataStart + static_cast<uint64_t>(stored) * strideBytes);
+        }
+        image.pixels = reducer.Finish();
+        image.width = reducer.Width();
+        image.height = reducer.Height();
+    }
+    SwapRedBlue(image.pixels.data(), static_cast<int32_t>(image.width * image.height));
     return image;
 }
+
+namespace {
+
+// The size check of the JPEG and PNG decoders: the size cap, then the image
+// memory for the pixels that will be held (refused sizes are told apart by
+// sizeSupported afterwards).
+bool acceptable(int64_t width, int64_t height, int64_t side, int64_t factor)
+{
+    if (!sizeSupported(width, height, side))
+        return false;
+    return ImageMemoryAllows((width + factor - 1) / factor, (height + factor - 1) / factor);
+}
+
+ImageFault refusal(int64_t width, int64_t height, int64_t side)
+{
+    return sizeSupported(width, height, side) ? ImageFault::OverMemoryLimit : ImageFault::SizeUnsupported;
+}
+
+// Top-first rows of channels bytes a pixel, reduced by factor; bottom row
+// first when flipped, else top row first.
+std::vector<uint8_t> reducedRows(const uint8_t* rows, int64_t width, int64_t height, unsigned channels,
+                                 int64_t factor, bool flipped, int64_t& outWidth, int64_t& outHeight)
+{
+    BoxReducer reducer(width, height, channels, factor);
+    const size_t rowBytes = static_cast<size_t>(width) * channels;
+    for (int64_t y = 0; y < height; ++y)
+        reducer.AddRow(static_cast<uint64_t>(flipped ? height - 1 - y : y), rows + static_cast<size_t>(y) * rowBytes);
+    outWidth = reducer.Width();
+    outHeight = reducer.Height();
+    return reducer.Finish();
+}
+
+} // namespace
 
 DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide)
 {
     const int64_t side = std::min(maxSide, kMaxImageSide);
     platform::JpegPicture picture;
     const platform::JpegResult result = platform::DecodeJpegRgb(
-        bytes, [side](int64_t width, int64_t height) { return sizeSupported(width, height, side); }, picture);
+        bytes,
+        [side](int64_t width, int64_t height) {
+            return acceptable(width, height, side, ReductionFactor(width, height));
+        },
+        picture, DecodedImageSide());
     DecodedImage image;
     image.format = GL_RGBA;
     image.width = picture.width;
     image.height = picture.height;
     if (result != platform::JpegResult::Decoded) {
-        image.fault = result == platform::JpegResult::SizeRefused ? ImageFault::SizeUnsupported
+        image.fault = result == platform::JpegResult::SizeRefused ? refusal(picture.width, picture.height, side)
                                                                   : ImageFault::NotDecodable;
         return image;
+    }
+    // libjpeg scales by eighths: what is left to reduce is reduced here.
+    if (const int64_t factor = ReductionFactor(picture.width, picture.height); factor > 1) {
+        int64_t width = 0, height = 0;
+        picture.rgb = reducedRows(picture.rgb.data(), picture.width, picture.height, 3, factor, false, width, height);
+        picture.width = width;
+        picture.height = height;
+        image.width = picture.width;
+        image.height = picture.height;
     }
     // Rows arrive top first; the texture wants the bottom row first, with alpha.
     const size_t width = static_cast<size_t>(picture.width);
@@ -130,12 +194,21 @@ DecodedImage DecodePng(std::span<const uint8_t> bytes, int64_t maxSide)
 {
     const int64_t side = std::min(maxSide, kMaxImageSide);
     platform::PngPicture picture;
+    // The whole picture is decoded before it is reduced: the memory asked
+    // for is the whole one.
     const platform::PngResult result = platform::DecodePngRgba(
-        bytes, [side](int64_t width, int64_t height) { return sizeSupported(width, height, side); }, picture);
+        bytes, [side](int64_t width, int64_t height) { return acceptable(width, height, side, 1); }, picture);
     if (result != platform::PngResult::Decoded)
-        return failure(result == platform::PngResult::SizeRefused ? ImageFault::SizeUnsupported
+        return failure(result == platform::PngResult::SizeRefused ? refusal(picture.width, picture.height, side)
                                                                   : ImageFault::NotDecodable,
                        picture.width, picture.height);
+    if (const int64_t factor = ReductionFactor(picture.width, picture.height); factor > 1) {
+        DecodedImage image;
+        image.format = GL_RGBA;
+        image.pixels = reducedRows(picture.rgba.data(), picture.width, picture.height, 4, factor, true, image.width,
+                                   image.height);
+        return image;
+    }
     // Rows arrive top first; the texture wants the bottom row first.
     const size_t rowBytes = static_cast<size_t>(picture.width) * 4;
     const size_t height = static_cast<size_t>(picture.height);

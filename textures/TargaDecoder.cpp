@@ -3,8 +3,10 @@
 // every image type the game reads. The bytes are untrusted: every packet is
 // checked against the data and the image before it is copied.
 #include "DecoderSupport.h"
+#include "ImageMemory.h"
 
 #include <array>
+#include <optional>
 #include <vector>
 
 using namespace decoding;
@@ -184,13 +186,14 @@ Layout gameLayout(const Header& h)
 }
 
 // Turns stored pixels into the picture: each arrives in stored order and is
-// written where the origin bits put it, bottom row first.
+// written where the origin bits put it, bottom row first; into the reducer
+// instead when the picture is reduced while it is decoded.
 class PixelSink {
 public:
-    PixelSink(DecodedImage& image, uint8_t descriptor)
-        : image_(image), width_(static_cast<uint64_t>(image.width)), height_(static_cast<uint64_t>(image.height)),
-          channels_(image.format == GL_RGBA ? 4 : 3), topFirst_((descriptor & kTopLeftOrigin) != 0),
-          rightToLeft_((descriptor & kRightToLeft) != 0)
+    PixelSink(DecodedImage& image, uint8_t descriptor, BoxReducer* reducer)
+        : image_(image), reducer_(reducer), width_(static_cast<uint64_t>(image.width)),
+          height_(static_cast<uint64_t>(image.height)), channels_(image.format == GL_RGBA ? 4 : 3),
+          topFirst_((descriptor & kTopLeftOrigin) != 0), rightToLeft_((descriptor & kRightToLeft) != 0)
     {
     }
 
@@ -201,9 +204,13 @@ public:
     {
         const uint64_t row = topFirst_ ? height_ - 1 - storedRow_ : storedRow_;
         const uint64_t column = rightToLeft_ ? width_ - 1 - storedColumn_ : storedColumn_;
-        uint8_t* target = image_.pixels.data() + (row * width_ + column) * channels_;
-        for (unsigned c = 0; c < channels_; ++c)
-            target[c] = pixel[c];
+        if (reducer_) {
+            reducer_->Add(column, row, pixel.data());
+        } else {
+            uint8_t* target = image_.pixels.data() + (row * width_ + column) * channels_;
+            for (unsigned c = 0; c < channels_; ++c)
+                target[c] = pixel[c];
+        }
         --left_;
         if (++storedColumn_ == width_) {
             storedColumn_ = 0;
@@ -213,6 +220,7 @@ public:
 
 private:
     DecodedImage& image_;
+    BoxReducer* reducer_;
     uint64_t width_, height_;
     unsigned channels_;
     bool topFirst_, rightToLeft_;
@@ -340,11 +348,23 @@ DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules)
     image.width = h.width;
     image.height = h.height;
     image.format = alpha ? GL_RGBA : GL_RGB;
-    image.pixels.resize(pixels * (alpha ? 4 : 3));
-    PixelSink sink(image, h.descriptor);
+    const unsigned channels = alpha ? 4 : 3;
+    std::optional<BoxReducer> reducer;
+    if (const int64_t factor = ReductionFactor(h.width, h.height); factor > 1)
+        reducer.emplace(h.width, h.height, channels, factor);
+    if (!ImageMemoryAllows(reducer ? reducer->Width() : h.width, reducer ? reducer->Height() : h.height))
+        return failure(ImageFault::OverMemoryLimit, h.width, h.height);
+    if (!reducer)
+        image.pixels.resize(pixels * channels);
+    PixelSink sink(image, h.descriptor, reducer ? &*reducer : nullptr);
     const ImageFault fault = layout.runLength ? readRunLength(bytes, layout.dataStart, source, sink)
                                               : readRaw(bytes, layout.dataStart, source, sink);
     if (fault != ImageFault::None)
         return failure(fault, h.width, h.height);
+    if (reducer) {
+        image.pixels = reducer->Finish();
+        image.width = reducer->Width();
+        image.height = reducer->Height();
+    }
     return image;
 }

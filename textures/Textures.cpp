@@ -2,6 +2,7 @@
 // went wrong, and making the texture.
 #include "Textures.h"
 
+#include "ImageMemory.h"
 #include "Resources.h"
 
 #include "platform/system/Dialogs.h"
@@ -15,6 +16,7 @@
 #include <cctype>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -83,6 +85,22 @@ ImageFile sizeFailure(const std::string& fileName, const DecodedImage& image, co
                   caption);
 }
 
+ImageFile memoryFailure(const std::string& fileName, const DecodedImage& image, const char* caption)
+{
+    return failed("Couldn't load " + quoted(fileName) + " (" + std::to_string(image.width) + " x " +
+                      std::to_string(image.height) + " pixels): the images held would take more than the " +
+                      std::to_string(ImageMemoryLimit() >> 20) +
+                      " MB of image memory a run may hold (--image-memory).",
+                  caption);
+}
+
+// The image memory each texture of MakeImageTexture holds.
+std::unordered_map<GLuint, uint64_t>& heldTextures()
+{
+    static std::unordered_map<GLuint, uint64_t> textures;
+    return textures;
+}
+
 ImageFile decoded(DecodedImage image)
 {
     ImageFile file;
@@ -110,6 +128,8 @@ ImageFile readBitmap(const std::string& fileName, bool fromResource)
         return failed(couldNotLoad + ". Only bitmap info headers of 40, 108 or 124 bytes supported.", kBmpUnit);
     case ImageFault::SizeUnsupported:
         return sizeFailure(fileName, image, kBmpUnit);
+    case ImageFault::OverMemoryLimit:
+        return memoryFailure(fileName, image, kBmpUnit);
     default:
         // The headers or the pixel data are short.
         return failed(fromResource ? unreadable : "Error reading bitmap data", kBmpUnit);
@@ -129,6 +149,8 @@ ImageFile readJpeg(const std::string& fileName, bool fromResource)
         return decoded(std::move(image));
     if (image.fault == ImageFault::SizeUnsupported)
         return sizeFailure(fileName, image, kBmpUnit);
+    if (image.fault == ImageFault::OverMemoryLimit)
+        return memoryFailure(fileName, image, kBmpUnit);
     return failed(unloadable, kBmpUnit);
 }
 
@@ -144,6 +166,8 @@ ImageFile readPng(const std::string& fileName)
         return decoded(std::move(image));
     if (image.fault == ImageFault::SizeUnsupported)
         return sizeFailure(fileName, image, kPngTexture);
+    if (image.fault == ImageFault::OverMemoryLimit)
+        return memoryFailure(fileName, image, kPngTexture);
     return failed(unloadable, kPngTexture);
 }
 
@@ -187,6 +211,8 @@ ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, b
         break;
     case ImageFault::SizeUnsupported:
         return sizeFailure(fileName, image, kTgaFileError);
+    case ImageFault::OverMemoryLimit:
+        return memoryFailure(fileName, image, kTgaFileError);
     default:
         break;
     }
@@ -250,8 +276,26 @@ ImageFile ReadImageFile(const std::string& fileName, Conventions rules)
 
 GLuint MakeImageTexture(const DecodedImage& image)
 {
-    return MakeGLTexture(static_cast<uint16_t>(image.width), static_cast<uint16_t>(image.height), image.format,
-                         image.pixels.data());
+    const GLuint texture = MakeGLTexture(static_cast<uint16_t>(image.width), static_cast<uint16_t>(image.height),
+                                         image.format, image.pixels.data());
+    const uint64_t bytes = static_cast<uint64_t>(image.width) * static_cast<uint64_t>(image.height) * kImageBytesPerPixel;
+    // A name handed out again was deleted without FreeImageTextures.
+    ReleaseImageMemory(heldTextures()[texture]);
+    heldTextures()[texture] = bytes;
+    HoldImageMemory(bytes);
+    return texture;
+}
+
+void FreeImageTextures(std::span<const GLuint> textures)
+{
+    for (const GLuint texture : textures) {
+        if (auto held = heldTextures().find(texture); held != heldTextures().end()) {
+            ReleaseImageMemory(held->second);
+            heldTextures().erase(held);
+        }
+    }
+    if (!textures.empty())
+        glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
 }
 
 bool LoadImageTexture(const std::string& fileName, GLuint& texture, Conventions rules)

@@ -41,11 +41,14 @@ enum class ImageFault {
     ColorMapUnsupported,  // game rules: colour-mapped Targa without a usable colour map
     ColorIndexOutOfRange, // a Targa pixel indexes no entry of its colour map
     RunPastImage,      // a Targa run-length packet holds more pixels than the image has left
+    OverMemoryLimit,   // decoding it would go beyond the image memory a run may hold (ImageMemory.h)
 };
 
 // Pixels of one decoded image, ready for MakeGLTexture: tightly packed R, G, B
 // (format GL_RGB) or R, G, B, A (GL_RGBA) bytes, bottom row first. Width and
-// height hold the dimensions as read also when fault is SizeUnsupported.
+// height hold the dimensions as read also when fault is SizeUnsupported or
+// OverMemoryLimit; an image reduced while it was decoded (ImageMemory.h) has
+// the reduced ones.
 struct DecodedImage {
     ImageFault fault = ImageFault::None;
     int64_t width = 0;
@@ -98,8 +101,13 @@ struct ImageFile {
 // read included). Any other extension fails with a message naming the file.
 ImageFile ReadImageFile(const std::string& fileName, Conventions rules);
 
-// Makes the texture of a decoded image; it stays bound.
+// Makes the texture of a decoded image; it stays bound. Its memory counts as
+// held (ImageMemory.h) until FreeImageTextures deletes it.
 GLuint MakeImageTexture(const DecodedImage& image);
+
+// Deletes textures (of MakeImageTexture or any other) and releases the image
+// memory those of MakeImageTexture held.
+void FreeImageTextures(std::span<const GLuint> textures);
 
 // ReadImageFile, then the texture: true when it was made and its name stored
 // in texture; otherwise the failure's message box is shown and texture keeps

@@ -1,16 +1,37 @@
-// Writes the sample Model folder and the sample game data folder:
-// make_sample_models MODEL_DIR [GAME_DIR]. GAME_DIR defaults to the folder
-// "SampleGame" beside MODEL_DIR.
+// Writes the sample Model folder and the sample game data folder, or game
+// data the size of a collection (tools/samples/Collections.h):
+//
+//   make_sample_models MODEL_DIR [GAME_DIR]    GAME_DIR defaults to the folder
+//                                              "SampleGame" beside MODEL_DIR
+//   make_sample_models --collection N DIR      N archives of one character each
+//   make_sample_models --image-bomb FILE.pk3   one character whose three images
+//                                              claim 8192 x 8192 pixels each
+//   make_sample_models --help
+#include "tools/samples/Collections.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 
+#include <charconv>
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
 constexpr char kDefaultGameFolder[] = "SampleGame";
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "usage: make_sample_models MODEL_DIR [GAME_DIR]\n"
+    "       make_sample_models --collection N DIR\n"
+    "       make_sample_models --image-bomb FILE.pk3\n"
+    "  MODEL_DIR              the sample characters (ModelLara/, ModelSarge/)\n"
+    "  GAME_DIR               the sample game data; default: SampleGame beside MODEL_DIR\n"
+    "  --collection N DIR     N archives in DIR, one sample character each under its own name\n"
+    "  --image-bomb FILE.pk3  one character whose three run-length images claim 8192 x 8192 pixels\n"
+    "  --help                 this text\n";
 
 std::string siblingGameFolder(const std::string& modelDir)
 {
@@ -20,17 +41,48 @@ std::string siblingGameFolder(const std::string& modelDir)
     return (model.parent_path() / kDefaultGameFolder).string();
 }
 
+int usageError(const std::string& what)
+{
+    std::cerr << "make_sample_models: " << what << "\n" << kUsage;
+    return kExitUsage;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 3) {
-        std::cerr << "usage: make_sample_models <output Model folder> [<output game data folder>]\n";
-        return 2;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage;
+        return 0;
     }
     try {
-        samples::writeSampleModels(argv[1]);
-        samples::writeSampleGame(argc == 3 ? argv[2] : siblingGameFolder(argv[1]), samples::GameLayout::Archives);
+        if (!args.empty() && args[0] == "--collection") {
+            int count = 0;
+            if (args.size() != 3 ||
+                std::from_chars(args[1].data(), args[1].data() + args[1].size(), count).ptr !=
+                    args[1].data() + args[1].size() ||
+                count <= 0)
+                return usageError("--collection takes a positive count and a folder");
+            std::filesystem::create_directories(args[2]);
+            samples::writeSampleCollection(args[2], count);
+            return 0;
+        }
+        if (!args.empty() && args[0] == "--image-bomb") {
+            if (args.size() != 2)
+                return usageError("--image-bomb takes the archive to write");
+            samples::writeImageBombArchive(args[1]);
+            return 0;
+        }
+        // Anything else that looks like an option is a mistake, not a folder name.
+        for (const std::string& arg : args)
+            if (arg.size() > 1 && arg[0] == '-')
+                return usageError("unknown option '" + arg + "'");
+        if (args.size() != 1 && args.size() != 2)
+            return usageError("give the Model folder and, if you like, the game data folder");
+        samples::writeSampleModels(args[0]);
+        samples::writeSampleGame(args.size() == 2 ? args[1] : siblingGameFolder(args[0]),
+                                 samples::GameLayout::Archives);
     } catch (const std::exception& e) {
         std::cerr << "make_sample_models: " << e.what() << "\n";
         return 1;

@@ -19,6 +19,9 @@ constexpr const char* kDefaultWeapon = "railgun";
 constexpr const char* kNoWeapon = "none";
 constexpr const char* kShaderCaption = "Shader Scripts";
 constexpr const char* kPartList = "lower.md3, upper.md3 or head.md3";
+constexpr const char* kGameDataCaption = "Game Data";
+// A box lists at most this many problems, then says how many more there are.
+constexpr size_t kMostProblemsInABox = 20;
 
 // A part file given as PATH, as a file manager hands over the .md3 that was opened.
 bool isPartFile(const std::string& path)
@@ -91,21 +94,60 @@ std::string folderName(const std::string& absolute) { return fs::path(absolute).
 // What is mounted now, so that MountChoice mounts each game root once.
 std::string mountedRoot;
 std::string mountedOutside;
+bool mountedOwnFilesOnly = false;
+MountProblemsTo problemsTo = MountProblemsTo::User;
+
+// One box listing every problem, or in non-interactive mode a line each.
+void tellMountProblems()
+{
+    const std::vector<files::MountProblem>& problems = files::MountProblems();
+    if (problems.empty() || problemsTo != MountProblemsTo::User)
+        return;
+    // An archive left out whole is a load problem; an entry left out is what
+    // the game would not read either.
+    std::optional<platform::LoadWatch> watch;
+    if (std::any_of(problems.begin(), problems.end(), [](const files::MountProblem& p) { return p.entry.empty(); }))
+        watch.emplace();
+    if (platform::IsNonInteractive()) {
+        for (const files::MountProblem& problem : problems)
+            platform::ShowMessage(files::MountProblemText(problem), kGameDataCaption);
+        return;
+    }
+    std::string text = "Some of the game data cannot be read and is left out:";
+    for (size_t i = 0; i < problems.size() && i < kMostProblemsInABox; ++i)
+        text += "\n" + files::MountProblemText(problems[i]);
+    if (problems.size() > kMostProblemsInABox)
+        text += "\n... and " + std::to_string(problems.size() - kMostProblemsInABox) + " more.";
+    platform::ShowMessage(text, kGameDataCaption);
+}
 
 void mount(const CharacterChoice& choice)
 {
     mountedRoot.clear();
-    files::MountGameRoot(choice.gameRoot);
+    files::MountGameRoot(choice.gameRoot,
+                         choice.ownFilesOnly ? files::RootContents::OwnFiles : files::RootContents::Everything);
     mountedOutside.clear();
     if (!choice.outsideDir.empty())
         files::MountFolderAt(choice.outsideDir, kPlayersFolder + choice.name);
     mountedRoot = choice.gameRoot;
     mountedOutside = choice.outsideDir;
+    mountedOwnFilesOnly = choice.ownFilesOnly;
+    tellMountProblems();
+}
+
+// Mounts the game data of choice: again when fresh (a path given or dropped
+// now is read as it is now), else unless it is mounted already.
+void mountFor(const CharacterChoice& choice, bool fresh)
+{
+    if (fresh)
+        mount(choice);
+    else
+        MountChoice(choice);
 }
 
 // A character folder on disk: inside the given game root, outside it, or
 // with a game root found from its own path.
-void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool rootGiven)
+void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool rootGiven, bool fresh)
 {
     const std::string folder = absoluteFolder(dir);
     choice.name = folderName(folder);
@@ -113,7 +155,8 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
         GameDataPlace place = PlaceInGameData(folder);
         choice.gameRoot = std::move(place.gameRoot);
         choice.folder = std::move(place.folder);
-        mount(choice);
+        choice.ownFilesOnly = choice.folder.empty();
+        mountFor(choice, fresh);
         return;
     }
     const std::string root = absoluteFolder(choice.gameRoot);
@@ -124,7 +167,7 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
     }
     choice.outsideDir = folder;
     choice.folder = kPlayersFolder + choice.name + "/";
-    mount(choice);
+    mountFor(choice, fresh);
 }
 
 
@@ -160,7 +203,10 @@ std::string CharacterTitle(const std::string& name, const std::string& skin)
     return "Quillmo \xE2\x80\x94 " + name + " (" + skin + ")";
 }
 
-CharacterChoice ResolveCharacterChoice(const CommandLine& options)
+namespace {
+
+// ResolveCharacterChoice; fresh as for mountFor.
+CharacterChoice resolveChoice(const CommandLine& options, bool fresh)
 {
     std::optional<std::string> root = options.gameRoot;
     std::optional<std::string> character = options.character;
@@ -176,7 +222,7 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options)
     try {
         if (root) {
             choice.gameRoot = *root;
-            mount(choice);
+            mountFor(choice, fresh);
         }
         if (character) {
             const bool plainName = character->find('/') == std::string::npos;
@@ -184,7 +230,7 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options)
                 choice.folder = *files::ResolvePath(kPlayersFolder + *character) + "/";
                 choice.name = folderName(choice.folder.substr(0, choice.folder.size() - 1));
             } else if (isDiskFolder(*character)) {
-                chooseCharacterFolder(choice, *character, root.has_value());
+                chooseCharacterFolder(choice, *character, root.has_value(), fresh);
                 if (!IsCharacterFolder(choice.folder))
                     throw CharacterError("no character in " + *character + " (looked for " + kPartList + ")");
             } else if (root) {
@@ -211,6 +257,10 @@ CharacterChoice ResolveCharacterChoice(const CommandLine& options)
     return choice;
 }
 
+} // namespace
+
+CharacterChoice ResolveCharacterChoice(const CommandLine& options) { return resolveChoice(options, true); }
+
 CharacterChoice ResolvePathChoice(const std::string& path)
 {
     CommandLine options;
@@ -227,7 +277,7 @@ std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options)
         CommandLine one;
         one.gameRoot = options.gameRoot;
         one.animations = options.animations;
-        CharacterChoice first = ResolveCharacterChoice(one);
+        CharacterChoice first = resolveChoice(one, true);
         for (const std::string& name : ListCharacters()) {
             CharacterChoice choice = first;
             choice.name = name;
@@ -242,7 +292,8 @@ std::vector<CharacterChoice> ResolveCharacterList(const CommandLine& options)
         one.gameRoot = options.gameRoot;
         one.animations = options.animations;
         one.character = path;
-        characters.push_back(ResolveCharacterChoice(one));
+        // The game root named once is mounted once for all the names.
+        characters.push_back(resolveChoice(one, characters.empty()));
     }
     return characters;
 }
@@ -276,9 +327,12 @@ std::vector<std::pair<std::string, std::string>> SteppableCharacters(const Chara
 
 void MountChoice(const CharacterChoice& choice)
 {
-    if (choice.gameRoot != mountedRoot || choice.outsideDir != mountedOutside)
+    if (choice.gameRoot != mountedRoot || choice.outsideDir != mountedOutside ||
+        choice.ownFilesOnly != mountedOwnFilesOnly)
         mount(choice);
 }
+
+void SendMountProblemsTo(MountProblemsTo to) { problemsTo = to; }
 
 void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures)
 {

@@ -27,7 +27,19 @@ struct CharacterChoice {
     std::string skin;
     std::string weapon;      // "" for none
     AnimationChoice animations; // what to play instead of the start animations
+    // The game root is a character folder that is its own game data (it lies
+    // under no "models" folder): its own files are mounted, not the folders
+    // below it, which have nothing to do with the character.
+    bool ownFilesOnly = false;
 };
+
+// Who hears of the archives that mounting leaves out and the entries it
+// skips (platform::files::MountProblems()): the user, in one message box
+// listing them all (a line each in non-interactive mode), which is the
+// default; or nobody here, because the caller reads them itself (the checker
+// makes findings of them).
+enum class MountProblemsTo { User, Caller };
+void SendMountProblemsTo(MountProblemsTo to);
 
 // Mounts the game data the options name and picks the character, skin and
 // weapon. Throws CharacterError, and platform::EInOutError for a game root
@@ -57,8 +69,9 @@ struct GameDataPlace {
 GameDataPlace PlaceInGameData(const std::string& folder);
 
 // Mounts the game data of a choice (its root, and its folder when that lies
-// outside the root) unless exactly that is mounted already. Throws
-// platform::EInOutError for a root that cannot be read.
+// outside the root) unless exactly that is mounted already; what it leaves
+// out goes where SendMountProblemsTo says. Throws platform::EInOutError for a
+// root that cannot be read.
 void MountChoice(const CharacterChoice& choice);
 
 // Loads a character of mounted game data by the game's rules: its parts,

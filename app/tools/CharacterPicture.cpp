@@ -163,20 +163,24 @@ Picture PictureStudio::DrawCharacter(const CharacterChoice& choice, const std::s
     TexturesOfOnePicture freed(textures_);
     Q3Player player;
     TMD3Model weapon;
-    LoadCharacter(choice, player, weapon, textures_);
+    {
+        const platform::LoadWatch watch;
+        LoadCharacter(choice, player, weapon, textures_);
+    }
     UseStillPose(player, choice.animations);
     return drawModel(player.Lower, label);
 }
 
-Picture PictureStudio::DrawPart(const std::string& gameRoot, const std::string& path)
+Picture PictureStudio::DrawPart(const CharacterChoice& data, const std::string& path)
 {
-    CharacterChoice data;
-    data.gameRoot = gameRoot;
     MountChoice(data);
-    useShadersOf(gameRoot);
+    useShadersOf(data.gameRoot);
     TexturesOfOnePicture freed(textures_);
     TMD3Model part;
-    LoadGamePart(part, path, textures_);
+    {
+        const platform::LoadWatch watch;
+        LoadGamePart(part, path, textures_);
+    }
     return drawModel(part, "");
 }
 

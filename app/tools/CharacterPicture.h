@@ -52,13 +52,14 @@ public:
     // The character of choice with its weapon, in the first frame of its
     // chosen animations (by default its standing pose), and
     // label in the lower left corner when it is not empty (the character is
-    // then framed above it). Throws what mounting and loading throw, and
+    // then framed above it). Loading is a platform::LoadWatch: its messages
+    // count as load problems. Throws what mounting and loading throw, and
     // NothingToDraw.
     Picture DrawCharacter(const CharacterChoice& choice, const std::string& label);
-    // The MD3 at path in the game data at gameRoot, alone in its first frame,
-    // textured from its shader names. Throws what mounting and LoadMD3 throw,
-    // and NothingToDraw.
-    Picture DrawPart(const std::string& gameRoot, const std::string& path);
+    // The MD3 at path in the game data of data (its gameRoot and
+    // ownFilesOnly), alone in its first frame, textured from its shader
+    // names. Throws what mounting and LoadMD3 throw, and NothingToDraw.
+    Picture DrawPart(const CharacterChoice& data, const std::string& path);
     // What is drawn for a character that could not be: a red cross, the
     // error text wrapped (and cut) to fit, and the label.
     Picture DrawFailure(const std::string& label, const std::string& text);

@@ -18,9 +18,14 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 namespace {
+
+// What the game does about a surface the checker finds at fault.
+constexpr const char* kDrawsInvisible = "the game draws this surface invisible";
+constexpr const char* kDrawsStagesBefore = "the game draws this surface with the stages before the problem only";
 
 namespace files = platform::files;
 
@@ -44,17 +49,7 @@ bool lessIgnoringCase(const std::string& a, const std::string& b)
     return la != lb ? la < lb : a < b;
 }
 
-// Names and lines read from files may hold any bytes, but a finding is one
-// line of text.
-std::string printable(std::string text)
-{
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F)
-            c = '?';
-    }
-    return text;
-}
+std::string printable(std::string text) { return PrintableText(std::move(text)); }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -94,6 +89,15 @@ bool isNumber(const std::string& token)
     return error == std::errc() && end == last && first != last;
 }
 
+// Where a finding points: a file of the game data, and a line of it (0 for none).
+struct Place {
+    std::string file;
+    size_t line = 0;
+};
+
+// What the game does about tag axes that are not of unit length.
+constexpr const char* kGameNormalisesAxes = "normalises the axes";
+
 struct PartFile {
     std::string path;
     TMD3Model model;
@@ -121,17 +125,30 @@ public:
             }
         }
         checkAnimation();
+        for (int i = 0; i < kPartCount; ++i) {
+            for (const TMesh& mesh : parts_[i].model.Meshes)
+                surfaces_[i].insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
+        }
         for (const std::string& skin : skinNames())
             checkSkin(skin);
     }
 
 private:
-    void add(const std::string& subject, Severity severity, const std::string& text)
+    // A finding about the character (skin "") or one of its skins.
+    void add(const std::string& skin, Severity severity, FindingKind kind, const Place& place,
+             const std::string& text, const std::string& gameDoes = "")
     {
-        report_.findings.push_back({subject, severity, printable(text)});
+        report_.findings.push_back(
+            {name_, printable(skin), severity, kind, printable(place.file), place.line, printable(text), gameDoes});
     }
-    void error(const std::string& text) { add(name_, Severity::Error, text); }
-    void warning(const std::string& text) { add(name_, Severity::Warning, text); }
+    void error(FindingKind kind, const Place& place, const std::string& text)
+    {
+        add("", Severity::Error, kind, place, text);
+    }
+    void warning(FindingKind kind, const Place& place, const std::string& text, const std::string& gameDoes = "")
+    {
+        add("", Severity::Warning, kind, place, text, gameDoes);
+    }
 
     void readParts()
     {
@@ -139,20 +156,20 @@ private:
             PartFile& part = parts_[i];
             part.path = folder_ + kPartNames[i] + ".md3";
             if (!files::FileExists(part.path)) {
-                error(part.path + " is missing");
+                error(FindingKind::PartMissing, {part.path}, part.path + " is missing");
                 continue;
             }
             try {
                 LoadMD3(part.model, part.path);
             } catch (const platform::EInOutError& e) {
-                error(e.what());
+                error(FindingKind::PartRejected, {part.path}, e.what());
                 continue;
             }
             const TMD3Header& header = part.model.Header;
             if (!IsMD3Header(header)) {
                 // The reader keeps the header of a file it does not know and
                 // reads nothing more of it: the game would not show the part.
-                error("Model file \"" + part.path + "\": not a model this reader reads (ident \"" +
+                error(FindingKind::PartRejected, {part.path}, "Model file \"" + part.path + "\": not a model this reader reads (ident \"" +
                       std::string(header.Ident, sizeof header.Ident) + "\", version " +
                       std::to_string(header.Version) + "; wanted IDP3 version " + std::to_string(kMD3Version) + ")");
                 continue;
@@ -170,7 +187,7 @@ private:
             if (MD3Name(part.model.Tags[i].Name) == tagName)
                 return;
         }
-        error(part.path + " has no " + tagName);
+        error(FindingKind::TagMissing, {part.path}, part.path + " has no " + tagName);
     }
 
     void checkTags()
@@ -210,7 +227,9 @@ private:
         const std::string extreme = notANumber ? "one of length nan"
                                     : longest > 1 ? "longest " + numberText(longest)
                                                   : "shortest " + numberText(shortest);
-        warning(part.path + ": tag axes are not of unit length (" + extreme + "); the game normalises them");
+        warning(FindingKind::TagAxes, {part.path},
+                part.path + ": tag axes are not of unit length (" + extreme + "); the game normalises them",
+                kGameNormalisesAxes);
     }
 
     void checkFrameCounts(const PartFile& part)
@@ -222,7 +241,8 @@ private:
                 odd.push_back(MD3Name(mesh.Header.Name) + " " + std::to_string(mesh.Header.NumFrames));
         }
         if (!odd.empty())
-            warning(part.path + ": surfaces with other vertex frame counts than the part's " + std::to_string(frames) +
+            warning(FindingKind::FrameCounts, {part.path},
+                    part.path + ": surfaces with other vertex frame counts than the part's " + std::to_string(frames) +
                     ": " + nameList(odd));
     }
 
@@ -230,20 +250,21 @@ private:
     {
         const std::string path = folder_ + kAnimationFile;
         if (!files::FileExists(path)) {
-            error(path + " is missing");
+            error(FindingKind::AnimationMissing, {path}, path + " is missing");
             return;
         }
         GameAnimationFile file;
         try {
             file = ParseGameAnimation(files::ReadTextLines(path));
         } catch (const platform::EInOutError& e) {
-            error(e.what());
+            error(FindingKind::AnimationMissing, {path}, e.what());
             return;
         }
         for (const AnimationProblem& problem : file.problems)
-            error(path + ", line " + std::to_string(problem.line) + ": " + problem.text);
+            error(FindingKind::AnimationLine, {path, static_cast<size_t>(problem.line)},
+                  path + ", line " + std::to_string(problem.line) + ": " + problem.text);
         if (file.animationLines < kPlayedAnimations)
-            warning(path + " has " + Plural(file.animationLines, "animation line", "animation lines") + "; the game "
+            warning(FindingKind::AnimationCount, {path}, path + " has " + Plural(file.animationLines, "animation line", "animation lines") + "; the game "
                     "needs " + std::to_string(kPlayedAnimations));
         for (const AnimationKeyword& keyword : file.keywords)
             checkKeyword(path, keyword);
@@ -254,6 +275,7 @@ private:
     void checkKeyword(const std::string& path, const AnimationKeyword& keyword)
     {
         const std::string where = path + ", line " + std::to_string(keyword.line) + ": " + keyword.keyword;
+        const Place place{path, static_cast<size_t>(keyword.line)};
         const std::vector<std::string>& values = keyword.values;
         const std::string written = values.empty() ? "nothing" : quoted(joined(values));
         if (keyword.keyword == "sex") {
@@ -261,19 +283,19 @@ private:
                                kSexLetters.find(static_cast<char>(std::tolower(static_cast<unsigned char>(
                                    values[0][0])))) != std::string_view::npos;
             if (!known)
-                warning(where + " takes m, f or n, not " + written);
+                warning(FindingKind::AnimationKeyword, place, where + " takes m, f or n, not " + written);
         } else if (keyword.keyword == "footsteps") {
             const bool known =
                 values.size() == 1 && std::any_of(std::begin(kFootsteps), std::end(kFootsteps), [&](const char* kind) {
                     return platform::LowerCase(values[0]) == kind;
                 });
             if (!known)
-                warning(where + " takes default, normal, boot, flesh, mech or energy, not " + written);
+                warning(FindingKind::AnimationKeyword, place, where + " takes default, normal, boot, flesh, mech or energy, not " + written);
         } else if (keyword.keyword == "headoffset") {
             if (values.size() != kHeadOffsetNumbers || !std::all_of(values.begin(), values.end(), isNumber))
-                warning(where + " takes three numbers, not " + written);
+                warning(FindingKind::AnimationKeyword, place, where + " takes three numbers, not " + written);
         } else if (!values.empty()) {
-            warning(where + " takes no values, not " + written);
+            warning(FindingKind::AnimationKeyword, place, where + " takes no values, not " + written);
         }
     }
 
@@ -304,7 +326,7 @@ private:
         const int64_t frames = part.model.Header.NumFrames;
         if (first >= 0 && last < frames)
             return;
-        error(path + ": animation " + std::to_string(k) + " (" + AnimationName(static_cast<uint32_t>(k)) + ") plays frames " +
+        error(FindingKind::AnimationRange, {path}, path + ": animation " + std::to_string(k) + " (" + AnimationName(static_cast<uint32_t>(k)) + ") plays frames " +
               std::to_string(first) + " to " + std::to_string(last) + " of " + part.path + ", which has " +
               Plural(static_cast<int>(frames), "frame", "frames"));
     }
@@ -313,11 +335,10 @@ private:
     std::vector<std::string> skinNames() const
     {
         std::vector<std::string> skins;
+        std::unordered_set<std::string> known; // lower case
         for (const char* part : kPartNames) {
             for (const std::string& skin : ListSkins(folder_, part)) {
-                const bool known = std::any_of(skins.begin(), skins.end(),
-                                               [&](const std::string& s) { return platform::LowerCase(s) == platform::LowerCase(skin); });
-                if (!known)
+                if (known.insert(platform::LowerCase(skin)).second)
                     skins.push_back(skin);
             }
         }
@@ -328,93 +349,94 @@ private:
     void checkSkin(const std::string& skin)
     {
         ++report_.skins;
-        const std::string subject = name_ + "/" + printable(skin);
         std::set<std::string> reportedImages;
         for (int i = 0; i < kPartCount; ++i) {
             const std::string path = folder_ + kPartNames[i] + "_" + skin + ".skin";
             if (!files::FileExists(path)) {
-                add(subject, Severity::Error, path + " is missing");
+                add(skin, Severity::Error, FindingKind::SkinMissing, {path}, path + " is missing");
                 continue;
             }
             std::vector<std::string> lines;
             try {
                 lines = files::ReadTextLines(path);
             } catch (const platform::EInOutError& e) {
-                add(subject, Severity::Error, e.what());
+                add(skin, Severity::Error, FindingKind::SkinMissing, {path}, e.what());
                 continue;
             }
-            checkSkinLines(subject, path, lines, parts_[i], reportedImages);
+            checkSkinLines(skin, path, lines, i, reportedImages);
         }
     }
 
-    void checkSkinLines(const std::string& subject, const std::string& path, const std::vector<std::string>& lines,
-                        const PartFile& part, std::set<std::string>& reportedImages)
+    void checkSkinLines(const std::string& skin, const std::string& path, const std::vector<std::string>& lines,
+                        int partIndex, std::set<std::string>& reportedImages)
     {
-        std::set<std::string> surfaces; // of the part, lower case
-        for (const TMesh& mesh : part.model.Meshes)
-            surfaces.insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
-        std::set<std::string> named; // surface names of the lines, lower case
+        const PartFile& part = parts_[partIndex];
+        const std::unordered_set<std::string>& surfaces = surfaces_[partIndex];
+        std::unordered_set<std::string> named; // surface names of the lines, lower case
         for (size_t n = 0; n < lines.size(); ++n) {
             // One line at a time, so that each finding can say which line.
             const std::vector<SkinBinding> binding = ParseSkinLines({lines[n]}, Conventions::Game);
             if (binding.empty())
                 continue;
-            const std::string where = path + ", line " + std::to_string(n + 1);
+            const Place where{path, n + 1};
+            const std::string whereText = path + ", line " + std::to_string(n + 1);
             const std::string surface = platform::LowerCase(binding[0].surfaceName);
             named.insert(surface);
             if (part.usable && !surfaces.count(surface))
-                add(subject, Severity::Warning,
-                    where + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
-            checkTexture(subject, where, binding[0].imageName, reportedImages);
+                add(skin, Severity::Warning, FindingKind::SkinSurface, where,
+                    whereText + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
+            checkTexture(skin, where, whereText, binding[0].imageName, reportedImages);
         }
         if (!part.usable)
             return;
         std::vector<std::string> bare;
-        std::set<std::string> listed;
+        std::unordered_set<std::string> listed;
         for (const TMesh& mesh : part.model.Meshes) {
             const std::string name = MD3Name(mesh.Header.Name);
             if (!named.count(platform::LowerCase(name)) && listed.insert(platform::LowerCase(name)).second)
                 bare.push_back(quoted(name));
         }
         if (!bare.empty())
-            add(subject, Severity::Warning,
+            add(skin, Severity::Warning, FindingKind::SurfaceWithoutSkin, {path},
                 path + ": no line for " + (bare.size() == 1 ? "surface " : "surfaces ") + nameList(bare) + " of " +
                     part.path);
     }
 
-    void checkTexture(const std::string& subject, const std::string& where, const std::string& texture,
-                      std::set<std::string>& reportedImages)
+    void checkTexture(const std::string& skin, const Place& where, const std::string& whereText,
+                      const std::string& texture, std::set<std::string>& reportedImages)
     {
         const SurfaceName& resolved = resolve(texture);
         if (resolved.shader) {
-            checkShader(subject, where, texture, *resolved.shader, reportedImages);
+            checkShader(skin, whereText, texture, *resolved.shader, reportedImages);
             return;
         }
         if (!resolved.image) {
-            std::string text = where + ": " + quoted(texture) +
+            std::string text = whereText + ": " + quoted(texture) +
                                " is neither a shader nor an image (also tried as .tga, .jpg, .jpeg, .png, .pcx and "
                                ".bmp); the game draws this surface invisible";
             if (resolved.ownFolderImage)
                 text += " (" + *resolved.ownFolderImage + " is found under the character's folder; the game will not "
                         "find it)";
-            add(subject, Severity::Error, text);
+            add(skin, Severity::Error, FindingKind::TextureMissing, where, text, kDrawsInvisible);
             return;
         }
-        reportImage(subject, where, *resolved.image, reportedImages);
+        reportImage(skin, whereText, *resolved.image, reportedImages);
     }
 
-    void reportImage(const std::string& subject, const std::string& where, const std::string& image,
+    void reportImage(const std::string& skin, const std::string& whereText, const std::string& image,
                      std::set<std::string>& reportedImages)
     {
         const std::optional<std::string>& failure = imageFailure(image);
         if (failure && reportedImages.insert(platform::LowerCase(image)).second)
-            add(subject, Severity::Error, *failure + " (" + where + ")");
+            add(skin, Severity::Error, FindingKind::ImageRejected, {image}, *failure + " (" + whereText + ")");
     }
 
     // A shader the game cannot make as written, and the images of its stages.
-    void checkShader(const std::string& subject, const std::string& where, const std::string& texture,
-                     const ShaderDefinition& definition, std::set<std::string>& reportedImages)
+    void checkShader(const std::string& skin, const std::string& whereText, const std::string& texture,
+                     const ShaderDefinition& definition,
+                     std::set<std::string>& reportedImages)
     {
+        const Place script{definition.fileName, definition.line};
         const std::string shaderPlace = "shader " + quoted(texture) + " (" + definition.fileName + ", line " +
                                         std::to_string(definition.line) + ")";
         std::vector<std::string> images;
@@ -423,8 +445,9 @@ private:
             if (path)
                 images.push_back(*path);
             else
-                add(subject, Severity::Error,
-                    where + ": " + shaderPlace + " draws image " + quoted(image) + ", which is not there");
+                add(skin, Severity::Error, FindingKind::ShaderImageMissing, script,
+                    whereText + ": " + shaderPlace + " draws image " + quoted(image) + ", which is not there",
+                    kDrawsStagesBefore);
             return path.has_value();
         });
         const bool missingImage = !shader.notes.empty() && shader.notes.back().find("is not there") != std::string::npos;
@@ -434,14 +457,16 @@ private:
         });
         // A stageless "surfaceparm nodraw" shader hides its surface, as meant.
         if (stageless && !noDraw)
-            add(subject, Severity::Warning, where + ": " + shaderPlace + " has no stages; the game draws this surface "
-                                                                          "invisible");
+            add(skin, Severity::Warning, FindingKind::ShaderWithoutStages, script,
+                whereText + ": " + shaderPlace + " has no stages; the game draws this surface invisible",
+                kDrawsInvisible);
         else if (shader.defaulted && !stageless && !missingImage)
-            add(subject, Severity::Error,
-                where + ": " + shaderPlace + ": " + shader.notes.back() +
-                    "; the game draws this surface with the stages before it only");
+            add(skin, Severity::Error, FindingKind::ShaderUnusable, script,
+                whereText + ": " + shaderPlace + ": " + shader.notes.back() +
+                    "; the game draws this surface with the stages before it only",
+                kDrawsStagesBefore);
         for (const std::string& image : images)
-            reportImage(subject, where, image, reportedImages);
+            reportImage(skin, whereText, image, reportedImages);
     }
 
     // A texture name resolved once per character: skins repeat their names.
@@ -478,6 +503,7 @@ private:
     const ShaderTable& shaders_;
     CheckReport& report_;
     std::array<PartFile, kPartCount> parts_;
+    std::array<std::unordered_set<std::string>, kPartCount> surfaces_; // each part's surface names, lower case
     std::map<std::string, SurfaceName> textures_; // lower-case texture name -> what it stands for
     std::map<std::string, std::optional<std::string>> images_; // lower-case path -> the readers' message
 };
@@ -488,40 +514,4 @@ void CheckCharacter(const std::string& name, const std::string& folder, const Sh
                     CheckReport& report)
 {
     CharacterCheck(name, folder, shaders, report).run();
-}
-
-CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters)
-{
-    std::vector<CharacterChoice> ordered = characters;
-    std::stable_sort(ordered.begin(), ordered.end(), [](const CharacterChoice& a, const CharacterChoice& b) {
-        return platform::LowerCase(a.name) < platform::LowerCase(b.name);
-    });
-    CheckReport gameData, report;
-    std::set<std::string> problemsSeen; // root and message
-    std::optional<std::pair<std::string, std::string>> shadersOf;
-    ShaderTable shaders;
-    for (const CharacterChoice& choice : ordered) {
-        try {
-            MountChoice(choice);
-        } catch (const platform::EInOutError& e) {
-            ++report.characters;
-            report.findings.push_back({printable(choice.name), Severity::Error, printable(e.what())});
-            continue;
-        }
-        const std::pair<std::string, std::string> mounted{choice.gameRoot, choice.outsideDir};
-        if (shadersOf != mounted) {
-            std::vector<ShaderProblem> problems;
-            shaders = LoadShaderScripts(problems);
-            shadersOf = mounted;
-            for (const ShaderProblem& problem : problems) {
-                if (problemsSeen.insert(choice.gameRoot + "\n" + problem.message).second)
-                    gameData.findings.push_back({kGameDataSubject, Severity::Warning, printable(problem.message)});
-            }
-        }
-        CheckCharacter(choice.name, choice.folder, shaders, report);
-    }
-    gameData.findings.insert(gameData.findings.end(), report.findings.begin(), report.findings.end());
-    gameData.characters = report.characters;
-    gameData.skins = report.skins;
-    return gameData;
 }

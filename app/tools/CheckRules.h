@@ -7,9 +7,8 @@
 // animation table); warnings are what the game copes with but the maker most
 // likely did not mean.
 //
-// Characters come in name order ignoring letter case, after the findings of
-// the game data's shader scripts; within a character its own findings come
-// first, then each skin's, skins in name order ignoring letter case.
+// Within a character its own findings come first, then each skin's, skins in
+// name order ignoring letter case. CheckRun.h checks many characters.
 #include "CheckFindings.h"
 
 #include "app/character/CharacterChoice.h"
@@ -25,8 +24,3 @@
 // std::bad_alloc: what cannot be read is a finding.
 void CheckCharacter(const std::string& name, const std::string& folder, const ShaderTable& shaders,
                     CheckReport& report);
-
-// Mounts each character's game data in turn and checks it: first the shader
-// scripts of every game root met, then the characters in name order ignoring
-// letter case. Throws nothing but std::bad_alloc.
-CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters);

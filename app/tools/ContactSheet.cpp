@@ -3,6 +3,8 @@
 #include "CharacterPicture.h"
 
 #include "app/character/CharacterChoice.h"
+#include "app/viewer/Outputs.h"
+#include "textures/ImageMemory.h"
 #include "platform/images/PngFile.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
@@ -12,6 +14,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+
+#include <unistd.h>
 
 namespace {
 
@@ -21,7 +26,6 @@ constexpr int kDefaultColumns = 6;
 // before anything is drawn rather than failing halfway.
 constexpr int64_t kLargestSheetSide = 65535;
 constexpr uint64_t kLargestSheetBytes = 1ull << 30;
-constexpr int kCannotRun = 2;
 constexpr int kProgressBarWidth = 24;
 
 struct Cell {
@@ -148,13 +152,23 @@ private:
     bool open_ = false;
 };
 
-bool outputFolderExists(const std::string& path)
+// Why the sheet could not be written to path, found before anything is
+// drawn, or "". The folder is taken exactly as written (letter case too), as
+// the file will be opened.
+std::string outputFolderProblem(const std::string& path)
 {
-    const std::string folder = platform::ExtractFilePath(path);
-    return folder.empty() || platform::DirectoryExists(folder);
+    const std::string given = platform::ExtractFilePath(path);
+    const std::string folder = given.empty() ? "." : given;
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        return "no folder " + folder;
+    if (platform::FolderRefusesWrites(folder) || ::access(folder.c_str(), W_OK) != 0)
+        return "the folder " + folder + " cannot be written";
+    return "";
 }
 
-std::vector<uint8_t> drawSheet(const std::vector<Cell>& cells, const SheetLayout& layout)
+// Draws every cell; failed counts the characters that could not be drawn.
+std::vector<uint8_t> drawSheet(const std::vector<Cell>& cells, const SheetLayout& layout, size_t& failed)
 {
     PictureStudio studio(layout.cellWidth, layout.cellHeight);
     std::vector<uint8_t> sheet(static_cast<size_t>(layout.width * layout.height * 3));
@@ -171,6 +185,7 @@ std::vector<uint8_t> drawSheet(const std::vector<Cell>& cells, const SheetLayout
         } catch (const std::exception& e) {
             progress.Report("Quillmo: " + cell.label + ": " + e.what());
             picture = studio.DrawFailure(cell.label, e.what());
+            ++failed;
         }
         paste(sheet, layout, i, picture);
     }
@@ -182,6 +197,8 @@ std::vector<uint8_t> drawSheet(const std::vector<Cell>& cells, const SheetLayout
 int RunContactSheet(const CommandLine& options)
 {
     platform::SetNonInteractive(true);
+    // Archives left out while the characters are listed count too.
+    const size_t problemsBefore = platform::LoadProblemCount();
     const std::string& output = *options.contactSheet;
     std::vector<Cell> cells;
     SheetLayout layout;
@@ -192,23 +209,24 @@ int RunContactSheet(const CommandLine& options)
         layout = layOut(options, cells.size());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Quillmo: %s\n", e.what());
-        return kCannotRun;
+        return kExitCannotRun;
     }
-    if (!outputFolderExists(output)) {
-        std::fprintf(stderr, "Quillmo: cannot write %s: no folder %s\n", output.c_str(),
-                     platform::ExtractFilePath(output).c_str());
-        return kCannotRun;
+    if (const std::string problem = outputFolderProblem(output); !problem.empty()) {
+        std::fprintf(stderr, "Quillmo: cannot write %s: %s\n", output.c_str(), problem.c_str());
+        return kExitCannotRun;
     }
+    std::vector<uint8_t> sheet;
+    size_t failed = 0;
     try {
-        std::vector<uint8_t> sheet;
-        {
-            OffscreenRun run;
-            sheet = drawSheet(cells, layout);
-        }
-        platform::WritePng(output, static_cast<int>(layout.width), static_cast<int>(layout.height), sheet);
+        OffscreenRun run;
+        UseDecodedImageSide(std::max(layout.cellWidth, layout.cellHeight));
+        sheet = drawSheet(cells, layout, failed);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Quillmo: %s\n", e.what());
-        return kCannotRun;
+        return kExitCannotRun;
     }
-    return 0;
+    const bool whole = failed == 0 && platform::LoadProblemCount() == problemsBefore;
+    return FinishOutput(whole ? kExitDone : kExitProblems, [&] {
+        platform::WritePng(output, static_cast<int>(layout.width), static_cast<int>(layout.height), sheet);
+    });
 }

@@ -17,10 +17,14 @@
 // Progress goes to standard error, "[k/N] NAME/SKIN" a line per cell, or one
 // line rewritten in place when standard error is a terminal.
 //
-// Exit status: 0 when the sheet was written (failed characters included);
-// 2 when it cannot be made: no characters to draw, a sheet too large, an
-// output file that cannot be written (its folder is checked before anything
-// is drawn), or no GL context.
+// Images are decoded no larger than a cell (UseDecodedImageSide).
+//
+// Exit status: 0 when the sheet was written whole; 1 when it was written but
+// a character could not be drawn or a load problem was met (a message about
+// one of its files); 2 when it cannot be made: no characters to draw, a sheet
+// too large, an output folder that does not exist (exactly as written) or
+// cannot be written (checked before anything is drawn), no GL context, or a
+// sheet that cannot be written or flushed.
 #include "app/viewer/CommandLine.h"
 
 // Makes the contact sheet the options ask for; returns the exit status.

@@ -3,9 +3,12 @@
 #include "CharacterPicture.h"
 
 #include "app/character/CharacterChoice.h"
+#include "app/viewer/Outputs.h"
+#include "textures/ImageMemory.h"
 #include "platform/images/PngFile.h"
 #include "platform/system/System.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -17,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kDefaultSide = 256;
-constexpr int kNothingDrawn = 1;
+constexpr uint64_t kThumbnailImageMemory = uint64_t{128} << 20;
 constexpr const char* kFileScheme = "file://";
 constexpr const char* kPartExtension = ".md3";
 
@@ -54,10 +57,10 @@ bool holdsAllParts(const fs::path& folder)
     return parts.count("lower.md3") && parts.count("upper.md3") && parts.count("head.md3");
 }
 
-// What a thumbnail shows: a character, or one part of the game data at a root.
+// What a thumbnail shows: a character, or one part of some game data.
 struct Subject {
     std::optional<CharacterChoice> character;
-    std::string gameRoot;
+    CharacterChoice partData; // the game data of the part
     std::string partPath;
 };
 
@@ -80,7 +83,9 @@ Subject subjectOf(const std::string& path)
         return subject;
     }
     const GameDataPlace place = PlaceInGameData(folder.string());
-    subject.gameRoot = place.gameRoot;
+    subject.partData.gameRoot = place.gameRoot;
+    // A part that lies under no "models" folder brings its own folder alone.
+    subject.partData.ownFilesOnly = place.folder.empty();
     subject.partPath = place.folder + fs::path(path).filename().string();
     return subject;
 }
@@ -104,6 +109,11 @@ int RunThumbnail(const CommandLine& options)
     const std::string input = ThumbnailInputPath(*options.thumbnailInput);
     const std::string& output = *options.thumbnailOutput;
     const int side = options.thumbnailSize.value_or(kDefaultSide);
+    // A file manager runs thumbnailers without asking: whatever an archive
+    // holds, images are decoded no larger than the picture, and the memory
+    // for the few that cannot be decoded reduced (PNG) stays small.
+    UseDecodedImageSide(side);
+    SetImageMemoryLimit(std::min(ImageMemoryLimit(), kThumbnailImageMemory));
     Picture picture;
     try {
         OffscreenRun run;
@@ -112,19 +122,18 @@ int RunThumbnail(const CommandLine& options)
             subject.character->animations = options.animations;
         PictureStudio studio(side, side);
         picture = subject.character ? studio.DrawCharacter(*subject.character, "")
-                                    : studio.DrawPart(subject.gameRoot, subject.partPath);
+                                    : studio.DrawPart(subject.partData, subject.partPath);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Quillmo: %s: %s\n", input.c_str(), e.what());
-        return kNothingDrawn;
+        return kExitProblems;
     }
-    try {
-        platform::WritePng(output, picture.width, picture.height, picture.rgb);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Quillmo: %s\n", e.what());
-        // A file the encoder left half written is no thumbnail.
+    const int status = FinishOutput(kExitDone, [&] { platform::WritePng(output, picture.width, picture.height, picture.rgb); });
+    if (status != kExitDone) {
+        // A file the encoder left half written is no thumbnail (a device
+        // such as /dev/full is left alone).
         std::error_code error;
-        fs::remove(output, error);
-        return kNothingDrawn;
+        if (fs::is_regular_file(output, error))
+            fs::remove(output, error);
     }
-    return 0;
+    return status;
 }

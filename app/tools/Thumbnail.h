@@ -13,8 +13,13 @@
 // name. OUTPUT is N x N pixels
 // (default 256) on the viewer's dark background, without a label.
 //
-// Exit status: 0 when the picture was written; 1 when nothing could be drawn
-// or written, and then no OUTPUT is left behind.
+// Images are decoded no larger than the picture (UseDecodedImageSide), and
+// the image memory is at most 128 MB.
+//
+// Exit status: 0 when the picture was written, also after a load problem
+// (file managers drop the pictures of thumbnailers that end otherwise); 1
+// when nothing could be drawn; 2 when the picture cannot be written or
+// flushed. In both failures no OUTPUT is left behind.
 #include "app/viewer/CommandLine.h"
 
 #include <string>

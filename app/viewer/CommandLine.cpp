@@ -72,6 +72,8 @@ void checkToolOptions(const CommandLine& options)
                       int(options.thumbnailInput.has_value());
     if (tools > 1)
         throw CommandLineError("--check, --contact-sheet and --thumbnail are separate tools; give one");
+    if ((options.format || options.jobs) && !options.check)
+        throw CommandLineError("--format and --jobs go with --check");
     const bool sheetOptions = options.allSkins || options.cell || options.columns;
     if (sheetOptions && !options.contactSheet)
         throw CommandLineError("--all-skins, --cell and --columns go with --contact-sheet");
@@ -164,6 +166,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             options.size = pixelSize(value(), arg);
         } else if (arg == "--check") {
             options.check = true;
+        } else if (arg == "--format") {
+            options.format = platform::LowerCase(value());
+            if (*options.format != "text" && *options.format != "json" && *options.format != "sarif")
+                throw CommandLineError("--format takes text, json or sarif, not '" + args[i] + "'");
+        } else if (arg == "--jobs") {
+            options.jobs = positiveNumber(value(), arg);
+        } else if (arg == "--image-memory") {
+            options.imageMemoryMB = positiveNumber(value(), arg);
         } else if (arg == "--contact-sheet") {
             options.contactSheet = value();
         } else if (arg == "--all-skins") {
@@ -238,6 +248,8 @@ const char* CommandLineUsage()
            "                       End, Up, Down, Left, Right, Comma, Period, 0-9, A-Z, Num0-Num9,\n"
            "                       F1-F12, each optionally as Shift+KEY\n"
            "  --batch              never block on a message box: messages go to standard error\n"
+           "  --image-memory MB    decoded images held at once, at most; larger ones are refused\n"
+           "                       (default 512)\n"
            "  --help               this text\n"
            "\n"
            "Character mode (a character of game data, as the game shows it):\n"
@@ -262,7 +274,10 @@ const char* CommandLineUsage()
            "                       finding (NAME[/SKIN]: error|warning: TEXT; shader scripts of the game\n"
            "                       root that cannot be read to their end first, as (game data): warning:),\n"
            "                       then a summary; exit 0 without errors, 1 with errors, 2 when the check\n"
-           "                       cannot run\n"
+           "                       cannot run or its report cannot be written\n"
+           "    --format FORMAT    text (the default), json (an object per finding and a summary) or\n"
+           "                       sarif (SARIF 2.1.0, each finding at its file and line)\n"
+           "    --jobs N           check N characters at once in worker processes (default: the cores)\n"
            "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"
            "                       one picture of every character (or those named) in a grid\n"
            "    --all-skins        a cell for every skin, not only the default one\n"
@@ -274,5 +289,8 @@ const char* CommandLineUsage()
            "  --thumbnail INPUT OUTPUT.png [--thumbnail-size N]\n"
            "                       a picture of at most N pixels a side (default 256) of an .md3 file (the\n"
            "                       character of its folder, else the part) or a .pk3 (its first character);\n"
-           "                       INPUT may be a path or a file:// URI\n";
+           "                       INPUT may be a path or a file:// URI\n"
+           "\n"
+           "Exit status of the runs without a window: 0 done; 1 done, but with errors found, a picture\n"
+           "drawn after a load problem, or nothing to draw; 2 cannot run, or the output cannot be written.\n";
 }

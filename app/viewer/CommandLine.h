@@ -20,6 +20,7 @@ struct CommandLine {
     std::vector<uint8_t> keyShifts;                 // the shift state of each key ("Shift+N")
     bool batch = false;                             // --batch (also implied by --screenshot)
     bool help = false;                              // --help
+    std::optional<int> imageMemoryMB;               // --image-memory MB (every mode)
 
     // Character mode: a character of game data, shown as the game shows it.
     std::optional<std::string> gameRoot;  // --game-root DIR|FILE.pk3
@@ -31,6 +32,8 @@ struct CommandLine {
 
     // Tools for many characters (their own modes; no window is shown).
     bool check = false;                            // --check [NAME|DIR ...]
+    std::optional<std::string> format;             // --format text|json|sarif
+    std::optional<int> jobs;                       // --jobs N
     std::optional<std::string> contactSheet;       // --contact-sheet FILE.png [NAME|DIR ...]
     bool allSkins = false;                         // --all-skins
     std::optional<std::pair<int, int>> cell;       // --cell WxH

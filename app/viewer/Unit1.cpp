@@ -8,6 +8,7 @@
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
 #include "OpglLib/QueltoLogo.h"
+#include "platform/system/Dialogs.h"
 #include "platform/system/Random.h"
 #include "platform/system/System.h"
 #include "platform/window/GLContext.h"
@@ -115,7 +116,11 @@ void TForm1::FormCreate()
     Timer1.SetEnabled(false);
 
     applyTitle();
-    shown().Open();
+    {
+        // Messages of the loaders are load problems (a scripted run says so).
+        const platform::LoadWatch watch;
+        shown().Open();
+    }
     frameShown();
     Timer1.SetEnabled(true);
     StartTick = platform::GetTickCount();
@@ -164,6 +169,7 @@ void TForm1::reopen()
     StartTick = platform::GetTickCount();
     SmoothedTime = 0;
     applyTitle();
+    const platform::LoadWatch watch;
     set.Open();
 }
 

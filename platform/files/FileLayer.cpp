@@ -1,5 +1,6 @@
 #include "FileLayer.h"
 
+#include "ArchiveIo.h"
 #include "GameMounts.h"
 
 #include "platform/system/Errors.h"
@@ -7,8 +8,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -32,12 +37,15 @@ bool fitsInside(uint64_t offset, uint64_t count, uint64_t size)
 class DiskFile final : public OpenedFile {
 public:
     DiskFile(const std::string& path, const std::string& diskPath)
-        : path_(path), fd_(::open(diskPath.c_str(), O_RDONLY | O_CLOEXEC))
+        : DiskFile(path, ::open(diskPath.c_str(), O_RDONLY | O_CLOEXEC), statOf(diskPath))
+    {
+    }
+    // Takes fd, open on path, whose status is info.
+    DiskFile(const std::string& path, int fd, const struct stat& info) : path_(path), fd_(fd)
     {
         if (fd_ < 0)
             throw EInOutError("Cannot open file \"" + path_ + "\". " + std::strerror(errno));
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        if (!S_ISREG(info.st_mode) || info.st_size < 0) {
             ::close(fd_);
             throw EInOutError("Cannot read file \"" + path_ + "\": not a regular file");
         }
@@ -50,6 +58,15 @@ public:
     DiskFile(const DiskFile&) = delete;
     DiskFile& operator=(const DiskFile&) = delete;
     ~DiskFile() override { ::close(fd_); }
+
+    static struct stat statOf(const std::string& diskPath)
+    {
+        struct stat info {};
+        const int saved = errno;
+        ::stat(diskPath.c_str(), &info);
+        errno = saved;
+        return info;
+    }
 
     uint64_t Size() const override { return size_; }
 
@@ -73,7 +90,71 @@ public:
         }
     }
 
+    void ReadRanges(std::span<const FileRange> ranges) const override
+    {
+        // In file order; ranges one after another with small gaps between
+        // them go in one scattered read, the gaps into a scratch buffer.
+        std::vector<FileRange> ordered(ranges.begin(), ranges.end());
+        std::sort(ordered.begin(), ordered.end(),
+                  [](const FileRange& a, const FileRange& b) { return a.offset < b.offset; });
+        std::vector<iovec> pieces;
+        std::vector<std::unique_ptr<uint8_t[]>> gaps;
+        uint64_t start = 0, end = 0;
+        for (const FileRange& range : ordered) {
+            if (!fitsInside(range.offset, range.count, size_))
+                throw EInOutError("File \"" + path_ + "\": read beyond the end of the file");
+            if (range.count == 0)
+                continue;
+            const bool joins = !pieces.empty() && range.offset >= end && range.offset - end <= kLargestGapBytes &&
+                               pieces.size() + 2 <= kMostPieces;
+            if (!joins) {
+                readPieces(start, pieces);
+                pieces.clear();
+                gaps.clear();
+                start = end = range.offset;
+            }
+            if (range.offset > end) {
+                gaps.push_back(std::make_unique_for_overwrite<uint8_t[]>(range.offset - end));
+                pieces.push_back({gaps.back().get(), range.offset - end});
+            }
+            pieces.push_back({range.target, range.count});
+            end = range.offset + range.count;
+        }
+        readPieces(start, pieces);
+    }
+
 private:
+    // Gaps up to this long between ranges are read along; the iovec
+    // pieces of one read are at most the system's limit.
+    static constexpr uint64_t kLargestGapBytes = 64 * 1024;
+    static constexpr size_t kMostPieces = IOV_MAX;
+
+    // Reads the pieces, one after another from offset, with as few calls
+    // as the system allows (it may deliver less than asked).
+    void readPieces(uint64_t offset, std::vector<iovec>& pieces) const
+    {
+        size_t first = 0;
+        while (first < pieces.size()) {
+            const ssize_t got = ::preadv(fd_, pieces.data() + first, static_cast<int>(pieces.size() - first),
+                                         static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                throw EInOutError("File \"" + path_ + "\": read beyond the end of the file");
+            offset += static_cast<uint64_t>(got);
+            for (size_t left = static_cast<size_t>(got); left > 0 && first < pieces.size();) {
+                const size_t taken = std::min(left, pieces[first].iov_len);
+                pieces[first].iov_base = static_cast<uint8_t*>(pieces[first].iov_base) + taken;
+                pieces[first].iov_len -= taken;
+                left -= taken;
+                if (pieces[first].iov_len == 0)
+                    ++first;
+            }
+            while (first < pieces.size() && pieces[first].iov_len == 0)
+                ++first;
+        }
+    }
+
     std::string path_;
     int fd_;
     uint64_t size_ = 0;
@@ -164,7 +245,22 @@ std::string checkedDiskPath(const std::string& path)
 
 void MountDisk() { gameMounts().clear(); }
 
-void MountGameRoot(const std::string& root) { gameMounts().mountRoot(root); }
+void MountGameRoot(const std::string& root, RootContents contents)
+{
+    gameMounts().mountRoot(root, contents == RootContents::OwnFiles);
+}
+
+const std::vector<MountProblem>& MountProblems() { return gameMounts().problems(); }
+
+size_t OpenArchiveCount() { return detail::openArchiveCount(); }
+
+std::string MountProblemText(const MountProblem& problem)
+{
+    if (problem.entry.empty())
+        return "Cannot read the archive \"" + problem.archive + "\": " + problem.reason + ". Its files are left out.";
+    return "The archive \"" + problem.archive + "\" holds an entry \"" + problem.entry +
+           "\" that is left out: " + problem.reason + ".";
+}
 
 void MountFolderAt(const std::string& dir, const std::string& virtualFolder)
 {
@@ -245,6 +341,31 @@ std::string SourceOf(const std::string& path)
         return platform::FileExists(path) ? platform::ResolvePath(path) : std::string();
     const detail::IndexEntry* entry = gameMounts().find(path);
     return entry && !entry->isFolder ? gameMounts().sourceOf(*entry) : std::string();
+}
+
+std::unique_ptr<OpenedFile> OpenFileIfExists(const std::string& path)
+{
+    if (IsGameMode()) {
+        const detail::IndexEntry* entry = gameMounts().find(path);
+        if (!entry || entry->isFolder)
+            return nullptr;
+        return std::make_unique<BufferFile>(path, gameMounts().read(*entry, path));
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            throw EInOutError("Cannot open file \"" + path + "\". " + std::strerror(errno));
+        // Not there as written: perhaps in another letter case.
+        if (!platform::FileExists(path))
+            return nullptr;
+        return std::make_unique<DiskFile>(path, platform::ResolvePath(path));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<DiskFile>(path, fd, info);
 }
 
 std::unique_ptr<OpenedFile> OpenFile(const std::string& path)

@@ -28,6 +28,11 @@
 
 namespace platform::files {
 
+// How many archives of the game data are open at once, at most: archives
+// are opened when they are read, and the least recently read one is closed
+// to make room for another.
+inline constexpr size_t kMostOpenArchives = 32;
+
 // Largest file the layer hands out; a larger one (or an archive entry that
 // claims to be larger) is refused with EInOutError.
 inline constexpr uint64_t kMaxFileBytes = 256ull * 1024 * 1024;
@@ -35,16 +40,47 @@ inline constexpr uint64_t kMaxFileBytes = 256ull * 1024 * 1024;
 // Puts the layer in disk mode, dropping every game mount.
 void MountDisk();
 
+// How much of a game data folder is mounted.
+enum class RootContents {
+    Everything, // its archives and every loose file below it
+    OwnFiles,   // the files directly in it, without archives or subfolders:
+                // a character folder that is its own game data, whose
+                // neighbours below it have nothing to do with it
+};
+
 // Puts the layer in game mode on root, dropping every earlier mount:
 // - a folder: every *.pk3 in it (any letter case) in name order (ignoring
 //   case), each later archive over the earlier ones, then the loose files
-//   below the folder over every archive;
+//   below the folder over every archive (or, with RootContents::OwnFiles,
+//   the files directly in it alone);
 // - a .pk3 file: that archive alone.
-// An archive that cannot be mounted (corrupt, unreadable) gets one message
-// box naming it ("caption: text" in non-interactive mode) and is left out;
-// the others still mount. Throws EInOutError when root is neither a readable
-// folder nor a readable archive.
-void MountGameRoot(const std::string& root);
+// An archive that cannot be mounted (corrupt, unreadable) is left out and the
+// others still mount; entries whose names would lie outside the game data
+// are left out and the archive's other entries kept. Neither is shown here:
+// each is a MountProblem for the caller to tell about. Throws EInOutError
+// when root is neither a readable folder nor a readable archive. Archives
+// hold no file descriptor while they are not read (ArchiveIo.h), so a
+// folder of thousands of them mounts under a small descriptor limit.
+void MountGameRoot(const std::string& root, RootContents contents = RootContents::Everything);
+
+// Something of the game data that mounting left out.
+struct MountProblem {
+    std::string archive; // the archive's disk path (or the name of one in memory)
+    std::string entry;   // the entry's name as stored; "" when the whole archive is left out
+    std::string reason;  // why, in a few words: "not a zip archive, or a damaged one"
+};
+
+// The problems of the mounts made since the last MountGameRoot or
+// MountArchiveBytes, in the order met; empty in disk mode.
+const std::vector<MountProblem>& MountProblems();
+
+// Archives open now.
+size_t OpenArchiveCount();
+
+// One line telling about a problem: 'Cannot read the archive "PATH": REASON.
+// Its files are left out.' or 'The archive "PATH" holds an entry "NAME"
+// that is left out: REASON.'
+std::string MountProblemText(const MountProblem& problem);
 
 // In game mode: mounts the disk folder dir so that its files appear below
 // virtualFolder ("models/players/NAME"), over everything mounted so far.
@@ -96,6 +132,13 @@ std::vector<std::string> ReadTextLines(const std::string& path);
 // the disk path of a loose file. Empty when no such file exists.
 std::string SourceOf(const std::string& path);
 
+// count bytes of a file at offset, to go to target.
+struct FileRange {
+    uint64_t offset;
+    void* target;
+    uint64_t count;
+};
+
 // A file opened for positioned reads, so that large files go straight into
 // their arrays without a copy of the whole file in between.
 class OpenedFile {
@@ -104,9 +147,23 @@ public:
     virtual uint64_t Size() const = 0;
     // Reads count bytes at offset; throws EInOutError when they are not all there.
     virtual void ReadAt(uint64_t offset, void* target, uint64_t count) const = 0;
+    // Reads every range, as ReadAt each would; a file on disk reads ranges
+    // that lie one after another (or nearly) with one system call, scattering
+    // the bytes to their targets. Throws as ReadAt.
+    virtual void ReadRanges(std::span<const FileRange> ranges) const
+    {
+        for (const FileRange& range : ranges)
+            ReadAt(range.offset, range.target, range.count);
+    }
 };
 
 // Opens a file; throws as ReadFileBytes.
 std::unique_ptr<OpenedFile> OpenFile(const std::string& path);
+
+// Opens a file, or gives nullptr when there is no file at path (or the path
+// is refused); throws as ReadFileBytes when it exists but cannot be read. On
+// disk the path is opened as written first: a file named exactly costs one
+// open, as a plain read of it does, and no look-up beforehand.
+std::unique_ptr<OpenedFile> OpenFileIfExists(const std::string& path);
 
 } // namespace platform::files

@@ -1,10 +1,10 @@
 #include "GameMounts.h"
 
+#include "ArchiveEntries.h"
 #include "ArchiveIo.h"
 #include "FileLayer.h"
 #include "GameArchives.h"
 
-#include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
@@ -24,7 +24,6 @@ namespace platform::files::detail {
 
 namespace {
 
-constexpr const char* kGameDataCaption = "Game Data";
 // A sanity bound on the merged tree: real game data holds some tens of
 // thousands of files, and an index of this many entries takes a few hundred
 // megabytes. A root above it (a home folder given by mistake, an archive
@@ -104,12 +103,7 @@ std::optional<std::string> cleanRequestPath(const std::string& path)
         path.find('\0') != std::string::npos)
         return std::nullopt;
     std::string clean;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('/', start);
-        if (slash == std::string::npos)
-            slash = path.size();
-        const std::string part = path.substr(start, slash - start);
+    for (const std::string& part : pathParts(path)) {
         if (part == "..")
             return std::nullopt;
         if (!part.empty() && part != ".") {
@@ -117,9 +111,22 @@ std::optional<std::string> cleanRequestPath(const std::string& path)
                 clean += '/';
             clean += part;
         }
-        start = slash + 1;
     }
     return clean;
+}
+
+std::vector<std::string> pathParts(const std::string& path, const char* separators)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of(separators, start);
+        if (end == std::string::npos)
+            end = path.size();
+        parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
 }
 
 
@@ -198,8 +205,12 @@ void GameMounts::start()
 
 void GameMounts::clear()
 {
+    // The last mount is the first in PhysicsFS's search path: unmounted in
+    // that order, each is found at once.
     while (!mounts_.empty())
         unmount(mounts_.size() - 1);
+    sources_.clear();
+    problems_.clear();
     nextMountId_ = 0;
     memoryArchive_.clear();
     memoryArchive_.shrink_to_fit();
@@ -209,44 +220,72 @@ void GameMounts::clear()
 
 void GameMounts::unmount(size_t index)
 {
-    PHYSFS_unmount(mounts_[index].source.c_str());
+    PHYSFS_unmount(physfsName(mounts_[index]).c_str());
+    sources_.erase(mounts_[index].source);
     mounts_.erase(mounts_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-void GameMounts::mount(const std::string& source, const std::string& virtualFolder, bool isFolder)
+void GameMounts::mount(const std::string& source, const std::string& virtualFolder, bool isFolder, bool topOnly)
 {
     Mount mount{source, virtualFolder, privateRootName(nextMountId_++), isFolder, {}};
     // A source already mounted keeps its first mount point in PhysicsFS,
     // so it leaves its old place before it takes the new one.
-    auto same = std::find_if(mounts_.begin(), mounts_.end(), [&](const Mount& m) { return m.source == source; });
-    if (same != mounts_.end())
+    if (sources_.count(source)) {
+        auto same = std::find_if(mounts_.begin(), mounts_.end(), [&](const Mount& m) { return m.source == source; });
         unmount(static_cast<size_t>(same - mounts_.begin()));
-    if (isFolder) {
-        if (!PHYSFS_mount(source.c_str(), mount.privateRoot.c_str(), 1))
-            throw EInOutError(cannotRead(mount) + physfsError());
-    } else {
-        PHYSFS_Io* stream = openArchiveIo(source);
-        if (!stream)
-            throw EInOutError(cannotRead(mount) + std::strerror(errno));
-        mountStream(stream, mount);
     }
-    adopt(std::move(mount));
+    if (isFolder) {
+        // Each mount goes to the front of PhysicsFS's search path, where the
+        // look-ups of its own listing find it first.
+        if (!PHYSFS_mount(source.c_str(), mount.privateRoot.c_str(), 0))
+            throw EInOutError(cannotRead(mount) + physfsError());
+        adopt(std::move(mount), topOnly);
+        return;
+    }
+    PHYSFS_Io* stream = openArchiveIo(source);
+    if (!stream)
+        throw EInOutError(cannotRead(mount) + std::strerror(errno));
+    mountArchiveStream(stream, std::move(mount));
 }
 
-void GameMounts::mountStream(PHYSFS_Io* stream, const Mount& mount)
+void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
 {
-    if (!PHYSFS_mountIo(stream, mount.source.c_str(), mount.privateRoot.c_str(), 1)) {
+    ArchiveListing entries;
+    try {
+        entries = listArchiveEntries(stream, kMaxIndexEntries, kMaxPathBytes);
+    } catch (const EInOutError& error) {
+        stream->destroy(stream);
+        throw EInOutError(cannotRead(mount) + error.what());
+    } catch (...) {
+        stream->destroy(stream);
+        throw;
+    }
+    // PhysicsFS names an archive of a stream as it is told; it compares the
+    // name with every mount's when it mounts another, so a short one keeps
+    // mounting thousands of archives quick.
+    if (!PHYSFS_mountIo(stream, physfsName(mount).c_str(), mount.privateRoot.c_str(), 0)) {
         // A stream PhysicsFS refuses stays ours to destroy.
         const std::string reason = physfsError();
         stream->destroy(stream);
         throw EInOutError(cannotRead(mount) + reason);
     }
+    // Folders sort before the entries below them, as a listing has them.
+    for (std::string& folder : entries.folders)
+        mount.listing.push_back({std::move(folder), true});
+    for (std::string& file : entries.files)
+        mount.listing.push_back({std::move(file), false});
+    std::sort(mount.listing.begin(), mount.listing.end(),
+              [](const Listed& a, const Listed& b) { return a.path < b.path; });
+    for (const std::string& name : entries.outside)
+        problems_.push_back({mount.source, name, "its name would put it outside the game data"});
+    sources_.insert(mount.source);
+    mounts_.push_back(std::move(mount));
 }
 
-void GameMounts::adopt(Mount mount)
+void GameMounts::adopt(Mount mount, bool topOnly)
 {
     try {
-        mount.listing = listMount(mount.privateRoot);
+        mount.listing = listMount(mount.privateRoot, topOnly);
     } catch (const EInOutError& error) {
         PHYSFS_unmount(mount.source.c_str());
         throw EInOutError(cannotRead(mount) + error.what());
@@ -254,7 +293,13 @@ void GameMounts::adopt(Mount mount)
         PHYSFS_unmount(mount.source.c_str());
         throw;
     }
+    sources_.insert(mount.source);
     mounts_.push_back(std::move(mount));
+}
+
+std::string GameMounts::physfsName(const Mount& mount)
+{
+    return mount.isFolder ? mount.source : mount.privateRoot;
 }
 
 std::string GameMounts::cannotRead(const Mount& mount)
@@ -265,15 +310,19 @@ std::string GameMounts::cannotRead(const Mount& mount)
 void GameMounts::mountArchivesOf(const std::string& folder)
 {
     for (const std::string& name : ArchivesOf(folder)) {
+        const std::string path = folder + "/" + name;
         try {
-            mount(folder + "/" + name, "", false);
+            mount(path, "", false, false);
         } catch (const EInOutError& error) {
-            ShowMessage(std::string(error.what()) + ". Its files are left out.", kGameDataCaption);
+            // The reason follows the archive's name in the message.
+            const std::string what = error.what();
+            const std::string prefix = cannotRead(Mount{path, "", "", false, {}});
+            problems_.push_back({path, "", what.rfind(prefix, 0) == 0 ? what.substr(prefix.size()) : what});
         }
     }
 }
 
-void GameMounts::mountRoot(const std::string& root)
+void GameMounts::mountRoot(const std::string& root, bool topFilesOnly)
 {
     clear();
     try {
@@ -283,10 +332,11 @@ void GameMounts::mountRoot(const std::string& root)
         if (::stat(source.c_str(), &info) != 0)
             throw EInOutError("Cannot open the game data \"" + root + "\". " + std::strerror(errno));
         if (S_ISDIR(info.st_mode)) {
-            mountArchivesOf(source);
-            mount(source, "", true); // the loose files, over every archive
+            if (!topFilesOnly)
+                mountArchivesOf(source);
+            mount(source, "", true, topFilesOnly); // the loose files, over every archive
         } else if (S_ISREG(info.st_mode)) {
-            mount(source, "", false);
+            mount(source, "", false, false);
         } else {
             throw EInOutError("The game data \"" + root + "\" is neither a folder nor an archive");
         }
@@ -310,7 +360,7 @@ void GameMounts::mountFolderAt(const std::string& dir, const std::string& virtua
     if (::stat(source.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         throw EInOutError("Cannot mount \"" + dir + "\": not a readable folder");
     try {
-        mount(source, *clean, true);
+        mount(source, *clean, true, false);
         rebuildIndex();
     } catch (...) {
         clear();
@@ -327,8 +377,7 @@ void GameMounts::mountArchiveBytes(std::span<const uint8_t> bytes, const std::st
         Mount mount{name, "", privateRootName(nextMountId_++), false, {}};
         // PhysicsFS reads the bytes for as long as they are mounted; the
         // layer keeps them until clear() has unmounted them.
-        mountStream(openMemoryArchiveIo(memoryArchive_), mount);
-        adopt(std::move(mount));
+        mountArchiveStream(openMemoryArchiveIo(memoryArchive_), std::move(mount));
         rebuildIndex();
         active_ = true;
     } catch (...) {
@@ -337,7 +386,7 @@ void GameMounts::mountArchiveBytes(std::span<const uint8_t> bytes, const std::st
     }
 }
 
-std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& privateRoot)
+std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& privateRoot, bool topOnly)
 {
     std::vector<Listed> listing;
     // A list of folders rather than recursion: archive paths can nest
@@ -370,6 +419,8 @@ std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& private
                 continue;
             const bool isFolder = info.filetype == PHYSFS_FILETYPE_DIRECTORY;
             if (!isFolder && info.filetype != PHYSFS_FILETYPE_REGULAR)
+                continue;
+            if (isFolder && topOnly)
                 continue;
             listing.push_back({path, isFolder});
             if (isFolder)

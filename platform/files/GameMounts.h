@@ -4,18 +4,21 @@
 // path, because PhysicsFS matches names exactly and the game does not.
 //
 // Each mount sits at a private mount point of its own ("m0", "m1", ...), is
-// listed once when it is mounted, and the index merges the listings in
-// search order (the last mount first). PhysicsFS's own search order would
-// merge the same way, but one entry that PhysicsFS cannot describe (an
-// archive name with a leading "/") makes it fail the listing of that folder
-// for every mount at once; kept apart, such an archive is told about and
-// left out while the others still mount. Internal to platform/.
+// listed once when it is mounted (a folder through PhysicsFS, an archive from
+// its central directory, ArchiveEntries.h), and the index merges the listings
+// in search order (the last mount first). PhysicsFS's own search order would
+// merge the same way, but it lists a folder by walking every mount, and one
+// entry it cannot describe (a name with a leading "/") fails the listing of
+// that folder for every mount at once. Archives that cannot be read and
+// entries whose names lead out of the game data become problems (the caller
+// tells about them); the rest still mounts. Internal to platform/.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct PHYSFS_Io;
@@ -23,6 +26,7 @@ struct PHYSFS_Io;
 namespace platform::files {
 
 struct FolderEntry;
+struct MountProblem;
 
 namespace detail {
 
@@ -34,6 +38,10 @@ struct IndexEntry {
     size_t mount = 0; // the mount it comes from
     std::vector<std::string> childKeys; // a folder's entries, by their keys
 };
+
+// The parts of path between separators, empty ones included ("a//b" is
+// "a", "", "b").
+std::vector<std::string> pathParts(const std::string& path, const char* separators = "/");
 
 // A request path with empty and "." parts dropped and "/" between the rest,
 // in the caller's letter case; nothing when it is absolute, has a ".." part
@@ -66,7 +74,7 @@ public:
     // there. mountRoot and mountArchiveBytes leave nothing mounted when they
     // throw; mountFolderAt keeps the mounts as they were when it refuses its
     // arguments.
-    void mountRoot(const std::string& root);
+    void mountRoot(const std::string& root, bool topFilesOnly);
     void mountFolderAt(const std::string& dir, const std::string& virtualFolder);
     void mountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name);
 
@@ -79,6 +87,9 @@ public:
 
     // The archive, or the loose file on disk, that entry's bytes come from.
     std::string sourceOf(const IndexEntry& entry) const;
+
+    // What the mounts since the last clear left out, in the order met.
+    const std::vector<MountProblem>& problems() const { return problems_; }
 
 private:
     // A file or folder of one mount, by its path below the mount.
@@ -94,22 +105,28 @@ private:
         std::vector<Listed> listing; // folders before their entries
     };
 
-    // Every file and folder below a private mount point; throws EInOutError
-    // when PhysicsFS cannot list one of its folders.
-    static std::vector<Listed> listMount(const std::string& privateRoot);
+    // Every file and folder below a private mount point of a folder (its
+    // files alone with topOnly); throws EInOutError when PhysicsFS cannot
+    // list one of its folders.
+    static std::vector<Listed> listMount(const std::string& privateRoot, bool topOnly);
 
     void start();
+    // Mounts the archives of folder; those that cannot be read become problems.
     void mountArchivesOf(const std::string& folder);
-    // Mounts source at a private mount point and lists it; throws
-    // EInOutError naming source, with nothing mounted.
-    void mount(const std::string& source, const std::string& virtualFolder, bool isFolder);
-    // Mounts an archive stream for mount; throws EInOutError naming it,
-    // with the stream destroyed, when PhysicsFS refuses it.
-    static void mountStream(PHYSFS_Io* stream, const Mount& mount);
-    // Lists a mount PhysicsFS has just taken and keeps it, or unmounts it
+    // Mounts source at a private mount point and lists it (a folder's files
+    // alone with topOnly); throws EInOutError naming source, with nothing
+    // mounted.
+    void mount(const std::string& source, const std::string& virtualFolder, bool isFolder, bool topOnly);
+    // Lists the archive stream, mounts it for mount and keeps it; throws
+    // EInOutError naming it, with the stream destroyed, when it cannot be
+    // listed or PhysicsFS refuses it.
+    void mountArchiveStream(PHYSFS_Io* stream, Mount mount);
+    // Lists a folder PhysicsFS has just mounted and keeps it, or unmounts it
     // and throws EInOutError naming it.
-    void adopt(Mount mount);
+    void adopt(Mount mount, bool topOnly);
     static std::string cannotRead(const Mount& mount);
+    // The name PhysicsFS knows a mount by: a folder's path, an archive's mount point.
+    static std::string physfsName(const Mount& mount);
     void unmount(size_t index);
     void rebuildIndex();
     void mergeMount(size_t index);
@@ -119,6 +136,8 @@ private:
     bool active_ = false;
     size_t nextMountId_ = 0;
     std::vector<Mount> mounts_; // in mount order; the last is searched first
+    std::unordered_set<std::string> sources_; // the sources of mounts_
+    std::vector<MountProblem> problems_;
     std::vector<uint8_t> memoryArchive_;
     std::unordered_map<std::string, IndexEntry> index_;
 };

@@ -103,8 +103,22 @@ struct Decompressor {
 
 // Every object with a destructor exists before setjmp, so the jump back
 // from libjpeg skips no destructor.
+// The eighths a picture whose longer side is longest is scaled to, so that
+// it stays at least side long.
+unsigned scaleEighths(int64_t longest, int64_t side)
+{
+    constexpr unsigned kEighths = 8;
+    if (side <= 0 || longest <= side)
+        return kEighths;
+    for (unsigned n = 1; n < kEighths; ++n) {
+        if ((longest * n + kEighths - 1) / kEighths >= side)
+            return n;
+    }
+    return kEighths;
+}
+
 JpegResult decode(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
-                  JpegPicture& picture)
+                  JpegPicture& picture, int64_t smallestSide)
 {
     Decompressor d;
     d.info.err = jpeg_std_error(&d.errors.pub);
@@ -122,9 +136,11 @@ JpegResult decode(std::span<const uint8_t> bytes, const std::function<bool(int64
     if (d.errors.damage > 0 || !dataCanHold(d.info.image_width, d.info.image_height, bytes.size()))
         return JpegResult::Broken;
     d.info.out_color_space = JCS_RGB;
-    d.info.scale_num = 1;
-    d.info.scale_denom = 1;
+    d.info.scale_num = scaleEighths(std::max(picture.width, picture.height), smallestSide);
+    d.info.scale_denom = 8;
     jpeg_start_decompress(&d.info);
+    picture.width = d.info.output_width;
+    picture.height = d.info.output_height;
     if (d.info.output_components != 3)
         return JpegResult::Broken;
     const size_t rowBytes = static_cast<size_t>(d.info.output_width) * 3;
@@ -174,10 +190,10 @@ bool compress(const uint8_t* rgb, int width, int height, int quality, unsigned c
 } // namespace
 
 JpegResult DecodeJpegRgb(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
-                         JpegPicture& picture)
+                         JpegPicture& picture, int64_t smallestSide)
 {
     picture = {};
-    const JpegResult result = decode(bytes, acceptSize, picture);
+    const JpegResult result = decode(bytes, acceptSize, picture, smallestSide);
     if (result != JpegResult::Decoded)
         picture.rgb.clear();
     return result;

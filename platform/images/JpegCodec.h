@@ -27,9 +27,12 @@ struct JpegPicture {
 // libjpeg finds missing or corrupt (and would fill in) gives Broken, as does a
 // header claiming more pixels than the file's size makes plausible: pictures
 // up to 2048 x 2048 always pass, larger ones need a file of at least 64 KB and
-// a byte per 256 pixels.
+// a byte per 256 pixels. With smallestSide above 0, a picture longer than
+// that is decoded scaled down by libjpeg (by an eighth at a time, at most to
+// an eighth) to the smallest size whose longer side is still at least
+// smallestSide; picture then has the scaled size.
 JpegResult DecodeJpegRgb(std::span<const uint8_t> bytes, const std::function<bool(int64_t, int64_t)>& acceptSize,
-                         JpegPicture& picture);
+                         JpegPicture& picture, int64_t smallestSide = 0);
 
 // Baseline JPEG of width x height tightly packed RGB pixels, top row first,
 // with the integer DCT, so the bytes depend only on pixels and quality.

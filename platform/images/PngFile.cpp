@@ -5,8 +5,9 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <utility>
 
@@ -91,18 +92,23 @@ void requestRgba(png_structp png, png_infop info)
 
 // Every object with a destructor exists before setjmp, so the jump back
 // from libpng skips no destructor.
-// True when every chunk's declared length lies within the bytes. libpng
-// allocates an ancillary chunk by its length field (up to 2 GB) before it
-// reads a byte of it, so a few bytes claiming a huge chunk are refused here.
+// True when every chunk's declared length lies within the bytes, up to the
+// end chunk. libpng allocates an ancillary chunk by its length field (up to
+// 2 GB) before it reads a byte of it, so a few bytes claiming a huge chunk
+// are refused here. libpng reads nothing after the end chunk, and image
+// editors often leave bytes there: they are not looked at.
 bool chunksFit(std::span<const uint8_t> bytes, size_t at)
 {
     constexpr size_t kChunkHeader = 8;  // length and type, read before the data
     constexpr size_t kChunkFrame = 12;  // with the CRC after the data
+    constexpr uint8_t kEndType[] = {'I', 'E', 'N', 'D'};
     while (bytes.size() - at >= kChunkHeader) {
         const uint64_t length = static_cast<uint64_t>(bytes[at]) << 24 | static_cast<uint64_t>(bytes[at + 1]) << 16 |
                                 static_cast<uint64_t>(bytes[at + 2]) << 8 | bytes[at + 3];
         if (bytes.size() - at < kChunkFrame || length > bytes.size() - at - kChunkFrame)
             return false;
+        if (std::equal(std::begin(kEndType), std::end(kEndType), bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4))
+            return true;
         at += kChunkFrame + static_cast<size_t>(length);
     }
     return true;
@@ -249,12 +255,22 @@ void WritePng(const std::string& path, int width, int height, const std::vector<
     layout.width = width;
     layout.height = height;
     const std::vector<uint8_t> bytes = EncodePng(layout, topDown);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (bytes.empty() || !file)
+    if (bytes.empty())
         throw failure;
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file.flush())
-        throw failure;
+    // Every step is checked, closing included: a full disk may refuse the
+    // last bytes only when the file is closed.
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw EInOutError(failure.what() + std::string(": ") + std::strerror(errno));
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool flushed = std::fflush(file) == 0;
+    const int reason = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) {
+        const int why = reason != 0 ? reason : errno;
+        throw EInOutError(failure.what() + std::string(": ") + (why != 0 ? std::strerror(why) : "write error"));
+    }
 }
 
 bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb)

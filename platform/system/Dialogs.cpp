@@ -3,6 +3,7 @@
 #include "System.h"
 
 #include <cstdio>
+#include <exception>
 #include <utility>
 
 namespace platform {
@@ -11,12 +12,22 @@ namespace {
 
 bool nonInteractive = false;
 std::vector<RecordedMessage> recorded;
+size_t unrecorded = 0;
 MessageBoxShower shower = nullptr;
 MessageCollector collector;
+int loadWatches = 0; // LoadWatch objects alive
+size_t loadProblems = 0;
 
-void record(const std::string& caption, const std::string& text)
+enum class Counted { AsProblem, NotAProblem };
+
+void record(const std::string& caption, const std::string& text, Counted counted = Counted::AsProblem)
 {
-    recorded.push_back({caption, text});
+    if (recorded.size() < kMostRecordedMessages)
+        recorded.push_back({caption, text});
+    else
+        ++unrecorded;
+    if (loadWatches > 0 && counted == Counted::AsProblem)
+        ++loadProblems;
     if (nonInteractive) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
@@ -25,11 +36,11 @@ void record(const std::string& caption, const std::string& text)
 
 // Hands a message to the installed collector instead of a box; false when
 // none is installed.
-bool collect(const std::string& caption, const std::string& text)
+bool collect(const std::string& caption, const std::string& text, Counted counted = Counted::AsProblem)
 {
     if (!collector)
         return false;
-    record(caption, text);
+    record(caption, text, counted);
     // Non-interactive mode has written it already.
     if (!nonInteractive) {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
@@ -61,9 +72,18 @@ void ShowMessage(const std::string& text, const std::string& caption)
         show({text, caption, MessageBoxKind::Information});
 }
 
+void ShowNote(const std::string& text, const std::string& caption)
+{
+    if (collect(caption, text, Counted::NotAProblem))
+        return;
+    record(caption, text, Counted::NotAProblem);
+    if (!nonInteractive)
+        show({text, caption, MessageBoxKind::Information});
+}
+
 DialogAnswer AskYesNo(const std::string& text, const std::string& caption)
 {
-    record(caption, text);
+    record(caption, text, Counted::NotAProblem);
     if (nonInteractive)
         return DialogAnswer::Closed;
     switch (show({text, caption, MessageBoxKind::Question})) {
@@ -100,6 +120,22 @@ MessageCollector SetMessageCollector(MessageCollector next)
 void SetNonInteractive(bool on) { nonInteractive = on; }
 bool IsNonInteractive() { return nonInteractive; }
 const std::vector<RecordedMessage>& RecordedMessages() { return recorded; }
-void ClearRecordedMessages() { recorded.clear(); }
+size_t UnrecordedMessageCount() { return unrecorded; }
+void ClearRecordedMessages()
+{
+    recorded.clear();
+    unrecorded = 0;
+}
+
+LoadWatch::LoadWatch() : exceptionsBefore_(std::uncaught_exceptions()) { ++loadWatches; }
+
+LoadWatch::~LoadWatch()
+{
+    // Only the outermost watch counts an exception passing through them all.
+    if (--loadWatches == 0 && std::uncaught_exceptions() > exceptionsBefore_)
+        ++loadProblems;
+}
+
+size_t LoadProblemCount() { return loadProblems; }
 
 } // namespace platform

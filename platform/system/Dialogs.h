@@ -8,6 +8,7 @@
 // the window (the file layer, the readers) reports through here without
 // knowing it. Until one is installed, a box's text goes to standard error
 // and the box counts as closed.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <utility>
@@ -24,6 +25,9 @@ struct RecordedMessage {
 
 // An OK box with text and caption.
 void ShowMessage(const std::string& text, const std::string& caption);
+// The same for what the user should know but nothing went wrong for: it is
+// no load problem (LoadWatch below does not count it).
+void ShowNote(const std::string& text, const std::string& caption);
 // A Yes/No question; Closed when the box was closed without an answer.
 DialogAnswer AskYesNo(const std::string& text, const std::string& caption);
 // The framework's standard error box for an exception that ended a handler.
@@ -65,8 +69,36 @@ private:
 
 void SetNonInteractive(bool on);
 bool IsNonInteractive();
-// Messages shown since the last clear, in order (recorded in either mode).
+
+// The log of messages: every one shown since the last clear, in order
+// (recorded in either mode), up to kMostRecordedMessages. Messages beyond
+// that are still shown (and written to standard error in non-interactive
+// mode) but not kept, so that a run meeting thousands of broken files holds
+// no more than this many; UnrecordedMessageCount says how many were dropped.
+// A log kept from its start rather than its end keeps the place of every
+// message it holds, so callers may remember RecordedMessages().size() and
+// later read what came after it.
+inline constexpr size_t kMostRecordedMessages = 1000;
 const std::vector<RecordedMessage>& RecordedMessages();
+size_t UnrecordedMessageCount();
 void ClearRecordedMessages();
+
+// Loading problems. While a LoadWatch lives (around loading what a window
+// or a picture shows), every message shown, question boxes aside, counts as
+// a load problem, and so does an exception that leaves the watch (the error
+// box shows it afterwards). The count is never cleared: a run without a
+// window reads it at the end to say that what it drew was not whole.
+class LoadWatch {
+public:
+    LoadWatch();
+    ~LoadWatch();
+    LoadWatch(const LoadWatch&) = delete;
+    LoadWatch& operator=(const LoadWatch&) = delete;
+
+private:
+    int exceptionsBefore_;
+};
+// Load problems counted since the program started.
+size_t LoadProblemCount();
 
 } // namespace platform

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -100,6 +101,18 @@ std::optional<std::string> UserName()
 }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void WriteStandardOutput(std::string_view text)
+{
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) != 0 || !written || std::ferror(stdout)) {
+        const int reason = errno;
+        std::clearerr(stdout);
+        throw EInOutError(std::string("Cannot write to standard output: ") +
+                          (reason != 0 ? std::strerror(reason) : "write error"));
+    }
+}
 
 bool IsDebuggerPresent()
 {

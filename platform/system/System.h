@@ -36,6 +36,11 @@ void SetDebuggerOverride(std::optional<bool> present);
 // line rewritten in place) rather than to a file or a pipe.
 bool StandardErrorIsTerminal();
 
+// Writes text to standard output and flushes it; throws EInOutError ("Cannot
+// write to standard output: REASON") when it is not all written, so that a
+// report sent to a full disk is not taken for one delivered.
+void WriteStandardOutput(std::string_view text);
+
 // Pixel size of the whole desktop. The window layer fills it in once a display
 // is known; before that a common screen size is assumed.
 struct ScreenSize {

@@ -95,6 +95,19 @@ TEST_F(GameData, ShadersComeBeforeImagesAndImagesTryTheGamesExtensions)
     EXPECT_EQ(moved.ownFolderImage, "models/players/a/own.tga");
 }
 
+// Skins are named by their files, PART_NAME.skin in any letter case, in name
+// order; a file with no name between the part and the extension names none.
+TEST_F(GameData, SkinsAreTheNamesOfTheirFilesAndAnEmptyNameIsNone)
+{
+    for (const char* name : {"lower_.skin", "lower_red.skin", "LOWER_Blue.SKIN", "upper_x.skin", "lower_old.skin.bak",
+                             "lower_.skin.skin", "lowerred.skin"})
+        root.write(std::string("models/players/c/") + name, "");
+    root.write("models/players/c/lower_folder.skin/inside", "");
+    files::MountGameRoot(root.path());
+    EXPECT_EQ(ListSkins("models/players/c/"), (std::vector<std::string>{".skin", "Blue", "red"}));
+    EXPECT_EQ(ListSkins("models/players/c/", "upper"), std::vector<std::string>{"x"});
+}
+
 TEST_F(GameData, OneShaderPerNameOneTexturePerImageAndWhatNothingDraws)
 {
     TextureSet set(&shaders);

@@ -3,11 +3,14 @@
 // of it.
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "support/ZipWriter.h"
+#include "tools/samples/Collections.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 #include "tools/writers/Md3Writer.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -356,5 +359,144 @@ TEST_P(CheckBroken, GivesItsFinding)
 
 INSTANTIATE_TEST_SUITE_P(Breakages, CheckBroken, ::testing::ValuesIn(kBreakages),
                          [](const ::testing::TestParamInfo<Breakage>& info) { return info.param.name; });
+
+// A game root with findings of every place: an archive that is no zip file,
+// an archive with an entry leading out of the game data, a broken shader
+// script, a malformed animation line, a skin line naming no surface, an
+// image its reader refuses; and besides the sample characters a few archives
+// of a collection, so that several workers have characters to share.
+class CheckMessy : public Check {
+protected:
+    static std::string messyRoot()
+    {
+        const fs::path root = fs::path(dir->path()) / "messy";
+        if (fs::exists(root))
+            return "messy";
+        need(kLoose);
+        fs::create_directories(root);
+        fs::copy(dir->file(kLoose), root, fs::copy_options::recursive);
+        for (const char* name : {"MalformedAnimationLine", "SkinLineNamesNoSurface", "ImageRejected",
+                                 "BrokenShaderScript"})
+            for (const Breakage& breakage : kBreakages)
+                if (std::string(breakage.name) == name)
+                    breakage.apply(root);
+        writeBytes(root / "zz-not-a-zip.pk3", std::string(100, 'Z'));
+        writeBytes(root / "escaping.pk3",
+                   testsupport::makeZip({{"../../outside.txt", "x"}, {"models/players/inside.txt", "kept"}}));
+        samples::writeSampleCollection(root.string(), 5);
+        return "messy";
+    }
+};
+
+TEST_F(CheckMessy, ArchivesThatCannotBeReadAreErrorsAndEntriesLeadingOutWarnings)
+{
+    const CheckRun result = run("--check --game-root " + messyRoot());
+    EXPECT_EQ(result.status, 1) << result.errors;
+    // Told as findings of the game data, first, in archive order; not on
+    // standard error.
+    ASSERT_GE(result.lines.size(), 2u);
+    EXPECT_EQ(result.lines[0], "(game data): warning: escaping.pk3: entry '../../outside.txt' is left out: its name "
+                               "would put it outside the game data");
+    EXPECT_EQ(result.lines[1].rfind("(game data): error: zz-not-a-zip.pk3: not a zip archive, or a damaged one", 0),
+              0u)
+        << result.lines[1];
+    EXPECT_EQ(result.errors, "");
+    // The other archives' characters are all there.
+    EXPECT_EQ(result.lines.back().rfind("9 characters, ", 0), 0u) << result.lines.back();
+}
+
+TEST_F(CheckMessy, EveryFormatAndNumberOfJobsTellsTheSameFindings)
+{
+    const std::string root = messyRoot();
+    const CheckRun one = run("--check --jobs 1 --game-root " + root);
+    ASSERT_EQ(one.status, 1) << one.errors;
+    for (const char* jobs : {"2", "3", "16"})
+        EXPECT_EQ(run("--check --jobs " + std::string(jobs) + " --game-root " + root).lines, one.lines) << jobs;
+
+    // JSON: an object per text line, in order, and the summary's counts.
+    const CheckRun json = run("--check --format json --jobs 3 --game-root " + root);
+    EXPECT_EQ(json.status, 1);
+    std::string jsonText;
+    for (const std::string& line : json.lines)
+        jsonText += line + "\n";
+    const nlohmann::json report = nlohmann::json::parse(jsonText);
+    const nlohmann::json& findings = report.at("findings");
+    ASSERT_EQ(findings.size() + 1, one.lines.size());
+    int errors = 0;
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const nlohmann::json& f = findings[i];
+        const std::string character = f.at("character"), skin = f.at("skin"), severity = f.at("severity");
+        const std::string subject = character.empty() ? "(game data)" : skin.empty() ? character : character + "/" + skin;
+        EXPECT_EQ(subject + ": " + severity + ": " + f.at("message").get<std::string>(), one.lines[i]);
+        errors += severity == "error";
+        // Every finding of a file names it in its text; a line number as well.
+        const std::string message = f.at("message"), file = f.at("file");
+        if (!file.empty()) {
+            EXPECT_NE(message.find(file), std::string::npos) << message;
+        }
+        if (!f.at("line").is_null()) {
+            EXPECT_NE(message.find(", line " + std::to_string(f.at("line").get<int>())), std::string::npos) << message;
+        }
+    }
+    EXPECT_EQ(report.at("summary").at("errors"), errors);
+    EXPECT_EQ(report.at("summary").at("characters"), 9);
+    const auto kindOf = [&](const std::string& part) {
+        for (const nlohmann::json& f : findings)
+            if (f.at("message").get<std::string>().find(part) != std::string::npos)
+                return f.at("kind").get<std::string>() + " " + f.at("gameDoes").get<std::string>();
+        return std::string("none");
+    };
+    EXPECT_EQ(kindOf("zz-not-a-zip.pk3"), "archive leaves the archive out");
+    EXPECT_EQ(kindOf("bruno/lower.md3: tag axes"), "tag-axes normalises the axes");
+    EXPECT_EQ(kindOf("animation.cfg, line 36"), "animation-line ");
+}
+
+// SARIF: valid against the SARIF 2.1.0 schema of the npm package
+// @microsoft/jest-sarif (installed into the build folder by npm from the lock
+// file beside this test), a result per finding located at its file and line.
+TEST_F(CheckMessy, SarifIsValidAndLocatesEachFindingAtItsFileAndLine)
+{
+    const std::string modules = std::string(SARIF_CHECK_DIR) + "/node_modules";
+    std::string out;
+    if (!fs::exists(modules + "/@microsoft/jest-sarif")) {
+        fs::create_directories(SARIF_CHECK_DIR);
+        for (const char* file : {"package.json", "package-lock.json"})
+            fs::copy_file(std::string(SARIF_SOURCE_DIR) + "/" + file, std::string(SARIF_CHECK_DIR) + "/" + file,
+                          fs::copy_options::overwrite_existing);
+        ASSERT_EQ(testsupport::runCommand("cd '" SARIF_CHECK_DIR "' && npm ci --no-audit --no-fund 2>&1", out), 0)
+            << out;
+    }
+    const CheckRun sarif = run("--check --format sarif --game-root " + messyRoot() + " > messy.sarif");
+    EXPECT_EQ(sarif.status, 1) << sarif.errors;
+    EXPECT_EQ(testsupport::runCommand("node '" SARIF_SOURCE_DIR "/validate.js' '" + modules + "' '" +
+                                          dir->file("messy.sarif") + "' 2>&1",
+                                      out),
+              0)
+        << out;
+
+    const nlohmann::json log = nlohmann::json::parse(dir->read("messy.sarif"));
+    const nlohmann::json& results = log.at("runs").at(0).at("results");
+    run("--check --format json --game-root " + messyRoot() + " > messy.json");
+    const nlohmann::json report = nlohmann::json::parse(dir->read("messy.json"));
+    const nlohmann::json& findings = report.at("findings");
+    ASSERT_EQ(results.size(), findings.size());
+    for (size_t i = 0; i < results.size(); ++i) {
+        const nlohmann::json& result = results[i];
+        EXPECT_EQ(result.at("message").at("text"), findings[i].at("message"));
+        EXPECT_EQ(result.at("ruleId"), findings[i].at("kind"));
+        const std::string file = findings[i].at("file");
+        if (file.empty()) {
+            EXPECT_FALSE(result.contains("locations"));
+            continue;
+        }
+        const nlohmann::json& where = result.at("locations").at(0).at("physicalLocation");
+        std::string uri = where.at("artifactLocation").at("uri");
+        EXPECT_EQ(uri, file);
+        EXPECT_EQ(where.at("artifactLocation").at("uriBaseId"), "%SRCROOT%");
+        if (!findings[i].at("line").is_null()) {
+            EXPECT_EQ(where.at("region").at("startLine"), findings[i].at("line"));
+        }
+    }
+}
 
 } // namespace

@@ -1,0 +1,164 @@
+#include "ArchiveEntries.h"
+
+#include "FileLayer.h"
+#include "GameMounts.h"
+
+#include "platform/system/Errors.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <set>
+
+namespace platform::files::detail {
+
+namespace {
+
+// Records of the zip format, by their signatures and fixed sizes.
+constexpr uint32_t kEndSignature = 0x06054b50; // end of central directory
+constexpr size_t kEndSize = 22;
+constexpr size_t kLongestComment = 0xFFFF;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50; // just before the end record
+constexpr size_t kZip64LocatorSize = 20;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr size_t kZip64EndSize = 56;
+constexpr uint32_t kEntrySignature = 0x02014b50; // one central directory entry
+constexpr size_t kEntrySize = 46;
+// Host systems of "version made by": FAT names may use "\" as separator,
+// and only other hosts keep Unix file types in the external attributes.
+constexpr unsigned kFatHost = 0;
+constexpr uint32_t kUnixTypeMask = 0170000;
+constexpr uint32_t kUnixLink = 0120000;
+
+uint32_t u16(const uint8_t* p) { return static_cast<uint32_t>(p[0] | p[1] << 8); }
+uint32_t u32(const uint8_t* p) { return u16(p) | u16(p + 2) << 16; }
+uint64_t u64(const uint8_t* p) { return u32(p) | static_cast<uint64_t>(u32(p + 4)) << 32; }
+
+[[noreturn]] void damaged(const std::string& what) { throw EInOutError("not a zip archive, or a damaged one (" + what + ")"); }
+
+std::vector<uint8_t> readBytes(PHYSFS_Io* stream, uint64_t offset, uint64_t count)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(count));
+    if (!stream->seek(stream, offset) ||
+        (count > 0 && stream->read(stream, bytes.data(), count) != static_cast<PHYSFS_sint64>(count)))
+        throw EInOutError("it cannot be read");
+    return bytes;
+}
+
+struct Directory {
+    uint64_t start = 0;
+    uint64_t size = 0;
+    uint64_t entries = 0;
+};
+
+// Where the central directory lies. Like PhysicsFS, it is taken to end
+// where the end record (or the zip64 one) begins, whatever offset the record
+// states, so that archives with bytes before them (self-extracting ones) read.
+Directory findDirectory(PHYSFS_Io* stream)
+{
+    const uint64_t size = static_cast<uint64_t>(std::max<PHYSFS_sint64>(stream->length(stream), 0));
+    if (size < kEndSize)
+        damaged("too short");
+    const uint64_t tailSize = std::min<uint64_t>(size, kEndSize + kLongestComment);
+    const std::vector<uint8_t> tail = readBytes(stream, size - tailSize, tailSize);
+    size_t at = tail.size() - kEndSize + 1;
+    do {
+        --at;
+    } while (at > 0 && u32(&tail[at]) != kEndSignature);
+    if (u32(&tail[at]) != kEndSignature)
+        damaged("no end of its central directory");
+    const uint64_t endPos = size - tailSize + at;
+    Directory directory{0, u32(&tail[at + 12]), u16(&tail[at + 10])};
+    uint64_t directoryEnd = endPos;
+    if (endPos >= kZip64LocatorSize) {
+        const std::vector<uint8_t> locator = readBytes(stream, endPos - kZip64LocatorSize, kZip64LocatorSize);
+        if (u32(locator.data()) == kZip64LocatorSignature) {
+            const uint64_t zip64Pos = u64(&locator[8]);
+            if (zip64Pos > endPos - kZip64LocatorSize || endPos - kZip64LocatorSize - zip64Pos < kZip64EndSize)
+                damaged("its zip64 end record lies outside it");
+            const std::vector<uint8_t> record = readBytes(stream, zip64Pos, kZip64EndSize);
+            if (u32(record.data()) != kZip64EndSignature)
+                damaged("no zip64 end record where its locator points");
+            directory.entries = u64(&record[32]);
+            directory.size = u64(&record[40]);
+            directoryEnd = zip64Pos;
+        }
+    }
+    if (directory.size > directoryEnd)
+        damaged("its central directory is larger than the archive");
+    directory.start = directoryEnd - directory.size;
+    return directory;
+}
+
+enum class NameKind { Readable, Unreadable, Outside };
+
+NameKind kindOf(const std::string& name, size_t maxPathBytes)
+{
+    const bool drive = name.size() >= 2 && name[1] == ':' &&
+                       ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+    if (name.empty() || name[0] == '/' || name[0] == '\\' || drive)
+        return name.empty() ? NameKind::Unreadable : NameKind::Outside;
+    bool unreadable = name.size() >= maxPathBytes;
+    for (const std::string& part : pathParts(name, "/\\")) {
+        if (part == "..")
+            return NameKind::Outside;
+        unreadable = unreadable || part.empty() || part == ".";
+    }
+    if (name.find_first_of(std::string(":\\\0", 3)) != std::string::npos)
+        unreadable = true;
+    return unreadable ? NameKind::Unreadable : NameKind::Readable;
+}
+
+void addFolders(const std::string& path, std::set<std::string>& folders)
+{
+    for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+        folders.insert(path.substr(0, slash));
+}
+
+} // namespace
+
+ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t maxPathBytes)
+{
+    const Directory directory = findDirectory(stream);
+    if (directory.entries > maxEntries)
+        throw EInOutError("it holds more than " + std::to_string(maxEntries) + " entries");
+    if (directory.size > kMaxFileBytes)
+        damaged("its central directory is too large");
+    const std::vector<uint8_t> bytes = readBytes(stream, directory.start, directory.size);
+    ArchiveListing listing;
+    std::set<std::string> files, folders;
+    size_t at = 0;
+    for (uint64_t i = 0; i < directory.entries; ++i) {
+        if (bytes.size() - at < kEntrySize || u32(&bytes[at]) != kEntrySignature)
+            damaged("entry " + std::to_string(i + 1) + " of its central directory is cut short");
+        const uint8_t* entry = &bytes[at];
+        const size_t nameLength = u16(entry + 28);
+        const size_t recordSize = kEntrySize + nameLength + u16(entry + 30) + u16(entry + 32);
+        if (bytes.size() - at < recordSize)
+            damaged("entry " + std::to_string(i + 1) + " of its central directory is cut short");
+        std::string name(reinterpret_cast<const char*>(entry + kEntrySize), nameLength);
+        at += recordSize;
+        const unsigned host = u16(entry + 4) >> 8;
+        if (host == kFatHost)
+            std::replace(name.begin(), name.end(), '\\', '/');
+        else if (((u32(entry + 38) >> 16) & kUnixTypeMask) == kUnixLink)
+            continue;
+        const bool isFolder = !name.empty() && name.back() == '/';
+        const std::string path = isFolder ? name.substr(0, name.size() - 1) : name;
+        switch (kindOf(path, maxPathBytes)) {
+        case NameKind::Outside:
+            listing.outside.push_back(name);
+            break;
+        case NameKind::Readable:
+            (isFolder ? folders : files).insert(path);
+            addFolders(path, folders);
+            break;
+        case NameKind::Unreadable:
+            break;
+        }
+    }
+    listing.files.assign(files.begin(), files.end());
+    listing.folders.assign(folders.begin(), folders.end());
+    return listing;
+}
+
+} // namespace platform::files::detail

@@ -1,0 +1,167 @@
+// The exit statuses of the runs without a window, one case for every cell of
+// the README's table of them (the test reads the table, so that the two
+// cannot part).
+#include "ToolRun.h"
+#include "support/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+using tooltest::ToolFolder;
+namespace fs = std::filesystem;
+
+struct StatusCase {
+    const char* run; // the README row: "--check", "--contact-sheet", "--thumbnail", "--screenshot"
+    int status;
+    const char* what;
+    const char* args;
+    const char* output;  // a file the run must leave ("" for none)
+    const char* message; // a piece of what it must say ("" for nothing asked)
+};
+
+// Game data beside the samples: "Broken", the sample game with an archive
+// that is no zip file; "NoTorso", the sample game loose with bruno's torso
+// cut short; a file that is no model.
+const StatusCase kCases[] = {
+    {"--check", 0, "no errors", "--check --game-root SampleGame", "", ""},
+    {"--check", 1, "an archive that cannot be read", "--check --game-root Broken", "",
+     "(game data): error: zz-broken.pk3: not a zip archive"},
+    {"--check", 2, "no such game data", "--check --game-root nowhere", "", "Quillmo: "},
+    // Standard error goes to the full disk too: the status alone tells.
+    {"--check", 2, "a full disk", "--check --game-root SampleGame >/dev/full", "", ""},
+    {"--contact-sheet", 0, "whole", "--contact-sheet whole.png --game-root SampleGame", "whole.png", ""},
+    {"--contact-sheet", 1, "an archive left out", "--contact-sheet broken.png --game-root Broken", "broken.png",
+     "zz-broken.pk3"},
+    {"--contact-sheet", 2, "a folder in other letter case", "--contact-sheet Sheets/s.png --game-root SampleGame", "",
+     "no folder Sheets/"},
+    {"--contact-sheet", 2, "a full disk", "--contact-sheet /dev/full --game-root SampleGame", "",
+     "No space left on device"},
+    {"--thumbnail", 0, "drawn", "--thumbnail SampleGame/pak0.pk3 thumb.png", "thumb.png", ""},
+    {"--thumbnail", 1, "nothing to draw", "--thumbnail junk.md3 junk.png", "", "Quillmo: "},
+    {"--thumbnail", 2, "a full disk", "--thumbnail SampleGame/pak0.pk3 /dev/full", "", "No space left on device"},
+    {"--screenshot", 0, "drawn", "--game-root SampleGame --frames 2 --screenshot shot.png", "shot.png", ""},
+    {"--screenshot", 1, "the torso did not load", "NoTorso --frames 2 --screenshot torso.png", "torso.png",
+     "upper.md3"},
+    {"--screenshot", 2, "no such character", "--game-root SampleGame --character nobody --screenshot x.png", "",
+     "nobody"},
+    {"--screenshot", 2, "a full disk", "--game-root SampleGame --screenshot /dev/full", "", "No space left on device"},
+};
+
+class ExitStatus : public ::testing::TestWithParam<StatusCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = std::make_unique<ToolFolder>();
+        const std::string broken = folder->dir.file("Broken");
+        fs::copy(folder->dir.file(tooltest::kGame), broken, fs::copy_options::recursive);
+        folder->dir.write("Broken/zz-broken.pk3", std::string(64, 'Z'));
+        samples::writeSampleGame(folder->dir.file("NoTorso"), samples::GameLayout::Loose);
+        fs::resize_file(folder->dir.file("NoTorso/models/players/bruno/upper.md3"), 200);
+        folder->dir.write("junk.md3", "not a model");
+        fs::create_directories(folder->dir.file("sheets"));
+    }
+    static void TearDownTestSuite() { folder.reset(); }
+
+    static std::unique_ptr<ToolFolder> folder;
+};
+
+std::unique_ptr<ToolFolder> ExitStatus::folder;
+
+TEST_P(ExitStatus, IsWhatTheReadmeSays)
+{
+    const StatusCase& c = GetParam();
+    std::string out;
+    EXPECT_EQ(folder->run(c.args, out), c.status) << out;
+    if (*c.output) {
+        EXPECT_TRUE(folder->exists(c.output)) << c.output;
+    }
+    if (*c.message) {
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+    }
+    // Nothing half made is left behind by a run that failed its output.
+    if (c.status == 2 || (c.status == 1 && std::string(c.run) == "--thumbnail")) {
+        for (const char* name : {"x.png", "junk.png", "Sheets"})
+            EXPECT_FALSE(folder->exists(name)) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExitStatus, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<StatusCase>& info) {
+                             std::string name = std::string(info.param.run).substr(2) + "_" +
+                                                std::to_string(info.param.status) + "_" + info.param.what;
+                             for (char& ch : name)
+                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+// Every cell of the README's table has a case above, and every case a cell.
+TEST(ExitStatusTable, EveryCellOfTheReadmeHasACase)
+{
+    std::ifstream readme(README_PATH);
+    ASSERT_TRUE(readme) << README_PATH;
+    std::set<std::pair<std::string, int>> cells;
+    bool inTable = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("| Run | 0 | 1 | 2 |", 0) == 0) {
+            inTable = true;
+            continue;
+        }
+        if (!inTable || line.rfind("|---", 0) == 0)
+            continue;
+        if (line.rfind("|", 0) != 0)
+            break;
+        std::vector<std::string> columns;
+        std::stringstream row(line.substr(1));
+        for (std::string column; std::getline(row, column, '|');)
+            columns.push_back(column);
+        ASSERT_GE(columns.size(), 4u) << line;
+        const size_t start = columns[0].find("`--") + 1, end = columns[0].find('`', start);
+        const std::string run = columns[0].substr(start, end - start);
+        for (int status = 0; status <= 2; ++status)
+            if (columns[static_cast<size_t>(status) + 1].find_first_not_of(' ') != std::string::npos)
+                cells.insert({run, status});
+    }
+    std::set<std::pair<std::string, int>> cases;
+    for (const StatusCase& c : kCases)
+        cases.insert({c.run, c.status});
+    EXPECT_EQ(cells, cases);
+}
+
+} // namespace
+
+// Ten thousand archives mount with 256 descriptors, and the character of
+// the ones mounted last opens whole: archives are opened when read, a few at
+// a time.
+TEST(ManyArchives, TenThousandMountUnderALowDescriptorLimitAndTheLastOnesCharacterOpens)
+{
+    ToolFolder folder;
+    const std::string many = folder.dir.file("Many");
+    fs::create_directories(many);
+    for (int i = 0; i < 9999; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/pak%04d.pk3", i);
+        std::ofstream(many + name, std::ios::binary)
+            << testsupport::makeZip({{"models/players/shared.txt", name, true}});
+    }
+    // The sample game last: its archives sorted after all others, its loose files.
+    fs::copy(folder.dir.file(tooltest::kGame), many, fs::copy_options::recursive);
+    fs::rename(many + "/pak0.pk3", many + "/zzzz0.pk3");
+    fs::rename(many + "/pak1.pk3", many + "/zzzz1.pk3");
+    std::string out;
+    EXPECT_EQ(testsupport::runCommand("cd '" + folder.dir.path() + "' && ulimit -n 256 && SDL_VIDEODRIVER=offscreen "
+                                      "./Quillmo --game-root Many --character bruno --weapon none --size 160x160 "
+                                      "--frames 2 --screenshot last.png 2>&1",
+                                      out),
+              0)
+        << out;
+    EXPECT_EQ(out.find("left out"), std::string::npos) << out;
+    const tooltest::Png picture = tooltest::readPng(folder.dir.file("last.png"));
+    EXPECT_GT(picture.count(tooltest::lit), 160 * 160 / 20);
+}
