@@ -463,7 +463,7 @@ TEST_F(CheckMessy, SarifIsValidAndLocatesEachFindingAtItsFileAndLine)
         for (const char* file : {"package.json", "package-lock.json"})
             fs::copy_file(std::string(SARIF_SOURCE_DIR) + "/" + file, std::string(SARIF_CHECK_DIR) + "/" + file,
                           fs::copy_options::overwrite_existing);
-        testsupport::runCommand("cd '" SARIF_CHECK_DIR "' && npm ci --no-audit --no-fund 2>&1", npm);
+        testsupport::runCommand("cd '" SARIF_CHECK_DIR "' && timeout 180 npm ci --no-audit --no-fund --fetch-retries=1 2>&1", npm);
     }
     const bool validator = fs::exists(modules + "/@microsoft/jest-sarif");
     const CheckRun sarif = run("--check --format sarif --game-root " + messyRoot() + " > messy.sarif");
