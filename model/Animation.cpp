@@ -1,4 +1,5 @@
 // The animation table ("animation.cfg") and frame playback.
+#include "GameAnimation.h"
 #include "Model.h"
 #include "platform/system/System.h"
 
@@ -11,7 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <sstream>
+#include <span>
 
 namespace {
 
@@ -59,8 +60,10 @@ TAnimation parseAnimationLine(std::string line)
     return {values[0], values[1], values[2], values[3]};
 }
 
-void startAnimation(TMD3Model& part, const TAnimation& animation)
+void startAnimation(TMD3Model& part, const TAnimation& animation, Conventions rules)
 {
+    if (rules == Conventions::Game)
+        StartGameAnimation(part, animation);
     part.FPS = animation.FPS;
     part.StartFrame = animation.FirstFrame;
     part.NextFrame = animation.FirstFrame;
@@ -69,96 +72,10 @@ void startAnimation(TMD3Model& part, const TAnimation& animation)
 }
 
 constexpr const char* kAnimationCaption = "Animation";
-// Frame switches at most done in one update, whatever the clock did.
-constexpr int64_t kMostSwitches = 100000;
-
-// The frame after frame by the game's rules: the range runs to its last
-// frame; there the part stays (no looping frames) or goes back to the first
-// of the last L frames.
-int32_t followingFrame(const TMD3Model& part, int32_t frame)
-{
-    if (frame < part.EndFrame)
-        return wrapAdd(frame, 1);
-    const int64_t range = static_cast<int64_t>(part.EndFrame) - part.StartFrame + 1;
-    if (part.LoopingFrames <= 0 || range <= 0)
-        return part.EndFrame;
-    const int64_t loop = std::min<int64_t>(part.LoopingFrames, range);
-    return static_cast<int32_t>(part.EndFrame - loop + 1);
-}
-
-void updateGameFrame(TMD3Model& part, float t)
-{
-    // A rate of 0 (or below) never advances.
-    if (part.FPS <= 0) {
-        part.Blend = 0;
-        return;
-    }
-    const double period = 1.0 / part.FPS;
-    double elapsed = static_cast<double>(t) - part.LastTime;
-    if (elapsed < 0) {
-        // The clock went back (a new clock after a switch of character).
-        part.LastTime = t;
-        elapsed = 0;
-    }
-    const double periods = std::floor(elapsed / period);
-    if (periods >= 1) {
-        // After range + 1 switches a part has stopped or runs round its loop,
-        // so a long jump of the clock only needs what is left of a round.
-        const int64_t range = std::max<int64_t>(1, static_cast<int64_t>(part.EndFrame) - part.StartFrame + 1);
-        const int64_t loop =
-            part.LoopingFrames > 0 ? std::min<int64_t>(part.LoopingFrames, range) : 1;
-        int64_t switches = periods > static_cast<double>(kMostSwitches) ? kMostSwitches : static_cast<int64_t>(periods);
-        if (switches > range + 1)
-            switches = range + 1 + (switches - range - 1) % loop;
-        switches = std::min(switches, kMostSwitches);
-        for (int64_t i = 0; i < switches; ++i) {
-            part.CurrentFrame = part.NextFrame;
-            part.NextFrame = followingFrame(part, part.NextFrame);
-        }
-        part.LastTime = static_cast<float>(part.LastTime + periods * period);
-    }
-    part.Blend = static_cast<float>(std::clamp((static_cast<double>(t) - part.LastTime) / period, 0.0, 1.0));
-}
-
-
-// The game's animation files are whitespace-separated tokens; "//" starts a
-// comment wherever it stands, also inside a token.
-std::vector<std::string> gameTokens(const std::string& line)
-{
-    const std::string text = line.substr(0, line.find("//"));
-    std::vector<std::string> tokens;
-    std::istringstream words(text);
-    for (std::string token; words >> token;)
-        tokens.push_back(token);
-    return tokens;
-}
-
-bool isKeyword(const std::string& token)
-{
-    return token == "sex" || token == "headoffset" || token == "footsteps" || token == "fixedlegs" ||
-           token == "fixedtorso";
-}
-
-bool startsLikeNumber(const std::string& token)
-{
-    const size_t digit = token[0] == '-' || token[0] == '+' ? 1 : 0;
-    return digit < token.size() && std::isdigit(static_cast<unsigned char>(token[digit]));
-}
-
-// A whole decimal number with an optional sign that fits 32 bits.
-bool wholeNumber(const std::string& token, int32_t& value)
-{
-    const char* first = token.data();
-    const char* last = token.data() + token.size();
-    if (first != last && *first == '+')
-        ++first;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last && first != last;
-}
 
 } // namespace
 
-void AdjustAnimations(std::array<TAnimation, kAnimationCount>& animations)
+void AdjustAnimations(std::span<TAnimation, kAnimationCount> animations)
 {
     // Legs frames are counted in the legs file, which holds no torso-only
     // frames: they move down by the distance between the first torso and the
@@ -173,30 +90,36 @@ void AdjustAnimations(std::array<TAnimation, kAnimationCount>& animations)
     }
 }
 
-bool AnimationDrivesLegs(uint32_t k)
+bool AnimationDrivesLegs(uint32_t k, Conventions rules)
 {
-    return k <= kLastBothAnimation || (k > kLastTorsoAnimation && k <= kLastLegsAnimation);
+    // The game also plays the two backwards walks it makes from the table.
+    const bool madeByGame = rules == Conventions::Game && (k == kLegsBackCrouched || k == kLegsBackWalk);
+    return k <= kLastBothAnimation || (k > kLastTorsoAnimation && k <= kLastLegsAnimation) || madeByGame;
 }
 
-bool AnimationDrivesTorso(uint32_t k) { return k <= kLastTorsoAnimation; }
+bool AnimationDrivesTorso(uint32_t k, Conventions rules)
+{
+    const bool newerTorso = rules == Conventions::Game && k >= kTorsoGetFlag && k <= kTorsoNegative;
+    return k <= kLastTorsoAnimation || newerTorso;
+}
 
 void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions rules)
 {
     if (!platform::files::FileExists(fileName))
         return;
-    const std::vector<std::string> lines = platform::files::ReadTextLines(fileName);
     if (rules == Conventions::Viewer) {
-        LoadAnimationFromLines(player, lines);
+        LoadAnimationFromLines(player, platform::files::ReadTextLines(fileName));
         return;
     }
-    GameAnimationFile file = ParseGameAnimation(lines);
+    const std::vector<uint8_t> bytes = platform::files::ReadFileBytes(fileName);
+    GameAnimationFile file = ReadGameAnimation({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
     for (const AnimationProblem& problem : file.problems)
         platform::ShowMessage(fileName + ", line " + std::to_string(problem.line) + ": " + problem.text,
                               kAnimationCaption);
-    for (size_t i = 0; i < file.entries.size(); ++i)
-        player.Animations[i] = file.entries[i];
+    if (file.refusal)
+        platform::ShowMessage(fileName + ": " + *file.refusal, kAnimationCaption);
+    player.Animations = file.entries;
     player.Keywords = std::move(file.keywords);
-    AdjustAnimations(player.Animations);
 }
 
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines)
@@ -204,61 +127,22 @@ void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& li
     size_t entry = 0;
     for (const std::string& line : lines) {
         // The table has no room for further lines; they are not read.
-        if (entry == player.Animations.size())
+        if (entry == kAnimationCount)
             break;
         if (isAnimationLine(line))
             player.Animations[entry++] = parseAnimationLine(line);
     }
-    AdjustAnimations(player.Animations);
-}
-
-GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines)
-{
-    GameAnimationFile file;
-    for (size_t index = 0; index < lines.size(); ++index) {
-        const int lineNumber = static_cast<int>(index) + 1;
-        const std::vector<std::string> tokens = gameTokens(lines[index]);
-        if (tokens.empty())
-            continue;
-        const std::string keyword = platform::LowerCase(tokens[0]);
-        if (isKeyword(keyword)) {
-            file.keywords.push_back({keyword, std::vector<std::string>(tokens.begin() + 1, tokens.end()), lineNumber});
-            continue;
-        }
-        std::vector<int32_t> numbers;
-        for (const std::string& token : tokens) {
-            int32_t value = 0;
-            if (!wholeNumber(token, value)) {
-                file.problems.push_back({lineNumber, numbers.empty() && !startsLikeNumber(token)
-                                                         ? "unknown keyword '" + token + "'"
-                                                         : "'" + token + "' is not a whole number"});
-                break;
-            }
-            numbers.push_back(value);
-        }
-        if (numbers.size() != tokens.size())
-            continue;
-        if (numbers.size() != 4) {
-            file.problems.push_back({lineNumber, "an animation line needs 4 numbers (first frame, count, looping "
-                                                 "frames, rate), not " + std::to_string(numbers.size())});
-            continue;
-        }
-        ++file.animationLines;
-        // Lines past the table have no entry to fill.
-        if (file.entries.size() < kAnimationCount)
-            file.entries.push_back({numbers[0], numbers[1], numbers[2], numbers[3]});
-    }
-    return file;
+    AdjustAnimations(std::span(player.Animations).first<kAnimationCount>());
 }
 
 void SetAnimation(Q3Player& player, uint32_t k)
 {
-    if (AnimationDrivesLegs(k)) {
-        startAnimation(player.Lower, player.Animations[k]);
+    if (AnimationDrivesLegs(k, player.Rules)) {
+        startAnimation(player.Lower, player.Animations[k], player.Rules);
         player.LegsAnim = static_cast<int32_t>(k);
     }
-    if (AnimationDrivesTorso(k)) {
-        startAnimation(player.Upper, player.Animations[k]);
+    if (AnimationDrivesTorso(k, player.Rules)) {
+        startAnimation(player.Upper, player.Animations[k], player.Rules);
         player.TorsoAnim = static_cast<int32_t>(k);
     }
 }
@@ -266,7 +150,7 @@ void SetAnimation(Q3Player& player, uint32_t k)
 void UpdateFrame(TMD3Model& part, float t, Conventions rules)
 {
     if (rules == Conventions::Game) {
-        updateGameFrame(part, t);
+        UpdateGameFrame(part, GameTimeMs(t));
         return;
     }
     part.Blend = t - part.LastTime;
@@ -284,14 +168,10 @@ void UpdateFrame(TMD3Model& part, float t, Conventions rules)
 
 void StepFrame(TMD3Model& part, int step, float t, Conventions rules)
 {
-    // Playback's own next frame: by the game's rules a part at the end of a
-    // range that does not loop stays there.
-    const auto frameAfter = [&](int32_t frame) {
-        if (rules == Conventions::Game)
-            return followingFrame(part, frame);
-        const int32_t next = wrapAdd(frame, 1);
-        return next > part.EndFrame ? part.StartFrame : next;
-    };
+    if (rules == Conventions::Game) {
+        StepGameFrame(part, step, GameTimeMs(t));
+        return;
+    }
     if (step > 0) {
         part.CurrentFrame = part.NextFrame;
     } else if (part.CurrentFrame < part.StartFrame || part.CurrentFrame > part.EndFrame) {
@@ -299,10 +179,11 @@ void StepFrame(TMD3Model& part, int step, float t, Conventions rules)
         part.CurrentFrame = part.StartFrame;
     } else if (part.CurrentFrame > part.StartFrame) {
         part.CurrentFrame = wrapSub(part.CurrentFrame, 1);
-    } else if (rules == Conventions::Viewer) {
+    } else {
         part.CurrentFrame = part.EndFrame;
     }
-    part.NextFrame = frameAfter(part.CurrentFrame);
+    const int32_t next = wrapAdd(part.CurrentFrame, 1);
+    part.NextFrame = next > part.EndFrame ? part.StartFrame : next;
     // The frame shows unblended on the stopped clock: no time has passed
     // since this switch.
     part.LastTime = t;

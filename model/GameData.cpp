@@ -1,5 +1,6 @@
 // Characters, skins, texture names and weapons by the game's conventions.
 #include "GameData.h"
+#include "GameCharacter.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
@@ -18,6 +19,8 @@ constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".jpeg", ".png", ".p
 constexpr const char* kTextureCaption = "Texture";
 constexpr const char* kSkinSeparator = "_"; // PART_SKIN.skin
 constexpr const char* kSkinSuffix = ".skin";
+constexpr const char* kBarrelSuffix = "_barrel.md3";
+constexpr const char* kBarrelTag = "tag_barrel";
 
 std::string withSlashes(std::string name)
 {
@@ -272,5 +275,14 @@ void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures
 
 void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)
 {
-    LoadGamePart(weapon, std::string(kWeaponsFolder) + name + "/" + name + ".md3", textures);
+    const std::string stem = std::string(kWeaponsFolder) + name + "/" + name;
+    LoadGamePart(weapon, stem + ".md3", textures);
+    const std::string barrelPath = stem + kBarrelSuffix;
+    if (!files::FileExists(barrelPath))
+        return;
+    auto barrel = std::make_shared<TMD3Model>();
+    LoadGamePart(*barrel, barrelPath, textures);
+    barrel->RollDegrees = kBarrelRestDegrees;
+    LinkModel(weapon, kBarrelTag, *barrel);
+    weapon.Carried.push_back(std::move(barrel));
 }

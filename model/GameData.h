@@ -72,6 +72,7 @@ public:
 
     // Uses another table of shader scripts from now on (a new game root).
     void SetShaders(const ShaderTable* shaders) { shaders_ = shaders; }
+    const ShaderTable* Shaders() const { return shaders_; }
 
     // The shader the game draws a surface with for name (a skin line's or the
     // model's own), resolved as ResolveSurfaceName says and compiled with
@@ -114,5 +115,13 @@ std::string ShaderName(const TMesh& mesh);
 // name. Throws what LoadMD3 throws.
 void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures);
 
-// Loads kWeaponsFolder NAME/NAME.md3 into weapon with LoadGamePart.
+// Loads kWeaponsFolder NAME/NAME.md3 into weapon with LoadGamePart, and its
+// barrel NAME_barrel.md3 from the same folder, where there is one, hung on
+// the weapon's tag_barrel at its resting roll, as the game shows a weapon
+// in a player's hand (without its flash).
 void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures);
+
+// The weapon whose holder stands with the torso's second standing
+// animation (TORSO_STAND2); others stand with TORSO_STAND, and so does a
+// player holding none.
+inline constexpr const char* kSecondStandWeapon = "gauntlet";

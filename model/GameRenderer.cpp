@@ -32,20 +32,30 @@ void collect(const TMD3Model& part, std::vector<DrawItem>& items, size_t& entiti
         item.surface = i;
         items.push_back(item);
     }
-    const size_t tagsPerFrame = part.Links.size();
-    if (tagsPerFrame == 0 || part.Tags.size() < tagsPerFrame)
-        return;
-    const size_t frame = ClampFrame(part.CurrentFrame, part.Tags.size() / tagsPerFrame);
-    for (size_t i = 0; i < tagsPerFrame; ++i) {
+    for (size_t i = 0; i < part.Links.size(); ++i) {
         if (!part.Links[i])
             continue;
         GLfloat matrix[16];
-        TagMatrix(part.Tags[frame * tagsPerFrame + i], matrix);
+        GameTagMatrix(part, i, matrix);
         glPushMatrix();
         glMultMatrixf(matrix);
+        if (part.Links[i]->RollDegrees != 0)
+            glRotatef(part.Links[i]->RollDegrees, 1.0f, 0.0f, 0.0f);
         collect(*part.Links[i], items, entities);
         glPopMatrix();
     }
+}
+
+// The first tag of a frame named name, or null.
+const TMD3Tag* tagNamed(const TMD3Model& part, size_t frame, const std::string& name)
+{
+    const size_t tagsPerFrame = part.Links.size();
+    for (size_t i = 0; i < tagsPerFrame; ++i) {
+        const TMD3Tag& tag = part.Tags[frame * tagsPerFrame + i];
+        if (MD3Name(tag.Name) == name)
+            return &tag;
+    }
+    return nullptr;
 }
 
 // Appends a mesh's vertices in the part's current pose to batch, and its
@@ -58,12 +68,12 @@ void appendMesh(const TMD3Model& part, const TMesh& mesh, BatchVertices& batch, 
     const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
     if (vertexFrames == 0)
         return;
-    const double weight = std::clamp(static_cast<double>(part.Blend), 0.0, 1.0);
-    const size_t currentFrame = ClampFrame(part.CurrentFrame, vertexFrames);
-    const size_t nextFrame = ClampFrame(part.NextFrame, vertexFrames);
-    const TMD3Vertex* current = &mesh.Vertices[currentFrame * vertsPerFrame];
-    const TMD3Vertex* next = &mesh.Vertices[nextFrame * vertsPerFrame];
-    const bool blended = currentFrame != nextFrame && weight > 0;
+    const MeshFrames frames = GameMeshFrames(part);
+    const double weight = frames.weight;
+    // A surface may hold fewer frames than its part says.
+    const TMD3Vertex* current = &mesh.Vertices[ClampFrame(static_cast<int32_t>(frames.current), vertexFrames) * vertsPerFrame];
+    const TMD3Vertex* next = &mesh.Vertices[ClampFrame(static_cast<int32_t>(frames.next), vertexFrames) * vertsPerFrame];
+    const bool blended = current != next && weight > 0;
     const size_t base = batch.positions.size();
     for (size_t v = 0; v < vertsPerFrame; ++v) {
         const std::array<float, 3> na = DecodeGameNormal(current[v].Normal);
@@ -251,3 +261,43 @@ void DrawGameModel(const TMD3Model& root, double shaderSeconds)
 }
 
 bool DrawsNothing(const TMesh& mesh) { return mesh.Shader && mesh.Shader->shader.stages.empty(); }
+
+MeshFrames GameMeshFrames(const TMD3Model& part)
+{
+    const int64_t frames = part.Header.NumFrames;
+    const auto outside = [&](int32_t frame) { return frame < 0 || frame >= frames; };
+    // The game shows the first frame's pose rather than none for frames the
+    // part does not have.
+    if (outside(part.CurrentFrame) || outside(part.NextFrame))
+        return {};
+    const auto current = static_cast<size_t>(part.CurrentFrame), next = static_cast<size_t>(part.NextFrame);
+    return {current, next, current == next ? 0.0 : std::clamp(static_cast<double>(part.Blend), 0.0, 1.0)};
+}
+
+void GameTagMatrix(const TMD3Model& part, size_t tag, GLfloat matrix[16])
+{
+    std::fill_n(matrix, 16, 0.0f);
+    for (int i = 0; i < 4; ++i)
+        matrix[i * 5] = 1.0f;
+    const size_t tagsPerFrame = part.Links.size();
+    if (tag >= tagsPerFrame || part.Tags.size() < tagsPerFrame || tagsPerFrame == 0)
+        return;
+    const size_t frames = part.Tags.size() / tagsPerFrame;
+    const std::string name = MD3Name(part.Tags[tag].Name);
+    // Tags of frames past the last are the last frame's.
+    const TMD3Tag* from = tagNamed(part, ClampFrame(part.CurrentFrame, frames), name);
+    const TMD3Tag* to = tagNamed(part, ClampFrame(part.NextFrame, frames), name);
+    if (!from || !to)
+        return;
+    const float f = std::clamp(part.Blend, 0.0f, 1.0f);
+    for (int axis = 0; axis < 3; ++axis) {
+        float v[3];
+        for (int c = 0; c < 3; ++c)
+            v[c] = from->Axis[axis][c] * (1.0f - f) + to->Axis[axis][c] * f;
+        const float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        for (int c = 0; c < 3; ++c)
+            matrix[axis * 4 + c] = length > 0 ? v[c] / length : v[c];
+    }
+    for (int c = 0; c < 3; ++c)
+        matrix[12 + c] = from->Origin[c] * (1.0f - f) + to->Origin[c] * f;
+}

@@ -16,6 +16,7 @@
 #include <new>
 #include <optional>
 #include <span>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -140,6 +141,37 @@ struct TMesh {
     const BoundShader* Shader = nullptr;
 };
 
+// One animation: a range of frames in the part it plays on.
+struct TAnimation {
+    int32_t FirstFrame;
+    int32_t NumFrames; // after loading: the offset of the last frame from the first
+    int32_t LoopingFrames;
+    int32_t FPS;
+    // The game's rules only: the number of frames played, whether they play
+    // last to first, and the milliseconds the game gives each frame and the
+    // blend into the first.
+    int32_t FrameCount = 0;
+    bool Reversed = false;
+    int32_t FrameLerpMs = 0;
+    int32_t InitialLerpMs = 0;
+};
+
+// How the game moves a part along its animation (its rules only), kept per
+// part in whole milliseconds of the animation clock: the frame shown last
+// and the one blended towards, when each is reached, and when the
+// animation's first frame is (or was) reached.
+struct GameLerp {
+    bool started = false; // false: the next update starts the animation on its first frame
+    bool changed = false; // a new animation was set since the last update
+    int32_t oldFrame = 0;
+    int32_t frame = 0;
+    int64_t oldFrameTime = 0;
+    int64_t frameTime = 0;
+    int64_t animationTime = 0;
+    int64_t oldStep = 0; // the places of oldFrame and frame in the animation (0 its first)
+    int64_t step = 0;
+};
+
 // One model part. A default-constructed part is a valid empty part that
 // draws nothing.
 struct TMD3Model {
@@ -161,17 +193,40 @@ struct TMD3Model {
     // Character mode: the colour shaders take as the entity's (the game gives
     // a player's body parts black with alpha 0, a weapon white).
     uint8_t EntityColor[4] = {255, 255, 255, 255};
+    // The game's rules: the animation playing and the game's playback state.
+    TAnimation Playing{};
+    GameLerp Lerp;
+    // The part's own roll about its x axis, degrees, when it hangs on a tag
+    // (a weapon's barrel at rest).
+    float RollDegrees = 0;
+    // Parts this part carries itself and links to (a weapon's barrel).
+    std::vector<std::shared_ptr<TMD3Model>> Carried;
 };
 
-// One animation: a range of frames in the part it plays on.
-struct TAnimation {
-    int32_t FirstFrame;
-    int32_t NumFrames; // after loading: the offset of the last frame from the first
-    int32_t LoopingFrames;
-    int32_t FPS;
-};
-
+// The lines an animation table of the viewer's rules holds.
 constexpr int kAnimationCount = 26;
+
+// The game's animation numbers (its table order). It reads entries up to
+// kGameAnimationsRead from a file and makes the ones after that itself.
+enum GameAnimation : uint32_t {
+    kBothDeath1 = 0,
+    kTorsoGesture = 6,
+    kTorsoStand = 11,
+    kTorsoStand2 = 12,
+    kLegsWalkCrouched = 13,
+    kLegsWalk = 14,
+    kLegsIdle = 22,
+    kLegsTurn = 24,
+    kTorsoGetFlag = 25,
+    kTorsoNegative = 30,
+    kGameAnimationsRead = 31,
+    kLegsBackCrouched = 32,
+    kLegsBackWalk = 33,
+    kFlagRun = 34,
+    kFlagStand = 35,
+    kFlagStandToRun = 36,
+    kGameAnimationCount = 37,
+};
 
 // A keyword line of a game-style animation file ("sex f", "footsteps boot",
 // "headoffset 0 0 0", "fixedlegs", "fixedtorso"), kept as written.
@@ -187,13 +242,20 @@ struct Q3Player {
     TMD3Model Lower; // legs, the root of the drawing tree
     TMD3Model Upper; // torso
     TMD3Model Head;
-    std::array<TAnimation, kAnimationCount> Animations{};
+    // The viewer's rules fill the first kAnimationCount entries, the game's
+    // all of them.
+    std::array<TAnimation, kGameAnimationCount> Animations{};
     int32_t LegsAnim = 0;
     int32_t TorsoAnim = 0;
     // Whose rules the character plays by, and the keyword lines of its
     // animation file under the game's rules.
     Conventions Rules = Conventions::Viewer;
     std::vector<AnimationKeyword> Keywords;
+    // The torso's standing animation (the game's depends on the weapon held).
+    uint32_t StandingTorso = kTorsoStand;
+    // The game's rules: why the game would refuse the character and show its
+    // default one instead; empty when it takes it.
+    std::vector<std::string> Refusals;
 };
 
 class TextureSet;
@@ -230,35 +292,29 @@ void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<co
 void BuildNormalTable();
 
 // Reads folder + skinFileName and binds the images it names to the part's
-// meshes. The viewer's rules: each image is folder + its file name, one
-// texture per mesh. The game's rules: each texture name is resolved from the
-// game root, then in folder, then as a shader (TextureSet::SurfaceFor), one texture per image
-// shared by the character. A missing skin file does nothing; throws
-// platform::EInOutError when it exists but cannot be read.
-void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName,
-              const LoadRules& rules = {});
+// meshes by the viewer's rules: each image is folder + its file name, one
+// texture per mesh. A missing skin file does nothing; throws
+// platform::EInOutError when it exists but cannot be read. (The game's
+// reading of skins is GameSkin.h.)
+void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName);
 
 // One line of a skin file that binds an image: the surface it names (empty
-// for a line without a comma) and, by the viewer's rules, the image's file
-// name without folders; by the game's, the texture name as written (a path
-// from the game root, "\" turned into "/").
+// for a line without a comma) and the image's file name without folders.
 struct SkinBinding {
     std::string surfaceName;
     std::string imageName;
 };
 
-// The lines of a skin file that bind an image, in file order. The viewer's
-// rules leave out lines that are too short, name a tag or name no image file
-// (".JPG", ".TGA" or ".BMP" in any letter case after the last "/"). The
-// game's rules split each line at its first comma, trim blanks and quotes,
-// and leave out lines without a comma, tag lines ("tag_" in any letter case)
-// and lines naming no texture.
-std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines,
-                                        Conventions rules = Conventions::Viewer);
+// The lines of a skin file that bind an image, in file order, leaving out
+// lines that are too short, name a tag or name no image file (".JPG", ".TGA"
+// or ".BMP" in any letter case after the last "/").
+std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines);
 
 // Loads legs, torso and head with their skins and the animation table from
-// folder, starts animations 11 and 14 and links the parts. Throws what the
-// loaders throw.
+// folder, starts animations 11 and 14 and links the parts; throws what the
+// loaders throw. By the game's rules (with a texture set) it loads the
+// character as LoadGameCharacter does and tells each reason the game would
+// refuse it as a message instead.
 void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName,
                 const LoadRules& rules = {});
 
@@ -326,54 +382,35 @@ template <class DrawMeshesOf> void DrawPartTree(const TMD3Model& part, const Dra
 // Reads an animation table file into player.Animations and adjusts it. A
 // missing file does nothing. The viewer's rules: throws platform::EInOutError
 // when the file cannot be read and platform::EConvertError for a field that
-// is not a whole number. The game's rules: a malformed line gets a message
-// box naming the file and the line and is left out; the keyword lines go to
-// player.Keywords.
+// is not a whole number. The game's rules (GameAnimation.h): what the game
+// says about the file, and why it refuses it, each get a message; the
+// entries read are kept, the keywords go to player.Keywords.
 void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions rules = Conventions::Viewer);
 
 // LoadAnimation by the viewer's rules on the lines of a file already in
 // memory; throws platform::EConvertError for a field that is not a whole number.
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines);
 
-// A malformed line of a game-style animation file.
-struct AnimationProblem {
-    int line = 0; // 1-based
-    std::string text;
-};
-
-// A game-style animation file as read: whitespace-separated tokens, "//"
-// comments anywhere, keyword lines kept, and every line of numbers only
-// filling the next entry (first frame, count, looping frames, rate), before
-// the legs adjustment.
-struct GameAnimationFile {
-    std::vector<TAnimation> entries; // at most kAnimationCount
-    int animationLines = 0;          // lines of four numbers, the ones past the table included
-    std::vector<AnimationKeyword> keywords;
-    std::vector<AnimationProblem> problems;
-};
-GameAnimationFile ParseGameAnimation(const std::vector<std::string>& lines);
-
 // Moves the legs entries of a freshly read table down into the legs file's
 // numbering (by the distance between the first legs and the first torso
 // entry) and turns each positive count into the offset of the last frame
 // from the first, as loading a table does. Throws nothing.
-void AdjustAnimations(std::array<TAnimation, kAnimationCount>& animations);
+void AdjustAnimations(std::span<TAnimation, kAnimationCount> animations);
 
-// Whether animation k plays on the legs (0-5 and 13-24) and on the torso
-// (0-12); 25 and above play on neither. Throw nothing.
-bool AnimationDrivesLegs(uint32_t k);
-bool AnimationDrivesTorso(uint32_t k);
+// Whether animation k plays on the legs (0-5 and 13-24; by the game's rules
+// also its backwards walks 32 and 33) and on the torso (0-12; by the game's
+// rules also 25-30); others play on neither. Throw nothing.
+bool AnimationDrivesLegs(uint32_t k, Conventions rules = Conventions::Viewer);
+bool AnimationDrivesTorso(uint32_t k, Conventions rules = Conventions::Viewer);
 
-// Starts animation k on the parts it drives (0-5 legs and torso, 6-12 torso,
-// 13-24 legs); 25 and above change nothing.
+// Starts animation k on the parts it drives by the player's rules; others
+// change nothing.
 void SetAnimation(Q3Player& player, uint32_t k);
 
 // Moves part along its frame range to t seconds on the animation clock. The
 // viewer's rules: one frame switch per call once a period has passed, every
 // range looping to its start, the blend the seconds since the switch. The
-// game's rules: as many switches as periods have passed, the blend the
-// elapsed fraction of the period, and at the end of the range the part stops
-// on the last frame (looping frames 0) or loops over the last L frames.
+// game's rules: as the game plays it (UpdateGameFrame).
 void UpdateFrame(TMD3Model& part, float t, Conventions rules = Conventions::Viewer);
 
 // Moves the legs, torso and head to t seconds on the animation clock by the
@@ -382,8 +419,8 @@ void UpdatePlayer(Q3Player& player, float t);
 
 // Choosing what plays, for a person picking animations and frames.
 
-// The game's name of animation k ("BOTH_DEATH1" ... "LEGS_TURN", then
-// "TORSO_GETFLAG" ... as far as the table reaches); "" past the table.
+// The game's name of animation k ("BOTH_DEATH1" ... "LEGS_TURN",
+// "TORSO_GETFLAG" ..., "LEGS_BACKCR" ...); "" past the game's table.
 // Throws nothing.
 const char* AnimationName(uint32_t k);
 // The index of the animation the game calls name (any letter case), or
@@ -407,19 +444,18 @@ void StartAnimations(Q3Player& player, const AnimationChoice& choice);
 // Plays animation k on the torso (on the legs) from now on, by the playback
 // of SetAnimation. An animation that plays on both parts starts on both; when
 // a part leaves one, the other part, still playing it, goes back to standing
-// (TORSO_STAND, LEGS_IDLE). An index that does not drive the part changes
+// (the player's standing torso animation, LEGS_IDLE). An index that does not drive the part changes
 // nothing. Throw nothing.
 void SetTorsoAnimation(Q3Player& player, uint32_t k);
 void SetLegsAnimation(Q3Player& player, uint32_t k);
 
 // The animation step places (1 next, -1 previous) from k among those that
-// drive the torso (the legs), round the table. Throw nothing.
-uint32_t StepTorsoAnimation(uint32_t k, int step);
-uint32_t StepLegsAnimation(uint32_t k, int step);
+// drive the torso (the legs) by rules, round the table. Throw nothing.
+uint32_t StepTorsoAnimation(uint32_t k, int step, Conventions rules = Conventions::Viewer);
+uint32_t StepLegsAnimation(uint32_t k, int step, Conventions rules = Conventions::Viewer);
 
 // For a stopped clock at t seconds: shows part one frame on (step 1), as
-// playback switches frames, or one frame back (step -1) within its range (a
-// range that loops by the viewer's rules goes round from its first frame to
-// its last; by the game's it stays on its first), unblended from then on.
-// A part that never advances (rate 0) stays. Throws nothing.
+// playback switches frames, or one frame back (step -1) within its range (by
+// the viewer's rules from its first frame round to its last; by the game's
+// StepGameFrame), unblended from then on. Throws nothing.
 void StepFrame(TMD3Model& part, int step, float t, Conventions rules);

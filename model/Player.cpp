@@ -1,9 +1,12 @@
 // Assembling a player from its three parts, and drawing part trees.
+#include "GameCharacter.h"
 #include "GameData.h"
 #include "GameRenderer.h"
 #include "Model.h"
+#include "platform/system/Dialogs.h"
 
 #include <algorithm>
+#include <exception>
 #include <cmath>
 #include <vector>
 
@@ -12,6 +15,9 @@ namespace {
 // Squared axis lengths this close to 1 count as unit length: exporters write
 // unit axes with a little float noise.
 constexpr double kUnitAxisTolerance = 1e-5;
+
+// The caption of what the game would do with a character.
+constexpr const char* kGameCaption = "Game";
 
 // A vertex blended between two frames, ready for every corner that uses it.
 struct BlendedVertex {
@@ -96,24 +102,28 @@ void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
 
 void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName, const LoadRules& rules)
 {
+    if (rules.conventions == Conventions::Game && rules.textures) {
+        std::exception_ptr failure;
+        try {
+            LoadGameCharacter(player, folder, skinName, *rules.textures);
+        } catch (const platform::EInOutError&) {
+            failure = std::current_exception();
+        }
+        for (const std::string& reason : player.Refusals)
+            platform::ShowMessage(std::string(kGameShowsDefault) + ": " + reason, kGameCaption);
+        if (failure)
+            std::rethrow_exception(failure);
+        return;
+    }
     if (NormalTable[0][0][2] != 1.0)
         BuildNormalTable();
     player.Rules = rules.conventions;
-    const bool game = rules.conventions == Conventions::Game && rules.textures;
-    const char* const files[] = {"lower.md3", "upper.md3", "head.md3"};
-    TMD3Model* const parts[] = {&player.Lower, &player.Upper, &player.Head};
-    for (int i = 0; i < 3; ++i) {
-        // The game knows each surface's own shader name before any skin's.
-        if (game)
-            LoadGamePart(*parts[i], folder + files[i], *rules.textures);
-        else
-            LoadMD3(*parts[i], folder + files[i]);
-        if (game)
-            std::fill_n(parts[i]->EntityColor, 4, uint8_t{0}); // a player's body parts are black, alpha 0
-    }
-    LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin", rules);
-    LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin", rules);
-    LoadSkin(player.Head, folder, "head_" + skinName + ".skin", rules);
+    LoadMD3(player.Lower, folder + "lower.md3");
+    LoadMD3(player.Upper, folder + "upper.md3");
+    LoadMD3(player.Head, folder + "head.md3");
+    LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin");
+    LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin");
+    LoadSkin(player.Head, folder, "head_" + skinName + ".skin");
     LoadAnimation(player, folder + "animation.cfg", rules.conventions);
     for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head}) {
         part->StartFrame = 0;

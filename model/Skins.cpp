@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
-#include <unordered_map>
 
 namespace {
 
@@ -55,66 +54,24 @@ std::optional<SkinBinding> parseSkinLine(const std::string& line)
     return SkinBinding{std::move(surfaceName), std::move(imageName)};
 }
 
-// Blanks and quotes around a field of a game-style skin line.
-std::string trimmed(const std::string& text)
-{
-    constexpr const char* kAround = " \t\"";
-    const size_t first = text.find_first_not_of(kAround);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kAround) - first + 1);
-}
-
-// The game's reading of a skin line: "surface,texture" with blanks allowed,
-// tags in any letter case, the texture a path from the game root.
-std::optional<SkinBinding> parseGameSkinLine(const std::string& line)
-{
-    const size_t comma = line.find(',');
-    if (comma == std::string::npos)
-        return std::nullopt;
-    std::string surfaceName = trimmed(line.substr(0, comma));
-    std::string texture = trimmed(line.substr(comma + 1));
-    if (surfaceName.empty() || texture.empty() || platform::UpperCase(surfaceName.substr(0, 4)) == "TAG_")
-        return std::nullopt;
-    for (char& c : texture)
-        c = c == '\\' ? '/' : c;
-    return SkinBinding{std::move(surfaceName), std::move(texture)};
-}
-
 } // namespace
 
-std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines, Conventions rules)
+std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines)
 {
     std::vector<SkinBinding> bindings;
     for (const std::string& line : lines) {
-        auto binding = rules == Conventions::Game ? parseGameSkinLine(line) : parseSkinLine(line);
+        auto binding = parseSkinLine(line);
         if (binding)
             bindings.push_back(std::move(*binding));
     }
     return bindings;
 }
 
-void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName, const LoadRules& rules)
+void LoadSkin(TMD3Model& part, const std::string& folder, const std::string& skinFileName)
 {
     const std::string skinPath = folder + skinFileName;
     if (!platform::files::FileExists(skinPath))
         return;
-    const std::vector<std::string> lines = platform::files::ReadTextLines(skinPath);
-    if (rules.conventions == Conventions::Viewer || !rules.textures) {
-        for (const SkinBinding& binding : ParseSkinLines(lines))
-            bindImage(part, binding.surfaceName, folder, binding.imageName);
-        return;
-    }
-    // Every surface the skin names takes the shader of its first line; the
-    // others draw the game's default. The lines by name, so that a skin of
-    // many lines binds in linear time.
-    std::unordered_map<std::string, const SkinBinding*> firstLines;
-    const std::vector<SkinBinding> bindings = ParseSkinLines(lines, Conventions::Game);
-    for (const SkinBinding& binding : bindings)
-        firstLines.emplace(platform::UpperCase(binding.surfaceName), &binding);
-    for (TMesh& mesh : part.Meshes) {
-        const auto line = firstLines.find(platform::UpperCase(MD3Name(mesh.Header.Name)));
-        mesh.Shader = line == firstLines.end() ? rules.textures->DefaultShader()
-                                               : rules.textures->ShaderFor(line->second->imageName, ShaderUse::Skin);
-    }
+    for (const SkinBinding& binding : ParseSkinLines(platform::files::ReadTextLines(skinPath)))
+        bindImage(part, binding.surfaceName, folder, binding.imageName);
 }

@@ -336,6 +336,9 @@ void SendMountProblemsTo(MountProblemsTo to) { problemsTo = to; }
 
 void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures)
 {
+    // The game's player stands differently with the gauntlet or empty hands.
+    player.StandingTorso =
+        choice.weapon.empty() || platform::SameText(choice.weapon, kSecondStandWeapon) ? kTorsoStand2 : kTorsoStand;
     LoadPlayer(player, choice.folder, choice.skin, LoadRules{Conventions::Game, &textures});
     if (!choice.weapon.empty()) {
         LoadGameWeapon(weapon, choice.weapon, textures);

@@ -19,17 +19,22 @@ constexpr const char* kKeysLine =
     "Up/Down torso  Left/Right legs  ,/. frame  Home fit  E list  F12 save  N skin  P character  G light";
 
 // One part's animation as the overlay shows it: name, frame in the file and
-// place in the animation's range, rate.
-std::string partLine(const char* part, int32_t animation, const TMD3Model& model)
+// place in the animation (the game's playback counts a backwards animation
+// from its last frame), rate.
+std::string partLine(const char* part, int32_t animation, const TMD3Model& model, Conventions rules)
 {
     std::string line = std::string(part) + ": " + AnimationName(static_cast<uint32_t>(animation)) + "  frame " +
                        std::to_string(model.CurrentFrame);
-    const int64_t count = static_cast<int64_t>(model.EndFrame) - model.StartFrame + 1;
-    const int64_t place = static_cast<int64_t>(model.CurrentFrame) - model.StartFrame + 1;
+    const bool game = rules == Conventions::Game;
+    const int64_t first = game ? model.Playing.FirstFrame : model.StartFrame;
+    const int64_t count = game ? model.Playing.FrameCount : static_cast<int64_t>(model.EndFrame) - model.StartFrame + 1;
+    int64_t place = static_cast<int64_t>(model.CurrentFrame) - first + 1;
+    if (game && model.Playing.Reversed)
+        place = count + 1 - place;
     // Right after a change the part still shows a frame of the animation before.
     if (count > 0 && place >= 1 && place <= count)
         line += " (" + std::to_string(place) + " of " + std::to_string(count) + ")";
-    return line + "  " + std::to_string(model.FPS) + " fps";
+    return line + "  " + std::to_string(game ? model.Playing.FPS : model.FPS) + " fps";
 }
 
 // A file name's part from a name read from game data: no folders, no blanks.
@@ -129,9 +134,9 @@ SetChange CharacterMode::chooseAnimation(bool torso, int step)
 {
     const int32_t torsoBefore = player_.TorsoAnim, legsBefore = player_.LegsAnim;
     if (torso)
-        SetTorsoAnimation(player_, StepTorsoAnimation(static_cast<uint32_t>(player_.TorsoAnim), step));
+        SetTorsoAnimation(player_, StepTorsoAnimation(static_cast<uint32_t>(player_.TorsoAnim), step, player_.Rules));
     else
-        SetLegsAnimation(player_, StepLegsAnimation(static_cast<uint32_t>(player_.LegsAnim), step));
+        SetLegsAnimation(player_, StepLegsAnimation(static_cast<uint32_t>(player_.LegsAnim), step, player_.Rules));
     choice_.animations = {static_cast<uint32_t>(player_.TorsoAnim), static_cast<uint32_t>(player_.LegsAnim)};
     // On a stopped clock the parts that changed show their new first frame
     // at once.
@@ -232,14 +237,19 @@ std::vector<std::string> CharacterMode::OverlayLines() const
     const std::vector<platform::RecordedMessage> problems = Problems();
     std::vector<std::string> lines{
         choice_.name + " (" + choice_.skin + ")",
-        partLine("Torso", player_.TorsoAnim, player_.Upper),
-        partLine("Legs", player_.LegsAnim, player_.Lower),
+        partLine("Torso", player_.TorsoAnim, player_.Upper, player_.Rules),
+        partLine("Legs", player_.LegsAnim, player_.Lower, player_.Rules),
         paused_ ? "Paused: Comma/Period step one frame back/on, Space plays" : "Playing: Space pauses to step frames",
         "Light: " + (TGLLighter::Instance()->IsLightingOn() ? LightDescription() : std::string("off (L)")),
         problems.empty() ? std::string("Problems: none")
                          : "Problems: " + std::to_string(problems.size()) + (showProblems_ ? " (E hides them)"
                                                                                            : " (E lists them)"),
     };
+    // What the game would show instead, in one line; E lists the reasons.
+    if (!player_.Refusals.empty())
+        lines.push_back("Game: refuses this character and shows its default one (" +
+                        std::to_string(player_.Refusals.size()) + (player_.Refusals.size() == 1 ? " reason" : " reasons") +
+                        ", E lists them)");
     if (!status_.empty())
         lines.push_back(status_);
     lines.push_back(kKeysLine);

@@ -38,6 +38,10 @@ enum class FindingKind {
     ImageRejected,      // an image its reader refuses
     ShaderUnusable,     // a shader the game cannot make as written
     ShaderWithoutStages, // a shader without stages that does not say surfaceparm nodraw
+    ModelLimits,        // more surfaces, tags, frames or shaders than the format documents
+    SkinDuplicate,      // a surface named twice in one skin
+    SkinMisread,        // a skin the game reads differently from its lines
+    IconMissing,        // no icon the game can show for a skin
 };
 
 // "archive", "part-missing", ...: the kind's identifier in JSON and SARIF.

@@ -1,5 +1,7 @@
 #include "CheckRules.h"
 
+#include "CheckAnimation.h"
+#include "model/GameCharacter.h"
 #include "model/GameData.h"
 #include "model/GameShader.h"
 #include "model/Model.h"
@@ -32,13 +34,12 @@ namespace files = platform::files;
 enum PartIndex { kLegs, kTorso, kHead, kPartCount };
 constexpr const char* kPartNames[kPartCount] = {"lower", "upper", "head"};
 
-constexpr const char* kAnimationFile = "animation.cfg";
-// The entries the game plays; a 26th line is read but drives no part.
-constexpr int kPlayedAnimations = 25;
-
-constexpr std::string_view kSexLetters = "mfn";
-constexpr const char* kFootsteps[] = {"default", "normal", "boot", "flesh", "mech", "energy"};
-constexpr size_t kHeadOffsetNumbers = 3;
+constexpr CharacterFile kPartFiles[kPartCount] = {CharacterFile::Legs, CharacterFile::Torso, CharacterFile::Head};
+constexpr CharacterFile kSkinFiles[kPartCount] = {CharacterFile::LegsSkin, CharacterFile::TorsoSkin,
+                                                  CharacterFile::HeadSkin};
+// The skin the game's search for a character's parts is made with: the
+// parts and the animation file are found the same way for every skin.
+constexpr const char* kAnySkin = "default";
 
 // Long lists of surfaces in one finding are cut after this many names.
 constexpr size_t kMostNamesListed = 8;
@@ -52,14 +53,6 @@ bool lessIgnoringCase(const std::string& a, const std::string& b)
 std::string printable(std::string text) { return PrintableText(std::move(text)); }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-std::string joined(const std::vector<std::string>& words)
-{
-    std::string text;
-    for (const std::string& word : words)
-        text += (text.empty() ? "" : " ") + word;
-    return text;
-}
 
 std::string numberText(double value)
 {
@@ -80,13 +73,13 @@ std::string nameList(const std::vector<std::string>& names)
     return text;
 }
 
-bool isNumber(const std::string& token)
+// " (also looked for B, C)" after the first candidate of a file, or "".
+std::string alsoTried(const FoundFile& found)
 {
-    const char* first = token.data() + (token.size() > 1 && token[0] == '+' ? 1 : 0);
-    const char* last = token.data() + token.size();
-    double value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    return error == std::errc() && end == last && first != last;
+    std::string text;
+    for (size_t i = 1; i < found.tried.size(); ++i)
+        text += (text.empty() ? " (also looked for " : ", ") + found.tried[i];
+    return text.empty() ? text : text + ")";
 }
 
 // Where a finding points: a file of the game data, and a line of it (0 for none).
@@ -116,18 +109,25 @@ public:
     void run()
     {
         ++report_.characters;
-        readParts();
+        const GameCharacterFiles found = FindGameCharacterFiles(folder_, kAnySkin);
+        readParts(found);
         checkTags();
         for (const PartFile& part : parts_) {
             if (part.usable) {
                 checkTagAxes(part);
                 checkFrameCounts(part);
+                for (const std::string& note : GameModelLimitNotes(part.model))
+                    warning(FindingKind::ModelLimits, {part.path}, part.path + ": " + note);
             }
         }
-        checkAnimation();
+        CheckAnimationFile(found[CharacterFile::Animation], checked(kLegs), checked(kTorso),
+                           [this](Severity severity, FindingKind kind, const std::string& file, size_t line,
+                                  const std::string& text, const std::string& gameDoes) {
+                               add("", severity, kind, {file, line}, text, gameDoes);
+                           });
         for (int i = 0; i < kPartCount; ++i) {
             for (const TMesh& mesh : parts_[i].model.Meshes)
-                surfaces_[i].insert(platform::LowerCase(MD3Name(mesh.Header.Name)));
+                surfaces_[i].insert(GameSurfaceName(MD3Name(mesh.Header.Name)));
         }
         for (const std::string& skin : skinNames())
             checkSkin(skin);
@@ -138,31 +138,44 @@ private:
     void add(const std::string& skin, Severity severity, FindingKind kind, const Place& place,
              const std::string& text, const std::string& gameDoes = "")
     {
+        // The report states what the game does without its subject.
+        const std::string_view subject = "the game ";
+        const std::string does = gameDoes.rfind(subject, 0) == 0 ? gameDoes.substr(subject.size()) : gameDoes;
         report_.findings.push_back(
-            {name_, printable(skin), severity, kind, printable(place.file), place.line, printable(text), gameDoes});
+            {name_, printable(skin), severity, kind, printable(place.file), place.line, printable(text), does});
     }
-    void error(FindingKind kind, const Place& place, const std::string& text)
+    void error(FindingKind kind, const Place& place, const std::string& text, const std::string& gameDoes = "")
     {
-        add("", Severity::Error, kind, place, text);
+        add("", Severity::Error, kind, place, text, gameDoes);
     }
     void warning(FindingKind kind, const Place& place, const std::string& text, const std::string& gameDoes = "")
     {
         add("", Severity::Warning, kind, place, text, gameDoes);
     }
 
-    void readParts()
+    CheckedPart checked(PartIndex i) const
+    {
+        return {parts_[i].path, parts_[i].usable ? &parts_[i].model : nullptr};
+    }
+
+    // The parts where the game finds them. A part the game refuses is still
+    // checked further: the viewer shows it.
+    void readParts(const GameCharacterFiles& found)
     {
         for (int i = 0; i < kPartCount; ++i) {
             PartFile& part = parts_[i];
-            part.path = folder_ + kPartNames[i] + ".md3";
-            if (!files::FileExists(part.path)) {
-                error(FindingKind::PartMissing, {part.path}, part.path + " is missing");
+            const FoundFile& file = found[kPartFiles[i]];
+            part.path = file.path.value_or(file.tried.front());
+            if (!file.path) {
+                error(FindingKind::PartMissing, {part.path},
+                      part.path + " is missing" + alsoTried(file) + "; " + kGameShowsDefault, kGameShowsDefault);
                 continue;
             }
             try {
                 LoadMD3(part.model, part.path);
             } catch (const platform::EInOutError& e) {
-                error(FindingKind::PartRejected, {part.path}, e.what());
+                error(FindingKind::PartRejected, {part.path}, std::string(e.what()) + "; " + kGameShowsDefault,
+                      kGameShowsDefault);
                 continue;
             }
             const TMD3Header& header = part.model.Header;
@@ -171,32 +184,38 @@ private:
                 // reads nothing more of it: the game would not show the part.
                 error(FindingKind::PartRejected, {part.path}, "Model file \"" + part.path + "\": not a model this reader reads (ident \"" +
                       std::string(header.Ident, sizeof header.Ident) + "\", version " +
-                      std::to_string(header.Version) + "; wanted IDP3 version " + std::to_string(kMD3Version) + ")");
+                      std::to_string(header.Version) + "; wanted IDP3 version " + std::to_string(kMD3Version) + "); " +
+                      kGameShowsDefault, kGameShowsDefault);
                 continue;
             }
+            if (const std::optional<std::string> refusal = GameModelRefusal(part.model))
+                error(FindingKind::PartRejected, {part.path}, part.path + ": " + *refusal + "; " + kGameShowsDefault,
+                      kGameShowsDefault);
             part.usable = true;
         }
     }
 
-    // The parts hang on each other by tags of these exact names, as LinkModel
-    // finds them in the first frame.
-    void requireTag(const PartFile& part, const std::string& tagName)
+    // The parts hang on each other by tags of these exact names, as the game
+    // finds them; without one the game puts the part at its parent's origin.
+    void requireTag(const PartFile& part, const std::string& tagName, const char* child)
     {
         const size_t tags = std::min(part.model.Links.size(), part.model.Tags.size());
         for (size_t i = 0; i < tags; ++i) {
             if (MD3Name(part.model.Tags[i].Name) == tagName)
                 return;
         }
-        error(FindingKind::TagMissing, {part.path}, part.path + " has no " + tagName);
+        const std::string gameDoes =
+            std::string("the game draws the ") + child + " at the origin of " + part.path + ", unturned";
+        error(FindingKind::TagMissing, {part.path}, part.path + " has no " + tagName + "; " + gameDoes, gameDoes);
     }
 
     void checkTags()
     {
         if (parts_[kLegs].usable)
-            requireTag(parts_[kLegs], "tag_torso");
+            requireTag(parts_[kLegs], "tag_torso", "torso");
         if (parts_[kTorso].usable) {
-            requireTag(parts_[kTorso], "tag_head");
-            requireTag(parts_[kTorso], "tag_weapon");
+            requireTag(parts_[kTorso], "tag_head", "head");
+            requireTag(parts_[kTorso], "tag_weapon", "weapon");
         }
     }
 
@@ -246,91 +265,6 @@ private:
                     ": " + nameList(odd));
     }
 
-    void checkAnimation()
-    {
-        const std::string path = folder_ + kAnimationFile;
-        if (!files::FileExists(path)) {
-            error(FindingKind::AnimationMissing, {path}, path + " is missing");
-            return;
-        }
-        GameAnimationFile file;
-        try {
-            file = ParseGameAnimation(files::ReadTextLines(path));
-        } catch (const platform::EInOutError& e) {
-            error(FindingKind::AnimationMissing, {path}, e.what());
-            return;
-        }
-        for (const AnimationProblem& problem : file.problems)
-            error(FindingKind::AnimationLine, {path, static_cast<size_t>(problem.line)},
-                  path + ", line " + std::to_string(problem.line) + ": " + problem.text);
-        if (file.animationLines < kPlayedAnimations)
-            warning(FindingKind::AnimationCount, {path}, path + " has " + Plural(file.animationLines, "animation line", "animation lines") + "; the game "
-                    "needs " + std::to_string(kPlayedAnimations));
-        for (const AnimationKeyword& keyword : file.keywords)
-            checkKeyword(path, keyword);
-        checkRanges(path, file);
-    }
-
-    // Keyword values the game does not take.
-    void checkKeyword(const std::string& path, const AnimationKeyword& keyword)
-    {
-        const std::string where = path + ", line " + std::to_string(keyword.line) + ": " + keyword.keyword;
-        const Place place{path, static_cast<size_t>(keyword.line)};
-        const std::vector<std::string>& values = keyword.values;
-        const std::string written = values.empty() ? "nothing" : quoted(joined(values));
-        if (keyword.keyword == "sex") {
-            const bool known = values.size() == 1 &&
-                               kSexLetters.find(static_cast<char>(std::tolower(static_cast<unsigned char>(
-                                   values[0][0])))) != std::string_view::npos;
-            if (!known)
-                warning(FindingKind::AnimationKeyword, place, where + " takes m, f or n, not " + written);
-        } else if (keyword.keyword == "footsteps") {
-            const bool known =
-                values.size() == 1 && std::any_of(std::begin(kFootsteps), std::end(kFootsteps), [&](const char* kind) {
-                    return platform::LowerCase(values[0]) == kind;
-                });
-            if (!known)
-                warning(FindingKind::AnimationKeyword, place, where + " takes default, normal, boot, flesh, mech or energy, not " + written);
-        } else if (keyword.keyword == "headoffset") {
-            if (values.size() != kHeadOffsetNumbers || !std::all_of(values.begin(), values.end(), isNumber))
-                warning(FindingKind::AnimationKeyword, place, where + " takes three numbers, not " + written);
-        } else if (!values.empty()) {
-            warning(FindingKind::AnimationKeyword, place, where + " takes no values, not " + written);
-        }
-    }
-
-    // The frames each played animation runs over, after the legs entries
-    // have moved into the legs file's numbering, against the frames of the
-    // parts it plays on.
-    void checkRanges(const std::string& path, const GameAnimationFile& file)
-    {
-        std::array<TAnimation, kAnimationCount> table{};
-        std::copy(file.entries.begin(), file.entries.end(), table.begin());
-        AdjustAnimations(table);
-        const size_t played = std::min(file.entries.size(), static_cast<size_t>(kPlayedAnimations));
-        for (size_t k = 0; k < played; ++k) {
-            const auto index = static_cast<uint32_t>(k);
-            if (AnimationDrivesLegs(index))
-                checkRange(path, k, table[k], parts_[kLegs]);
-            if (AnimationDrivesTorso(index))
-                checkRange(path, k, table[k], parts_[kTorso]);
-        }
-    }
-
-    void checkRange(const std::string& path, size_t k, const TAnimation& animation, const PartFile& part)
-    {
-        if (!part.usable)
-            return;
-        const int64_t first = animation.FirstFrame;
-        const int64_t last = first + std::max<int64_t>(0, animation.NumFrames);
-        const int64_t frames = part.model.Header.NumFrames;
-        if (first >= 0 && last < frames)
-            return;
-        error(FindingKind::AnimationRange, {path}, path + ": animation " + std::to_string(k) + " (" + AnimationName(static_cast<uint32_t>(k)) + ") plays frames " +
-              std::to_string(first) + " to " + std::to_string(last) + " of " + part.path + ", which has " +
-              Plural(static_cast<int>(frames), "frame", "frames"));
-    }
-
     // Every skin any part has a file of, in name order ignoring letter case.
     std::vector<std::string> skinNames() const
     {
@@ -350,56 +284,120 @@ private:
     {
         ++report_.skins;
         std::set<std::string> reportedImages;
+        const GameCharacterFiles found = FindGameCharacterFiles(folder_, skin);
         for (int i = 0; i < kPartCount; ++i) {
-            const std::string path = folder_ + kPartNames[i] + "_" + skin + ".skin";
-            if (!files::FileExists(path)) {
-                add(skin, Severity::Error, FindingKind::SkinMissing, {path}, path + " is missing");
+            const FoundFile& file = found[kSkinFiles[i]];
+            if (!file.path) {
+                add(skin, Severity::Error, FindingKind::SkinMissing, {file.tried.front()},
+                    file.tried.front() + " is missing" + alsoTried(file) + "; " + kGameShowsDefault,
+                    kGameShowsDefault);
                 continue;
             }
-            std::vector<std::string> lines;
+            GameSkin read;
             try {
-                lines = files::ReadTextLines(path);
+                const std::vector<uint8_t> bytes = files::ReadFileBytes(*file.path);
+                read = ReadGameSkin({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
             } catch (const platform::EInOutError& e) {
-                add(skin, Severity::Error, FindingKind::SkinMissing, {path}, e.what());
+                add(skin, Severity::Error, FindingKind::SkinMissing, {*file.path},
+                    std::string(e.what()) + "; " + kGameShowsDefault, kGameShowsDefault);
                 continue;
             }
-            checkSkinLines(skin, path, lines, i, reportedImages);
+            if (read.entries.empty()) {
+                add(skin, Severity::Error, FindingKind::SkinMissing, {*file.path},
+                    *file.path + " names no surfaces; " + kGameShowsDefault, kGameShowsDefault);
+                continue;
+            }
+            checkSkinEntries(skin, *file.path, read, i, reportedImages);
         }
+        checkIcon(skin, found[CharacterFile::Icon]);
     }
 
-    void checkSkinLines(const std::string& skin, const std::string& path, const std::vector<std::string>& lines,
-                        int partIndex, std::set<std::string>& reportedImages)
+    // Where the game reads a skin other than its lines say: a texture taken
+    // from the next line, a texture starting with the comma, a surface read
+    // from the rest of a tag line.
+    void checkMisreads(const std::string& skin, const std::string& path, const GameSkin& read)
+    {
+        const auto misread = [&](int line, const std::string& text, const std::string& gameDoes) {
+            add(skin, Severity::Warning, FindingKind::SkinMisread, {path, static_cast<size_t>(line)},
+                path + ", line " + std::to_string(line) + ": " + text + "; " + gameDoes, gameDoes);
+        };
+        for (const GameSkinEntry& entry : read.entries) {
+            const std::string surface = quoted(entry.surface);
+            if (std::find(read.tagLines.begin(), read.tagLines.end(), entry.surfaceLine) != read.tagLines.end())
+                misread(entry.surfaceLine, "the game does not read a texture after a tag, so " + surface +
+                                               " after it is read as a surface name",
+                        "the game reads the rest of the skin one word off");
+            else if (!entry.shader.empty() && entry.shaderLine != entry.surfaceLine)
+                misread(entry.surfaceLine, surface + " has no texture on its line",
+                        "the game takes " + quoted(entry.shader) + " from line " + std::to_string(entry.shaderLine) +
+                            " as its texture and reads the rest of the skin one word off");
+            else if (!entry.shader.empty() && entry.shader.front() == ',')
+                misread(entry.surfaceLine, "a blank before the comma after " + surface,
+                        "the game reads " + quoted(entry.shader) + ", comma and all, as the texture name");
+        }
+        if (read.ignored > 0)
+            misread(read.entries.back().surfaceLine,
+                    "the skin names more than " + std::to_string(kMostSkinSurfaces) + " surfaces",
+                    "the game ignores the " + Plural(static_cast<int>(read.ignored), "entry", "entries") + " after it");
+    }
+
+    void checkSkinEntries(const std::string& skin, const std::string& path, const GameSkin& read, int partIndex,
+                          std::set<std::string>& reportedImages)
     {
         const PartFile& part = parts_[partIndex];
         const std::unordered_set<std::string>& surfaces = surfaces_[partIndex];
-        std::unordered_set<std::string> named; // surface names of the lines, lower case
-        for (size_t n = 0; n < lines.size(); ++n) {
-            // One line at a time, so that each finding can say which line.
-            const std::vector<SkinBinding> binding = ParseSkinLines({lines[n]}, Conventions::Game);
-            if (binding.empty())
+        checkMisreads(skin, path, read);
+        std::map<std::string, int> firstLines; // surface -> line of its first entry
+        for (const GameSkinEntry& entry : read.entries) {
+            const Place where{path, static_cast<size_t>(entry.surfaceLine)};
+            const std::string whereText = path + ", line " + std::to_string(entry.surfaceLine);
+            const auto [first, isFirst] = firstLines.emplace(entry.surface, entry.surfaceLine);
+            if (!isFirst) {
+                const std::string gameDoes = "the game uses line " + std::to_string(first->second);
+                add(skin, Severity::Warning, FindingKind::SkinDuplicate, where,
+                    whereText + ": " + quoted(entry.surface) + " is named again; " + gameDoes, gameDoes);
                 continue;
-            const Place where{path, n + 1};
-            const std::string whereText = path + ", line " + std::to_string(n + 1);
-            const std::string surface = platform::LowerCase(binding[0].surfaceName);
-            named.insert(surface);
-            if (part.usable && !surfaces.count(surface))
+            }
+            if (part.usable && !surfaces.count(entry.surface))
                 add(skin, Severity::Warning, FindingKind::SkinSurface, where,
-                    whereText + ": " + quoted(binding[0].surfaceName) + " is no surface of " + part.path);
-            checkTexture(skin, where, whereText, binding[0].imageName, reportedImages);
+                    whereText + ": " + quoted(entry.surface) + " is no surface of " + part.path);
+            if (!entry.shader.empty())
+                checkTexture(skin, where, whereText, entry.shader, reportedImages);
         }
         if (!part.usable)
             return;
         std::vector<std::string> bare;
         std::unordered_set<std::string> listed;
         for (const TMesh& mesh : part.model.Meshes) {
-            const std::string name = MD3Name(mesh.Header.Name);
-            if (!named.count(platform::LowerCase(name)) && listed.insert(platform::LowerCase(name)).second)
+            const std::string name = GameSurfaceName(MD3Name(mesh.Header.Name));
+            if (!firstLines.count(name) && listed.insert(name).second)
                 bare.push_back(quoted(name));
         }
-        if (!bare.empty())
+        if (!bare.empty()) {
+            const std::string gameDoes =
+                std::string("the game draws ") + (bare.size() == 1 ? "it" : "them") + " with its default texture";
             add(skin, Severity::Warning, FindingKind::SurfaceWithoutSkin, {path},
-                path + ": no line for " + (bare.size() == 1 ? "surface " : "surfaces ") + nameList(bare) + " of " +
-                    part.path);
+                path + ": no entry for " + (bare.size() == 1 ? "surface " : "surfaces ") + nameList(bare) + " of " +
+                    part.path + "; " + gameDoes,
+                gameDoes);
+        }
+    }
+
+    // The game refuses a character without an icon it can show for the skin.
+    void checkIcon(const std::string& skin, const FoundFile& icon)
+    {
+        if (!icon.path) {
+            add(skin, Severity::Error, FindingKind::IconMissing, {icon.tried.front()},
+                "no icon for skin " + quoted(skin) + " (looked for " + icon.tried.front() + " and " +
+                    std::to_string(icon.tried.size() - 1) + " more places, the last " + icon.tried.back() + "); " +
+                    kGameShowsDefault,
+                kGameShowsDefault);
+            return;
+        }
+        const SurfaceName& resolved = resolve(*icon.path);
+        if (!resolved.shader && !resolved.image)
+            add(skin, Severity::Error, FindingKind::IconMissing, {*icon.path},
+                "the icon " + *icon.path + " is no image the game can show; " + kGameShowsDefault, kGameShowsDefault);
     }
 
     void checkTexture(const std::string& skin, const Place& where, const std::string& whereText,

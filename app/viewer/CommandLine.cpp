@@ -28,14 +28,15 @@ constexpr std::pair<const char*, uint16_t> kNamedKeys[] = {
     {"comma", platform::VK_OEM_COMMA}, {"period", platform::VK_OEM_PERIOD}};
 constexpr int kFunctionKeys = 12;
 
-// --torso NAME and --legs NAME: an animation of the table that plays on that
-// part, by the game's name.
+// --torso NAME and --legs NAME: an animation the game plays on that part,
+// by the game's name.
 uint32_t animationOption(const std::string& name, const std::string& option, const char* part,
-                         bool (*drives)(uint32_t))
+                         bool (*drivesPart)(uint32_t, Conventions))
 {
+    const auto drives = [&](uint32_t k) { return drivesPart(k, Conventions::Game); };
     const std::optional<uint32_t> k = AnimationNamed(name);
     std::string names;
-    for (uint32_t i = 0; i < kAnimationCount; ++i) {
+    for (uint32_t i = 0; i < kGameAnimationCount; ++i) {
         if (drives(i))
             names += std::string(names.empty() ? "" : ", ") + AnimationName(i);
     }

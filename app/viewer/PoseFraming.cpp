@@ -12,9 +12,6 @@ namespace {
 
 using Vec3 = ScenePoint;
 
-constexpr uint32_t kStandingTorsoAnimation = 11;
-constexpr uint32_t kStandingLegsAnimation = 22;
-
 // The near plane sits at least this share of the eye's distance in front of
 // the eye, so that a pose reaching up to the eye still has a depth range.
 constexpr double kNearShare = 0.01;
@@ -210,12 +207,15 @@ ViewAxes StartViewAxes()
 
 void UseStillPose(Q3Player& player, const AnimationChoice& choice)
 {
-    SetAnimation(player, kStandingTorsoAnimation);
-    SetAnimation(player, kStandingLegsAnimation);
+    SetAnimation(player, player.StandingTorso);
+    SetAnimation(player, kLegsIdle);
     StartAnimations(player, choice);
+    // The first frame each animation shows: the game's playback starts on
+    // the first frame in the file, backwards animations too.
     for (TMD3Model* part : {&player.Lower, &player.Upper}) {
-        part->CurrentFrame = part->StartFrame;
-        part->NextFrame = part->StartFrame;
+        const int32_t first = player.Rules == Conventions::Game ? part->Playing.FirstFrame : part->StartFrame;
+        part->CurrentFrame = first;
+        part->NextFrame = first;
         part->Blend = 0;
     }
 }

@@ -1,7 +1,10 @@
 // Surface names of game data (shader, image, extensions, own folder) and the
 // shaders and textures a character shares.
 
+#include "Md3Files.h"
+#include "model/GameCharacter.h"
 #include "model/GameData.h"
+#include "model/GameRenderer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/files/FileLayer.h"
 #include "support/HeadlessGL.h"
@@ -10,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 namespace files = platform::files;
@@ -134,6 +138,64 @@ TEST_F(GameData, OneShaderPerNameOneTexturePerImageAndWhatNothingDraws)
     set.Clear();
     EXPECT_FALSE(glIsTexture(texture));
     EXPECT_EQ(set.Count(), 0u);
+}
+
+// A weapon with a barrel on its tag_barrel: the game hangs the barrel there,
+// rolled to where it rests, and its tags blend between frames as the
+// engine's tag lerp does (the axes normalised, frames past the last taken as
+// the last, identity for a frame without the tag).
+TEST_F(GameData, WeaponsCarryTheirBarrelAndTagsBlendAsTheGameBlendsThem)
+{
+    md3files::Model gun;
+    gun.frames = 3;
+    gun.tagsPerFrame = 1;
+    md3files::Tag turned{"tag_barrel", {10, 0, 0}, {0, 1, 0, -1, 0, 0, 0, 0, 1}};
+    gun.tags = {{"tag_barrel", {0, 0, 0}}, turned, {"tag_other", {5, 5, 5}}};
+    gun.surfaces = {md3files::triangleSurface("w_gun", 3)};
+    md3files::Model barrel;
+    barrel.surfaces = {md3files::triangleSurface("w_barrel", 1)};
+    root.write("models/weapons2/gun/gun.md3", md3files::build(gun));
+    root.write("models/weapons2/gun/gun_barrel.md3", md3files::build(barrel));
+    root.write("models/weapons2/bare/bare.md3", md3files::build(gun));
+    files::MountGameRoot(root.path());
+    TextureSet set(&shaders);
+    TMD3Model weapon, bare;
+    LoadGameWeapon(weapon, "gun", set);
+    LoadGameWeapon(bare, "bare", set);
+    ASSERT_EQ(weapon.Links.size(), 1u);
+    ASSERT_NE(weapon.Links[0], nullptr);
+    EXPECT_EQ(weapon.Links[0]->RollDegrees, kBarrelRestDegrees);
+    EXPECT_EQ(bare.Links[0], nullptr);
+
+    struct Case {
+        int32_t current, next;
+        float blend;
+        std::array<float, 3> axis0, origin;
+    };
+    const float half = std::sqrt(0.5f);
+    const Case cases[] = {
+        {0, 1, 0.5f, {half, half, 0}, {5, 0, 0}}, {1, 1, 0.3f, {0, 1, 0}, {10, 0, 0}},
+        {1, 9, 0.5f, {1, 0, 0}, {0, 0, 0}}, // frame 9 is frame 2, which lacks the tag
+    };
+    for (const Case& c : cases) {
+        weapon.CurrentFrame = c.current, weapon.NextFrame = c.next, weapon.Blend = c.blend;
+        GLfloat m[16];
+        GameTagMatrix(weapon, 0, m);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(m[i], c.axis0[i], 1e-5) << c.current << "-" << c.next;
+            EXPECT_NEAR(m[12 + i], c.origin[i], 1e-5) << c.current << "-" << c.next;
+        }
+    }
+    // Meshes: frames the part lacks show its first frame; equal frames do
+    // not blend.
+    const std::array<int32_t, 5> meshCases[] = {{0, 1, 0, 1, 1}, {2, 2, 2, 2, 0}, {1, 3, 0, 0, 0}, {-1, 0, 0, 0, 0}};
+    for (const auto& [current, next, shown, towards, weighs] : meshCases) {
+        weapon.CurrentFrame = current, weapon.NextFrame = next, weapon.Blend = 0.5f;
+        const MeshFrames frames = GameMeshFrames(weapon);
+        EXPECT_EQ(frames.current, static_cast<size_t>(shown)) << current << "-" << next;
+        EXPECT_EQ(frames.next, static_cast<size_t>(towards)) << current << "-" << next;
+        EXPECT_EQ(frames.weight, weighs ? 0.5 : 0.0) << current << "-" << next;
+    }
 }
 
 } // namespace

@@ -94,18 +94,3 @@ TEST_F(LoadSkin, SkipsOnlyLowerCaseTagLines)
 }
 
 } // namespace
-
-TEST(GameSkinLines, TrimTagsInAnyCaseAndBackslashes)
-{
-    const std::vector<SkinBinding> bindings = ParseSkinLines(
-        {" u_torso , models/players/x/Skin.TGA ", "TAG_head,", "Tag_weapon,models/x.tga",
-         "h_head,\"models\\players\\x\\face\"", "nocomma models/x.tga", "u_arms,", ",models/x.tga", "h_hair,\t"},
-        Conventions::Game);
-    ASSERT_EQ(bindings.size(), 2u);
-    EXPECT_EQ(bindings[0].surfaceName, "u_torso");
-    EXPECT_EQ(bindings[0].imageName, "models/players/x/Skin.TGA");
-    EXPECT_EQ(bindings[1].surfaceName, "h_head");
-    EXPECT_EQ(bindings[1].imageName, "models/players/x/face");
-    // The viewer's rules keep only the file name of an image path.
-    EXPECT_EQ(ParseSkinLines({"u_torso,models/players/x/Skin.TGA"})[0].imageName, "Skin.TGA");
-}

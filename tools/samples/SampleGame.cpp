@@ -61,6 +61,7 @@ struct Skin {
     Mount mount;
     std::map<std::string, std::string> paths; // by surface
     std::vector<std::string> parts{"lower", "upper", "head"};
+    std::map<std::string, std::vector<writers::SkinLine>> extraLines; // by part, after the surfaces' own
 };
 
 struct Character {
@@ -74,6 +75,10 @@ struct Character {
     std::vector<Skin> skins;
     std::vector<ImageFile> images;
     std::map<std::string, std::vector<writers::Md3Surface>> extraSurfaces; // by part, after its own surfaces
+    // Surfaces written into the MD3 under another name than the skins use
+    // ("u_torso" -> "u_torso_1", which the game stores as "u_torso").
+    std::map<std::string, std::string> md3Names;
+    std::array<uint8_t, 3> iconColour{128, 128, 128};
 };
 
 struct Mounts {
@@ -118,6 +123,15 @@ Image flatTorso(const std::array<uint8_t, 3>& colour)
 
 // The picture with an opaque alpha channel added, as painting programs
 // save it by default.
+// A character's menu picture: a flat square in its colour.
+Image iconImage(const std::array<uint8_t, 3>& colour)
+{
+    Image icon(32, 32, 3);
+    for (size_t i = 0; i < icon.pixels.size(); ++i)
+        icon.pixels[i] = colour[i % 3];
+    return icon;
+}
+
 Image withAlpha(const Image& image)
 {
     Image out(image.width, image.height, 4);
@@ -176,6 +190,7 @@ Character bruno()
                    {"upper/tag_head", kBrunoHeadTagScale},
                    {"upper/tag_weapon", kBrunoWeaponTagScale}};
     c.animation.keywords = {"fixedlegs", "fixedtorso"};
+    c.animation.oneLine = true;
     c.shaders = {{"l_legs", dir + "legs.tga"},
                  {"u_torso", dir + "torso.tga"},
                  {"u_arms", dir + "arms.tga"},
@@ -190,7 +205,11 @@ Character bruno()
     red.paths["l_legs"] = kColourMappedImage;
     red.paths["u_torso"] = kRunLength32Image;
     red.paths[kTwoSidedSurface] = kOtherFolderShaderPath;
+    // A second line for the torso, as a careless edit leaves it: the game
+    // keeps the first.
+    red.extraLines["upper"] = {{"u_torso", kOverriddenImage}};
     c.skins = {base, red};
+    c.iconColour = {150, 90, 40};
     const Mount pak0 = Mount::FirstArchive;
     c.images = {
         {kRunLength24Image, pak0, Kind::TgaRunLength, [] { return legsTexture(Figure::Bulky); }},
@@ -215,6 +234,8 @@ Character mira()
     Character c{kMira, slenderBuild(), Mount::FirstArchive, dir, {}, animationConfig('f', "normal", true),
                 {}, {}, {}, {}};
     c.tagScales = {{"upper/tag_head", kMiraHeadTagScale}};
+    c.md3Names = {{"u_torso", "u_torso_1"}};
+    c.iconColour = {60, 90, 170};
     c.shaders = {{"l_legs", kOtherCaseImage},
                  {"u_torso", kArchivedSkinImage},
                  {"u_arms", dir + "arms.tga"},
@@ -254,6 +275,7 @@ Character oskar()
     // moves it down with the legs lines.
     const int legsShift = frameTotal(0, kFirstLegsAnimation - 1) - frameTotal(0, kFirstTorsoAnimation - 1);
     c.animation.lines.push_back({legsShift + 4, 10, 0, 15, "TORSO_SALUTE"});
+    c.iconColour = {70, 110, 130};
     c.shaders = {{"l_legs", dir + "legs.tga"},
                  {"u_torso", dir + "torso.tga"},
                  {"u_arms", dir + "arms.jpg"},
@@ -276,6 +298,11 @@ Character vesta()
 {
     const std::string dir = std::string("models/players/") + kVesta + "/";
     Character c{kVesta, slenderBuild(), Mount::Loose, dir, {}, animationConfig('f', "energy", true), {}, {}, {}, {}};
+    // The idle legs play backwards.
+    for (writers::AnimationLine& line : c.animation.lines)
+        if (line.name == "LEGS_IDLE")
+            line.frameCount = -line.frameCount;
+    c.iconColour = {30, 160, 150};
     auto shader = [&](const char* name) { return dir + name; };
     // The body's own shaders are named after their images, as real packs name them.
     c.shaders = {{"l_legs", shader("legs")},   {"u_torso", shader("torso")}, {"u_arms", shader("arms")},
@@ -331,6 +358,8 @@ std::string skinText(const Skin& skin, const std::string& part, const writers::M
     std::vector<writers::SkinLine> lines;
     for (const auto& surface : model.surfaces)
         lines.push_back({surface.name, skin.paths.at(surface.name)});
+    if (const auto extra = skin.extraLines.find(part); extra != skin.extraLines.end())
+        lines.insert(lines.end(), extra->second.begin(), extra->second.end());
     if (!model.tags.empty() && part != "head")
         for (const auto& tag : model.tags.front())
             lines.push_back({tag.name, ""});
@@ -347,7 +376,11 @@ void addCharacter(Mounts& mounts, const Character& c)
         parts[part].surfaces.insert(parts[part].surfaces.end(), surfaces.begin(), surfaces.end());
     for (auto& [part, model] : parts) {
         scaleTagAxes(model, part, c.tagScales);
-        addFile(mounts, c, c.modelMount, dir + part + ".md3", writers::serialiseMd3(model));
+        writers::Md3Model written = model;
+        for (auto& surface : written.surfaces)
+            if (const auto renamed = c.md3Names.find(surface.name); renamed != c.md3Names.end())
+                surface.name = renamed->second;
+        addFile(mounts, c, c.modelMount, dir + part + ".md3", writers::serialiseMd3(written));
     }
     addFile(mounts, c, c.modelMount, dir + "animation.cfg", writers::animationConfigText(c.animation));
     for (const auto& skin : c.skins)
@@ -355,6 +388,12 @@ void addCharacter(Mounts& mounts, const Character& c)
             addFile(mounts, c, skin.mount, dir + part + "_" + skin.name + ".skin", skinText(skin, part, parts[part]));
     for (const auto& image : c.images)
         addFile(mounts, c, image.mount, image.path, encodeAs(image.kind, image.paint()));
+    // The picture the game shows for a character in its menus: without one
+    // the game refuses the character.
+    std::set<std::string> icons;
+    for (const auto& skin : c.skins)
+        if (icons.insert(skin.name).second)
+            addFile(mounts, c, skin.mount, dir + "icon_" + skin.name + ".tga", encodeAs(Kind::Tga, iconImage(c.iconColour)));
 }
 
 void addWeapon(Mounts& mounts)

@@ -24,10 +24,17 @@ std::string animationConfigText(const AnimationConfig& config)
         out += keyword + "\n";
     out += "\n// first frame, num frames, looping frames, frames per second\n\n";
     for (const auto& line : config.lines) {
+        if (config.oneLine) {
+            out += std::to_string(line.firstFrame) + " " + std::to_string(line.frameCount) + " " +
+                   std::to_string(line.loopingFrames) + " " + std::to_string(line.framesPerSecond) + " ";
+            continue;
+        }
         out += std::to_string(line.firstFrame) + sep + std::to_string(line.frameCount) + sep
                + std::to_string(line.loopingFrames) + sep + std::to_string(line.framesPerSecond) + sep + sep
                + "// " + line.name + "\n";
     }
+    if (config.oneLine)
+        out += "\n";
     if (config.lineEnd == "\n")
         return out;
     std::string ended;

@@ -30,11 +30,13 @@ struct AnimationConfig {
     std::vector<AnimationLine> lines;
     std::string lineEnd = "\n";   // "\r\n" as Windows editors leave it
     std::string separator = "\t"; // between fields; spaces where an editor replaced the TABs
+    bool oneLine = false;          // every number on one line, without the names
 };
 
 // The usual layout: comment lines, "sex", "headoffset" and "footsteps" lines,
 // the keyword lines, then one line per animation: four numbers each followed
-// by the separator, and "// NAME" after one more separator.
+// by the separator, and "// NAME" after one more separator; or, oneLine,
+// all the numbers on one line separated by blanks.
 std::string animationConfigText(const AnimationConfig& config);
 
 } // namespace writers

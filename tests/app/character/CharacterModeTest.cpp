@@ -22,7 +22,9 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <memory>
 #include <tuple>
 #include <optional>
@@ -193,11 +195,12 @@ TEST_F(CharacterModeTest, NAndPStepThroughSkinsAndCharactersAndTheTitleFollows)
     EXPECT_EQ(characters->ShownPlayer().Rules, Conventions::Game);
 }
 
-// Live GL textures: names that are textures, among the first few thousand.
+// Live GL textures: names that are textures, among the first 65,536 (names
+// are not reused at once, so a long run of switches climbs through them).
 int liveTextures()
 {
     int count = 0;
-    for (GLuint name = 1; name < 4096; ++name)
+    for (GLuint name = 1; name < 65536; ++name)
         count += glIsTexture(name) == GL_TRUE;
     return count;
 }
@@ -215,20 +218,23 @@ TEST_F(CharacterModeTest, AHundredSwitchesLeaveTexturesAndMemoryFlat)
     switches(48);
     const int textures = liveTextures();
     ASSERT_GT(characters->TextureCount(), 0u);
-    // Two rounds of 96 switches, each back to the same character and skin,
-    // whose textures are to be counted against the same character's before.
-    const size_t before = testsupport::heapBytes();
-    switches(96);
-    EXPECT_EQ(liveTextures(), textures);
-    const size_t between = testsupport::heapBytes();
-    switches(96);
-    EXPECT_EQ(liveTextures(), textures);
-    const size_t after = testsupport::heapBytes();
-    // A leaked character (parts and textures) would cost tens of kilobytes
-    // every time, in both rounds; a pool the driver grows once shows in one.
+    // Rounds of 96 switches, each back to the same character and skin, whose
+    // textures are to be counted against the same character's before. A
+    // leaked character (parts and textures) would cost tens of kilobytes
+    // every time, in every round; the driver's pools grow for a few rounds
+    // at a time and then give memory back, so one round of the first twelve
+    // at least must stay flat.
     const auto growth = [](size_t from, size_t to) { return to > from ? to - from : 0; };
-    EXPECT_LT(std::min(growth(before, between), growth(between, after)), 1024u * 1024u)
-        << "heap " << before << " -> " << between << " -> " << after;
+    std::string rounds;
+    size_t least = SIZE_MAX;
+    for (int round = 0; round < 12 && least >= 1024u * 1024u; ++round) {
+        const size_t before = testsupport::heapBytes();
+        switches(96);
+        EXPECT_EQ(liveTextures(), textures);
+        least = std::min(least, growth(before, testsupport::heapBytes()));
+        rounds += " " + std::to_string(growth(before, testsupport::heapBytes()));
+    }
+    EXPECT_LT(least, 1024u * 1024u) << "growth per round:" << rounds;
 }
 
 TEST_F(CharacterModeTest, DroppedFoldersAndArchivesOpenAndOthersAreExplained)
@@ -266,7 +272,14 @@ TEST_F(CharacterModeTest, LoadingProblemsAreListedPerCharacterAndNoBoxWaits)
     const std::string broken = sandbox->dir.file("Broken");
     samples::writeSampleGame(broken, samples::GameLayout::Loose);
     std::filesystem::resize_file(broken + "/" + samples::kOtherCaseImage, 10);
-    std::ofstream(broken + "/models/players/mira/animation.cfg", std::ios::app) << "oops 1 2 3\n";
+    // A word the game does not know before the numbers (after them the game
+    // reads nothing more).
+    const std::string animation = broken + "/models/players/mira/animation.cfg";
+    std::stringstream text;
+    text << "oops\n" << std::ifstream(animation).rdbuf();
+    std::ofstream(animation) << text.str();
+    // Without an icon the game refuses the character.
+    std::filesystem::remove(broken + "/models/players/mira/icon_default.tga");
     // Interactive, every box counted instead of shown.
     platform::SetNonInteractive(false);
     platform::SetMessageBoxShower([](const platform::MessageBoxRequest&) {
@@ -281,16 +294,22 @@ TEST_F(CharacterModeTest, LoadingProblemsAreListedPerCharacterAndNoBoxWaits)
     EXPECT_EQ(characters->Problems().front().caption, "Shader Scripts");
     press('P');
     const std::vector<platform::RecordedMessage> mira = characters->Problems();
-    ASSERT_EQ(mira.size(), ofGameData + 2) << overlayLine(*characters, "Problems");
+    ASSERT_EQ(mira.size(), ofGameData + 3) << overlayLine(*characters, "Problems");
     EXPECT_NE(mira[ofGameData].text.find("egs.tga"), std::string::npos) << mira[ofGameData].text;
-    EXPECT_NE(mira[ofGameData + 1].text.find("unknown keyword 'oops'"), std::string::npos);
-    EXPECT_EQ(overlayLine(*characters, "Problems"), "Problems: " + std::to_string(ofGameData + 2) + " (E lists them)");
+    EXPECT_NE(mira[ofGameData + 1].text.find("unknown token 'oops'"), std::string::npos);
+    EXPECT_EQ(mira[ofGameData + 2].caption, "Game");
+    EXPECT_EQ(mira[ofGameData + 2].text.find("the game refuses this character and shows its default character: no icon"),
+              0u)
+        << mira[ofGameData + 2].text;
+    EXPECT_EQ(overlayLine(*characters, "Problems"), "Problems: " + std::to_string(ofGameData + 3) + " (E lists them)");
+    EXPECT_EQ(overlayLine(*characters, "Game"), "Game: refuses this character and shows its default one (1 reason, E "
+                                                "lists them)");
     press('E');
-    EXPECT_EQ(characters->OverlayLines().back(), "- Animation: " + mira.back().text);
+    EXPECT_EQ(characters->OverlayLines().back(), "- Game: " + mira.back().text);
     press('P');
     EXPECT_EQ(characters->Problems().size(), ofGameData);
     // Every message is still recorded, none waited in a box.
-    EXPECT_EQ(platform::RecordedMessages().size(), ofGameData + 2);
+    EXPECT_EQ(platform::RecordedMessages().size(), ofGameData + 3);
     EXPECT_EQ(boxesShown, 0);
     platform::SetNonInteractive(true);
     platform::UseWindowMessageBoxes();
@@ -301,15 +320,17 @@ TEST_F(CharacterModeTest, ArrowsChooseWhatPlaysAndPeriodAndCommaStepThePausedFra
     open(game);
     // The key, then the animations of torso and legs the overlay names.
     const std::tuple<uint16_t, const char*, const char*> steps[] = {
-        {platform::VK_UP, "TORSO_STAND2", "LEGS_WALK"},
-        {platform::VK_UP, "BOTH_DEATH1", "BOTH_DEATH1"},   // round the table, onto both parts
-        {platform::VK_DOWN, "TORSO_STAND2", "LEGS_IDLE"},  // off it: the legs stand
+        {platform::VK_UP, "TORSO_STAND2", "LEGS_IDLE"},
+        {platform::VK_UP, "TORSO_GETFLAG", "LEGS_IDLE"}, // the newer torso animations follow
+        {platform::VK_DOWN, "TORSO_STAND2", "LEGS_IDLE"},
         {platform::VK_LEFT, "TORSO_STAND2", "LEGS_LANDB"},
         {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_IDLE"},
         {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_IDLECR"},
         {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_TURN"},
-        {platform::VK_RIGHT, "BOTH_DEATH1", "BOTH_DEATH1"},
-        {platform::VK_LEFT, "TORSO_STAND", "LEGS_TURN"},
+        {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_BACKCR"}, // the game's own backwards walks
+        {platform::VK_RIGHT, "TORSO_STAND2", "LEGS_BACKWALK"},
+        {platform::VK_RIGHT, "BOTH_DEATH1", "BOTH_DEATH1"}, // round the table, onto both parts
+        {platform::VK_LEFT, "TORSO_STAND", "LEGS_BACKWALK"}, // off it: the torso stands
     };
     for (const auto& [key, torso, legs] : steps) {
         press(key);
@@ -409,9 +430,21 @@ TEST_F(CharacterModeTest, TheAnimationsTheOverlayNamesAreTheOnesDrawn)
         EXPECT_TRUE(platform::ReadPng(sandbox->dir.file("p.png"), width, height, rgb));
         return rgb;
     };
-    const std::vector<uint8_t> stepped = picture("--keys " + keys + ",T");
-    EXPECT_EQ(stepped, picture("--torso " + named("Torso") + " --legs " + named("Legs") + " --keys T"));
-    EXPECT_NE(stepped, picture("--keys T"));
+    // On a stopped clock and framed again, as the game's playback blends a
+    // change in from the frame shown while a start shows the first frame.
+    // The two ways to the pose reach it by other float steps (a blend
+    // between two equal frames), which may move a pixel or two.
+    const auto differing = [](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+        size_t count = a.size() == b.size() ? 0 : a.size() + b.size();
+        for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+            count += a[i] != b[i];
+        return count;
+    };
+    const std::vector<uint8_t> stepped = picture("--keys Space," + keys + ",Home,T");
+    EXPECT_LE(differing(stepped, picture("--torso " + named("Torso") + " --legs " + named("Legs") +
+                                         " --keys Space,Home,T")),
+              12u);
+    EXPECT_GT(differing(stepped, picture("--keys Space,Home,T")), 1000u);
 }
 
 } // namespace

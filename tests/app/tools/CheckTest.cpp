@@ -128,14 +128,15 @@ TEST_F(Check, SampleGameHasOnlyTheWarningsOfItsQuirks)
     for (size_t i = 0; i < gameData; ++i)
         EXPECT_EQ(archives.lines[i].rfind(std::string(kGameData) + "warning: ", 0), 0u) << archives.lines[i];
 
-    // The tag axes longer than 1 are the only quirk the game does not take
-    // as it is, and the longest axis of each part is named.
+    // The tag axes longer than 1 and a skin naming a surface twice are the
+    // only quirks the game does not take as they are.
     const std::string normalised = "; the game normalises them";
     const std::vector<std::string> expected{
         "bruno: warning: models/players/bruno/lower.md3: tag axes are not of unit length (longest 4)" + normalised,
         "bruno: warning: models/players/bruno/upper.md3: tag axes are not of unit length (longest 30)" + normalised,
+        "bruno/red: warning: models/players/bruno/upper_red.skin, line 4: 'u_torso' is named again; the game uses line 1",
         "mira: warning: models/players/mira/upper.md3: tag axes are not of unit length (longest 3)" + normalised,
-        "4 characters, 9 skins: 0 errors, " + std::to_string(3 + gameData) + " warnings",
+        "4 characters, 9 skins: 0 errors, " + std::to_string(4 + gameData) + " warnings",
     };
     EXPECT_EQ(std::vector<std::string>(archives.lines.begin() + static_cast<std::ptrdiff_t>(gameData),
                                        archives.lines.end()),
@@ -155,15 +156,17 @@ TEST_F(Check, SampleCharacterFoldersNameImagesTheGameWouldNotFind)
     need(kModels);
     CheckRun sarge = run("--check Model/ModelSarge/Body");
     EXPECT_EQ(sarge.status, 1);
-    ASSERT_EQ(sarge.lines.size(), 6u);
+    ASSERT_EQ(sarge.lines.size(), 7u);
     for (size_t i = 0; i < 5; ++i)
         EXPECT_NE(sarge.lines[i].find("is found under the character's folder; the game will not find it"),
                   std::string::npos)
             << sarge.lines[i];
-    EXPECT_EQ(sarge.lines.back(), "1 character, 1 skin: 5 errors, 0 warnings");
+    // Nor is there an icon: the game refuses the character.
+    EXPECT_EQ(sarge.lines[5].find("Body/default: error: no icon for skin 'default'"), 0u) << sarge.lines[5];
+    EXPECT_EQ(sarge.lines.back(), "1 character, 1 skin: 6 errors, 0 warnings");
     CheckRun both = run("--check Model/ModelLara/Body Model/ModelSarge/Body");
     EXPECT_EQ(both.status, 1);
-    EXPECT_EQ(both.lines.back(), "2 characters, 2 skins: 10 errors, 0 warnings");
+    EXPECT_EQ(both.lines.back(), "2 characters, 2 skins: 12 errors, 0 warnings");
     // The checker starts no component, so it writes no settings.
     EXPECT_FALSE(fs::exists(dir->file("Quillmo.ini")));
 }
@@ -202,10 +205,13 @@ void PrintTo(const Breakage& breakage, std::ostream* out) { *out << breakage.nam
 const fs::path kParts = "models/players/oskar";
 const fs::path kSkins = "Models/Players/Oskar";
 const std::string kPath = "Models/Players/Oskar/";
+// Where the parts lie, in their own letter case.
+const std::string kGamePath = "models/players/oskar/";
+const std::string kShowsDefault = "; the game refuses this character and shows its default character";
 
 std::string partFileError(const std::string& part, const std::string& what)
 {
-    return "Oskar: error: Model file \"" + kPath + part + "\": " + what;
+    return "Oskar: error: Model file \"" + kGamePath + part + "\": " + what;
 }
 
 // The summary of one character with one skin.
@@ -235,7 +241,8 @@ void editAnimationLine(const fs::path& root, const std::string& marker, const st
 
 const Breakage kBreakages[] = {
     {"MissingPart", [](const fs::path& root) { fs::remove(root / kParts / "head.md3"); },
-     {"Oskar: error: " + kPath + "head.md3 is missing"}, 1},
+     {"Oskar: error: " + kPath + "head.md3 is missing (also looked for models/players/heads/Oskar/Oskar.md3)" + kShowsDefault},
+     1},
     // Both ways a reader rejects a part: a file that does not fit its own
     // counts, and a file of another kind or version.
     {"RejectedParts",
@@ -245,29 +252,46 @@ const Breakage kBreakages[] = {
          writeBytes(root / kParts / "lower.md3", bytes);
          fs::resize_file(root / kParts / "upper.md3", 200);
      },
-     {partFileError("lower.md3", "not a model this reader reads (ident \"IDP3\", version 14; wanted IDP3 version 15)"),
-      partFileError("upper.md3", "frames run past the end of the file")},
+     {partFileError("lower.md3", "not a model this reader reads (ident \"IDP3\", version 14; wanted IDP3 version 15)" +
+                                     kShowsDefault),
+      partFileError("upper.md3", "frames run past the end of the file" + kShowsDefault)},
      1},
     {"MissingTags",
      [](const fs::path& root) {
          replaceIn(root / kParts / "lower.md3", "tag_torso", "tag_tors0");
          replaceIn(root / kParts / "upper.md3", "tag_weapon", "tag_Weapon");
      },
-     {"Oskar: error: " + kPath + "lower.md3 has no tag_torso", "Oskar: error: " + kPath + "upper.md3 has no tag_weapon"},
+     {"Oskar: error: " + kGamePath + "lower.md3 has no tag_torso; the game draws the torso at the origin of " + kGamePath +
+          "lower.md3, unturned",
+      "Oskar: error: " + kGamePath + "upper.md3 has no tag_weapon; the game draws the weapon at the origin of " +
+          kGamePath + "upper.md3, unturned"},
      1},
     {"MissingAnimationFile", [](const fs::path& root) { fs::remove(root / kParts / "animation.cfg"); },
-     {"Oskar: error: " + kPath + "animation.cfg is missing"}, 1},
-    {"MalformedAnimationLine",
-     [](const fs::path& root) { editAnimationLine(root, "TORSO_SALUTE", "60\t10\t0x\t15"); },
-     {"Oskar: error: " + kPath + "animation.cfg, line 36: '0x' is not a whole number"}, 1},
+     {"Oskar: error: " + kPath + "animation.cfg is missing (also looked for models/players/characters/Oskar/animation.cfg)" +
+      kShowsDefault},
+     1},
+    // Words the game does not know before the numbers are skipped; numbers
+    // are read as far as they go ("0x" is 0), so they are no finding.
+    {"UnknownWordsInTheAnimationFile",
+     [](const fs::path& root) {
+         editAnimationLine(root, "footsteps", "footsteps normal\nspeed fast");
+         editAnimationLine(root, "TORSO_SALUTE", "60\t10\t0x\t15");
+     },
+     {"Oskar: warning: " + kGamePath + "animation.cfg, line 8: unknown token 'speed'; the game skips it",
+      "Oskar: warning: " + kGamePath + "animation.cfg, line 8: unknown token 'fast'; the game skips it"},
+     0},
     // The legs lines count on after the torso frames: 196 is frame 140 of
     // the legs file, whose last frame is 147.
     {"AnimationPastItsPart", [](const fs::path& root) { editAnimationLine(root, "LEGS_TURN", "196 9 8 15"); },
-     {"Oskar: error: " + kPath + "animation.cfg: animation 24 (LEGS_TURN) plays frames 140 to 148 of " + kPath +
-          "lower.md3, which has 148 frames"},
+     {"Oskar: error: " + kGamePath + "animation.cfg: animation 24 (LEGS_TURN) plays frames 140 to 148 of " + kGamePath +
+          "lower.md3, which has 148 frames; the game draws " + kGamePath +
+          "lower.md3 in its first frame's pose for the frames it lacks, with what hangs on it at its last frame's tags"},
      1},
     {"MissingSkinFile", [](const fs::path& root) { fs::remove(root / kSkins / "head_default.skin"); },
-     {"Oskar/default: error: " + kPath + "head_default.skin is missing"}, 1},
+     {"Oskar/default: error: " + kPath + "default/head_default.skin is missing (also looked for " + kPath +
+      "head_default.skin, models/players/heads/Oskar/default/head_default.skin, "
+      "models/players/heads/Oskar/head_default.skin)" + kShowsDefault},
+     1},
     {"TextureNeitherImageNorShader",
      [](const fs::path& root) { replaceIn(root / kSkins / "lower_default.skin", "legs.tga", "shins.tga"); },
      {"Oskar/default: error: " + kPath + "lower_default.skin, line 1: 'models/players/oskar/shins.tga' is neither "
@@ -290,10 +314,10 @@ const Breakage kBreakages[] = {
      1},
     {"SkinLineNamesNoSurface",
      [](const fs::path& root) { replaceIn(root / kSkins / "upper_default.skin", "u_arms", "u_cape"); },
-     {"Oskar/default: warning: " + kPath + "upper_default.skin, line 2: 'u_cape' is no surface of " + kPath +
+     {"Oskar/default: warning: " + kPath + "upper_default.skin, line 2: 'u_cape' is no surface of " + kGamePath +
           "upper.md3",
-      "Oskar/default: warning: " + kPath + "upper_default.skin: no line for surface 'u_arms' of " + kPath +
-          "upper.md3"},
+      "Oskar/default: warning: " + kPath + "upper_default.skin: no entry for surface 'u_arms' of " + kGamePath +
+          "upper.md3; the game draws it with its default texture"},
      0},
     {"SurfaceWithFewerFrames",
      [](const fs::path& root) {
@@ -302,25 +326,29 @@ const Breakage kBreakages[] = {
          writers::patchInt32(bytes, writers::surfaceStarts(bytes).front() + writers::md3::kSurfFrameCount, frames - 1);
          writeBytes(root / kParts / "lower.md3", bytes);
      },
-     {"Oskar: warning: " + kPath + "lower.md3: surfaces with other vertex frame counts than the part's 148: l_legs 147"},
+     {"Oskar: warning: " + kGamePath +
+      "lower.md3: surfaces with other vertex frame counts than the part's 148: l_legs 147"},
      0},
     {"FewAnimationLines",
      [](const fs::path& root) {
          editAnimationLine(root, "TORSO_SALUTE", "");
          editAnimationLine(root, "LEGS_TURN", "// no turning");
      },
-     {"Oskar: warning: " + kPath + "animation.cfg has 24 animation lines; the game needs 25"}, 0},
+     {"Oskar: error: " + kGamePath + "animation.cfg: the file holds 24 complete entries; the game needs the first 25 "
+      "(\"Error parsing animation file\")" + kShowsDefault},
+     1},
     {"KeywordValuesTheGameRejects",
      [](const fs::path& root) {
          editAnimationLine(root, "sex", "sex x");
          editAnimationLine(root, "footsteps", "footsteps slippers");
-         editAnimationLine(root, "headoffset", "headoffset 0 0\nfixedlegs 1 2\nfixedtorso");
+         editAnimationLine(root, "headoffset", "headoffset 0 0\nfixedlegs\nfixedtorso");
      },
-     {"Oskar: warning: " + kPath + "animation.cfg, line 4: sex takes m, f or n, not 'x'",
-      "Oskar: warning: " + kPath + "animation.cfg, line 6: headoffset takes three numbers, not '0 0'",
-      "Oskar: warning: " + kPath + "animation.cfg, line 7: fixedlegs takes no values, not '1 2'",
-      "Oskar: warning: " + kPath + "animation.cfg, line 9: footsteps takes default, normal, boot, flesh, mech or "
-      "energy, not 'slippers'"},
+     {"Oskar: warning: " + kGamePath + "animation.cfg, line 4: sex takes m, f or n, not 'x'; the game takes the "
+      "character as male",
+      "Oskar: warning: " + kGamePath + "animation.cfg, line 6: headoffset takes three numbers, not '0 0 fixedlegs'; "
+      "the game reads the next three words as numbers, 0 where they are none",
+      "Oskar: warning: " + kGamePath + "animation.cfg, line 9: footsteps takes default, normal, boot, flesh, mech or "
+      "energy, not 'slippers'; the game keeps normal footsteps"},
      0},
     {"BrokenShaderScript", [](const fs::path& root) { writeBytes(root / "scripts/zz.shader", "lost {\n"); },
      {"(game data): warning: scripts/zz.shader, line 1: shader 'lost' is not closed before the end of the file; the "
@@ -375,7 +403,7 @@ protected:
         need(kLoose);
         fs::create_directories(root);
         fs::copy(dir->file(kLoose), root, fs::copy_options::recursive);
-        for (const char* name : {"MalformedAnimationLine", "SkinLineNamesNoSurface", "ImageRejected",
+        for (const char* name : {"UnknownWordsInTheAnimationFile", "SkinLineNamesNoSurface", "ImageRejected",
                                  "BrokenShaderScript"})
             for (const Breakage& breakage : kBreakages)
                 if (std::string(breakage.name) == name)
@@ -448,7 +476,7 @@ TEST_F(CheckMessy, EveryFormatAndNumberOfJobsTellsTheSameFindings)
     };
     EXPECT_EQ(kindOf("zz-not-a-zip.pk3"), "archive leaves the archive out");
     EXPECT_EQ(kindOf("bruno/lower.md3: tag axes"), "tag-axes normalises the axes");
-    EXPECT_EQ(kindOf("animation.cfg, line 36"), "animation-line ");
+    EXPECT_EQ(kindOf("unknown token 'speed'"), "animation-line skips it");
 }
 
 // SARIF: valid against the SARIF 2.1.0 schema of the npm package

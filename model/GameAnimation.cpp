@@ -1,0 +1,284 @@
+// Animation files and playback by the game's rules.
+#include "GameAnimation.h"
+
+#include "GameTokens.h"
+
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+constexpr const char* kNames[] = {
+    "BOTH_DEATH1",       "BOTH_DEAD1",      "BOTH_DEATH2",   "BOTH_DEAD2",     "BOTH_DEATH3",    "BOTH_DEAD3",
+    "TORSO_GESTURE",     "TORSO_ATTACK",    "TORSO_ATTACK2", "TORSO_DROP",     "TORSO_RAISE",    "TORSO_STAND",
+    "TORSO_STAND2",      "LEGS_WALKCR",     "LEGS_WALK",     "LEGS_RUN",       "LEGS_BACK",      "LEGS_SWIM",
+    "LEGS_JUMP",         "LEGS_LAND",       "LEGS_JUMPB",    "LEGS_LANDB",     "LEGS_IDLE",      "LEGS_IDLECR",
+    "LEGS_TURN",         "TORSO_GETFLAG",   "TORSO_GUARDBASE", "TORSO_PATROL", "TORSO_FOLLOWME", "TORSO_AFFIRMATIVE",
+    "TORSO_NEGATIVE",    "",                "LEGS_BACKCR",   "LEGS_BACKWALK",  "FLAG_RUN",       "FLAG_STAND",
+    "FLAG_STAND2RUN"};
+static_assert(std::size(kNames) == kGameAnimationCount, "a name for every animation of the game");
+
+// The game's frame clock gives up on a blend that lies this far ahead.
+constexpr int64_t kMostLeadMs = 200;
+
+// Milliseconds per frame at a rate, as the game truncates 1000 / rate to a
+// whole number (a rate of 0 counts as 1). Rates the game's arithmetic has no
+// defined answer for (not a number, or so small that the period leaves the
+// integers) are taken as frozen (0) or the longest period.
+int32_t frameLerpMs(double rate)
+{
+    const float fps = rate == 0 ? 1.0f : static_cast<float>(rate);
+    const float period = 1000.0f / fps;
+    if (std::isnan(period))
+        return 0;
+    if (period >= static_cast<float>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (period <= static_cast<float>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(period);
+}
+
+int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value))); }
+
+// One entry made from the four numbers as the game stores them.
+TAnimation makeEntry(int32_t first, int32_t count, int32_t looping, double rate)
+{
+    TAnimation a{first, 0, looping, 0};
+    a.Reversed = count < 0;
+    a.FrameCount = a.Reversed ? wrapped(-static_cast<int64_t>(count)) : count;
+    a.NumFrames = a.FrameCount > 0 ? a.FrameCount - 1 : 0;
+    a.FrameLerpMs = a.InitialLerpMs = frameLerpMs(rate);
+    a.FPS = a.FrameLerpMs > 0 ? static_cast<int32_t>(1000 / a.FrameLerpMs) : 0;
+    return a;
+}
+
+// The keyword part of the file; true when the entries begin (the token that
+// begins them is given back in first).
+bool readKeywords(GameTokens& tokens, GameAnimationFile& file, std::string& first)
+{
+    for (;;) {
+        std::string token = tokens.Next();
+        if (token.empty())
+            return false;
+        const int line = tokens.Line();
+        std::string keyword = token;
+        for (char& c : keyword)
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        // How many values each keyword takes; headoffset takes up to three
+        // tokens whatever they are.
+        const int values = keyword == "footsteps" || keyword == "sex" ? 1
+                           : keyword == "headoffset"                  ? 3
+                           : keyword == "fixedlegs" || keyword == "fixedtorso" ? 0
+                                                                              : -1;
+        if (values >= 0) {
+            AnimationKeyword read{keyword, {}, line};
+            for (int i = 0; i < values; ++i) {
+                std::string value = tokens.Next();
+                if (value.empty())
+                    break;
+                read.values.push_back(std::move(value));
+            }
+            const bool ended = static_cast<int>(read.values.size()) < values && keyword != "headoffset";
+            file.keywords.push_back(std::move(read));
+            if (ended)
+                return false;
+            continue;
+        }
+        if (token[0] >= '0' && token[0] <= '9') {
+            first = std::move(token);
+            return true;
+        }
+        file.problems.push_back({line, "unknown token '" + token + "'; the game skips it"});
+    }
+}
+
+// The entries the game makes itself from those it read.
+void fillMadeEntries(std::array<TAnimation, kGameAnimationCount>& entries)
+{
+    entries[kLegsBackCrouched] = entries[kLegsWalkCrouched];
+    entries[kLegsBackCrouched].Reversed = true;
+    entries[kLegsBackWalk] = entries[kLegsWalk];
+    entries[kLegsBackWalk].Reversed = true;
+    entries[kFlagRun] = makeEntry(0, 16, 16, 15);
+    entries[kFlagStand] = makeEntry(16, 5, 0, 20);
+    entries[kFlagStandToRun] = makeEntry(16, -5, 1, 15);
+}
+
+} // namespace
+
+GameAnimationFile ReadGameAnimation(std::string_view text)
+{
+    GameAnimationFile file;
+    if (text.empty()) {
+        file.refusal = "the file is empty";
+        return file;
+    }
+    if (text.size() >= kMostAnimationFileBytes) {
+        file.refusal = "the file is " + std::to_string(text.size()) + " bytes long; the game reads files shorter than " +
+                       std::to_string(kMostAnimationFileBytes) + " bytes";
+        return file;
+    }
+    GameTokens tokens(text, GameTokens::Words::EndAtBlank);
+    std::string token;
+    const bool entriesBegin = readKeywords(tokens, file, token);
+    int32_t legsShift = 0;
+    for (uint32_t i = 0; i < kGameAnimationsRead; ++i) {
+        if (i > 0 || !entriesBegin)
+            token = tokens.Next();
+        if (token.empty() && i >= kTorsoGetFlag) {
+            // The newer torso animations may be left out: they play the gesture.
+            for (uint32_t k = i; k < kGameAnimationsRead; ++k) {
+                file.entries[k] = file.entries[kTorsoGesture];
+                file.entries[k].Reversed = false;
+            }
+            file.copiedFromGesture = true;
+            break;
+        }
+        std::string numbers[4] = {token, "", "", ""};
+        for (int n = 1; n < 4 && !numbers[n - 1].empty(); ++n)
+            numbers[n] = tokens.Next();
+        if (numbers[3].empty()) {
+            file.refusal = (numbers[0].empty() ? "the file holds " + std::to_string(i) + " complete entries"
+                                               : "the file ends inside entry " + std::to_string(i + 1) + " (" +
+                                                     kNames[i] + ")") +
+                           "; the game needs the first " + std::to_string(kTorsoGetFlag) +
+                           " (\"Error parsing animation file\")";
+            break;
+        }
+        int32_t first = GameAtoi(numbers[0]);
+        // Legs frames follow the shared ones in the legs file: the legs
+        // entries move down by the distance between the first legs entry and
+        // the first torso one.
+        if (i == kLegsWalkCrouched)
+            legsShift = wrapped(static_cast<int64_t>(first) - file.entries[kTorsoGesture].FirstFrame);
+        if (i >= kLegsWalkCrouched && i < kTorsoGetFlag)
+            first = wrapped(static_cast<int64_t>(first) - legsShift);
+        file.entries[i] = makeEntry(first, GameAtoi(numbers[1]), GameAtoi(numbers[2]), GameAtof(numbers[3]));
+        ++file.entriesRead;
+    }
+    fillMadeEntries(file.entries);
+    return file;
+}
+
+const char* GameAnimationName(uint32_t k) { return k < kGameAnimationCount ? kNames[k] : ""; }
+
+int64_t GameTimeMs(float seconds) { return std::llround(static_cast<double>(seconds) * 1000.0); }
+
+namespace {
+
+// The file frame of place f of an animation.
+int32_t frameAt(const TAnimation& a, int64_t f)
+{
+    return wrapped(a.Reversed ? static_cast<int64_t>(a.FirstFrame) + a.FrameCount - 1 - f : a.FirstFrame + f);
+}
+
+// Place f of an animation once it has run past its end: round the last
+// looping frames, or on the last frame (stuck is then set).
+int64_t placeAfterEnd(const TAnimation& a, int64_t f, bool& stuck)
+{
+    stuck = false;
+    if (f < a.FrameCount)
+        return f;
+    f -= a.FrameCount;
+    if (a.LoopingFrames != 0)
+        return f % a.LoopingFrames + a.FrameCount - a.LoopingFrames;
+    stuck = true;
+    return static_cast<int64_t>(a.FrameCount) - 1;
+}
+
+void showLerp(TMD3Model& part, float blend)
+{
+    part.CurrentFrame = part.Lerp.oldFrame;
+    part.NextFrame = part.Lerp.frame;
+    part.Blend = blend;
+}
+
+// A part's first update after its first animation was set.
+void clearLerp(TMD3Model& part, int64_t now)
+{
+    GameLerp& lerp = part.Lerp;
+    lerp.frameTime = lerp.oldFrameTime = now;
+    lerp.animationTime = now + part.Playing.InitialLerpMs;
+    // Even a reversed animation starts from its first frame in the file.
+    lerp.oldFrame = lerp.frame = part.Playing.FirstFrame;
+    lerp.oldStep = lerp.step = 0;
+    lerp.started = true;
+    lerp.changed = false;
+}
+
+} // namespace
+
+void StartGameAnimation(TMD3Model& part, const TAnimation& animation)
+{
+    part.Playing = animation;
+    part.Lerp.changed = part.Lerp.started;
+}
+
+void UpdateGameFrame(TMD3Model& part, int64_t now)
+{
+    GameLerp& lerp = part.Lerp;
+    const TAnimation& a = part.Playing;
+    if (!lerp.started)
+        clearLerp(part, now);
+    if (lerp.changed) {
+        lerp.animationTime = lerp.frameTime + a.InitialLerpMs;
+        lerp.changed = false;
+    }
+    if (now >= lerp.frameTime) {
+        lerp.oldFrame = lerp.frame;
+        lerp.oldFrameTime = lerp.frameTime;
+        lerp.oldStep = lerp.step;
+        // A period of 0 (a rate above 1000) freezes the part where it is.
+        if (a.FrameLerpMs == 0) {
+            showLerp(part, 0);
+            return;
+        }
+        lerp.frameTime = now < lerp.animationTime ? lerp.animationTime : lerp.oldFrameTime + a.FrameLerpMs;
+        bool stuck = false;
+        const int64_t f = placeAfterEnd(a, (lerp.frameTime - lerp.animationTime) / a.FrameLerpMs, stuck);
+        // An animation stopped on its last frame lets the next one begin at once.
+        if (stuck)
+            lerp.frameTime = now;
+        lerp.frame = frameAt(a, f);
+        lerp.step = f;
+        // One switch per update: a clock that jumped catches up here.
+        if (now > lerp.frameTime)
+            lerp.frameTime = now;
+    }
+    if (lerp.frameTime > now + kMostLeadMs)
+        lerp.frameTime = now;
+    if (lerp.oldFrameTime > now)
+        lerp.oldFrameTime = now;
+    const float backLerp = lerp.frameTime == lerp.oldFrameTime
+                               ? 0.0f
+                               : 1.0f - static_cast<float>(now - lerp.oldFrameTime) /
+                                            static_cast<float>(lerp.frameTime - lerp.oldFrameTime);
+    showLerp(part, 1.0f - backLerp);
+}
+
+void StepGameFrame(TMD3Model& part, int step, int64_t now)
+{
+    GameLerp& lerp = part.Lerp;
+    const TAnimation& a = part.Playing;
+    if (a.FrameLerpMs <= 0)
+        return;
+    int64_t place = 0;
+    if (lerp.started && !lerp.changed) {
+        // On: the frame blended towards, or the one after it once it shows.
+        // Back: the one before the frame shown.
+        const bool onTarget = lerp.oldFrame == lerp.frame || part.Blend >= 1.0f;
+        place = step > 0 ? (onTarget ? lerp.step + 1 : lerp.step) : std::max<int64_t>(0, lerp.oldStep - 1);
+    }
+    bool stuck = false;
+    place = placeAfterEnd(a, place, stuck);
+    // The part stands on that place now, and the animation's clock is set as
+    // if it had played up to it.
+    lerp.started = true;
+    lerp.changed = false;
+    lerp.animationTime = now - place * a.FrameLerpMs;
+    lerp.oldFrame = lerp.frame = frameAt(a, place);
+    lerp.oldFrameTime = lerp.frameTime = now;
+    lerp.oldStep = lerp.step = place;
+    showLerp(part, 0);
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Animation files ("animation.cfg") as the game reads them, and the game's
+// playback of an animation on a part (character mode and the checker; the
+// Model/ tree keeps its own reading, Animation.cpp).
+//
+// The game reads the file as one token stream (GameTokens.h): lines mean
+// nothing, so an entry may span lines and several may share one. Keywords
+// come first (footsteps, headoffset, sex, fixedlegs, fixedtorso, in any
+// letter case); the first token starting with a digit begins the entries,
+// and any other token is reported and skipped. Then up to 31 entries of four
+// tokens each: first frame, frame count and looping frames as atoi reads
+// them, frames per second as atof reads it.
+#include "Model.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The game's buffer for the file: a file this long or longer is refused.
+inline constexpr size_t kMostAnimationFileBytes = 19999;
+
+// Something the game says about a token of the file and goes on.
+struct AnimationProblem {
+    int line = 0; // 1-based
+    std::string text;
+};
+
+struct GameAnimationFile {
+    // As the game plays them, the legs entries moved into the legs file's
+    // numbering and the entries the game makes itself filled in.
+    std::array<TAnimation, kGameAnimationCount> entries{};
+    int entriesRead = 0;            // complete entries read from the file
+    bool copiedFromGesture = false; // entries 25 ... 30 were missing and copy TORSO_GESTURE
+    std::vector<AnimationKeyword> keywords;
+    std::vector<AnimationProblem> problems;
+    // Why the game refuses the file (and with it the character), or nothing.
+    std::optional<std::string> refusal;
+};
+
+// Reads the text of an animation file as the game does. Throws nothing but
+// std::bad_alloc.
+GameAnimationFile ReadGameAnimation(std::string_view text);
+
+// The game's animation names in table order, for indices below
+// kGameAnimationCount; "" for 31 (no animation) and past the table.
+const char* GameAnimationName(uint32_t k);
+
+// Starts animation on part by the game's playback: the first update after
+// a part's first animation shows its first frame; a later one blends from
+// the frame shown into the new animation's first frame. Throws nothing.
+void StartGameAnimation(TMD3Model& part, const TAnimation& animation);
+
+// Moves part to timeMs on the animation clock as the game does each frame:
+// at most one frame switch per call, looping over the last looping frames or
+// stopping on the last, and CurrentFrame, NextFrame and Blend set to what the
+// game draws (its old frame, its frame and 1 - its back-lerp). Throws nothing.
+void UpdateGameFrame(TMD3Model& part, int64_t timeMs);
+
+// For a stopped clock at timeMs: shows the frame one place on (step 1) or
+// back (step -1) in the part's animation, unblended, and plays on from there
+// when the clock runs again; a newly set animation shows its first frame.
+// Throws nothing.
+void StepGameFrame(TMD3Model& part, int step, int64_t timeMs);
+
+// The clock of the game's playback for t seconds of the animation clock.
+int64_t GameTimeMs(float seconds);
