@@ -35,6 +35,12 @@ constexpr KindText kFindingKinds[] = {
     {FindingKind::ShaderUnusable, "shader-unusable", "Every shader a skin names is one the game can make as written."},
     {FindingKind::ShaderWithoutStages, "shader-without-stages",
      "A shader without stages says surfaceparm nodraw, as a surface hidden on purpose does."},
+    {FindingKind::ImageGameRefuses, "image-game-refuses",
+     "Every Targa image a skin names is one the game's own reader takes (type 2, 3 or 10, no colour map)."},
+    {FindingKind::ImageOrientation, "image-orientation",
+     "Every Targa image a skin names is stored bottom row first, left to right, the only order the game reads."},
+    {FindingKind::ShaderDefinedTwice, "shader-defined-twice",
+     "Every shader a skin names is defined once in the shader scripts."},
 };
 
 const KindText& textOf(FindingKind kind)

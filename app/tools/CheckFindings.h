@@ -38,6 +38,9 @@ enum class FindingKind {
     ImageRejected,      // an image its reader refuses
     ShaderUnusable,     // a shader the game cannot make as written
     ShaderWithoutStages, // a shader without stages that does not say surfaceparm nodraw
+    ImageGameRefuses,   // a Targa the game's own reader refuses (Quillmo may still draw it)
+    ImageOrientation,   // a Targa whose origin bits the game ignores: shown upside down or mirrored
+    ShaderDefinedTwice, // a shader a skin names has more than one definition
 };
 
 // "archive", "part-missing", ...: the kind's identifier in JSON and SARIF.
