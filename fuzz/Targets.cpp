@@ -227,16 +227,22 @@ void checkImage(const DecodedImage& image)
 void runBitmap(Input bytes) { checkImage(DecodeBitmap(bytes)); }
 
 // Both sets of rules read every input; the game's accept whatever the
-// viewer's accept, with the same pixels.
+// viewer's accept, with the same pixels where no origin bit is set (the
+// game's rules ignore those bits, the viewer's honour them).
 void runTarga(Input bytes)
 {
     const DecodedImage viewer = DecodeTarga(bytes, Conventions::Viewer);
     const DecodedImage game = DecodeTarga(bytes, Conventions::Game);
     checkImage(viewer);
     checkImage(game);
-    check(viewer.fault != ImageFault::None || (game.fault == ImageFault::None && game.format == viewer.format &&
-                                               game.width == viewer.width && game.pixels == viewer.pixels),
+    const bool originSet = bytes.size() > 17 && (bytes[17] & 0x30) != 0;
+    check(viewer.fault != ImageFault::None ||
+              (game.fault == ImageFault::None && game.format == viewer.format && game.width == viewer.width &&
+               (originSet || game.pixels == viewer.pixels)),
           "the game's rules read a Targa the viewer's read, alike");
+    const TargaGameReading reading = ReadTargaAsGame(bytes);
+    check(reading.refusal.empty() || (!reading.upsideDown && !reading.mirrored),
+          "a Targa the game refuses is not also shown flipped");
 }
 
 // A JPEG or PNG header alone can ask for 8192 x 8192 pixels, 256 MB, which
@@ -474,7 +480,7 @@ void runShader(Input bytes)
     checkShaderTable(table, first, lines);
 
     // The same file again changes nothing, as repeats within a file are
-    // ignored; as a file later in name order it replaces every shader.
+    // ignored; as a file added later it replaces every shader.
     const size_t count = table.All().size();
     std::vector<ShaderProblem> again;
     table.AddFile(first, text, again);

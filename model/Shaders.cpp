@@ -14,9 +14,6 @@ using platform::SameText;
 
 std::string lowerCased(std::string_view text) { return platform::LowerCase(std::string(text)); }
 
-// File name order as the game root's listings give it: ignoring letter case.
-bool laterFile(std::string_view a, std::string_view b) { return lowerCased(b) < lowerCased(a); }
-
 struct Token {
     std::string text;
     size_t line = 0;
@@ -229,12 +226,20 @@ void ShaderTable::AddFile(const std::string& fileName, std::string_view text, st
 void ShaderTable::add(ShaderDefinition definition)
 {
     const auto at = definitions_.find(definition.name);
-    if (at == definitions_.end())
+    if (at == definitions_.end()) {
         definitions_.emplace(definition.name, std::move(definition));
-    // A repeat within one file, or a definition from a file earlier in name
-    // order, loses to the one already here.
-    else if (laterFile(definition.fileName, at->second.fileName))
-        at->second = std::move(definition);
+        return;
+    }
+    ShaderDefinition& held = at->second;
+    // A repeat within one file loses to the first; a definition of a file
+    // added later wins over every one before it.
+    if (held.fileName == definition.fileName) {
+        held.overrides.push_back({definition.fileName, definition.line});
+        return;
+    }
+    definition.overrides = std::move(held.overrides);
+    definition.overrides.push_back({held.fileName, held.line});
+    held = std::move(definition);
 }
 
 const ShaderDefinition* ShaderTable::Find(std::string_view name) const

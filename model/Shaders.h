@@ -17,10 +17,14 @@
 // end of its text line (or to a brace). Keywords and shader names are read
 // without regard to letter case; blocks nested inside a stage are skipped.
 //
-// Which definition counts when a name is defined more than once: within one
-// file, the first (later repeats are ignored); across files, the one of the
-// file later in name order, compared ignoring letter case, as a later archive
-// overrides an earlier one. The rule holds whatever order files are added in.
+// Which definition counts when a name is defined more than once is the
+// game's: it lists the script files mount by mount, the last mount first
+// (ListFilesByMount), joins their texts in the opposite order and takes the
+// first definition of a name in the joined text. So within one file the first
+// definition counts, and across files the one of the file listed last: of an
+// earlier archive, not a later one, and a script of the loose files loses to
+// a script of another name in any archive. Files are added to the table in
+// the game's list order.
 #include "platform/system/Errors.h"
 #include "platform/files/FileLayer.h"
 
@@ -48,12 +52,19 @@ struct ShaderStage {
     size_t afterLines = 0; // how many of the shader's own keyword lines come before it
 };
 
+// Where a definition is written.
+struct ShaderPlace {
+    std::string fileName;
+    size_t line = 0;
+};
+
 struct ShaderDefinition {
     std::string name; // lower case, "/" separators
     std::string fileName; // the script it was read from
     size_t line = 0; // the line of its name
     std::vector<ShaderLine> lines; // keyword lines outside the stages
     std::vector<ShaderStage> stages;
+    std::vector<ShaderPlace> overrides; // the other definitions of the name, which this one wins over
 };
 
 // Lower-cases a shader name and turns "\" into "/", the form names are
@@ -64,10 +75,11 @@ std::string NormalShaderName(std::string_view name);
 class ShaderTable {
 public:
     // Reads the shader script text of fileName (a path from the game root)
-    // into the table. A broken file (unbalanced braces, a brace or a stray
-    // token where a shader name or its "{" belongs, the end of the file
-    // inside a block) adds one problem to problems and nothing to the table.
-    // Throws nothing but std::bad_alloc.
+    // into the table; its definitions win over those of the files added
+    // before. A broken file (unbalanced braces, a brace or a stray token
+    // where a shader name or its "{" belongs, the end of the file inside a
+    // block) adds one problem to problems and nothing to the table, as the
+    // game ignores the whole file. Throws nothing but std::bad_alloc.
     void AddFile(const std::string& fileName, std::string_view text, std::vector<ShaderProblem>& problems);
 
     // The definition of name (letter case and "\" or "/" ignored). A name
@@ -88,9 +100,9 @@ private:
 inline constexpr std::string_view kShaderScriptFolder = "scripts";
 
 // Reads every scripts/*.shader file of the mounted game data (extension in
-// any letter case) in name order ignoring case, through the file layer. A
-// file that cannot be read adds a problem (line 0) and the others still load.
-// Throws nothing but std::bad_alloc.
+// any letter case) in the game's list order (ListFilesByMount), through the
+// file layer. A file that cannot be read adds a problem (line 0) and the
+// others still load. Throws nothing but std::bad_alloc.
 //
 // Inline so that only programs that call it need the file layer linked in:
 // the parser's tests and fuzzer link without it.
@@ -99,9 +111,8 @@ inline ShaderTable LoadShaderScripts(std::vector<ShaderProblem>& problems)
     constexpr std::string_view kExtension = ".shader";
     ShaderTable table;
     const std::string folder(kShaderScriptFolder);
-    for (const platform::files::FolderEntry& entry : platform::files::ListFolder(folder)) {
-        const std::string& name = entry.name;
-        if (entry.isFolder || name.size() <= kExtension.size() ||
+    for (const std::string& name : platform::files::ListFilesByMount(folder)) {
+        if (name.size() <= kExtension.size() ||
             NormalShaderName(name.substr(name.size() - kExtension.size())) != kExtension)
             continue;
         const std::string path = folder + "/" + name;

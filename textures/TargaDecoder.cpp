@@ -1,9 +1,11 @@
 // Targa files into pixel buffers. One decoder serves both sets of rules: the
 // viewer's accepts only uncompressed true-colour at 24 or 32 bits, the game's
-// every image type the game reads. The bytes are untrusted: every packet is
-// checked against the data and the image before it is copied.
+// every common image type, laid out as the game lays out the ones it reads.
+// The bytes are untrusted: every packet is checked against the data and the
+// image before it is copied.
 #include "DecoderSupport.h"
 #include "ImageMemory.h"
+#include "TargaLayout.h"
 
 #include <array>
 #include <optional>
@@ -13,13 +15,10 @@ using namespace decoding;
 
 namespace {
 
-constexpr size_t kHeaderSize = 18;
-constexpr uint8_t kTopLeftOrigin = 0x20;   // descriptor bit 5: the top row is stored first
-constexpr uint8_t kRightToLeft = 0x10;     // descriptor bit 4: each row is stored right to left
+using namespace targa;
+
 constexpr uint8_t kAttributeBits = 0x0F;   // descriptor bits 0-3: alpha bits per pixel
 constexpr uint8_t kRunLengthTypes = 8;     // types 9, 10, 11 are 1, 2, 3 run-length encoded
-constexpr uint8_t kRunPacket = 0x80;       // packet header: one pixel repeated, else literal pixels
-constexpr uint8_t kPacketCount = 0x7F;     // packet header: pixel count minus one
 constexpr uint64_t kMaxPacketPixels = 128;
 
 enum class Kind : uint8_t { ColorMapped = 1, TrueColor = 2, Grey = 3 };
@@ -161,6 +160,12 @@ ImageFault gameEncoding(const Header& h, Kind kind, Encoding& encoding)
         return h.depth == 15 || h.depth == 16 || h.depth == 24 || h.depth == 32 ? ImageFault::None
                                                                                  : ImageFault::DepthUnsupported;
     default:
+        // The game reads a grey image of 24 or 32 bits a pixel as true
+        // colour, the bytes taken as blue, green, red (and alpha).
+        if (h.depth == 24 || h.depth == 32) {
+            encoding = colorEncoding(h.depth, h.descriptor);
+            return ImageFault::None;
+        }
         encoding = h.depth == 16 ? Encoding::GreyAlpha16 : Encoding::Grey8;
         return h.depth == 8 || h.depth == 16 ? ImageFault::None : ImageFault::DepthUnsupported;
     }
@@ -278,7 +283,9 @@ ImageFault readRaw(std::span<const uint8_t> bytes, uint64_t at, const PixelSourc
     return ImageFault::None;
 }
 
-// Packets may cross row ends but not the end of the image or of the data.
+// Packets may cross row ends but not the end of the data. Of a packet that
+// runs past the end of the image the pixels that fit are kept, as the game
+// keeps them (only the game's rules read packets).
 ImageFault readRunLength(std::span<const uint8_t> bytes, uint64_t at, const PixelSource& source, PixelSink& sink)
 {
     const uint64_t size = bytes.size();
@@ -289,12 +296,10 @@ ImageFault readRunLength(std::span<const uint8_t> bytes, uint64_t at, const Pixe
             return ImageFault::DataShort;
         const uint8_t head = bytes[at++];
         const uint64_t count = (head & kPacketCount) + 1u;
-        if (count > sink.remaining())
-            return ImageFault::RunPastImage;
         const uint64_t packetBytes = (head & kRunPacket) != 0 ? pixelBytes : count * pixelBytes;
         if (packetBytes > size - at)
             return ImageFault::DataShort;
-        for (uint64_t i = 0; i < count; ++i) {
+        for (uint64_t i = 0; i < count && sink.remaining() > 0; ++i) {
             if (i == 0 || (head & kRunPacket) == 0) {
                 if (!source.read(bytes.data() + at, pixel))
                     return ImageFault::ColorIndexOutOfRange;
@@ -356,7 +361,10 @@ DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules)
         return failure(ImageFault::OverMemoryLimit, h.width, h.height);
     if (!reducer)
         image.pixels.resize(pixels * channels);
-    PixelSink sink(image, h.descriptor, reducer ? &*reducer : nullptr);
+    // The game stores every picture bottom row first, left to right, whatever
+    // the origin bits say (ReadTargaAsGame tells when that shows it flipped).
+    const uint8_t origin = rules == Conventions::Game ? h.descriptor & ~(kTopLeftOrigin | kRightToLeft) : h.descriptor;
+    PixelSink sink(image, origin, reducer ? &*reducer : nullptr);
     const ImageFault fault = layout.runLength ? readRunLength(bytes, layout.dataStart, source, sink)
                                               : readRaw(bytes, layout.dataStart, source, sink);
     if (fault != ImageFault::None)

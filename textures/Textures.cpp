@@ -183,8 +183,6 @@ const char* gameTargaReason(ImageFault fault)
         return ". TGA color map not supported.";
     case ImageFault::ColorIndexOutOfRange:
         return ". TGA color index outside the color map.";
-    case ImageFault::RunPastImage:
-        return ". TGA run-length packet runs past the end of the image.";
     default:
         return nullptr;
     }
@@ -241,9 +239,11 @@ ImageFile readTarga(const std::string& fileName, bool fromResource, Conventions 
                             : failed("File not found  - " + fileName, kTgaTexture);
 
     DecodedImage image = DecodeTarga(*bytes, rules);
-    if (image.fault == ImageFault::None)
-        return decoded(std::move(image));
-    return targaFailure(fileName, image, fromResource, rules);
+    ImageFile file = image.fault == ImageFault::None ? decoded(std::move(image))
+                                                     : targaFailure(fileName, image, fromResource, rules);
+    if (rules == Conventions::Game)
+        file.targa = ReadTargaAsGame(*bytes);
+    return file;
 }
 
 // The texture of a read image, or its message shown.

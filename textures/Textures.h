@@ -40,7 +40,6 @@ enum class ImageFault {
     TypeUnsupported,   // game rules: Targa image type other than 1, 2, 3, 9, 10, 11
     ColorMapUnsupported,  // game rules: colour-mapped Targa without a usable colour map
     ColorIndexOutOfRange, // a Targa pixel indexes no entry of its colour map
-    RunPastImage,      // a Targa run-length packet holds more pixels than the image has left
     OverMemoryLimit,   // decoding it would go beyond the image memory a run may hold (ImageMemory.h)
 };
 
@@ -62,15 +61,32 @@ struct DecodedImage {
 // Bitmaps: uncompressed 24 bits per pixel, with an info header of 40, 108 or
 // 124 bytes; the pixel data starts at the file header's offset.
 DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
-// Viewer rules: uncompressed true-colour (type 2) at 24 or 32 bits only.
+// Viewer rules: uncompressed true-colour (type 2) at 24 or 32 bits only,
+// stored in the order both origin bits give.
 // Game rules: types 1, 2, 3, 9, 10 and 11 at the depths each allows (colour
 // maps of 15, 16, 24 or 32-bit entries indexed by 8-bit pixels; true colour
-// at 15, 16, 24 or 32 bits; grey at 8 bits, or 16 as grey and alpha),
-// run-length packets crossing row ends. Both: the identification field is
-// skipped, both origin bits are honoured, and the result is GL_RGB where the
-// file has no alpha (24 bits, 15 bits, 16 bits without an attribute bit,
-// 8-bit grey, maps of such entries) and GL_RGBA where it has.
+// at 15, 16, 24 or 32 bits; grey at 8 bits, or 16 as grey and alpha, and at
+// 24 or 32 bits read as true colour), run-length packets crossing row ends,
+// the pixels of a packet past the end of the image dropped; the origin bits
+// are ignored, as the game ignores them: the bottom row is stored first, each
+// row left to right. Both: the identification field is skipped, and the
+// result is GL_RGB where the file has no alpha (24 bits, 15 bits, 16 bits
+// without an attribute bit, 8-bit grey, maps of such entries) and GL_RGBA
+// where it has.
 DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules = Conventions::Viewer);
+
+// What the game's own reader makes of a Targa file. It reads fewer files
+// than DecodeTarga's game rules: true colour (type 2) and run-length true
+// colour (type 10) at 24 or 32 bits, grey (type 3) at 8 bits (24 and 32 as
+// true colour), no colour map, whole data; any other file stops the game
+// with an error when it is loaded. Of the files it reads it ignores the
+// origin bits.
+struct TargaGameReading {
+    std::string refusal;     // why the game refuses the file ("image type 1 (colour-mapped); ..."); "" when it reads it
+    bool upsideDown = false; // read, but the top row is stored first: the game shows the picture upside down
+    bool mirrored = false;   // read, but rows are stored right to left: the game shows the picture mirrored
+};
+TargaGameReading ReadTargaAsGame(std::span<const uint8_t> bytes);
 // A JPEG's few header bytes can ask for the largest size whatever data
 // follows; maxSide lowers the cap for callers that must stay small (fuzzing).
 DecodedImage DecodeJpeg(std::span<const uint8_t> bytes, int64_t maxSide = kMaxImageSide);
@@ -90,6 +106,9 @@ struct ImageMessage {
 struct ImageFile {
     DecodedImage image;
     std::optional<ImageMessage> failure;
+    // Game rules, a Targa file that could be read from the game data: what
+    // the game's own reader makes of it.
+    std::optional<TargaGameReading> targa;
 };
 
 // Reads fileName through the file layer and decodes it by its extension.

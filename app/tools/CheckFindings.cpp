@@ -41,6 +41,12 @@ constexpr KindText kFindingKinds[] = {
     {FindingKind::SkinDuplicate, "skin-duplicate", "A skin names each surface once."},
     {FindingKind::SkinMisread, "skin-misread", "The game reads a skin's entries as its lines say."},
     {FindingKind::IconMissing, "icon-missing", "The game finds an icon it can show for every skin."},
+    {FindingKind::ImageGameRefuses, "image-game-refuses",
+     "Every Targa image a skin names is one the game's own reader takes (type 2, 3 or 10, no colour map)."},
+    {FindingKind::ImageOrientation, "image-orientation",
+     "Every Targa image a skin names is stored bottom row first, left to right, the only order the game reads."},
+    {FindingKind::ShaderDefinedTwice, "shader-defined-twice",
+     "Every shader a skin names is defined once in the shader scripts."},
 };
 
 const KindText& textOf(FindingKind kind)

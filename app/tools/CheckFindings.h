@@ -42,6 +42,9 @@ enum class FindingKind {
     SkinDuplicate,      // a surface named twice in one skin
     SkinMisread,        // a skin the game reads differently from its lines
     IconMissing,        // no icon the game can show for a skin
+    ImageGameRefuses,   // a Targa the game's own reader refuses (Quillmo may still draw it)
+    ImageOrientation,   // a Targa whose origin bits the game ignores: shown upside down or mirrored
+    ShaderDefinedTwice, // a shader a skin names has more than one definition
 };
 
 // "archive", "part-missing", ...: the kind's identifier in JSON and SARIF.

@@ -28,6 +28,10 @@ namespace {
 // What the game does about a surface the checker finds at fault.
 constexpr const char* kDrawsInvisible = "the game draws this surface invisible";
 constexpr const char* kDrawsStagesBefore = "the game draws this surface with the stages before the problem only";
+// What the game does with a Targa its reader refuses: it stops with an error
+// (the game's dropping error) and leaves the level for its menu.
+constexpr const char* kGameStopsOnImage =
+    "the game stops with an error when it loads this image and drops back to its menu";
 
 namespace files = platform::files;
 
@@ -424,9 +428,68 @@ private:
     void reportImage(const std::string& skin, const std::string& whereText, const std::string& image,
                      std::set<std::string>& reportedImages)
     {
-        const std::optional<std::string>& failure = imageFailure(image);
-        if (failure && reportedImages.insert(platform::LowerCase(image)).second)
-            add(skin, Severity::Error, FindingKind::ImageRejected, {image}, *failure + " (" + whereText + ")");
+        const ImageJudgement& judged = judgeImage(image);
+        if (!judged.failure && !judged.targa)
+            return;
+        if (!reportedImages.insert(platform::LowerCase(image)).second)
+            return;
+        const std::string where = " (" + whereText + ")";
+        if (judged.targa && !judged.targa->refusal.empty()) {
+            add(skin, Severity::Error, FindingKind::ImageGameRefuses, {image},
+                image + ": the game refuses this image (" + judged.targa->refusal + ") and stops with an error when "
+                "it loads it, dropping back to its menu; " + (judged.failure ? "Quillmo cannot read it either" :
+                "Quillmo draws it") + where, kGameStopsOnImage);
+            return;
+        }
+        if (judged.failure) {
+            add(skin, Severity::Error, FindingKind::ImageRejected, {image}, *judged.failure + where);
+            return;
+        }
+        reportOrientation(skin, image, *judged.targa, where);
+    }
+
+    // A Targa the game reads with origin bits it ignores.
+    void reportOrientation(const std::string& skin, const std::string& image, const TargaGameReading& targa,
+                           const std::string& where)
+    {
+        if (!targa.upsideDown && !targa.mirrored)
+            return;
+        const std::string flags = targa.upsideDown && targa.mirrored ? "top-down and right-to-left flags"
+                                  : targa.upsideDown                  ? "top-down flag"
+                                                                      : "right-to-left flag";
+        const std::string shown = targa.upsideDown && targa.mirrored ? "upside down and mirrored"
+                                  : targa.upsideDown                  ? "upside down"
+                                                                      : "mirrored";
+        add(skin, Severity::Warning, FindingKind::ImageOrientation, {image},
+            image + ": the game ignores the image's " + flags + " and shows it " + shown +
+                "; stored bottom row first, left to right, it would show as made" + where,
+            "the game shows this image " + shown);
+    }
+
+    // A shader with more than one definition: which one the game takes.
+    void reportDefinedTwice(const std::string& skin, const std::string& whereText, const std::string& texture,
+                            const ShaderDefinition& definition)
+    {
+        if (definition.overrides.empty() || !reportedTwice_.insert(skin + '\n' + definition.name).second)
+            return;
+        auto placeText = [](const std::string& file, size_t line) { return file + ", line " + std::to_string(line); };
+        std::vector<std::string> others;
+        bool looseRival = false;
+        const bool looseWinner = !files::HasArchiveExtension(files::SourceOf(definition.fileName));
+        for (const ShaderPlace& place : definition.overrides) {
+            others.push_back(placeText(place.fileName, place.line));
+            looseRival = looseRival || (place.fileName != definition.fileName &&
+                                        !files::HasArchiveExtension(files::SourceOf(place.fileName)));
+        }
+        const std::string used = placeText(definition.fileName, definition.line);
+        std::string text = whereText + ": shader " + quoted(texture) + " is defined " +
+                           std::to_string(others.size() + 1) + " times; the game uses the one in " + used +
+                           " (the first in the scripts as the game joins them) over " + nameList(others);
+        if (looseWinner && looseRival)
+            text += "; between scripts of one folder the game follows the order the system lists them in, "
+                    "Quillmo takes the later name";
+        add(skin, Severity::Warning, FindingKind::ShaderDefinedTwice, {definition.fileName, definition.line}, text,
+            "the game uses the definition in " + used);
     }
 
     // A shader the game cannot make as written, and the images of its stages.
@@ -434,6 +497,7 @@ private:
                      const ShaderDefinition& definition,
                      std::set<std::string>& reportedImages)
     {
+        reportDefinedTwice(skin, whereText, texture, definition);
         const Place script{definition.fileName, definition.line};
         const std::string shaderPlace = "shader " + quoted(texture) + " (" + definition.fileName + ", line " +
                                         std::to_string(definition.line) + ")";
@@ -476,24 +540,30 @@ private:
         return textures_[key] = ResolveSurfaceName(texture, folder_, &shaders_);
     }
 
-    // What the readers say about an image, decoded once per character.
-    const std::optional<std::string>& imageFailure(const std::string& path)
+    // What the readers, and the game's own Targa reader, say about an image;
+    // decoded once per character.
+    struct ImageJudgement {
+        std::optional<std::string> failure;
+        std::optional<TargaGameReading> targa;
+    };
+    const ImageJudgement& judgeImage(const std::string& path)
     {
         const std::string key = platform::LowerCase(path);
         if (auto known = images_.find(key); known != images_.end())
             return known->second;
-        std::optional<std::string> failure;
+        ImageJudgement judged;
         try {
-            const ImageFile file = ReadImageFile(path, Conventions::Game);
+            ImageFile file = ReadImageFile(path, Conventions::Game);
             if (file.failure)
-                failure = file.failure->text;
+                judged.failure = file.failure->text;
+            judged.targa = std::move(file.targa);
         } catch (const platform::EInOutError& e) {
-            failure = e.what();
+            judged.failure = e.what();
         }
         // Some messages say only what went wrong; the finding names the file.
-        if (failure && failure->find(path) == std::string::npos)
-            failure = path + ": " + *failure;
-        return images_[key] = std::move(failure);
+        if (judged.failure && judged.failure->find(path) == std::string::npos)
+            judged.failure = path + ": " + *judged.failure;
+        return images_[key] = std::move(judged);
     }
 
     std::string name_;
@@ -503,7 +573,8 @@ private:
     std::array<PartFile, kPartCount> parts_;
     std::array<std::unordered_set<std::string>, kPartCount> surfaces_; // each part's surface names, lower case
     std::map<std::string, SurfaceName> textures_; // lower-case texture name -> what it stands for
-    std::map<std::string, std::optional<std::string>> images_; // lower-case path -> the readers' message
+    std::map<std::string, ImageJudgement> images_; // lower-case path -> what the readers say
+    std::set<std::string> reportedTwice_; // skin and shader name of each shader-defined-twice finding
 };
 
 } // namespace

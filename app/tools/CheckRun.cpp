@@ -21,6 +21,8 @@ namespace files = platform::files;
 // name leads out of the game data (it refuses every path with a ".." part).
 constexpr const char* kGameLeavesArchiveOut = "leaves the archive out";
 constexpr const char* kGameNeverReadsEntry = "never reads the entry";
+// What the game does with a shader script it finds broken.
+constexpr const char* kGameIgnoresScript = "ignores the whole script, the shaders before the problem too";
 
 // One character's part of the report: its own findings and counts, and the
 // findings of its game data when this worker met that game data first.
@@ -167,7 +169,8 @@ public:
                 part.gameData = archiveFindings();
                 for (const ShaderProblem& problem : problems)
                     part.gameData.push_back(gameDataFinding(Severity::Warning, FindingKind::ShaderScript,
-                                                            problem.fileName, problem.line, problem.message));
+                                                            problem.fileName, problem.line, problem.message,
+                                                            problem.line > 0 ? kGameIgnoresScript : ""));
             }
         }
         CheckCharacter(choice.name, choice.folder, shaders_, part.own);

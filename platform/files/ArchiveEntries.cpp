@@ -126,6 +126,7 @@ ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t m
     const std::vector<uint8_t> bytes = readBytes(stream, directory.start, directory.size);
     ArchiveListing listing;
     std::set<std::string> files, folders;
+    std::vector<std::string> fileOrder; // the files in the order of the central directory
     size_t at = 0;
     for (uint64_t i = 0; i < directory.entries; ++i) {
         if (bytes.size() - at < kEntrySize || u32(&bytes[at]) != kEntrySignature)
@@ -149,14 +150,17 @@ ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t m
             listing.outside.push_back(name);
             break;
         case NameKind::Readable:
-            (isFolder ? folders : files).insert(path);
+            if (isFolder)
+                folders.insert(path);
+            else if (files.insert(path).second)
+                fileOrder.push_back(path);
             addFolders(path, folders);
             break;
         case NameKind::Unreadable:
             break;
         }
     }
-    listing.files.assign(files.begin(), files.end());
+    listing.files = std::move(fileOrder);
     listing.folders.assign(folders.begin(), folders.end());
     return listing;
 }

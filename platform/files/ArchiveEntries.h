@@ -14,7 +14,7 @@
 namespace platform::files::detail {
 
 struct ArchiveListing {
-    std::vector<std::string> files;   // readable entries, "/"-separated
+    std::vector<std::string> files;   // readable entries, "/"-separated, each once, in the central directory's order
     std::vector<std::string> folders; // folder entries and the folders of every listed file
     std::vector<std::string> outside; // names that would lie outside the game folder, as stored
 };

@@ -326,6 +326,18 @@ std::vector<FolderEntry> ListFolder(const std::string& folder)
     return entries;
 }
 
+std::vector<std::string> ListFilesByMount(const std::string& folder)
+{
+    if (IsGameMode())
+        return gameMounts().filesByMount(folder);
+    std::vector<std::string> names;
+    for (const FolderEntry& entry : listDiskFolder(folder)) {
+        if (!entry.isFolder)
+            names.push_back(entry.name);
+    }
+    return names;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path)
 {
     if (IsGameMode())

@@ -49,10 +49,10 @@ enum class RootContents {
 };
 
 // Puts the layer in game mode on root, dropping every earlier mount:
-// - a folder: every *.pk3 in it (any letter case) in name order (ignoring
-//   case), each later archive over the earlier ones, then the loose files
-//   below the folder over every archive (or, with RootContents::OwnFiles,
-//   the files directly in it alone);
+// - a folder: every *.pk3 archive and every *.pk3dir folder in it (any
+//   letter case) in the game's name order (GameArchives.h), each later one
+//   over the earlier ones, then the loose files below the folder over every
+//   archive (or, with RootContents::OwnFiles, the files directly in it alone);
 // - a .pk3 file: that archive alone.
 // An archive that cannot be mounted (corrupt, unreadable) is left out and the
 // others still mount; entries whose names would lie outside the game data
@@ -118,6 +118,14 @@ struct FolderEntry {
 // case (the one that wins), sorted by name ignoring letter case. Empty when
 // the folder does not exist.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
+
+// The files directly in folder the way the game lists them when it gathers
+// files of every mount (its shader scripts): mount by mount in search order
+// (the last mount first), each mount's files in its own order (an archive's
+// in the order of its central directory, a folder's by name), each name
+// (ignoring letter case) once, where it is met first; stored names without
+// the folder part. In disk mode the folder's files by name.
+std::vector<std::string> ListFilesByMount(const std::string& folder);
 
 // Whole file. Throws EInOutError naming the path when it does not exist,
 // is refused, cannot be read or is larger than kMaxFileBytes (checked before

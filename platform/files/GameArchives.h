@@ -6,12 +6,25 @@
 
 namespace platform::files::detail {
 
-// True when archive a is mounted before archive b (b overrides a).
+// One archive of a game data folder: a .pk3 file, or a .pk3dir folder that
+// the game mounts as if it were an archive.
+struct GameArchive {
+    std::string name; // no folder part
+    bool isFolder = false;
+};
+
+// True when archive a is mounted before archive b (b overrides a). Names are
+// compared as the game compares them: ASCII letters as upper case, "\" and
+// ":" as "/", every other byte as a signed char, as the game's x86 builds
+// read it (so bytes from 0x80 up come before every ASCII byte). Names the
+// game finds equal are ordered by their bytes, where the game's order is
+// left to chance.
 bool ArchiveMountedBefore(const std::string& a, const std::string& b);
 
-// The names (no folder part) of the archives directly in folder: regular
-// files, or links to them, whose names end in ".pk3" in any letter case, in
-// mount order. Throws EInOutError when the folder cannot be read.
-std::vector<std::string> ArchivesOf(const std::string& folder);
+// The archives directly in folder, in mount order: files (or links to them)
+// whose names end in ".pk3" and folders (or links to them) whose names end in
+// ".pk3dir", both in any letter case, sorted together. Throws EInOutError
+// when the folder cannot be read.
+std::vector<GameArchive> ArchivesOf(const std::string& folder);
 
 } // namespace platform::files::detail

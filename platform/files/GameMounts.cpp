@@ -272,8 +272,8 @@ void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
     // Folders sort before the entries below them, as a listing has them.
     for (std::string& folder : entries.folders)
         mount.listing.push_back({std::move(folder), true});
-    for (std::string& file : entries.files)
-        mount.listing.push_back({std::move(file), false});
+    for (size_t i = 0; i < entries.files.size(); ++i)
+        mount.listing.push_back({std::move(entries.files[i]), false, static_cast<uint32_t>(i)});
     std::sort(mount.listing.begin(), mount.listing.end(),
               [](const Listed& a, const Listed& b) { return a.path < b.path; });
     for (const std::string& name : entries.outside)
@@ -309,14 +309,14 @@ std::string GameMounts::cannotRead(const Mount& mount)
 
 void GameMounts::mountArchivesOf(const std::string& folder)
 {
-    for (const std::string& name : ArchivesOf(folder)) {
-        const std::string path = folder + "/" + name;
+    for (const GameArchive& archive : ArchivesOf(folder)) {
+        const std::string path = folder + "/" + archive.name;
         try {
-            mount(path, "", false, false);
+            mount(path, "", archive.isFolder, false);
         } catch (const EInOutError& error) {
             // The reason follows the archive's name in the message.
             const std::string what = error.what();
-            const std::string prefix = cannotRead(Mount{path, "", "", false, {}});
+            const std::string prefix = cannotRead(Mount{path, "", "", archive.isFolder, {}});
             problems_.push_back({path, "", what.rfind(prefix, 0) == 0 ? what.substr(prefix.size()) : what});
         }
     }
@@ -422,7 +422,7 @@ std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& private
                 continue;
             if (isFolder && topOnly)
                 continue;
-            listing.push_back({path, isFolder});
+            listing.push_back({path, isFolder, static_cast<uint32_t>(listing.size())});
             if (isFolder)
                 pending.push_back(path);
         }
@@ -490,6 +490,35 @@ const IndexEntry* GameMounts::findKey(const std::string& key) const
 {
     auto found = index_.find(key);
     return found == index_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> GameMounts::filesByMount(const std::string& folder) const
+{
+    const std::optional<std::string> clean = cleanRequestPath(folder);
+    if (!clean)
+        return {};
+    const std::string key = LowerCase(*clean);
+    std::vector<std::string> names;
+    std::unordered_set<std::string> met; // lower-case names
+    for (size_t i = mounts_.size(); i-- > 0;) {
+        const Mount& mount = mounts_[i];
+        std::vector<const Listed*> files;
+        for (const Listed& item : mount.listing) {
+            const std::string storedPath = mount.virtualFolder.empty() ? item.path : mount.virtualFolder + "/" + item.path;
+            const size_t slash = storedPath.rfind('/');
+            if (!item.isFolder && LowerCase(slash == std::string::npos ? "" : storedPath.substr(0, slash)) == key)
+                files.push_back(&item);
+        }
+        std::sort(files.begin(), files.end(), [](const Listed* a, const Listed* b) { return a->order < b->order; });
+        for (const Listed* item : files) {
+            const std::string name = item->path.substr(item->path.rfind('/') + 1);
+            const IndexEntry* entry = findKey(key.empty() ? LowerCase(name) : key + "/" + LowerCase(name));
+            // A name hidden below a file of another mount is no file of the tree.
+            if (entry && !entry->isFolder && met.insert(LowerCase(name)).second)
+                names.push_back(name);
+        }
+    }
+    return names;
 }
 
 const IndexEntry* GameMounts::find(const std::string& path) const

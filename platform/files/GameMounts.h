@@ -80,6 +80,9 @@ public:
 
     // The entry of a request path, or nullptr when absent or refused.
     const IndexEntry* find(const std::string& path) const;
+
+    // ListFilesByMount of FileLayer.h.
+    std::vector<std::string> filesByMount(const std::string& folder) const;
     const IndexEntry* findKey(const std::string& key) const;
 
     // The whole file of entry; path names it in messages. Throws EInOutError.
@@ -96,6 +99,7 @@ private:
     struct Listed {
         std::string path;
         bool isFolder = false;
+        uint32_t order = 0; // a file's place in its mount's own order (an archive's central directory)
     };
     struct Mount {
         std::string source;        // disk path of the folder or archive, or the memory archive's name

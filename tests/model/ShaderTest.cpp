@@ -1,8 +1,12 @@
 #include "model/GameShader.h"
 #include "model/Shaders.h"
+#include "platform/files/FileLayer.h"
+#include "support/TempDir.h"
+#include "support/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -61,17 +65,19 @@ TEST(ShaderScripts, ReadsCommentsQuotesCaseAndNesting)
     EXPECT_EQ(hair->stages[1].lines, (std::vector<ShaderLine>{{"map", "a b.tga"}}));
 }
 
-TEST(ShaderScripts, LaterFileWinsAndRepeatsInAFileAreIgnored)
+// Files come in the game's list order; the game takes the first definition
+// of its joined text, which holds the files in the opposite order.
+TEST(ShaderScripts, FileAddedLaterWinsAndRepeatsInAFileAreIgnored)
 {
     std::vector<ShaderProblem> problems;
     ShaderTable table;
-    // Added against name order: the rule follows the names, not the calls.
     table.AddFile("scripts/Zeta.shader", "shared { { map z.tga } }\n", problems);
     table.AddFile("scripts/alpha.shader", "shared { { map a.tga } }\nonly { }\n", problems);
     table.AddFile("scripts/beta.shader",
                   "SHARED { { map b1.tga } }\nshared { { map b2.tga } }\nonly { cull none }\n", problems);
     EXPECT_TRUE(problems.empty());
-    EXPECT_EQ(table.Find("shared")->stages[0].lines[0][1], "z.tga");
+    EXPECT_EQ(table.Find("shared")->stages[0].lines[0][1], "b1.tga");
+    EXPECT_EQ(table.Find("shared")->overrides.size(), 3u); // remembered for the checker
     EXPECT_EQ(table.Find("only")->fileName, "scripts/beta.shader");
     EXPECT_EQ(table.Find("only")->lines, (std::vector<ShaderLine>{{"cull", "none"}}));
 
@@ -79,6 +85,42 @@ TEST(ShaderScripts, LaterFileWinsAndRepeatsInAFileAreIgnored)
     within.AddFile("scripts/x.shader", "twice { cull none }\ntwice { }\n", problems);
     EXPECT_EQ(within.Find("twice")->lines.size(), 1u);
     EXPECT_EQ(within.Find("twice")->line, 1u);
+}
+
+// Game data defining one shader in several places ("x.pk3/..." in an
+// archive), and the stage image of the definition the game's joined text
+// puts first: of the earliest archive, of any archive over the loose files,
+// the last in an archive; a later archive's script of the same name replaces
+// the earlier one's text, in the earlier one's place.
+TEST(ShaderScripts, GameDataTakesTheDefinitionTheGameJoinsFirst)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"pak0.pk3/scripts/base.shader a", "zz.pk3/scripts/mod.shader b"}, "a"},
+        {{"scripts/loose.shader c", "zz.pk3/scripts/mod.shader b"}, "b"},
+        {{"pak0.pk3/scripts/s.shader a", "zz.pk3/scripts/S.shader b", "pak0.pk3/scripts/t.shader t"}, "t"},
+        {{"pak0.pk3/scripts/b.shader b", "pak0.pk3/scripts/a.shader a"}, "a"},
+    };
+    for (const auto& [files, used] : cases) {
+        testsupport::TempDir root;
+        std::map<std::string, std::vector<testsupport::ZipEntry>> archives;
+        for (const std::string& file : files) {
+            const std::string path = file.substr(0, file.find(' ')), script = "x { { map " + file.substr(file.find(' ') + 1) + " } }";
+            const size_t archiveEnd = path.find(".pk3/");
+            if (archiveEnd == std::string::npos)
+                root.write(path, script);
+            else
+                archives[path.substr(0, archiveEnd + 4)].push_back({path.substr(archiveEnd + 5), script});
+        }
+        for (const auto& [archive, entries] : archives)
+            root.write(archive, testsupport::makeZip(entries));
+        platform::files::MountGameRoot(root.path());
+        std::vector<ShaderProblem> problems;
+        const ShaderTable table = LoadShaderScripts(problems);
+        platform::files::MountDisk();
+        ASSERT_NE(table.Find("x"), nullptr) << used;
+        EXPECT_EQ(table.Find("x")->stages[0].lines[0][1], used);
+        EXPECT_EQ(table.Find("x")->overrides.size(), 1u) << used;
+    }
 }
 
 TEST(ShaderScripts, FindsNamesWithoutTheirExtension)

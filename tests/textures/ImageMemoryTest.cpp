@@ -45,7 +45,7 @@ struct Format {
 const Format kFormats[] = {
     {"RunLengthTarga",
      [](const writers::Image& i) {
-         return bytesOf(writers::encodeTga(i, {.topLeftOrigin = true, .identification = "", .runLength = true}));
+         return bytesOf(writers::encodeTga(i, {.topLeftOrigin = false, .identification = "", .runLength = true}));
      },
      [](const Bytes& b) { return DecodeTarga(b, Conventions::Game); }},
     {"Bitmap", [](const writers::Image& i) { return bytesOf(writers::encodeBmp24(i)); },

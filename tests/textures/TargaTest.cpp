@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -60,6 +61,7 @@ const Decoded kDecoded[] = {
      GL_RGB, {0, 0, 0, 85, 85, 85, 170, 170, 170, 255, 255, 255}},
     {"Grey16", {.type = 3, .depth = 16, .data = {10, 1, 20, 2, 30, 3, 40, 4}},
      GL_RGBA, {10, 10, 10, 1, 20, 20, 20, 2, 30, 30, 30, 3, 40, 40, 40, 4}},
+    {"Grey24ReadAsColour", {.type = 3, .data = kBgr24}, GL_RGB, {3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}},
     {"UnusedMapAndIdSkipped",
      {.mapType = 1, .mapLength = 2, .mapBits = 24, .id = {'i', 'd'}, .map = Bytes(6, 9), .data = kBgr24},
      GL_RGB, {3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}},
@@ -133,9 +135,19 @@ Bytes storedGrey(uint8_t descriptor)
     return stored;
 }
 
-TEST(TargaOrigins, EveryOriginGivesTheSamePicture)
+Bytes rgbOfGrey(const Bytes& grey)
 {
-    const Bytes expected{10, 10, 10, 20, 20, 20, 30, 30, 30, 40, 40, 40, 50, 50, 50, 60, 60, 60};
+    Bytes rgb;
+    for (uint8_t g : grey)
+        rgb.insert(rgb.end(), {g, g, g});
+    return rgb;
+}
+
+// The game ignores both origin bits: whatever they say, the stored pixels
+// are the picture's rows from the bottom, each left to right (so a file
+// stored from the top shows upside down, one stored right to left mirrored).
+TEST(TargaOrigins, GameRulesIgnoreTheOriginBits)
+{
     for (uint8_t descriptor : {0x00, 0x10, 0x20, 0x30}) {
         Bytes packet{0x05};
         const Bytes stored = storedGrey(descriptor);
@@ -143,7 +155,7 @@ TEST(TargaOrigins, EveryOriginGivesTheSamePicture)
         for (const Tga& file : {Tga{.type = 3, .depth = 8, .width = 3, .descriptor = descriptor, .data = stored},
                                 Tga{.type = 11, .depth = 8, .width = 3, .descriptor = descriptor, .data = packet}}) {
             const DecodedImage image = DecodeTarga(file.bytes(), Conventions::Game);
-            EXPECT_EQ(image.pixels, expected) << int(descriptor) << " type " << int(file.type);
+            EXPECT_EQ(image.pixels, rgbOfGrey(stored)) << int(descriptor) << " type " << int(file.type);
         }
     }
     // The viewer's rules honour the origin of the files they accept.
@@ -151,16 +163,18 @@ TEST(TargaOrigins, EveryOriginGivesTheSamePicture)
     EXPECT_EQ(DecodeTarga(topRight.bytes()).pixels, (Bytes{6, 5, 4, 3, 2, 1}));
 }
 
-TEST(TargaOrigins, RunsCrossRowEnds)
+// A run of four crosses the row end (the top-first bit changes nothing);
+// of packets past the end of the image the game keeps the pixels that fit.
+TEST(TargaOrigins, RunsCrossRowEndsAndStopAtTheImageEnd)
 {
-    // Bottom row 7, 7, 7; top row 7, 9, 9: a run of four crosses the row end.
-    const Tga file{.type = 11, .depth = 8, .width = 3, .data = {0x83, 7, 0x81, 9}};
-    const DecodedImage image = DecodeTarga(file.bytes(), Conventions::Game);
-    EXPECT_EQ(image.pixels, (Bytes{7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 9, 9, 9, 9, 9, 9}));
-    Tga topFirst = file;
-    topFirst.descriptor = 0x20;
-    EXPECT_EQ(DecodeTarga(topFirst.bytes(), Conventions::Game).pixels,
-              (Bytes{7, 7, 7, 9, 9, 9, 9, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7, 7}));
+    for (uint8_t descriptor : {0x00, 0x20}) {
+        const Tga file{.type = 11, .depth = 8, .width = 3, .descriptor = descriptor, .data = {0x83, 7, 0x81, 9}};
+        EXPECT_EQ(DecodeTarga(file.bytes(), Conventions::Game).pixels, rgbOfGrey({7, 7, 7, 7, 9, 9}));
+    }
+    EXPECT_EQ(DecodeTarga(Tga{.type = 11, .depth = 8, .data = {0x84, 1}}.bytes(), Conventions::Game).pixels,
+              rgbOfGrey({1, 1, 1, 1}));
+    const Tga raw{.type = 11, .depth = 8, .data = {0x01, 1, 2, 0x04, 3, 4, 5, 6, 7}};
+    EXPECT_EQ(DecodeTarga(raw.bytes(), Conventions::Game).pixels, rgbOfGrey({1, 2, 3, 4}));
 }
 
 struct Refused {
@@ -185,9 +199,6 @@ TEST_P(RefusedTarga, GivesItsFaultAndNoPixels)
 INSTANTIATE_TEST_SUITE_P(
     Game, RefusedTarga,
     ::testing::Values(
-        Refused{"RunPastImage", [](Tga& t) { t = {.type = 10, .data = {0x84, 1, 2, 3}}; }, ImageFault::RunPastImage},
-        Refused{"RawPacketPastImage", [](Tga& t) { t = {.type = 11, .depth = 8, .data = {0x04, 1, 2, 3, 4, 5}}; },
-                ImageFault::RunPastImage},
         Refused{"RawPacketPastData", [](Tga& t) { t = {.type = 11, .depth = 8, .data = {0x03, 1, 2, 3}}; },
                 ImageFault::DataShort},
         Refused{"PacketsEndEarly", [](Tga& t) { t = {.type = 10, .data = {0x81, 1, 2, 3}}; }, ImageFault::DataShort},
@@ -204,10 +215,43 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"MappedDepth16", [](Tga& t) { t.depth = 16; }, ImageFault::DepthUnsupported},
         Refused{"TrueColourDepth8", [](Tga& t) { t = {.depth = 8, .data = {1, 2, 3, 4}}; },
                 ImageFault::DepthUnsupported},
-        Refused{"GreyDepth24", [](Tga& t) { t = {.type = 3, .data = kBgr24}; }, ImageFault::DepthUnsupported},
+        Refused{"GreyDepth15", [](Tga& t) { t = {.type = 3, .depth = 15, .data = kBgr24}; },
+                ImageFault::DepthUnsupported},
         Refused{"NoPixels", [](Tga& t) { t.width = 0; }, ImageFault::SizeUnsupported},
         Refused{"TooHigh", [](Tga& t) { t.height = 8193; }, ImageFault::SizeUnsupported}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// What the game's own reader makes of a file: a part of its reason to refuse
+// it ("" when it reads it), whether it shows it upside down, mirrored.
+TEST(TargaAsGame, RefusesOrReadsAsTheGameDoes)
+{
+    Bytes idPastEnd = Tga{.id = Bytes(3, 0)}.bytes();
+    idPastEnd.resize(19);
+    Tga topDownMapped = mapped();
+    topDownMapped.descriptor = 0x20;
+    const std::tuple<const char*, Bytes, const char*, bool, bool> cases[] = {
+        {"True24", Tga{.data = kBgr24}.bytes(), "", false, false},
+        {"Grey24AsColour", Tga{.type = 3, .data = kBgr24}.bytes(), "", false, false},
+        {"ColourMapped", topDownMapped.bytes(), "image type 1 (colour-mapped)", false, false},
+        {"RunLengthGrey", Tga{.type = 11, .depth = 8, .data = {0x83, 7}}.bytes(), "image type 11 ", false, false},
+        {"MapBesideTrueColour", Tga{.mapType = 1, .mapLength = 1, .mapBits = 24, .map = {1, 2, 3}, .data = kBgr24}.bytes(),
+         "colour map", false, false},
+        {"True16", Tga{.type = 10, .depth = 16, .data = {0x83, 0, 0}}.bytes(), "16 bits a pixel", false, false},
+        {"Grey16", Tga{.type = 3, .depth = 16, .data = Bytes(8, 0)}.bytes(), "grey images of 8 bits", false, false},
+        {"HeaderShort", Bytes(17, 0), "header is cut short", false, false},
+        {"IdPastEnd", idPastEnd, "identification", false, false},
+        {"PacketsShort", Tga{.type = 10, .data = {0x81, 1, 2, 3}}.bytes(), "data is cut short", false, false},
+        {"TopDown", Tga{.descriptor = 0x28, .data = kBgr24}.bytes(), "", true, false},
+        {"RightToLeft", Tga{.depth = 32, .descriptor = 0x18, .data = Bytes(16, 0)}.bytes(), "", false, true},
+    };
+    for (const auto& [label, file, refusal, upsideDown, mirrored] : cases) {
+        const TargaGameReading reading = ReadTargaAsGame(file);
+        EXPECT_EQ(reading.refusal.empty(), *refusal == '\0') << label << ": " << reading.refusal;
+        EXPECT_NE(reading.refusal.find(refusal), std::string::npos) << label << ": " << reading.refusal;
+        EXPECT_EQ(reading.upsideDown, upsideDown) << label;
+        EXPECT_EQ(reading.mirrored, mirrored) << label;
+    }
+}
 
 // A few bytes of run-length data cannot fill 8192 x 8192 pixels whatever
 // packets follow: the decoder must say so before it allocates the picture.

@@ -30,7 +30,7 @@ struct StatusCase {
 // that is no zip file; "NoTorso", the sample game loose with bruno's torso
 // cut short; a file that is no model.
 const StatusCase kCases[] = {
-    {"--check", 0, "no errors", "--check --game-root SampleGame", "", ""},
+    {"--check", 0, "no errors", "--check --game-root SampleGame mira oskar", "", ""},
     {"--check", 1, "an archive that cannot be read", "--check --game-root Broken", "",
      "(game data): error: zz-broken.pk3: not a zip archive"},
     {"--check", 2, "no such game data", "--check --game-root nowhere", "", "Quillmo: "},

@@ -93,6 +93,24 @@ TEST_F(FileLayerGame, LaterArchivesWinInNameOrderIgnoringCaseAndLooseFilesWinOve
     EXPECT_EQ(files::SourceOf("loose.txt"), dir.file("a.pk3"));
 }
 
+// Pairs of archives (or .pk3dir folders) holding one file: the game mounts
+// the first before the second, comparing letters as capitals and other bytes
+// as signed chars ('_' after letters, bytes from 0x80 up before ASCII).
+TEST_F(FileLayerGame, ArchivesMountInTheGamesNameOrder)
+{
+    const std::pair<std::string, std::string> pairs[] = {{"paka.pk3", "pak_a.pk3"}, {"a.pk3", "[.pk3"},
+                                                         {"a.pk3", "Z.pk3"},        {"\xC3\xA9.pk3", "z.pk3"},
+                                                         {"a.pk3", "a.pk3dir"},     {"B.PK3DIR", "c.pk3"}};
+    for (const auto& [earlier, later] : pairs) {
+        testsupport::TempDir root;
+        for (const std::string& name : {later, earlier})
+            root.write(name.back() == 'r' || name.back() == 'R' ? name + "/shared.txt" : name,
+                       name.back() == 'r' || name.back() == 'R' ? name : makeZip({{"shared.txt", name}}));
+        files::MountGameRoot(root.path());
+        EXPECT_EQ(readText("shared.txt"), later) << earlier;
+    }
+}
+
 TEST_F(FileLayerGame, FindsNamesIgnoringCaseWithTheSpellingSearchedFirst)
 {
     writeZip("a.pk3", {{"models/players/Sarge/upper.md3", "a upper"},
