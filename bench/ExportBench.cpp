@@ -10,7 +10,7 @@
 #include "model/GameData.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
-#include "support/HeadlessGL.h"
+#include "LoadingContext.h"
 #include "support/TempDir.h"
 #include "tools/samples/SampleGame.h"
 
@@ -34,12 +34,6 @@ Game& game()
 {
     static Game written;
     return written;
-}
-
-testsupport::HeadlessGL& context()
-{
-    static testsupport::HeadlessGL gl(64, 64);
-    return gl;
 }
 
 // A character of the mounted sample game, loaded, with every skin gathered.
@@ -66,7 +60,7 @@ struct Loaded {
 ShaderTable& shaders()
 {
     static ShaderTable table = [] {
-        context();
+        LoadingContext();
         files::MountGameRoot(game().root);
         std::vector<ShaderProblem> problems;
         return LoadShaderScripts(problems);

@@ -31,6 +31,7 @@ constexpr const char* kVariants = "KHR_materials_variants";
 constexpr const char* kStandingTorso = "TORSO_STAND";
 constexpr const char* kStandingLegs = "LEGS_IDLE";
 constexpr int kBufferAlignment = 4;
+constexpr size_t kReservedBytesPerVertex = 16;
 constexpr const char* kCaption = "Export";
 // A tag axis shorter than this has no direction to keep.
 constexpr double kShortestAxis = 1e-6;
@@ -159,6 +160,13 @@ public:
 
     tinygltf::Model Build()
     {
+        // The buffer holds about 12 bytes per vertex and frame; reserved at
+        // once, it is never copied while it grows.
+        size_t vertexRecords = 0;
+        for (const TMD3Model* part : {&player_.Lower, &player_.Upper, &player_.Head})
+            for (const TMesh& mesh : part->Meshes)
+                vertexRecords += mesh.Vertices.size();
+        bytes().reserve(vertexRecords * kReservedBytesPerVertex);
         tinygltf::Node root;
         root.name = character_.name;
         root.scale = {kMetresPerGameUnit, kMetresPerGameUnit, kMetresPerGameUnit};
@@ -818,15 +826,14 @@ std::vector<SkinShaders> GatherSkins(Q3Player& player, const std::string& folder
     return skins;
 }
 
-std::vector<uint8_t> CharacterGltf(const CharacterExport& character, bool binary)
+std::string CharacterGltf(const CharacterExport& character, bool binary)
 {
     const tinygltf::Model model = GltfBuilder(character).Build();
     tinygltf::TinyGLTF writer;
     std::ostringstream out;
     if (!writer.WriteGltfSceneToStream(&model, out, !binary, binary))
         throw platform::EInOutError("the glTF library could not write " + character.name);
-    const std::string text = out.str();
-    return std::vector<uint8_t>(text.begin(), text.end());
+    return std::move(out).str();
 }
 
 int RunExport(const CommandLine& options)
@@ -834,7 +841,7 @@ int RunExport(const CommandLine& options)
     const std::string& path = *options.exportFile;
     const bool binary = platform::LowerCase(path.substr(std::min(path.size(), path.rfind('.')))) == ".glb";
     const size_t problemsBefore = platform::LoadProblemCount();
-    std::vector<uint8_t> bytes;
+    std::string bytes;
     try {
         OffscreenRun run;
         const CharacterChoice choice = ResolveCharacterChoice(options);
@@ -868,5 +875,7 @@ int RunExport(const CommandLine& options)
         return kExitCannotRun;
     }
     const bool whole = platform::LoadProblemCount() == problemsBefore;
-    return FinishOutput(whole ? kExitDone : kExitProblems, [&] { platform::WriteFileBytes(path, bytes); });
+    return FinishOutput(whole ? kExitDone : kExitProblems, [&] {
+        platform::WriteFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    });
 }

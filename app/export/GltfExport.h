@@ -65,7 +65,7 @@ struct CharacterExport {
 
 // The glTF of a character: binary (.glb), or JSON with its data embedded
 // (.gltf). The images of the base stages are read from the mounted game data.
-std::vector<uint8_t> CharacterGltf(const CharacterExport& character, bool binary);
+std::string CharacterGltf(const CharacterExport& character, bool binary);
 
 // The run of --export; returns the exit status. Writes its errors to
 // standard error; throws nothing.

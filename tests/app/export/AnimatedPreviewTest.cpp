@@ -21,16 +21,11 @@ struct Decoded {
     bool loops = false;
 };
 
-std::vector<uint8_t> bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 Decoded decodeWebp(const std::string& path)
 {
     Decoded d;
-    const std::vector<uint8_t> bytes = bytesOf(path);
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
     const WebPData data{bytes.data(), bytes.size()};
     WebPAnimDecoderOptions options;
     WebPAnimDecoderOptionsInit(&options);

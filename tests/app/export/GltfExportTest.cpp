@@ -85,20 +85,13 @@ double element(const tinygltf::Model& model, int index, size_t i, size_t c)
     const size_t stride = static_cast<size_t>(accessor.ByteStride(view));
     const uint8_t* at = model.buffers[static_cast<size_t>(view.buffer)].data.data() + view.byteOffset +
                         accessor.byteOffset + i * stride + c * static_cast<size_t>(size);
+    // Normalised integers are scaled by their largest value (and -1 at least).
+    const auto scaled = [&](double v, double most) { return accessor.normalized ? std::max(v / most, -1.0) : v; };
     switch (accessor.componentType) {
     case TINYGLTF_COMPONENT_TYPE_FLOAT: return *reinterpret_cast<const float*>(at);
-    case TINYGLTF_COMPONENT_TYPE_SHORT: {
-        const double v = *reinterpret_cast<const int16_t*>(at);
-        return accessor.normalized ? std::max(v / 32767.0, -1.0) : v;
-    }
-    case TINYGLTF_COMPONENT_TYPE_BYTE: {
-        const double v = *reinterpret_cast<const int8_t*>(at);
-        return accessor.normalized ? std::max(v / 127.0, -1.0) : v;
-    }
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: {
-        const double v = *at;
-        return accessor.normalized ? v / 255.0 : v;
-    }
+    case TINYGLTF_COMPONENT_TYPE_SHORT: return scaled(*reinterpret_cast<const int16_t*>(at), 32767.0);
+    case TINYGLTF_COMPONENT_TYPE_BYTE: return scaled(*reinterpret_cast<const int8_t*>(at), 127.0);
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return scaled(*at, 255.0);
     default: ADD_FAILURE() << "component type " << accessor.componentType; return 0;
     }
 }
@@ -131,11 +124,8 @@ Matrix trs(const std::vector<double>& t, const std::vector<double>& q, const std
              2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w), 0,
              2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y), 0,
              t.empty() ? 0 : t[0], t.empty() ? 0 : t[1], t.empty() ? 0 : t[2], 1};
-    for (int r = 0; r < 3; ++r) {
-        m[0 + r] *= sx;
-        m[4 + r] *= sy;
-        m[8 + r] *= sz;
-    }
+    for (int r = 0; r < 3; ++r)
+        m[0 + r] *= sx, m[4 + r] *= sy, m[8 + r] *= sz;
     return m;
 }
 
