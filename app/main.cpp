@@ -2,6 +2,8 @@
 // window, the message loop (or a scripted run of frames), then the units'
 // ends in reverse.
 #include "app/character/CharacterMode.h"
+#include "app/export/AnimatedPreview.h"
+#include "app/export/GltfExport.h"
 #include "app/tools/Check.h"
 #include "app/tools/ContactSheet.h"
 #include "app/tools/Thumbnail.h"
@@ -132,6 +134,11 @@ int main(int argc, char** argv)
         return RunContactSheet(options);
     if (options.thumbnailInput)
         return RunThumbnail(options);
+    // Character mode's runs that write the character to a file.
+    if (options.exportFile)
+        return RunExport(options);
+    if (options.recordFile)
+        return RunRecord(options);
     if (options.batch)
         platform::SetNonInteractive(true);
     if (options.frames)

@@ -13,7 +13,7 @@
 #include "model/GameData.h"
 #include "platform/system/Dialogs.h"
 #include "platform/files/FileLayer.h"
-#include "support/HeadlessGL.h"
+#include "LoadingContext.h"
 #include "support/TempDir.h"
 #include "tools/samples/GameTree.h"
 #include "tools/samples/SampleGame.h"
@@ -80,15 +80,9 @@ Folders& folders()
     return written;
 }
 
-testsupport::HeadlessGL& context()
-{
-    static testsupport::HeadlessGL gl(64, 64);
-    return gl;
-}
-
 void loadCharacter(benchmark::State& state, const std::string& root)
 {
-    context();
+    LoadingContext();
     files::MountGameRoot(root);
     std::vector<ShaderProblem> problems;
     const ShaderTable shaders = LoadShaderScripts(problems);
@@ -110,7 +104,7 @@ void loadCharacter(benchmark::State& state, const std::string& root)
 // sharing) against the GL textures of its set.
 void BM_TextureSharing(benchmark::State& state)
 {
-    context();
+    LoadingContext();
     files::MountGameRoot(folders().packed);
     std::vector<ShaderProblem> problems;
     const ShaderTable shaders = LoadShaderScripts(problems);

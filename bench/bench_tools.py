@@ -48,6 +48,8 @@ SHEET_PROCESS_RATIO = 0.6   # one sheet process / one screenshot process per cha
 COLLECTION_RATIO = 1.2      # large collection / small one: time and heap per archive
 JOBS_SPEEDUP = 1.6          # --check --jobs 1 / --jobs 2 on a collection
 THUMBNAIL_MEMORY_RATIO = 2.0  # peak memory: thumbnail of the image bomb / of a normal character
+EXPORT_LOAD_RATIO = 3.0     # .glb export of the largest sample character / its load
+EXPORT_BYTES_RATIO = 1.5    # .glb bytes / the character's MD3 bytes
 
 
 def split_commands(argv):
@@ -290,6 +292,28 @@ def named_medians(path):
     return medians
 
 
+def export_rows(folder):
+    """The export against loading, and the .glb's bytes against the MD3 files' (quillmo_bench_export)."""
+    path = os.path.join(folder, "export.json")
+    if not os.path.exists(path):
+        return []
+    rows = []
+    timed = named_medians(path)
+    ratio = timed["BM_ExportLargest"] / timed["BM_LoadLargest"]
+    print(f"Export of bruno as .glb {timed['BM_ExportLargest'] * 1e3:.2f} ms, load {timed['BM_LoadLargest'] * 1e3:.2f} ms")
+    rows.append(("export .glb, largest sample character ÷ its load", ratio, f"<= {EXPORT_LOAD_RATIO}",
+                 verdict(ratio <= EXPORT_LOAD_RATIO)))
+    for entry in json.load(open(path))["benchmarks"]:
+        if not entry["run_name"].startswith("BM_Sizes") or entry.get("aggregate_name") not in (None, "median"):
+            continue
+        for name in ("bruno", "mira", "oskar", "vesta"):
+            print(f"Export of {name}: {entry[name + '_glb']:.0f} bytes of .glb, {entry[name + '_md3']:.0f} of MD3")
+            rows.append((f".glb bytes ÷ MD3 bytes, {name} (every skin)", entry[name + "_ratio"],
+                         f"<= {EXPORT_BYTES_RATIO}", verdict(entry[name + "_ratio"] <= EXPORT_BYTES_RATIO)))
+        break
+    return rows
+
+
 def verdict(holds):
     return "holds" if holds else "OVER"
 
@@ -397,6 +421,7 @@ def table(folder, plot):
 
     rows += sheet_rows(folder)
     rows += collection_rows(folder)
+    rows += export_rows(folder)
 
     print()
     width = max(len(r[0]) for r in rows)

@@ -107,6 +107,19 @@ private:
     std::vector<GLuint> textures_;
 };
 
+// Clears a texture set however the scope that uses it ends (while the GL
+// context holding its textures is still current).
+class TexturesClearedAtEnd {
+public:
+    explicit TexturesClearedAtEnd(TextureSet& textures) : textures_(textures) {}
+    ~TexturesClearedAtEnd() { textures_.Clear(); }
+    TexturesClearedAtEnd(const TexturesClearedAtEnd&) = delete;
+    TexturesClearedAtEnd& operator=(const TexturesClearedAtEnd&) = delete;
+
+private:
+    TextureSet& textures_;
+};
+
 // The name of a surface's first shader record (its texture name), or "".
 std::string ShaderName(const TMesh& mesh);
 

@@ -14,6 +14,8 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -31,6 +33,7 @@ constexpr uint8_t kTextColorMode = 0;
 constexpr const char* kCutMark = "...";
 
 constexpr float kCrossLineWidth = 3.0f;
+constexpr const char* kPlayingCaption = "Character";
 
 // The overlay fonts lay out text in desktop pixels stretched over the
 // viewport; while a picture's text is drawn the desktop is the picture, so
@@ -47,18 +50,6 @@ public:
 
 private:
     platform::ScreenSize saved_;
-};
-
-// Frees the textures of the character being drawn however its drawing ends.
-class TexturesOfOnePicture {
-public:
-    explicit TexturesOfOnePicture(TextureSet& textures) : textures_(textures) {}
-    ~TexturesOfOnePicture() { textures_.Clear(); }
-    TexturesOfOnePicture(const TexturesOfOnePicture&) = delete;
-    TexturesOfOnePicture& operator=(const TexturesOfOnePicture&) = delete;
-
-private:
-    TextureSet& textures_;
 };
 
 // text in lines of at most columns bytes, broken at spaces where it can be
@@ -158,24 +149,34 @@ void PictureStudio::useShadersOf(const std::string& gameRoot)
 
 Picture PictureStudio::DrawCharacter(const CharacterChoice& choice, const std::string& label)
 {
-    MountChoice(choice);
-    useShadersOf(choice.gameRoot);
-    TexturesOfOnePicture freed(textures_);
+    const TexturesClearedAtEnd freed(textures_);
     Q3Player player;
     TMD3Model weapon;
-    {
-        const platform::LoadWatch watch;
-        LoadCharacter(choice, player, weapon, textures_);
-    }
+    loadCharacter(choice, player, weapon, false);
     UseStillPose(player, choice.animations);
     return drawModel(player.Lower, label);
+}
+
+void PictureStudio::loadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, bool partly)
+{
+    MountChoice(choice);
+    useShadersOf(choice.gameRoot);
+    const platform::LoadWatch watch;
+    try {
+        LoadCharacter(choice, player, weapon, textures_);
+    } catch (const std::exception& e) {
+        if (!partly)
+            throw;
+        // What loaded before the failure plays, as character mode shows it.
+        platform::ShowMessage(e.what(), kPlayingCaption);
+    }
 }
 
 Picture PictureStudio::DrawPart(const CharacterChoice& data, const std::string& path)
 {
     MountChoice(data);
     useShadersOf(data.gameRoot);
-    TexturesOfOnePicture freed(textures_);
+    const TexturesClearedAtEnd freed(textures_);
     TMD3Model part;
     {
         const platform::LoadWatch watch;
@@ -193,7 +194,13 @@ Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label
 {
     const int strip = labelStrip(label);
     const ViewAxes axes = StartViewAxes();
-    TGLCameraRec rec = FramePose(PoseAlong(root, axes), axes, strip, width_, height_ - strip, kPictureFill);
+    const TGLCameraRec rec = FramePose(PoseAlong(root, axes), axes, strip, width_, height_ - strip, kPictureFill);
+    return drawFramed(root, rec, strip, label, 0, 0);
+}
+
+Picture PictureStudio::drawFramed(const TMD3Model& root, TGLCameraRec rec, int strip, const std::string& label,
+                                  double turnDegrees, double shaderSeconds)
+{
     glViewport(0, 0, width_, height_);
     TGLManager::Instance()->ClearBuffers();
     TGLCamera* camera = TGLCamera::Instance();
@@ -201,15 +208,57 @@ Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label
     camera->ApplyView(rec);
     TGLLighter::Instance()->DrawLights(false, 0.0f);
     glPushMatrix();
+    glRotatef(static_cast<GLfloat>(turnDegrees), 0.0f, 1.0f, 0.0f);
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     UseCharacterColours();
-    DrawModel(root);
+    DrawModel(root, shaderSeconds);
     glPopMatrix();
     glBindTexture(GL_TEXTURE_2D, 0);
     // The label lies below the character's viewport, in the whole picture's.
     glViewport(0, 0, width_, height_);
     drawText(kTextMargin, (strip - kTextCellPixels) / 2, label);
     return readPicture();
+}
+
+std::vector<Picture> PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds,
+                                                double turnDegrees)
+{
+    const TexturesClearedAtEnd freed(textures_);
+    Q3Player player;
+    TMD3Model weapon;
+    loadCharacter(choice, player, weapon, true);
+    // Each pass plays from the first frames on a clock started at 0.
+    const auto start = [&] {
+        UseStillPose(player, choice.animations);
+        for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
+            part->LastTime = 0;
+    };
+    const auto secondsOf = [&](size_t i) { return static_cast<float>(static_cast<double>(i) * frameSeconds); };
+    // The model turned by a is seen as the unturned model along the view's
+    // axes turned by -a about the vertical.
+    const ViewAxes axes = StartViewAxes();
+    const auto turnedAxes = [&](double degrees) {
+        const double a = -degrees * std::numbers::pi / 180.0, c = std::cos(a), s = std::sin(a);
+        const auto turn = [&](const ScenePoint& v) { return ScenePoint{v[0] * c + v[2] * s, v[1], -v[0] * s + v[2] * c}; };
+        return ViewAxes{turn(axes.right), turn(axes.up), turn(axes.toEye)};
+    };
+    PoseInView all;
+    start();
+    for (size_t i = 0; i < count; ++i) {
+        UpdatePlayer(player, secondsOf(i));
+        const PoseInView pose = PoseAlong(player.Lower, turnedAxes(static_cast<double>(i) * turnDegrees));
+        for (const ScenePoint& point : pose.points)
+            all.box.Add(point);
+        all.points.insert(all.points.end(), pose.points.begin(), pose.points.end());
+    }
+    const TGLCameraRec rec = FramePose(all, axes, 0, width_, height_, kPictureFill);
+    std::vector<Picture> pictures;
+    start();
+    for (size_t i = 0; i < count; ++i) {
+        UpdatePlayer(player, secondsOf(i));
+        pictures.push_back(drawFramed(player.Lower, rec, 0, "", static_cast<double>(i) * turnDegrees, secondsOf(i)));
+    }
+    return pictures;
 }
 
 Picture PictureStudio::DrawFailure(const std::string& label, const std::string& text)

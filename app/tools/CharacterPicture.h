@@ -56,6 +56,16 @@ public:
     // count as load problems. Throws what mounting and loading throw, and
     // NothingToDraw.
     Picture DrawCharacter(const CharacterChoice& choice, const std::string& label);
+    // The character of choice playing its chosen animations (by default its
+    // standing pose) from their first frames: count pictures, one every
+    // frameSeconds of the animation clock (which the shaders run on too),
+    // the character turned turnDegrees further about the vertical in each
+    // picture than in the one before. One framing for them all, which holds
+    // the pose of every picture. Loads as DrawCharacter, but a part that
+    // cannot be loaded is a message (a load problem) and the rest plays;
+    // throws what mounting throws, and NothingToDraw.
+    std::vector<Picture> DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds,
+                                     double turnDegrees);
     // The MD3 at path in the game data of data (its gameRoot and
     // ownFilesOnly), alone in its first frame, textured from its shader
     // names. Throws what mounting and LoadMD3 throw, and NothingToDraw.
@@ -70,7 +80,13 @@ public:
     int Height() const { return height_; }
 
 private:
+    // Mounts the choice's game data and loads its character with textures in
+    // textures_ under a LoadWatch; partly: an exception of loading is a
+    // message, and what loaded stays.
+    void loadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, bool partly);
     Picture drawModel(const TMD3Model& root, const std::string& label);
+    Picture drawFramed(const TMD3Model& root, TGLCameraRec rec, int strip, const std::string& label,
+                       double turnDegrees, double shaderSeconds);
     void useShadersOf(const std::string& gameRoot);
     void drawText(int x, int y, const std::string& text) const;
     void drawCross(int bottom) const;

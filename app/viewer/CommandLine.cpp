@@ -20,6 +20,19 @@ int positiveNumber(const std::string& text, const std::string& option)
     return value;
 }
 
+constexpr double kLongestRecording = 600;
+
+// --seconds S: a decimal number of seconds above 0, at most kLongestRecording.
+double positiveSeconds(const std::string& text, const std::string& option)
+{
+    double value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size() || !(value > 0) || value > kLongestRecording)
+        throw CommandLineError(option + " needs a number of seconds above 0 and at most " +
+                               std::to_string(static_cast<int>(kLongestRecording)) + ", not '" + text + "'");
+    return value;
+}
+
 // Keys named by a word in --keys, lower case.
 constexpr std::pair<const char*, uint16_t> kNamedKeys[] = {
     {"space", platform::VK_SPACE}, {"pageup", platform::VK_PRIOR}, {"pagedown", platform::VK_NEXT},
@@ -75,9 +88,12 @@ void checkToolOptions(const CommandLine& options)
         throw CommandLineError("--check, --contact-sheet and --thumbnail are separate tools; give one");
     if ((options.format || options.jobs) && !options.check)
         throw CommandLineError("--format and --jobs go with --check");
-    const bool sheetOptions = options.allSkins || options.cell || options.columns;
-    if (sheetOptions && !options.contactSheet)
-        throw CommandLineError("--all-skins, --cell and --columns go with --contact-sheet");
+    if ((options.cell || options.columns) && !options.contactSheet)
+        throw CommandLineError("--cell and --columns go with --contact-sheet");
+    if (options.allSkins && !options.contactSheet && !options.exportFile)
+        throw CommandLineError("--all-skins goes with --contact-sheet or --export");
+    if ((options.seconds || options.turntable || options.animationNamed) && !options.recordFile)
+        throw CommandLineError("--animation, --seconds and --turntable go with --record");
     if (options.thumbnailSize && !options.thumbnailInput)
         throw CommandLineError("--thumbnail-size goes with --thumbnail");
     if (tools == 0)
@@ -91,6 +107,9 @@ void checkToolOptions(const CommandLine& options)
         throw CommandLineError("the tools take --game-root and names or folders of characters, not the viewer's "
                                "options (--model-root, --answer, --size, --frames, --screenshot, --keys, "
                                "--character, --skin, --weapon)");
+    if (options.Writes())
+        throw CommandLineError("--export and --record write one character; they go with character mode's options, "
+                               "not with a tool");
     if (options.thumbnailInput && (options.gameRoot || !options.paths.empty()))
         throw CommandLineError("--thumbnail takes its INPUT and OUTPUT only");
 }
@@ -110,8 +129,22 @@ void checkCharacterOptions(const CommandLine& options)
     if (!options.paths.empty() && options.character)
         throw CommandLineError("give a character either as PATH or with --character, not both");
     if (!options.gameRoot && !options.character && options.paths.empty())
-        throw CommandLineError("--skin, --weapon, --torso and --legs need a character: --game-root, --character "
-                               "or PATH");
+        throw CommandLineError("--skin, --weapon, --torso and --legs need a character (as do --export and "
+                               "--record): --game-root, --character or PATH");
+    if (!options.Writes())
+        return;
+    if (options.exportFile && options.recordFile)
+        throw CommandLineError("--export and --record are separate runs; give one");
+    if (options.frames || options.screenshot || !options.keys.empty())
+        throw CommandLineError("--export and --record run without a window: no --frames, --screenshot or --keys");
+    if (options.exportFile && (options.animations.torso || options.animations.legs || options.size))
+        throw CommandLineError("--export writes every animation: no --torso, --legs or --size");
+    const std::string& file = options.exportFile ? *options.exportFile : *options.recordFile;
+    const std::string extension = platform::LowerCase(file.substr(std::min(file.size(), file.rfind('.'))));
+    if (options.exportFile && extension != ".glb" && extension != ".gltf")
+        throw CommandLineError("--export writes FILE.glb or FILE.gltf, not '" + file + "'");
+    if (options.recordFile && extension != ".webp" && extension != ".gif")
+        throw CommandLineError("--record writes FILE.webp or FILE.gif, not '" + file + "'");
 }
 
 } // namespace
@@ -207,6 +240,25 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             options.animations.torso = animationOption(value(), arg, "torso", AnimationDrivesTorso);
         } else if (arg == "--legs") {
             options.animations.legs = animationOption(value(), arg, "legs", AnimationDrivesLegs);
+        } else if (arg == "--export") {
+            options.exportFile = value();
+        } else if (arg == "--record") {
+            options.recordFile = value();
+        } else if (arg == "--animation") {
+            // One animation for the parts it plays on; the other part stands.
+            const std::string& name = value();
+            const std::optional<uint32_t> k = AnimationNamed(name);
+            if (!k || (!AnimationDrivesTorso(*k) && !AnimationDrivesLegs(*k)))
+                throw CommandLineError(arg + ": no animation '" + name + "' (BOTH_DEATH1 ... LEGS_TURN)");
+            if (AnimationDrivesTorso(*k))
+                options.animations.torso = *k;
+            if (AnimationDrivesLegs(*k))
+                options.animations.legs = *k;
+            options.animationNamed = true;
+        } else if (arg == "--seconds") {
+            options.seconds = positiveSeconds(value(), arg);
+        } else if (arg == "--turntable") {
+            options.turntable = true;
         } else if (arg == "--keys") {
             const std::string& list = value();
             size_t start = 0;
@@ -263,6 +315,16 @@ const char* CommandLineUsage()
            "  --torso NAME         start the torso on this animation (BOTH_DEATH1 ... TORSO_STAND2)\n"
            "  --legs NAME          start the legs on this animation (BOTH_DEATH1 ... BOTH_DEAD3, LEGS_WALKCR ...\n"
            "                       LEGS_TURN); an animation of both parts plays on both\n"
+           "  --export FILE.glb|FILE.gltf\n"
+           "                       write the character as glTF 2.0 instead of showing it: its parts on their\n"
+           "                       tags, the weapon, every animation of animation.cfg, the skin's materials\n"
+           "    --all-skins        every skin of the character, each a material variant\n"
+           "  --record FILE.webp|FILE.gif\n"
+           "                       write an animated picture of the character instead of showing it\n"
+           "    --animation NAME   what plays (default TORSO_STAND and LEGS_IDLE); --torso and --legs work too\n"
+           "    --seconds S        how long it plays (default 3), at 25 pictures a second\n"
+           "    --turntable        the character turns once round meanwhile\n"
+           "    --size WxH         the picture's size (default 320x400)\n"
            "Keys in character mode: Up / Down next / previous torso animation, Right / Left next / previous\n"
            "legs animation, Period / Comma one frame on / back while paused (Space), Home frames the\n"
            "character, E shows or hides its problems, F12 saves the view as PNG, N / Shift+N next /\n"
@@ -292,6 +354,7 @@ const char* CommandLineUsage()
            "                       character of its folder, else the part) or a .pk3 (its first character);\n"
            "                       INPUT may be a path or a file:// URI\n"
            "\n"
-           "Exit status of the runs without a window: 0 done; 1 done, but with errors found, a picture\n"
-           "drawn after a load problem, or nothing to draw; 2 cannot run, or the output cannot be written.\n";
+           "Exit status of the runs without a window: 0 done; 1 done, but with errors found, a picture or\n"
+           "export made after a load problem, or nothing to draw; 2 cannot run, or the output cannot be\n"
+           "written.\n";
 }

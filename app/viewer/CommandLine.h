@@ -28,14 +28,21 @@ struct CommandLine {
     std::optional<std::string> skin;      // --skin NAME
     std::optional<std::string> weapon;    // --weapon NAME|none
     std::vector<std::string> paths;       // positional PATH arguments
-    AnimationChoice animations;           // --torso NAME, --legs NAME (also for the pictures of the tools)
+    AnimationChoice animations;           // --torso NAME, --legs NAME (also for the pictures of the tools);
+                                          // --animation NAME sets the parts it plays on
+    // Character mode without a window: the character written as a file.
+    std::optional<std::string> exportFile; // --export FILE.glb|FILE.gltf (--all-skins: every skin)
+    std::optional<std::string> recordFile; // --record FILE.webp|FILE.gif
+    std::optional<double> seconds;         // --seconds S (--record)
+    bool turntable = false;                // --turntable (--record)
+    bool animationNamed = false;           // --animation was given
 
     // Tools for many characters (their own modes; no window is shown).
     bool check = false;                            // --check [NAME|DIR ...]
     std::optional<std::string> format;             // --format text|json|sarif
     std::optional<int> jobs;                       // --jobs N
     std::optional<std::string> contactSheet;       // --contact-sheet FILE.png [NAME|DIR ...]
-    bool allSkins = false;                         // --all-skins
+    bool allSkins = false;                         // --all-skins (also for --export)
     std::optional<std::pair<int, int>> cell;       // --cell WxH
     std::optional<int> columns;                    // --columns N
     std::optional<std::string> thumbnailInput;     // --thumbnail INPUT OUTPUT.png
@@ -47,8 +54,11 @@ struct CommandLine {
     bool CharacterMode() const
     {
         return !Tool() && (gameRoot || character || skin || weapon || !paths.empty() || animations.torso ||
-                           animations.legs);
+                           animations.legs || Writes());
     }
+    // True when character mode writes its character to a file instead of
+    // showing it: --export or --record.
+    bool Writes() const { return exportFile || recordFile; }
     // True when one of the tools for many characters was asked for.
     bool Tool() const { return check || contactSheet || thumbnailInput; }
 };

@@ -1,11 +1,11 @@
 #include "PngFile.h"
 
 #include "platform/system/Errors.h"
+#include "platform/system/System.h"
 
 #include <png.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -257,20 +257,7 @@ void WritePng(const std::string& path, int width, int height, const std::vector<
     const std::vector<uint8_t> bytes = EncodePng(layout, topDown);
     if (bytes.empty())
         throw failure;
-    // Every step is checked, closing included: a full disk may refuse the
-    // last bytes only when the file is closed.
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        throw EInOutError(failure.what() + std::string(": ") + std::strerror(errno));
-    errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool flushed = std::fflush(file) == 0;
-    const int reason = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !flushed || !closed) {
-        const int why = reason != 0 ? reason : errno;
-        throw EInOutError(failure.what() + std::string(": ") + (why != 0 ? std::strerror(why) : "write error"));
-    }
+    WriteFileBytes(path, bytes);
 }
 
 bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& rgb)

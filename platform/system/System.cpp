@@ -306,6 +306,23 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
     return bytes;
 }
 
+void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes)
+{
+    const std::string failure = "Unable to write to " + path;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        throw EInOutError(failure + ": " + std::strerror(errno));
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool flushed = std::fflush(file) == 0;
+    const int reason = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) {
+        const int why = reason != 0 ? reason : errno;
+        throw EInOutError(failure + ": " + (why != 0 ? std::strerror(why) : "write error"));
+    }
+}
+
 std::vector<std::string> ReadTextLines(const std::string& path) { return SplitTextLines(ReadFileBytes(path)); }
 
 std::vector<std::string> SplitTextLines(std::span<const uint8_t> bytes)

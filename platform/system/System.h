@@ -91,6 +91,10 @@ std::string IncludeTrailingPathDelimiter(const std::string& path);
 
 // Whole file as bytes; throws EInOutError naming the file when it cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// Writes bytes as the whole file at path, every step checked, closing
+// included (a full disk may refuse the last bytes only then). Throws
+// EInOutError "Unable to write to PATH: REASON" when any step fails.
+void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes);
 // Text lines of a file (CR LF, LF or CR ends a line); throws EInOutError.
 std::vector<std::string> ReadTextLines(const std::string& path);
 // The lines of text already in memory, split as ReadTextLines splits a file.

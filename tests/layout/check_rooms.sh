@@ -28,6 +28,7 @@ declare -A mayInclude=(
   [app/viewer]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model"
   [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model app/viewer"
   [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model app/viewer app/character"
+  [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model app/viewer app/character app/tools"
   [tools/writers]="platform/system platform/images"
   [tools/samples]="platform/system platform/files tools/writers"
 )
@@ -60,6 +61,8 @@ declare -A headerRoom=(
   ['png\.h']=platform/images
   ['jpeglib\.h|jerror\.h']=platform/images
   ['ft2build\.h|fontconfig/']=platform/fonts
+  ['webp/|gif_lib\.h|libimagequant\.h']=platform/images
+  ['tiny_gltf\.h']=app/export
 )
 for pattern in "${!headerRoom[@]}"; do
   room=${headerRoom[$pattern]}
@@ -73,11 +76,12 @@ done
 declare -A rank=(
   [quillmo_system]=0 [quillmo_fontfaces]=1 [quillmo_files]=1 [quillmo_window]=1 [quillmo_images]=2
   [quillmo_opgl]=3 [quillmo_textures]=3 [quillmo_raster]=4 [quillmo_devtools]=4 [quillmo_model]=4
-  [quillmo_texturer]=5 [quillmo_fonts]=6 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12
+  [quillmo_texturer]=5 [quillmo_fonts]=6 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13
 )
 declare -A libraryRoom=(
   [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [PNG::PNG]=quillmo_images
-  [JPEG::JPEG]=quillmo_images [PkgConfig::FREETYPE]=quillmo_fontfaces [PkgConfig::FONTCONFIG]=quillmo_fontfaces
+  [JPEG::JPEG]=quillmo_images [PkgConfig::WEBPMUX]=quillmo_images [PkgConfig::GIF]=quillmo_images
+  [PkgConfig::IMAGEQUANT]=quillmo_images [TinyGLTF::TinyGLTF]=quillmo_export [PkgConfig::FREETYPE]=quillmo_fontfaces [PkgConfig::FONTCONFIG]=quillmo_fontfaces
 )
 graph=$(mktemp -d)
 trap 'rm -rf "$graph"' EXIT

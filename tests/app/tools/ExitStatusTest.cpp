@@ -18,7 +18,7 @@ using tooltest::ToolFolder;
 namespace fs = std::filesystem;
 
 struct StatusCase {
-    const char* run; // the README row: "--check", "--contact-sheet", "--thumbnail", "--screenshot"
+    const char* run; // the README row: "--check", "--contact-sheet", "--thumbnail", "--screenshot", "--export", "--record"
     int status;
     const char* what;
     const char* args;
@@ -52,6 +52,14 @@ const StatusCase kCases[] = {
     {"--screenshot", 2, "no such character", "--game-root SampleGame --character nobody --screenshot x.png", "",
      "nobody"},
     {"--screenshot", 2, "a full disk", "--game-root SampleGame --screenshot /dev/full", "", "No space left on device"},
+    {"--export", 0, "written", "--game-root SampleGame --export whole.glb", "whole.glb", ""},
+    {"--export", 1, "the torso did not load", "NoTorso --export torso.glb", "torso.glb", "upper.md3"},
+    {"--export", 2, "no such character", "--game-root SampleGame --character nobody --export x.glb", "", "nobody"},
+    // full.* lead to /dev/full, since the file's extension says what is written.
+    {"--export", 2, "a full disk", "--game-root SampleGame --export full.gltf", "", "No space left on device"},
+    {"--record", 0, "written", "--game-root SampleGame --record walk.gif --seconds 0.2", "walk.gif", ""},
+    {"--record", 1, "the torso did not load", "NoTorso --record torso.webp --seconds 0.2", "torso.webp", "upper.md3"},
+    {"--record", 2, "a full disk", "--game-root SampleGame --record full.webp --seconds 0.2", "", "No space left on device"},
 };
 
 class ExitStatus : public ::testing::TestWithParam<StatusCase> {
@@ -66,6 +74,8 @@ protected:
         fs::resize_file(folder->dir.file("NoTorso/models/players/bruno/upper.md3"), 200);
         folder->dir.write("junk.md3", "not a model");
         fs::create_directories(folder->dir.file("sheets"));
+        for (const char* name : {"full.gltf", "full.webp"})
+            fs::create_symlink("/dev/full", folder->dir.file(name));
     }
     static void TearDownTestSuite() { folder.reset(); }
 
@@ -87,7 +97,7 @@ TEST_P(ExitStatus, IsWhatTheReadmeSays)
     }
     // Nothing half made is left behind by a run that failed its output.
     if (c.status == 2 || (c.status == 1 && std::string(c.run) == "--thumbnail")) {
-        for (const char* name : {"x.png", "junk.png", "Sheets"})
+        for (const char* name : {"x.png", "junk.png", "Sheets", "x.glb"})
             EXPECT_FALSE(folder->exists(name)) << name;
     }
 }

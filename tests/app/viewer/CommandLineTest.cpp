@@ -49,7 +49,17 @@ TEST(CommandLine, BadOptionsGiveAOneLineError)
                                                            {"--all-skins"},
                                                            {"--thumbnail", "in.md3"},
                                                            {"--thumbnail", "a", "b", "--game-root", "g"},
-                                                           {"--thumbnail-size", "64"}}) {
+                                                           {"--thumbnail-size", "64"},
+                                                           {"--export", "x.glb"},
+                                                           {"G", "--export", "x.obj"},
+                                                           {"G", "--record", "x.png"},
+                                                           {"G", "--export", "x.glb", "--record", "x.gif"},
+                                                           {"G", "--export", "x.glb", "--legs", "LEGS_RUN"},
+                                                           {"G", "--record", "x.gif", "--frames", "3"},
+                                                           {"G", "--record", "x.gif", "--seconds", "0"},
+                                                           {"G", "--record", "x.gif", "--animation", "DANCE"},
+                                                           {"G", "--turntable"},
+                                                           {"--check", "--export", "x.glb"}}) {
         try {
             ParseCommandLine(args);
             ADD_FAILURE() << args[0];
@@ -78,6 +88,16 @@ TEST(CommandLine, CharacterModeAndTheTools)
     EXPECT_TRUE(c.Tool());
     EXPECT_EQ(c.paths.size(), 2u);
     EXPECT_EQ(*c.cell, std::make_pair(64, 32));
+    // --animation sets the parts its animation plays on.
+    c = ParseCommandLine({"G", "--record", "a.GIF", "--animation", "torso_gesture", "--seconds", "1.5", "--turntable"});
+    EXPECT_TRUE(c.CharacterMode() && c.Writes());
+    EXPECT_EQ(c.animations.torso, 6u);
+    EXPECT_FALSE(c.animations.legs);
+    EXPECT_EQ(*c.seconds, 1.5);
+    c = ParseCommandLine({"G", "--record", "a.webp", "--animation", "BOTH_DEATH2"});
+    EXPECT_EQ(c.animations.torso, 2u);
+    EXPECT_EQ(c.animations.legs, 2u);
+    EXPECT_TRUE(ParseCommandLine({"G", "--export", "a.gltf", "--all-skins"}).allSkins);
     c = ParseCommandLine({"--thumbnail", "file:///x.md3", "o.png", "--thumbnail-size", "128", "--legs", "BOTH_DEAD1"});
     EXPECT_EQ(*c.thumbnailOutput, "o.png");
     EXPECT_EQ(*c.thumbnailSize, 128);

@@ -1,0 +1,55 @@
+#include "AnimatedPreview.h"
+
+#include "app/character/CharacterChoice.h"
+#include "app/tools/CharacterPicture.h"
+#include "app/viewer/Outputs.h"
+#include "platform/images/AnimatedPictures.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/System.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double kFullTurnDegrees = 360;
+constexpr int kMsPerSecond = 1000;
+
+} // namespace
+
+int RunRecord(const CommandLine& options)
+{
+    const std::string& path = *options.recordFile;
+    const bool gif = platform::LowerCase(path.substr(std::min(path.size(), path.rfind('.')))) == ".gif";
+    const auto [width, height] = options.size.value_or(kDefaultRecordSize);
+    const size_t count = static_cast<size_t>(
+        std::max(1L, std::lround(options.seconds.value_or(kDefaultRecordSeconds) * kRecordFramesPerSecond)));
+    const size_t problemsBefore = platform::LoadProblemCount();
+    platform::AnimatedFrames frames;
+    try {
+        OffscreenRun run;
+        CharacterChoice choice = ResolveCharacterChoice(options);
+        choice.animations = options.animations;
+        PictureStudio studio(width, height);
+        const double turn = options.turntable ? kFullTurnDegrees / static_cast<double>(count) : 0;
+        for (Picture& picture : studio.DrawPlaying(choice, count, 1.0 / kRecordFramesPerSecond, turn))
+            frames.rgb.push_back(std::move(picture.rgb));
+    } catch (const NothingToDraw& e) {
+        std::fprintf(stderr, "Quillmo: nothing to draw: %s\n", e.what());
+        return kExitProblems;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Quillmo: %s\n", e.what());
+        return kExitCannotRun;
+    }
+    frames.width = width;
+    frames.height = height;
+    frames.frameMs = kMsPerSecond / kRecordFramesPerSecond;
+    const bool whole = platform::LoadProblemCount() == problemsBefore;
+    return FinishOutput(whole ? kExitDone : kExitProblems, [&] {
+        if (gif)
+            platform::WriteAnimatedGif(path, frames);
+        else
+            platform::WriteAnimatedWebp(path, frames);
+    });
+}
