@@ -404,6 +404,26 @@ TEST_F(CharacterModeTest, HomeFramesTheCharacterAgainAndF12SavesTheView)
         << overlayLine(*characters, "Not saved");
 }
 
+// The sample game's quirks play as the game plays them: bruno's table on one
+// line is read whole, and vesta's idle legs (a negative count) start on the
+// first frame in the file, then run down from the last.
+TEST_F(CharacterModeTest, TablesOnOneLineAndBackwardsEntriesPlayAsTheGamePlaysThem)
+{
+    open(choose({{"root", game}, {"character", "bruno"}}));
+    EXPECT_NE(overlayLine(*characters, "Torso: TORSO_STAND  frame").find("(1 of "), std::string::npos);
+    open(choose({{"root", game}, {"character", "vesta"}}));
+    const TAnimation idle = characters->ShownPlayer().Animations[kLegsIdle];
+    ASSERT_TRUE(idle.Reversed);
+    std::vector<int> shown;
+    for (int tick = 0; tick < 4; ++tick) {
+        shown.push_back(shownFrame(overlayLine(*characters, "Legs: LEGS_IDLE")));
+        platform::AdvanceTickCount(idle.FrameLerpMs);
+        form->Timer1Timer();
+    }
+    const int last = idle.FirstFrame + idle.FrameCount - 1;
+    EXPECT_EQ(shown, (std::vector<int>{idle.FirstFrame, idle.FirstFrame, last, last - 1}));
+}
+
 // The animations named in the overlay after keys are the ones drawn: the
 // program's picture after those keys equals its picture started on them.
 TEST_F(CharacterModeTest, TheAnimationsTheOverlayNamesAreTheOnesDrawn)
