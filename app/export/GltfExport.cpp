@@ -22,7 +22,9 @@
 #include <limits>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <type_traits>
+#include <unordered_map>
 
 namespace {
 
@@ -44,6 +46,9 @@ constexpr double kShortestAxis = 1e-6;
 constexpr double kHalfAlphaStep = 0.5 / 255.0;
 constexpr double kByteNormal = 127.0;
 constexpr double kShortNormal = 32767.0;
+// zlib's fastest level: the images of a character compress to within a few
+// percent of the default level's bytes in a fraction of its time.
+constexpr int kImageZlibLevel = 1;
 
 // The game's axes (X forward, Y left, Z up) in glTF's (X left, Y up, Z
 // forward): a turn, so lengths, angles and windings are kept.
@@ -201,6 +206,7 @@ public:
         addVariants();
         for (size_t k = 0; k < player_.Animations.size(); ++k)
             addAnimation(static_cast<uint32_t>(k));
+        addPools();
         return std::move(model_);
     }
 
@@ -270,102 +276,184 @@ private:
         return mesh.Vertices.data() + ClampFrame(static_cast<int32_t>(frame), frames) * count;
     }
 
-    // The morph targets of a surface go into one stream per kind of value
-    // (positions or normals, narrow or wide), each target an accessor at its
-    // place in the stream.
-    template <class T> struct Stream {
-        std::vector<T> values;
-        struct Slice {
-            size_t target;
-            size_t offset; // in values
-            std::vector<double> low, high;
-        };
-        std::vector<Slice> slices;
-    };
-    struct TargetStreams {
-        Stream<int16_t> steps;    // positions in 1/64 steps, 4 a vertex (the fourth pads)
-        Stream<float> wideSteps;  // the same where a difference does not fit 16 bits, 3 a vertex
-        Stream<int8_t> turns;     // normals, normalised bytes, 4 a vertex
-        Stream<float> wideTurns;  // normals where a difference is beyond -1 ... 1, 3 a vertex
-        std::vector<std::map<std::string, int>> targets;
+    // Sparse accessors: only the elements that differ from zero are stored,
+    // each with its index. Their indices and values go into one pool per
+    // component type, each a view of its own once everything is built.
+    enum Pool { Index8, Index16, Index32, Shorts, Bytes, UnsignedBytes, Floats, kPools };
+    struct Sparse {
+        int accessor;
+        Pool indices, values;
     };
 
-    template <class T> static void addSlice(Stream<T>& stream, size_t target, const std::vector<double>& values,
-                                            int stride, double scale, bool bounds)
+    template <class T> void pour(Pool pool, const std::vector<T>& values, size_t& offset)
     {
-        typename Stream<T>::Slice slice{target, stream.values.size(), {}, {}};
-        if (bounds) {
-            slice.low.assign(3, std::numeric_limits<double>::max());
-            slice.high.assign(3, std::numeric_limits<double>::lowest());
-        }
-        for (size_t v = 0; v < values.size() / 3; ++v) {
-            for (size_t c = 0; c < 3; ++c) {
-                const T value = static_cast<T>(std::is_integral_v<T> ? std::lround(values[v * 3 + c] * scale)
-                                                                      : values[v * 3 + c] * scale);
-                stream.values.push_back(value);
-                if (bounds) {
-                    slice.low[c] = std::min(slice.low[c], static_cast<double>(value));
-                    slice.high[c] = std::max(slice.high[c], static_cast<double>(value));
-                }
-            }
-            for (int pad = 3; pad < stride; ++pad)
-                stream.values.push_back(0);
-        }
-        stream.slices.push_back(std::move(slice));
+        std::vector<uint8_t>& into = pools_[pool];
+        into.resize((into.size() + sizeof(T) - 1) / sizeof(T) * sizeof(T));
+        offset = into.size();
+        const auto* from = reinterpret_cast<const uint8_t*>(values.data());
+        into.insert(into.end(), from, from + values.size() * sizeof(T));
     }
 
-    // The accessors of a stream's targets, on one view.
-    template <class T> void addStream(TargetStreams& streams, Stream<T>& stream, const char* attribute, int stride,
-                                      int componentType, bool normalized, size_t count)
+    // Pours listed (strictly increasing, each below count) into the index
+    // pool of the narrowest type that holds count; the index pool and offset.
+    std::pair<Pool, size_t> pourIndices(const std::vector<uint32_t>& listed, size_t count)
     {
-        if (stream.slices.empty())
-            return;
-        const int view = addView(stream.values.data(), stream.values.size() * sizeof(T),
-                                 static_cast<int>(sizeof(T)) * stride, TINYGLTF_TARGET_ARRAY_BUFFER);
-        for (auto& slice : stream.slices)
-            streams.targets[slice.target][attribute] =
-                addAccessor(view, slice.offset * sizeof(T), componentType, TINYGLTF_TYPE_VEC3, count, normalized,
-                            std::move(slice.low), std::move(slice.high));
+        size_t offset = 0;
+        if (count <= std::numeric_limits<uint8_t>::max() + size_t{1}) {
+            pour(Index8, std::vector<uint8_t>(listed.begin(), listed.end()), offset);
+            return {Index8, offset};
+        }
+        if (count <= std::numeric_limits<uint16_t>::max() + size_t{1}) {
+            pour(Index16, std::vector<uint16_t>(listed.begin(), listed.end()), offset);
+            return {Index16, offset};
+        }
+        pour(Index32, listed, offset);
+        return {Index32, offset};
     }
 
-    // Morph target frame: positions against frame 0, normals against base.
-    static void addTarget(TargetStreams& streams, const TMesh& mesh, size_t frame, const std::vector<Vec3>& base)
+    // A sparse accessor of count elements, zero but for the listed ones.
+    template <class T> int addSparse(const std::pair<Pool, size_t>& indices, size_t listed, Pool pool,
+                                     const std::vector<T>& values, int componentType, int type, size_t count,
+                                     bool normalized, std::vector<double> low = {}, std::vector<double> high = {})
+    {
+        const int accessor = addAccessor(-1, 0, componentType, type, count, normalized, std::move(low), std::move(high));
+        tinygltf::Accessor& made = model_.accessors.back();
+        made.sparse.isSparse = true;
+        made.sparse.count = static_cast<int>(listed);
+        made.sparse.indices.byteOffset = static_cast<int>(indices.second);
+        made.sparse.indices.componentType = indices.first == Index8    ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE
+                                            : indices.first == Index16 ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT
+                                                                       : TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+        size_t offset = 0;
+        pour(pool, values, offset);
+        made.sparse.values.byteOffset = static_cast<int>(offset);
+        sparse_.push_back({accessor, indices.first, pool});
+        return accessor;
+    }
+
+    // The pools as views, and the sparse accessors pointed at them.
+    void addPools()
+    {
+        std::array<int, kPools> views{};
+        for (size_t pool = 0; pool < kPools; ++pool)
+            views[pool] = pools_[pool].empty() ? -1 : addView(pools_[pool].data(), pools_[pool].size(), 0, 0);
+        for (const Sparse& s : sparse_) {
+            tinygltf::Accessor& accessor = model_.accessors[static_cast<size_t>(s.accessor)];
+            accessor.sparse.indices.bufferView = views[s.indices];
+            accessor.sparse.values.bufferView = views[s.values];
+        }
+    }
+
+    // The base normal of a vertex: the middle of the directions it takes
+    // (frame 0's where they cancel out), moved where needed to a direction
+    // that every frame's differs from by at most 1 in each axis, so that
+    // the differences fit normalised integers. lows and highs are the
+    // frames' least and greatest values in each axis.
+    static Vec3 baseNormal(Vec3 middle, const Vec3& lows, const Vec3& highs)
+    {
+        Vec3 nearest, farthest;
+        bool inside = true;
+        for (size_t c = 0; c < 3; ++c) {
+            const double from = highs[c] - 1, to = lows[c] + 1;
+            inside = inside && middle[c] >= from && middle[c] <= to;
+            nearest[c] = std::clamp(0.0, from, to);
+            farthest[c] = std::abs(from) > std::abs(to) ? from : to;
+        }
+        // Where no direction is (the vertex turns every way), frames beyond
+        // reach keep float differences.
+        if (inside || !(dot(nearest, nearest) <= 1) || !(dot(farthest, farthest) >= 1))
+            return middle;
+        // The point of unit length on the way from nearest to farthest, both
+        // in the box of allowed directions.
+        const Vec3 way{farthest[0] - nearest[0], farthest[1] - nearest[1], farthest[2] - nearest[2]};
+        const double a = dot(way, way), b = 2 * dot(nearest, way), c = dot(nearest, nearest) - 1;
+        const double t = a > 0 ? (-b + std::sqrt(std::max(0.0, b * b - 4 * a * c))) / (2 * a) : 0;
+        Vec3 unit{nearest[0] + t * way[0], nearest[1] + t * way[1], nearest[2] + t * way[2]};
+        return normalise(unit) ? unit : middle;
+    }
+
+    // The morph target of a frame: positions against frame 0's, normals
+    // against base (as stored), both sparse over the vertices where either
+    // differs: positions as bytes or 16-bit steps, normals as normalised
+    // bytes; floats where a difference is beyond them. A target without
+    // differences is zeros shared by the primitive's still targets.
+    std::map<std::string, int> addTarget(const TMesh& mesh, size_t frame, const std::vector<std::array<int16_t, 4>>& base,
+                                         std::array<int, 2>& zeros)
     {
         const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
         const TMD3Vertex* first = frameVertices(mesh, 0);
         const TMD3Vertex* moved = frameVertices(mesh, frame);
-        std::vector<double> steps(count * 3), turns(count * 3);
-        bool stepsFit = true, turnsFit = true, still = true, straight = true;
+        std::vector<uint32_t> listed;
+        std::vector<int32_t> steps;
+        std::vector<double> turns;
+        listed.reserve(count);
+        steps.reserve(count * 3);
+        turns.reserve(count * 3);
+        std::vector<double> low(3, std::numeric_limits<double>::max()), high(3, std::numeric_limits<double>::lowest());
+        bool stepsFit = true, turnsFit = true;
         for (size_t v = 0; v < count; ++v) {
             const auto from = toGltf<int32_t>(first[v].Position[0], first[v].Position[1], first[v].Position[2]);
             const auto to = toGltf<int32_t>(moved[v].Position[0], moved[v].Position[1], moved[v].Position[2]);
             const Vec3 normal = normalOf(moved[v]);
+            std::array<int32_t, 3> step;
+            Vec3 turn;
+            bool differs = false;
             for (size_t c = 0; c < 3; ++c) {
-                const int32_t step = to[c] - from[c];
-                steps[v * 3 + c] = step;
-                stepsFit = stepsFit && step >= std::numeric_limits<int16_t>::min() &&
-                           step <= std::numeric_limits<int16_t>::max();
-                still = still && step == 0;
-                turns[v * 3 + c] = normal[c] - base[v][c];
-                turnsFit = turnsFit && std::abs(turns[v * 3 + c]) <= 1.0;
-                straight = straight && std::lround(turns[v * 3 + c] * kByteNormal) == 0;
+                step[c] = to[c] - from[c];
+                turn[c] = normal[c] - base[v][c] / kShortNormal;
+                differs = differs || step[c] != 0 || std::lrint(turn[c] * kByteNormal) != 0;
+            }
+            if (!differs)
+                continue;
+            listed.push_back(static_cast<uint32_t>(v));
+            for (size_t c = 0; c < 3; ++c) {
+                steps.push_back(step[c]);
+                turns.push_back(turn[c]);
+                stepsFit = stepsFit && step[c] >= std::numeric_limits<int16_t>::min() &&
+                           step[c] <= std::numeric_limits<int16_t>::max();
+                // The base is a short's step from a direction in reach of every frame's.
+                turnsFit = turnsFit && std::abs(turn[c]) <= 1 + 2 / kShortNormal;
+                low[c] = std::min(low[c], static_cast<double>(step[c]));
+                high[c] = std::max(high[c], static_cast<double>(step[c]));
             }
         }
-        const size_t target = streams.targets.size();
-        streams.targets.emplace_back();
-        // No change: accessors without data are zeros.
-        if (still)
-            streams.targets[target]["POSITION"] = -1;
+        if (listed.empty()) {
+            if (zeros[0] < 0) {
+                zeros[0] = addAccessor(-1, 0, TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, count, false,
+                                       {0, 0, 0}, {0, 0, 0});
+                zeros[1] = addAccessor(-1, 0, TINYGLTF_COMPONENT_TYPE_BYTE, TINYGLTF_TYPE_VEC3, count, true);
+            }
+            return {{"POSITION", zeros[0]}, {"NORMAL", zeros[1]}};
+        }
+        if (listed.size() < count) // the vertices left out are zeros
+            for (size_t c = 0; c < 3; ++c) {
+                low[c] = std::min(low[c], 0.0);
+                high[c] = std::max(high[c], 0.0);
+            }
+        const auto indices = pourIndices(listed, count);
+        const bool stepsSmall = std::ranges::all_of(low, [](double v) { return v >= -127; }) &&
+                                std::ranges::all_of(high, [](double v) { return v <= 127; });
+        std::map<std::string, int> target;
+        if (stepsSmall)
+            target["POSITION"] = addSparse(indices, listed.size(), Bytes, std::vector<int8_t>(steps.begin(), steps.end()),
+                                           TINYGLTF_COMPONENT_TYPE_BYTE, TINYGLTF_TYPE_VEC3, count, false, low, high);
         else if (stepsFit)
-            addSlice(streams.steps, target, steps, 4, 1, true);
+            target["POSITION"] = addSparse(indices, listed.size(), Shorts, std::vector<int16_t>(steps.begin(), steps.end()),
+                                           TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, count, false, low, high);
         else
-            addSlice(streams.wideSteps, target, steps, 3, 1, true);
-        if (straight)
-            streams.targets[target]["NORMAL"] = -1;
-        else if (turnsFit)
-            addSlice(streams.turns, target, turns, 4, kByteNormal, false);
-        else
-            addSlice(streams.wideTurns, target, turns, 3, 1, false);
+            target["POSITION"] = addSparse(indices, listed.size(), Floats, std::vector<float>(steps.begin(), steps.end()),
+                                           TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, count, false, low, high);
+        if (turnsFit) {
+            std::vector<int8_t> bytes(turns.size());
+            for (size_t i = 0; i < turns.size(); ++i)
+                bytes[i] = static_cast<int8_t>(std::clamp<long>(std::lrint(turns[i] * kByteNormal), -127, 127));
+            target["NORMAL"] = addSparse(indices, listed.size(), Bytes, bytes, TINYGLTF_COMPONENT_TYPE_BYTE,
+                                         TINYGLTF_TYPE_VEC3, count, true);
+        } else {
+            target["NORMAL"] = addSparse(indices, listed.size(), Floats, std::vector<float>(turns.begin(), turns.end()),
+                                         TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, count, false);
+        }
+        return target;
     }
 
     // The triangles of a surface, each turned the other way round.
@@ -383,28 +471,40 @@ private:
     {
         const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
         const TMD3Vertex* first = frameVertices(mesh, 0);
-        // The base normal of a vertex is the middle of the directions it takes
-        // (frame 0's where they cancel out), so that the differences to it
-        // are small enough for bytes in more frames.
-        std::vector<Vec3> baseNormals(count, Vec3{0, 0, 0});
+        // A frame whose records repeat an earlier frame's is that frame.
+        std::unordered_map<std::string_view, size_t> seen;
+        std::vector<size_t> sameAs(frames);
         for (size_t frame = 0; frame < frames; ++frame) {
+            const std::string_view records(reinterpret_cast<const char*>(frameVertices(mesh, frame)),
+                                           count * sizeof(TMD3Vertex));
+            sameAs[frame] = seen.emplace(records, frame).first->second;
+        }
+        std::vector<Vec3> middles(count, Vec3{0, 0, 0});
+        std::vector<Vec3> lows(count, Vec3{1, 1, 1}), highs(count, Vec3{-1, -1, -1});
+        for (size_t frame = 0; frame < frames; ++frame) {
+            if (sameAs[frame] != frame)
+                continue;
             const TMD3Vertex* vertices = frameVertices(mesh, frame);
             for (size_t v = 0; v < count; ++v) {
                 const Vec3 n = normalOf(vertices[v]);
-                for (size_t c = 0; c < 3; ++c)
-                    baseNormals[v][c] += n[c];
+                for (size_t c = 0; c < 3; ++c) {
+                    middles[v][c] += n[c];
+                    lows[v][c] = std::min(lows[v][c], n[c]);
+                    highs[v][c] = std::max(highs[v][c], n[c]);
+                }
             }
         }
         std::vector<int16_t> positions(count * 4, 0);
-        std::vector<int16_t> normals(count * 4, 0);
+        std::vector<std::array<int16_t, 4>> normals(count, {0, 0, 0, 0});
         std::vector<float> texCoords(count * 2);
         for (size_t v = 0; v < count; ++v) {
-            if (!normalise(baseNormals[v]))
-                baseNormals[v] = normalOf(first[v]);
+            if (!normalise(middles[v]))
+                middles[v] = normalOf(first[v]);
+            const Vec3 normal = baseNormal(middles[v], lows[v], highs[v]);
             const auto p = toGltf(first[v].Position[0], first[v].Position[1], first[v].Position[2]);
             for (size_t c = 0; c < 3; ++c) {
                 positions[v * 4 + c] = p[c];
-                normals[v * 4 + c] = static_cast<int16_t>(std::lround(baseNormals[v][c] * kShortNormal));
+                normals[v][c] = static_cast<int16_t>(std::lrint(normal[c] * kShortNormal));
             }
             texCoords[v * 2] = mesh.TexCoords[v].S;
             texCoords[v * 2 + 1] = mesh.TexCoords[v].T;
@@ -414,7 +514,8 @@ private:
         primitive.attributes["POSITION"] =
             addVectors(positions, 3, 4, TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, false, true);
         primitive.attributes["NORMAL"] =
-            addVectors(normals, 3, 4, TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, true, false);
+            addVectors(std::vector<int16_t>(normals.front().data(), normals.back().data() + 4), 3, 4,
+                       TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, true, false);
         primitive.attributes["TEXCOORD_0"] =
             addVectors(texCoords, 2, 2, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC2, false, false);
         // The game's triangles turn clockwise seen from the front; glTF's
@@ -422,21 +523,11 @@ private:
         primitive.indices = count <= std::numeric_limits<uint16_t>::max()
                                 ? addIndices<uint16_t>(mesh, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT)
                                 : addIndices<uint32_t>(mesh, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
-        TargetStreams streams;
+        std::array<int, 2> zeros{-1, -1};
+        // A repeated frame shares its first showing's accessors.
         for (size_t frame = 0; frame < frames; ++frame)
-            addTarget(streams, mesh, frame, baseNormals);
-        addStream(streams, streams.steps, "POSITION", 4, TINYGLTF_COMPONENT_TYPE_SHORT, false, count);
-        addStream(streams, streams.wideSteps, "POSITION", 3, TINYGLTF_COMPONENT_TYPE_FLOAT, false, count);
-        addStream(streams, streams.turns, "NORMAL", 4, TINYGLTF_COMPONENT_TYPE_BYTE, true, count);
-        addStream(streams, streams.wideTurns, "NORMAL", 3, TINYGLTF_COMPONENT_TYPE_FLOAT, false, count);
-        for (std::map<std::string, int>& target : streams.targets) {
-            if (target["POSITION"] < 0)
-                target["POSITION"] = addAccessor(-1, 0, TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, count,
-                                                 false, {0, 0, 0}, {0, 0, 0});
-            if (target["NORMAL"] < 0)
-                target["NORMAL"] = addAccessor(-1, 0, TINYGLTF_COMPONENT_TYPE_BYTE, TINYGLTF_TYPE_VEC3, count, true);
-        }
-        primitive.targets = std::move(streams.targets);
+            primitive.targets.push_back(sameAs[frame] == frame ? addTarget(mesh, frame, normals, zeros)
+                                                               : primitive.targets[sameAs[frame]]);
         return primitive;
     }
 
@@ -572,24 +663,33 @@ private:
         layout.width = static_cast<int>(width);
         layout.height = static_cast<int>(height);
         layout.colorType = alpha ? platform::PngColorType::Rgba : platform::PngColorType::Rgb;
+        layout.zlibLevel = kImageZlibLevel;
         return platform::EncodePng(layout, rows);
     }
 
     int addTexture(const std::string& image, bool clamp, bool invertAlpha)
     {
-        const std::string key = platform::LowerCase(image) + (clamp ? "|clamp" : "") + (invertAlpha ? "|inverted" : "");
+        const std::string picture = platform::LowerCase(image) + (invertAlpha ? "|inverted" : "");
+        const std::string key = picture + (clamp ? "|clamp" : "");
         if (const auto found = textures_.find(key); found != textures_.end())
             return found->second;
+        // An image repeated and clamped is written once.
+        auto [source, added] = images_.emplace(picture, -1);
+        if (added) {
+            const std::vector<uint8_t> png = pngOf(image, invertAlpha);
+            if (!png.empty()) {
+                tinygltf::Image made;
+                made.name = image.empty() ? "default" : image;
+                made.mimeType = "image/png";
+                made.bufferView = addView(png.data(), png.size(), 0, 0);
+                model_.images.push_back(made);
+                source->second = static_cast<int>(model_.images.size()) - 1;
+            }
+        }
         int texture = -1;
-        const std::vector<uint8_t> png = pngOf(image, invertAlpha);
-        if (!png.empty()) {
-            tinygltf::Image picture;
-            picture.name = image.empty() ? "default" : image;
-            picture.mimeType = "image/png";
-            picture.bufferView = addView(png.data(), png.size(), 0, 0);
-            model_.images.push_back(picture);
+        if (source->second >= 0) {
             tinygltf::Texture made;
-            made.source = static_cast<int>(model_.images.size()) - 1;
+            made.source = source->second;
             made.sampler = addSampler(clamp);
             model_.textures.push_back(made);
             texture = static_cast<int>(model_.textures.size()) - 1;
@@ -720,13 +820,15 @@ private:
             return;
         const PartNodes& nodes = found->second;
         if (nodes.mesh >= 0) {
-            std::vector<uint8_t> weights(keyFrames.size() * nodes.frames, 0);
+            // One weight of each key is 1: sparse, the rest are zeros.
+            std::vector<uint32_t> listed;
             for (size_t key = 0; key < keyFrames.size(); ++key)
-                weights[key * nodes.frames + ClampFrame(keyFrames[key], nodes.frames)] = 255;
-            const int view = addView(weights.data(), weights.size(), 0, 0);
+                listed.push_back(static_cast<uint32_t>(key * nodes.frames + ClampFrame(keyFrames[key], nodes.frames)));
+            const size_t count = keyFrames.size() * nodes.frames;
             addSampler(animation, input,
-                       addAccessor(view, 0, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_SCALAR,
-                                   weights.size(), true),
+                       addSparse(pourIndices(listed, count), listed.size(), UnsignedBytes,
+                                 std::vector<uint8_t>(listed.size(), std::numeric_limits<uint8_t>::max()),
+                                 TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_SCALAR, count, true),
                        nodes.mesh, "weights");
         }
         const size_t tagsPerFrame = nodes.tags.size();
@@ -815,8 +917,11 @@ private:
     std::map<const TMD3Model*, PartNodes> parts_;
     std::set<const TMD3Model*> path_;
     std::vector<PrimitiveSurface> primitiveSurfaces_;
+    std::array<std::vector<uint8_t>, kPools> pools_;
+    std::vector<Sparse> sparse_;
     std::map<const BoundShader*, int> materials_;
     std::map<std::string, int> textures_;
+    std::map<std::string, int> images_;
     int repeatSampler_ = -1;
     int clampSampler_ = -1;
 };

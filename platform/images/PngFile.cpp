@@ -232,6 +232,8 @@ bool encode(const PngLayout& layout, std::span<const uint8_t> rows, PngWriter& w
     if (!writer.palette.empty())
         png_set_PLTE(writer.png, writer.info, writer.palette.data(), static_cast<int>(writer.palette.size()));
     setTransparency(layout, writer.png, writer.info);
+    if (layout.zlibLevel >= 0)
+        png_set_compression_level(writer.png, std::min(layout.zlibLevel, 9));
     png_write_info(writer.png, writer.info);
     png_write_image(writer.png, writer.rows.data());
     png_write_end(writer.png, nullptr);

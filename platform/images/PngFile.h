@@ -55,6 +55,7 @@ struct PngLayout {
     std::vector<uint8_t> palette; // R, G, B per entry (colour type Palette)
     std::vector<uint8_t> paletteAlpha; // tRNS for a palette: alpha of the first entries
     std::optional<std::array<uint16_t, 3>> transparentColor; // tRNS for grey (first value) or RGB
+    int zlibLevel = -1; // 0 (stored) to 9 (smallest); -1 libpng's default
 };
 
 // A PNG of rows given exactly as a PNG holds them before filtering: top row
