@@ -143,12 +143,3 @@ BENCHMARK(BM_LoadLargeCharacterFromArchive)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadLargeCharacterLoose)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    platform::SetNonInteractive(true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

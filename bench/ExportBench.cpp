@@ -112,12 +112,3 @@ BENCHMARK(BM_ExportLargest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sizes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    platform::SetNonInteractive(true);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -61,7 +61,7 @@ struct Skin {
     Mount mount;
     std::map<std::string, std::string> paths; // by surface
     std::vector<std::string> parts{"lower", "upper", "head"};
-    std::map<std::string, std::vector<writers::SkinLine>> extraLines; // by part, after the surfaces' own
+    std::map<std::string, std::vector<writers::SkinLine>> extraLines{}; // by part, after the surfaces' own
 };
 
 struct Character {
@@ -77,7 +77,7 @@ struct Character {
     std::map<std::string, std::vector<writers::Md3Surface>> extraSurfaces; // by part, after its own surfaces
     // Surfaces written into the MD3 under another name than the skins use
     // ("u_torso" -> "u_torso_1", which the game stores as "u_torso").
-    std::map<std::string, std::string> md3Names;
+    std::map<std::string, std::string> md3Names{};
     std::array<uint8_t, 3> iconColour{128, 128, 128};
 };
 
