@@ -63,9 +63,7 @@ const TMD3Tag* tagNamed(const TMD3Model& part, size_t frame, const std::string& 
 void appendMesh(const TMD3Model& part, const TMesh& mesh, BatchVertices& batch, std::vector<GLuint>& indices)
 {
     const size_t vertsPerFrame = mesh.TexCoords.size();
-    if (vertsPerFrame == 0)
-        return;
-    const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
+    const size_t vertexFrames = VertexFrames(mesh);
     if (vertexFrames == 0)
         return;
     const MeshFrames frames = GameMeshFrames(part);

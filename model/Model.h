@@ -348,6 +348,10 @@ void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f);
 // then its last frame is drawn.
 size_t ClampFrame(int32_t frame, size_t frameCount);
 
+// The vertex frames a surface holds (its vertices over its texture
+// coordinates); 0 for a surface without vertices.
+size_t VertexFrames(const TMesh& mesh);
+
 // True when a tag axis counts as unit length: within the little float noise
 // exporters leave. Throws nothing.
 bool IsUnitTagAxis(const float (&axis)[3]);

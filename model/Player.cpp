@@ -28,9 +28,7 @@ struct BlendedVertex {
 void drawMesh(const TMesh& mesh, int32_t c, int32_t n, double f)
 {
     const size_t vertsPerFrame = mesh.TexCoords.size();
-    if (vertsPerFrame == 0)
-        return;
-    const size_t vertexFrames = mesh.Vertices.size() / vertsPerFrame;
+    const size_t vertexFrames = VertexFrames(mesh);
     if (vertexFrames == 0)
         return;
     const TMD3Vertex* current = &mesh.Vertices[ClampFrame(c, vertexFrames) * vertsPerFrame];
@@ -72,6 +70,11 @@ bool IsUnitTagAxis(const float (&axis)[3])
 {
     const double x = axis[0], y = axis[1], z = axis[2];
     return std::abs(x * x + y * y + z * z - 1.0) <= kUnitAxisTolerance;
+}
+
+size_t VertexFrames(const TMesh& mesh)
+{
+    return mesh.TexCoords.empty() ? 0 : mesh.Vertices.size() / mesh.TexCoords.size();
 }
 
 size_t ClampFrame(int32_t frame, size_t frameCount)
