@@ -3,7 +3,6 @@
 #include "Model.h"
 #include "platform/system/System.h"
 
-#include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
 #include "platform/files/FileLayer.h"
 
@@ -71,8 +70,6 @@ void startAnimation(TMD3Model& part, const TAnimation& animation, Conventions ru
     part.LoopingFrames = animation.LoopingFrames;
 }
 
-constexpr const char* kAnimationCaption = "Animation";
-
 } // namespace
 
 void AdjustAnimations(std::span<TAnimation, kAnimationCount> animations)
@@ -103,23 +100,10 @@ bool AnimationDrivesTorso(uint32_t k, Conventions rules)
     return k <= kLastTorsoAnimation || newerTorso;
 }
 
-void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions rules)
+void LoadAnimation(Q3Player& player, const std::string& fileName)
 {
-    if (!platform::files::FileExists(fileName))
-        return;
-    if (rules == Conventions::Viewer) {
+    if (platform::files::FileExists(fileName))
         LoadAnimationFromLines(player, platform::files::ReadTextLines(fileName));
-        return;
-    }
-    const std::vector<uint8_t> bytes = platform::files::ReadFileBytes(fileName);
-    GameAnimationFile file = ReadGameAnimation({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-    for (const AnimationProblem& problem : file.problems)
-        platform::ShowMessage(fileName + ", line " + std::to_string(problem.line) + ": " + problem.text,
-                              kAnimationCaption);
-    if (file.refusal)
-        platform::ShowMessage(fileName + ": " + *file.refusal, kAnimationCaption);
-    player.Animations = file.entries;
-    player.Keywords = std::move(file.keywords);
 }
 
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines)

@@ -2,6 +2,7 @@
 #include "GameAnimation.h"
 
 #include "GameTokens.h"
+#include "platform/files/FileLayer.h"
 
 #include <cmath>
 #include <iterator>
@@ -159,6 +160,12 @@ GameAnimationFile ReadGameAnimation(std::string_view text)
     }
     fillMadeEntries(file.entries);
     return file;
+}
+
+GameAnimationFile ReadGameAnimationFile(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = platform::files::ReadFileBytes(path);
+    return ReadGameAnimation({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 const char* GameAnimationName(uint32_t k) { return k < kGameAnimationCount ? kNames[k] : ""; }

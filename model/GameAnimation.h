@@ -43,6 +43,10 @@ struct GameAnimationFile {
 // std::bad_alloc.
 GameAnimationFile ReadGameAnimation(std::string_view text);
 
+// ReadGameAnimation on the file at path in the mounted game data; throws
+// platform::EInOutError when it cannot be read.
+GameAnimationFile ReadGameAnimationFile(const std::string& path);
+
 // The game's animation names in table order, for indices below
 // kGameAnimationCount; "" for 31 (no animation) and past the table.
 const char* GameAnimationName(uint32_t k);

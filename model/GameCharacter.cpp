@@ -79,11 +79,6 @@ std::string missingText(const GameCharacterFiles& found, CharacterFile file)
     return std::string("no ") + CharacterFileName(file) + " (looked for " + triedText(found[file].tried) + ")";
 }
 
-std::string textOf(const std::vector<uint8_t>& bytes)
-{
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 } // namespace
 
 const char* CharacterFileName(CharacterFile file) { return kFileNames[static_cast<size_t>(file)]; }
@@ -216,7 +211,7 @@ void loadSkin(TMD3Model& part, const GameCharacterFiles& found, CharacterFile fi
     }
     GameSkin skin;
     try {
-        skin = ReadGameSkin(textOf(files::ReadFileBytes(*at.path)));
+        skin = ReadGameSkinFile(*at.path);
     } catch (const platform::EInOutError& e) {
         refusals.push_back(e.what());
         return;
@@ -238,7 +233,7 @@ void loadAnimation(Q3Player& player, const GameCharacterFiles& found, std::vecto
             continue;
         GameAnimationFile file;
         try {
-            file = ReadGameAnimation(textOf(files::ReadFileBytes(path)));
+            file = ReadGameAnimationFile(path);
         } catch (const platform::EInOutError& e) {
             reasons.push_back(e.what());
             continue;

@@ -2,6 +2,7 @@
 #include "GameSkin.h"
 
 #include "GameTokens.h"
+#include "platform/files/FileLayer.h"
 
 namespace {
 
@@ -43,6 +44,12 @@ GameSkin ReadGameSkin(std::string_view text)
                                 tokens.Line()});
     }
     return skin;
+}
+
+GameSkin ReadGameSkinFile(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = platform::files::ReadFileBytes(path);
+    return ReadGameSkin({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
 const GameSkinEntry* FindSkinEntry(const GameSkin& skin, std::string_view surface)

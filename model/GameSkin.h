@@ -36,6 +36,10 @@ struct GameSkin {
 // Reads the text of a skin file as the game does. Throws nothing but std::bad_alloc.
 GameSkin ReadGameSkin(std::string_view text);
 
+// ReadGameSkin on the file at path in the mounted game data; throws
+// platform::EInOutError when it cannot be read.
+GameSkin ReadGameSkinFile(const std::string& path);
+
 // The entry the game draws surface (a stored surface name, GameSurfaceName)
 // with: the first one of that name, or null. Throws nothing.
 const GameSkinEntry* FindSkinEntry(const GameSkin& skin, std::string_view surface);

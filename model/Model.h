@@ -264,7 +264,7 @@ class TextureSet;
 // texture set that owns the character's textures (one per image path).
 struct LoadRules {
     Conventions conventions = Conventions::Viewer;
-    TextureSet* textures = nullptr; // the game's rules only
+    TextureSet* textures = nullptr; // the game's rules only, which need it
 };
 
 // Decoded vertex normals: entry [u][w] is the unit vector of the normal bytes
@@ -383,13 +383,11 @@ template <class DrawMeshesOf> void DrawPartTree(const TMD3Model& part, const Dra
     }
 }
 
-// Reads an animation table file into player.Animations and adjusts it. A
-// missing file does nothing. The viewer's rules: throws platform::EInOutError
-// when the file cannot be read and platform::EConvertError for a field that
-// is not a whole number. The game's rules (GameAnimation.h): what the game
-// says about the file, and why it refuses it, each get a message; the
-// entries read are kept, the keywords go to player.Keywords.
-void LoadAnimation(Q3Player& player, const std::string& fileName, Conventions rules = Conventions::Viewer);
+// Reads an animation table file by the viewer's rules into player.Animations
+// and adjusts it (the game's reading is in GameAnimation.h). A missing file
+// does nothing; throws platform::EInOutError when the file cannot be read and
+// platform::EConvertError for a field that is not a whole number.
+void LoadAnimation(Q3Player& player, const std::string& fileName);
 
 // LoadAnimation by the viewer's rules on the lines of a file already in
 // memory; throws platform::EConvertError for a field that is not a whole number.

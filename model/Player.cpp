@@ -120,14 +120,16 @@ void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& 
     }
     if (NormalTable[0][0][2] != 1.0)
         BuildNormalTable();
-    player.Rules = rules.conventions;
+    // Without a texture set the game's rules cannot bind shaders: the
+    // viewer's rules load the character.
+    player.Rules = Conventions::Viewer;
     LoadMD3(player.Lower, folder + "lower.md3");
     LoadMD3(player.Upper, folder + "upper.md3");
     LoadMD3(player.Head, folder + "head.md3");
     LoadSkin(player.Lower, folder, "lower_" + skinName + ".skin");
     LoadSkin(player.Upper, folder, "upper_" + skinName + ".skin");
     LoadSkin(player.Head, folder, "head_" + skinName + ".skin");
-    LoadAnimation(player, folder + "animation.cfg", rules.conventions);
+    LoadAnimation(player, folder + "animation.cfg");
     for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head}) {
         part->StartFrame = 0;
         part->EndFrame = 0;

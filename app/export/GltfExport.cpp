@@ -7,7 +7,6 @@
 #include "app/viewer/Outputs.h"
 #include "model/GameCharacter.h"
 #include "model/GameShader.h"
-#include "platform/files/FileLayer.h"
 #include "platform/images/PngFile.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
@@ -945,8 +944,7 @@ std::vector<SkinShaders> GatherSkins(Q3Player& player, const std::string& folder
             GameSkin read;
             if (const std::optional<std::string>& path = found[file].path) {
                 try {
-                    const std::vector<uint8_t> bytes = platform::files::ReadFileBytes(*path);
-                    read = ReadGameSkin({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+                    read = ReadGameSkinFile(*path);
                 } catch (const platform::EInOutError& e) {
                     platform::ShowMessage(e.what(), "Skin");
                 }

@@ -1,7 +1,6 @@
 #include "CheckAnimation.h"
 
 #include "model/GameAnimation.h"
-#include "platform/files/FileLayer.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
@@ -11,8 +10,6 @@
 #include <string_view>
 
 namespace {
-
-namespace files = platform::files;
 
 constexpr std::string_view kSexLetters = "mfn";
 constexpr const char* kFootsteps[] = {"default", "normal", "boot", "flesh", "mech", "energy"};
@@ -112,8 +109,7 @@ void CheckAnimationFile(const FoundFile& found, const CheckedPart& legs, const C
     const std::string& path = *found.path;
     GameAnimationFile file;
     try {
-        const std::vector<uint8_t> bytes = files::ReadFileBytes(path);
-        file = ReadGameAnimation({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+        file = ReadGameAnimationFile(path);
     } catch (const platform::EInOutError& e) {
         add(Severity::Error, FindingKind::AnimationMissing, path, 0, std::string(e.what()) + "; " + kGameShowsDefault,
             kGameShowsDefault);

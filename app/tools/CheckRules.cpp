@@ -299,8 +299,7 @@ private:
             }
             GameSkin read;
             try {
-                const std::vector<uint8_t> bytes = files::ReadFileBytes(*file.path);
-                read = ReadGameSkin({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+                read = ReadGameSkinFile(*file.path);
             } catch (const platform::EInOutError& e) {
                 add(skin, Severity::Error, FindingKind::SkinMissing, {*file.path},
                     std::string(e.what()) + "; " + kGameShowsDefault, kGameShowsDefault);
