@@ -110,7 +110,7 @@ SurfaceName ResolveSurfaceName(const std::string& name, const std::string& ownFo
     const std::string path = withSlashes(name);
     if (path.empty())
         return resolved;
-    resolved.shader = shaders ? shaders->Find(StripExtension(path)) : nullptr;
+    resolved.shader = shaders ? shaders->Find(StripExtension(name)) : nullptr;
     if (resolved.shader)
         return resolved;
     resolved.image = FindGameImage(path);
@@ -231,14 +231,20 @@ BoundShader* TextureSet::make(const std::string& name)
     return made;
 }
 
-const BoundShader* TextureSet::ShaderFor(const std::string& name, ShaderUse use)
+const BoundShader* TextureSet::Made(const std::string& name)
 {
-    const std::string path = withSlashes(name);
-    if (path.empty())
+    if (name.empty())
         return DefaultShader();
     DefaultShader(); // made first, as the game makes it
-    const auto known = byName_.find(platform::LowerCase(StripExtension(path)));
-    const BoundShader* bound = known != byName_.end() ? known->second.get() : make(path);
+    // Shaders go by their names as written ("\\" is no "/" to them); only
+    // the files they read are found with either.
+    const auto known = byName_.find(platform::LowerCase(StripExtension(name)));
+    return known != byName_.end() ? known->second.get() : make(name);
+}
+
+const BoundShader* TextureSet::ShaderFor(const std::string& name, ShaderUse use)
+{
+    const BoundShader* bound = Made(name);
     // A model's own name that the game could not make draws its default.
     if (use == ShaderUse::Model && bound->shader.defaulted)
         return DefaultShader();
@@ -268,7 +274,7 @@ std::string ShaderName(const TMesh& mesh)
 
 void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures)
 {
-    LoadMD3(part, path);
+    LoadMD3(part, path, Conventions::Game);
     for (TMesh& mesh : part.Meshes)
         mesh.Shader = textures.ShaderFor(ShaderName(mesh), ShaderUse::Model);
 }

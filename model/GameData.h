@@ -81,6 +81,11 @@ public:
     // time it is asked for. Never null.
     const BoundShader* ShaderFor(const std::string& name, ShaderUse use);
 
+    // The shader the game makes for name, as ShaderFor makes it, but without
+    // putting its default in the place of one it could not make (what the
+    // game lists for the name). The default shader for "". Never null.
+    const BoundShader* Made(const std::string& name);
+
     // The game's default shader: its default texture, full bright.
     const BoundShader* DefaultShader();
 

@@ -187,9 +187,12 @@ private:
                 return false;
             if (shader_.stages.size() >= kMaxStages)
                 return reject("more than " + std::to_string(kMaxStages) + " stages");
-            shader_.stages.emplace_back();
-            if (!readStage(block, shader_.stages.back()))
+            // A stage the game could not read to its end is not one it
+            // draws: only the stages before it are kept.
+            GameStage stage;
+            if (!readStage(block, stage))
                 return false;
+            shader_.stages.push_back(std::move(stage));
         }
         if (!readKeywords(tokens, linesRead, definition_.lines.size()))
             return false;
@@ -383,9 +386,6 @@ private:
     {
         LineTokens tokens(block.lines);
         StageState state;
-        // Until the stage has been read to its end, it draws as the game
-        // draws a stage cut short: no blending, no depth writes.
-        stage.depthWrite = false;
         for (std::optional<std::string> token = tokens.next(); token; token = tokens.next()) {
             if (!stageKeyword(*token, tokens, stage, state))
                 return false;
@@ -682,7 +682,9 @@ private:
 
     void finish()
     {
-        // A stage without an image ends the shader's stages there.
+        // The game counts every stage it read among the shader's passes,
+        // but draws none from a stage without an image on.
+        const size_t read = shader_.stages.size();
         for (size_t i = 0; i < shader_.stages.size(); ++i) {
             if (shader_.stages[i].images.empty()) {
                 if (!shader_.defaulted)
@@ -691,7 +693,8 @@ private:
                 break;
             }
         }
-        markCollapse();
+        const bool folds = markCollapse();
+        shader_.listedPasses = static_cast<int>(read) - (folds ? 1 : 0);
         float sort = sort_;
         if (sky_)
             sort = ShaderSort::Sky;
@@ -715,32 +718,41 @@ private:
     }
 
     // The game draws the first two stages as one pass with two textures
-    // where their states and colours allow; see GameStage::sharesPreviousColor.
-    void markCollapse()
+    // where their states and colours allow (true then); see
+    // GameStage::sharesPreviousColor.
+    bool markCollapse()
     {
         if (shader_.stages.size() < 2)
-            return;
+            return false;
         GameStage& a = shader_.stages[0];
         GameStage& b = shader_.stages[1];
         if (a.alphaFunc != b.alphaFunc || a.alphaRef != b.alphaRef || a.depthEqual != b.depthEqual ||
             a.rgbGen != b.rgbGen || a.alphaGen != b.alphaGen)
-            return;
+            return false;
         auto sameWave = [](const Wave& x, const Wave& y) {
             return x.form == y.form && x.base == y.base && x.amplitude == y.amplitude && x.phase == y.phase &&
                    x.frequency == y.frequency;
         };
         if ((a.rgbGen == RgbGen::Wave && !sameWave(a.rgbWave, b.rgbWave)) ||
             (a.alphaGen == AlphaGen::Wave && !sameWave(a.alphaWave, b.alphaWave)))
-            return;
+            return false;
         // The pairs the game multiplies in one pass: none or a multiplying
-        // blend, then a multiplying blend. (The pairs it adds in one pass look
-        // the same in two.)
+        // blend, then a multiplying blend.
         auto multiplies = [](const GameStage& stage) {
             return stage.blend && ((stage.blendSrc == GL_DST_COLOR && stage.blendDst == GL_ZERO) ||
                                    (stage.blendSrc == GL_ZERO && stage.blendDst == GL_SRC_COLOR));
         };
-        if ((!a.blend || multiplies(a)) && multiplies(b))
+        if ((!a.blend || multiplies(a)) && multiplies(b)) {
             b.sharesPreviousColor = true;
+            return true;
+        }
+        // The pairs it adds in one pass, of colours taken as they are: none
+        // or an adding blend, then an adding blend. They look the same drawn
+        // in two passes.
+        auto adds = [](const GameStage& stage) {
+            return stage.blend && stage.blendSrc == GL_ONE && stage.blendDst == GL_ONE;
+        };
+        return (!a.blend || adds(a)) && adds(b) && a.rgbGen == RgbGen::Identity;
     }
 
     const ShaderDefinition& definition_;
@@ -756,7 +768,7 @@ private:
 std::string StripExtension(const std::string& name)
 {
     const size_t dot = name.rfind('.');
-    const size_t slash = name.find_last_of("/\\");
+    const size_t slash = name.rfind('/');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return name;
     return name.substr(0, dot);
@@ -776,6 +788,7 @@ GameShader ImageShader(const std::string& name, const std::string& image)
     stage.rgbGen = RgbGen::LightingDiffuse;
     shader.stages.push_back(std::move(stage));
     shader.sort = ShaderSort::Opaque;
+    shader.listedPasses = 1;
     return shader;
 }
 
@@ -796,6 +809,7 @@ GameShader DefaultShader()
     stage.images.push_back({StageImageKind::File, std::string()}); // the default image
     stage.rgbGen = RgbGen::IdentityLighting;
     shader.stages.push_back(std::move(stage));
+    shader.listedPasses = 1;
     return shader;
 }
 

@@ -112,6 +112,10 @@ struct GameShader {
     std::vector<Deform> deforms;
     bool defaulted = false;           // the game could not make it as written
     bool fromScript = false;          // defined in a shader script (not an image alone)
+    // The passes the game lists for the shader: every stage it read (one
+    // without an image included, though nothing is drawn from there on),
+    // less one where it folds the first two into one pass.
+    int listedPasses = 0;
     std::vector<std::string> notes;   // what the game did not take, one line each
 };
 

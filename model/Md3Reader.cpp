@@ -68,6 +68,7 @@ private:
 struct SurfaceLayout {
     uint64_t start = 0;
     TMD3SurfaceHeader header{};
+    uint64_t shaders = 0;
     uint64_t triangles = 0;
     uint64_t texCoords = 0;
     uint64_t vertices = 0;
@@ -76,7 +77,10 @@ struct SurfaceLayout {
 
 class Md3Parser {
 public:
-    Md3Parser(const std::string& fileName, const ByteSource& source) : fileName_(fileName), source_(source) {}
+    Md3Parser(const std::string& fileName, const ByteSource& source, Conventions rules)
+        : fileName_(fileName), source_(source), atOffsets_(rules == Conventions::Game)
+    {
+    }
 
     TMD3Header readHeader() const
     {
@@ -92,22 +96,28 @@ public:
         const uint64_t tagsPerFrame = requireCount(header.NumTags, "tag count");
         const uint64_t surfaces = requireCount(header.NumSurfaces, "surface count");
 
-        const uint64_t framesEnd = requireArray(kHeaderSize, frames, sizeof(TMD3Frame), size(), "frames");
+        // The viewer reads the standard arrangement (frames after the
+        // header, tags after the frames, the first surface after the tags);
+        // the game reads each array where the header's offset says.
+        const uint64_t framesStart = atOffsets_ ? headerOffset(header.OfsFrames, "frame") : kHeaderSize;
+        const uint64_t framesEnd = requireArray(framesStart, frames, sizeof(TMD3Frame), size(), "frames");
+        const uint64_t tagsStart = atOffsets_ ? headerOffset(header.OfsTags, "tag") : framesEnd;
         // Even without frames the tag count sizes the link array, so it must
         // stay within what the file could hold.
         if (tagsPerFrame > size() / sizeof(TMD3Tag))
             fail("tag count " + std::to_string(tagsPerFrame) + " does not fit in the file");
-        uint64_t tagsEnd = framesEnd;
+        uint64_t tagsEnd = tagsStart;
         if (frames > 0) {
-            if (tagsPerFrame > (size() - framesEnd) / sizeof(TMD3Tag) / frames)
+            if (tagsStart > size() || tagsPerFrame > (size() - tagsStart) / sizeof(TMD3Tag) / frames)
                 fail("tags run past the end of the file");
-            tagsEnd = framesEnd + frames * tagsPerFrame * sizeof(TMD3Tag);
+            tagsEnd = tagsStart + frames * tagsPerFrame * sizeof(TMD3Tag);
         }
-        if (surfaces > (size() - tagsEnd) / kSurfaceHeaderSize)
+        const uint64_t surfacesStart = atOffsets_ ? headerOffset(header.OfsSurfaces, "surface") : tagsEnd;
+        if (surfacesStart > size() || surfaces > (size() - surfacesStart) / kSurfaceHeaderSize)
             fail("surface count " + std::to_string(surfaces) + " does not fit in the file");
 
         std::vector<SurfaceLayout> layouts(surfaces);
-        uint64_t position = tagsEnd;
+        uint64_t position = surfacesStart;
         for (uint64_t i = 0; i < surfaces; ++i) {
             layouts[i] = checkSurface(position, i + 1);
             position += static_cast<uint64_t>(layouts[i].header.OfsEnd);
@@ -117,16 +127,15 @@ public:
         // disk reads them in one scattered read where they lie one after
         // another, as writers lay them out.
         std::vector<platform::files::FileRange> ranges;
-        placeArray(ranges, parsed.Frames, kHeaderSize, frames);
-        placeArray(ranges, parsed.Tags, framesEnd, frames * tagsPerFrame);
+        placeArray(ranges, parsed.Frames, framesStart, frames);
+        placeArray(ranges, parsed.Tags, tagsStart, frames * tagsPerFrame);
         parsed.Links.assign(tagsPerFrame, nullptr);
         parsed.Meshes.resize(surfaces);
         for (uint64_t i = 0; i < surfaces; ++i) {
             const SurfaceLayout& layout = layouts[i];
             TMesh& mesh = parsed.Meshes[i];
             mesh.Header = layout.header;
-            placeArray(ranges, mesh.Shaders, layout.start + kSurfaceHeaderSize,
-                       static_cast<uint64_t>(layout.header.NumShaders));
+            placeArray(ranges, mesh.Shaders, layout.shaders, static_cast<uint64_t>(layout.header.NumShaders));
             placeArray(ranges, mesh.Triangles, layout.triangles, static_cast<uint64_t>(layout.header.NumTriangles));
             placeArray(ranges, mesh.TexCoords, layout.texCoords, static_cast<uint64_t>(layout.header.NumVerts));
             placeArray(ranges, mesh.Vertices, layout.vertices, layout.vertexCount);
@@ -193,6 +202,14 @@ private:
         return offset + count * recordSize;
     }
 
+    // An array offset of the header counts from the file's start.
+    uint64_t headerOffset(int32_t offset, const std::string& what) const
+    {
+        if (offset < 0)
+            fail(what + " offset " + std::to_string(offset) + " is negative");
+        return static_cast<uint64_t>(offset);
+    }
+
     // An array offset of a surface counts from the surface's start.
     uint64_t requireOffset(const SurfaceLayout& layout, int32_t offset, const std::string& what) const
     {
@@ -208,7 +225,7 @@ private:
     {
         const TMD3SurfaceHeader& h = layout.header;
         const auto vertsPerFrame = static_cast<uint64_t>(h.NumVerts);
-        requireArray(layout.start + kSurfaceHeaderSize, static_cast<uint64_t>(h.NumShaders), sizeof(TMD3Shader), limit,
+        requireArray(layout.shaders, static_cast<uint64_t>(h.NumShaders), sizeof(TMD3Shader), limit,
                      surface + " shaders", end);
         requireArray(layout.triangles, static_cast<uint64_t>(h.NumTriangles), sizeof(TMD3Triangle), limit,
                      surface + " triangles", end);
@@ -235,6 +252,10 @@ private:
         requireCount(h.NumShaders, surface + " shader count");
         const uint64_t vertsPerFrame = requireCount(h.NumVerts, surface + " vertex count");
         requireCount(h.NumTriangles, surface + " triangle count");
+        // The viewer takes the shader records from right after the surface
+        // header; the game from where the surface's shader offset says.
+        layout.shaders = atOffsets_ ? requireOffset(layout, h.OfsShaders, surface + " shader")
+                                    : start + kSurfaceHeaderSize;
         layout.triangles = requireOffset(layout, h.OfsTriangles, surface + " triangle");
         layout.texCoords = requireOffset(layout, h.OfsSt, surface + " texture coordinate");
         layout.vertices = requireOffset(layout, h.OfsXyzNormal, surface + " vertex");
@@ -252,11 +273,12 @@ private:
 
     const std::string& fileName_;
     const ByteSource& source_;
+    bool atOffsets_;
 };
 
-void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSource& source)
+void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSource& source, Conventions rules)
 {
-    Md3Parser parser(fileName, source);
+    Md3Parser parser(fileName, source, rules);
     const TMD3Header header = parser.readHeader();
     if (!IsMD3Header(header)) {
         // Not a file this reader knows: keep what was read, change nothing else.
@@ -296,12 +318,12 @@ std::string MD3Name(const char (&field)[kMD3NameLength])
     return std::string(field, strnlen(field, kMD3NameLength));
 }
 
-void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes)
+void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes, Conventions rules)
 {
-    loadFromSource(part, fileName, MemorySource(bytes));
+    loadFromSource(part, fileName, MemorySource(bytes), rules);
 }
 
-void LoadMD3(TMD3Model& part, const std::string& fileName)
+void LoadMD3(TMD3Model& part, const std::string& fileName, Conventions rules)
 {
     const std::unique_ptr<platform::files::OpenedFile> file = platform::files::OpenFileIfExists(fileName);
     if (!file)
@@ -310,12 +332,12 @@ void LoadMD3(TMD3Model& part, const std::string& fileName)
     // one is cheaper read whole in one go and copied from memory than
     // fetched in a dozen small reads.
     if (file->Size() > kWholeFileReadBytes) {
-        loadFromSource(part, fileName, OpenedFileSource(*file));
+        loadFromSource(part, fileName, OpenedFileSource(*file), rules);
         return;
     }
     std::vector<uint8_t> bytes(file->Size());
     file->ReadAt(0, bytes.data(), bytes.size());
-    LoadMD3FromBytes(part, fileName, bytes);
+    LoadMD3FromBytes(part, fileName, bytes, rules);
 }
 
 void BuildNormalTable()

@@ -47,8 +47,8 @@ struct TMD3Header {
     int32_t NumTags;     // T, tags per frame
     int32_t NumSurfaces; // S
     int32_t NumSkins;
-    int32_t OfsFrames;   // the offsets are kept but not used: the reader
-    int32_t OfsTags;     // relies on the standard arrangement above
+    int32_t OfsFrames;   // the viewer keeps the offsets but relies on the
+    int32_t OfsTags;     // standard arrangement above; the game reads them
     int32_t OfsSurfaces;
     int32_t OfsEnd;
 };
@@ -73,7 +73,7 @@ struct TMD3SurfaceHeader {
     int32_t NumVerts;    // V, vertices per frame
     int32_t NumTriangles;
     int32_t OfsTriangles; // offsets from the start of the surface
-    int32_t OfsShaders;   // not used: shaders follow the header
+    int32_t OfsShaders;   // the viewer's shaders follow the header; the game's are here
     int32_t OfsSt;
     int32_t OfsXyzNormal;
     int32_t OfsEnd;
@@ -281,12 +281,16 @@ bool IsMD3Header(const TMD3Header& header);
 // Reads one MD3 file into part. A missing file leaves the part unchanged; a
 // wrong ident or version stores only the file name and the header. Throws
 // platform::EInOutError when the file cannot be read or its counts, offsets
-// or indices do not fit; the part is then unchanged.
-void LoadMD3(TMD3Model& part, const std::string& fileName);
+// or indices do not fit; the part is then unchanged. The viewer's rules read
+// the standard arrangement of the arrays whatever the offsets say; the
+// game's read the frames, tags, surfaces and each surface's shader records
+// where their offsets put them.
+void LoadMD3(TMD3Model& part, const std::string& fileName, Conventions rules = Conventions::Viewer);
 
 // LoadMD3 on the bytes of a file already in memory; fileName is stored in the
 // part and named in error messages.
-void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes);
+void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes,
+                      Conventions rules = Conventions::Viewer);
 
 // Fills NormalTable.
 void BuildNormalTable();

@@ -203,9 +203,9 @@ private:
 
 std::string NormalShaderName(std::string_view name)
 {
-    std::string result = lowerCased(name);
-    std::replace(result.begin(), result.end(), '\\', '/');
-    return result;
+    // The game compares shader names ignoring letter case only: "a\\b" and
+    // "a/b" are two names.
+    return lowerCased(name);
 }
 
 void ShaderTable::AddFile(const std::string& fileName, std::string_view text, std::vector<ShaderProblem>& problems)

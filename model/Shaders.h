@@ -59,7 +59,7 @@ struct ShaderPlace {
 };
 
 struct ShaderDefinition {
-    std::string name; // lower case, "/" separators
+    std::string name; // lower case, separators as written
     std::string fileName; // the script it was read from
     size_t line = 0; // the line of its name
     std::vector<ShaderLine> lines; // keyword lines outside the stages
@@ -67,8 +67,8 @@ struct ShaderDefinition {
     std::vector<ShaderPlace> overrides; // the other definitions of the name, which this one wins over
 };
 
-// Lower-cases a shader name and turns "\" into "/", the form names are
-// stored and looked up in.
+// Lower-cases a shader name, the form names are stored and looked up in
+// ("\" and "/" stay as written: the game tells them apart in shader names).
 std::string NormalShaderName(std::string_view name);
 
 // The definitions of every shader script read so far.
@@ -82,7 +82,7 @@ public:
     // game ignores the whole file. Throws nothing but std::bad_alloc.
     void AddFile(const std::string& fileName, std::string_view text, std::vector<ShaderProblem>& problems);
 
-    // The definition of name (letter case and "\" or "/" ignored). A name
+    // The definition of name (letter case ignored). A name
     // with an extension that names no shader is also tried without it, as a
     // skin may say "hair.tga" for the shader "hair". nullptr when none.
     const ShaderDefinition* Find(std::string_view name) const;

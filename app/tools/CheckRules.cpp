@@ -176,7 +176,7 @@ private:
                 continue;
             }
             try {
-                LoadMD3(part.model, part.path);
+                LoadMD3(part.model, part.path, Conventions::Game);
             } catch (const platform::EInOutError& e) {
                 error(FindingKind::PartRejected, {part.path}, std::string(e.what()) + "; " + kGameShowsDefault,
                       kGameShowsDefault);

@@ -99,11 +99,17 @@ std::string withoutTrailingSlash(std::string path)
 
 std::optional<std::string> cleanRequestPath(const std::string& path)
 {
-    if ((!path.empty() && path.front() == '/') || path.find('\\') != std::string::npos ||
-        path.find('\0') != std::string::npos)
+    // The game drops one leading separator from every path it is asked for
+    // and takes "\\" for "/"; a path that still starts with one after that
+    // is found nowhere.
+    std::string request = path;
+    std::replace(request.begin(), request.end(), '\\', '/');
+    if (!request.empty() && request.front() == '/')
+        request.erase(0, 1);
+    if ((!request.empty() && request.front() == '/') || request.find('\0') != std::string::npos)
         return std::nullopt;
     std::string clean;
-    for (const std::string& part : pathParts(path)) {
+    for (const std::string& part : pathParts(request)) {
         if (part == "..")
             return std::nullopt;
         if (!part.empty() && part != ".") {

@@ -44,8 +44,9 @@ struct IndexEntry {
 std::vector<std::string> pathParts(const std::string& path, const char* separators = "/");
 
 // A request path with empty and "." parts dropped and "/" between the rest,
-// in the caller's letter case; nothing when it is absolute, has a ".." part
-// or holds a backslash or a NUL.
+// in the caller's letter case, read as the game reads a path: "\" is "/",
+// and one leading separator is dropped. Nothing when it still starts with a
+// separator after that, has a ".." part or holds a NUL.
 std::optional<std::string> cleanRequestPath(const std::string& path);
 
 // Throws EInOutError: the file at path is size bytes, above kMaxFileBytes.

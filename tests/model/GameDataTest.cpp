@@ -78,9 +78,13 @@ protected:
 TEST_F(GameData, ShadersComeBeforeImagesAndImagesTryTheGamesExtensions)
 {
     const std::string own = "models/players/a/";
-    // The script's shader wins over the image of the same name, extension or not.
-    for (const char* name : {"models/players/a/skin", "MODELS/Players/A/SKIN.TGA", "models\\players\\a\\skin.jpg"})
+    // The script's shader wins over the image of the same name, extension or
+    // not; a name written with "\\" is another shader's, and finds the image.
+    for (const char* name : {"models/players/a/skin", "MODELS/Players/A/SKIN.TGA"})
         EXPECT_EQ(ResolveSurfaceName(name, own, &shaders).shader, shaders.Find("models/players/a/skin")) << name;
+    const SurfaceName backslashed = ResolveSurfaceName("models\\players\\a\\skin.jpg", own, &shaders);
+    EXPECT_EQ(backslashed.shader, nullptr);
+    EXPECT_EQ(backslashed.image, "models/players/a/skin.tga");
     // Without scripts the image; then the other extensions in the game's order.
     const struct {
         const char* name;

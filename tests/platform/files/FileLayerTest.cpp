@@ -235,7 +235,7 @@ TEST_F(FileLayerGame, MissingOrUnreadableRootsThrowAndLeaveTheDisk)
     EXPECT_FALSE(files::IsGameMode());
 }
 
-TEST_F(FileLayerGame, RefusesAbsoluteParentAndBackslashPaths)
+TEST_F(FileLayerGame, ReadsPathsAsTheGameDoesAndNothingAboveTheRoot)
 {
     dir.write("secret.txt", "secret");
     dir.write("game/inside/file.txt", "inside");
@@ -243,9 +243,15 @@ TEST_F(FileLayerGame, RefusesAbsoluteParentAndBackslashPaths)
     files::MountGameRoot(dir.file("game"));
     ASSERT_EQ(readText("inside/file.txt"), "inside");
 
+    // The game drops one leading separator and reads "\\" as "/", in
+    // archives and loose files alike.
+    for (const char* path : {"/inside/file.txt", "\\inside\\file.txt", "inside\\file.txt"})
+        EXPECT_EQ(files::ResolvePath(path), "inside/file.txt") << path;
+    EXPECT_EQ(files::ResolvePath("\\inside\\packed.txt"), "inside/packed.txt");
+
     for (const std::string& path : {std::string("/etc/passwd"), dir.file("secret.txt"), std::string("../secret.txt"),
                                     std::string("inside/../../secret.txt"), std::string("inside/../inside/file.txt"),
-                                    std::string("inside\\file.txt"), std::string("inside\\packed.txt"),
+                                    std::string("//inside/file.txt"), std::string("/\\inside/packed.txt"),
                                     std::string("..")}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(files::ResolvePath(path), std::nullopt);
