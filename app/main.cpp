@@ -6,6 +6,7 @@
 #include "app/export/GltfExport.h"
 #include "app/tools/Check.h"
 #include "app/tools/ContactSheet.h"
+#include "app/tools/Surfaces.h"
 #include "app/tools/Thumbnail.h"
 #include "app/viewer/CommandLine.h"
 #include "app/viewer/Outputs.h"
@@ -130,6 +131,8 @@ int main(int argc, char** argv)
         return RunCheck(options);
     }
     // The tools draw without a window and run their units themselves.
+    if (options.surfaces)
+        return RunSurfaces(options);
     if (options.contactSheet)
         return RunContactSheet(options);
     if (options.thumbnailInput)

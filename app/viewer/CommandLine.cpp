@@ -82,27 +82,38 @@ std::pair<int, int> pixelSize(const std::string& text, const std::string& option
 // Each tool takes its own options and none of the viewer's.
 void checkToolOptions(const CommandLine& options)
 {
-    const int tools = int(options.check) + int(options.contactSheet.has_value()) +
+    const int tools = int(options.check) + int(options.surfaces) + int(options.contactSheet.has_value()) +
                       int(options.thumbnailInput.has_value());
     if (tools > 1)
-        throw CommandLineError("--check, --contact-sheet and --thumbnail are separate tools; give one");
-    if ((options.format || options.jobs) && !options.check)
-        throw CommandLineError("--format and --jobs go with --check");
+        throw CommandLineError("--check, --surfaces, --contact-sheet and --thumbnail are separate tools; give one");
+    if (options.format && !options.check && !options.surfaces)
+        throw CommandLineError("--format goes with --check or --surfaces");
+    if (options.jobs && !options.check)
+        throw CommandLineError("--jobs goes with --check");
+    if (options.surfaces && options.format == "sarif")
+        throw CommandLineError("--surfaces writes text or json, not sarif");
     if ((options.cell || options.columns) && !options.contactSheet)
         throw CommandLineError("--cell and --columns go with --contact-sheet");
-    if (options.allSkins && !options.contactSheet && !options.exportFile)
-        throw CommandLineError("--all-skins goes with --contact-sheet or --export");
+    if (options.allSkins && !options.contactSheet && !options.exportFile && !options.surfaces)
+        throw CommandLineError("--all-skins goes with --contact-sheet, --surfaces or --export");
     if ((options.seconds || options.turntable || options.animationNamed) && !options.recordFile)
         throw CommandLineError("--animation, --seconds and --turntable go with --record");
     if (options.thumbnailSize && !options.thumbnailInput)
         throw CommandLineError("--thumbnail-size goes with --thumbnail");
     if (tools == 0)
         return;
-    if (options.check && (options.animations.torso || options.animations.legs))
-        throw CommandLineError("--torso and --legs go with the viewer, --contact-sheet and --thumbnail, not --check");
+    if ((options.check || options.surfaces) && (options.animations.torso || options.animations.legs))
+        throw CommandLineError("--torso and --legs go with the viewer, --contact-sheet and --thumbnail, not --check "
+                               "or --surfaces");
+    if (options.surfaces) {
+        if (options.paths.size() != 1)
+            throw CommandLineError("--surfaces reports on one character: give its NAME or folder");
+        if (options.skin && options.allSkins)
+            throw CommandLineError("give --skin or --all-skins, not both");
+    }
     const bool viewerOptions = options.modelRoot || options.answer || options.size || options.frames ||
                                options.screenshot || !options.keys.empty() || options.character ||
-                               options.skin || options.weapon;
+                               (!options.surfaces && (options.skin || options.weapon));
     if (viewerOptions)
         throw CommandLineError("the tools take --game-root and names or folders of characters, not the viewer's "
                                "options (--model-root, --answer, --size, --frames, --screenshot, --keys, "
@@ -200,6 +211,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             options.size = pixelSize(value(), arg);
         } else if (arg == "--check") {
             options.check = true;
+        } else if (arg == "--surfaces") {
+            options.surfaces = true;
         } else if (arg == "--format") {
             options.format = platform::LowerCase(value());
             if (*options.format != "text" && *options.format != "json" && *options.format != "sarif")
@@ -341,6 +354,13 @@ const char* CommandLineUsage()
            "    --format FORMAT    text (the default), json (an object per finding and a summary) or\n"
            "                       sarif (SARIF 2.1.0, each finding at its file and line)\n"
            "    --jobs N           check N characters at once in worker processes (default: the cores)\n"
+           "  --surfaces [--game-root DIR|PK3] NAME|DIR [--skin S|--all-skins] [--weapon W|none]\n"
+           "                       what the game makes of every surface of the character and its weapon:\n"
+           "                       for each part, surface and skin the name looked up and where it was\n"
+           "                       read, the shader or image it resolves to and where that is defined, its\n"
+           "                       stages, what the game does with it and how its shader list counts it;\n"
+           "                       --format text (the default) or json; exit 0 when every surface is made\n"
+           "                       as written, 1 when one is not or a file is missing\n"
            "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"
            "                       one picture of every character (or those named) in a grid\n"
            "    --all-skins        a cell for every skin, not only the default one\n"

@@ -39,6 +39,7 @@ struct CommandLine {
 
     // Tools for many characters (their own modes; no window is shown).
     bool check = false;                            // --check [NAME|DIR ...]
+    bool surfaces = false;                         // --surfaces NAME|DIR (--skin, --all-skins, --weapon)
     std::optional<std::string> format;             // --format text|json|sarif
     std::optional<int> jobs;                       // --jobs N
     std::optional<std::string> contactSheet;       // --contact-sheet FILE.png [NAME|DIR ...]
@@ -60,7 +61,7 @@ struct CommandLine {
     // showing it: --export or --record.
     bool Writes() const { return exportFile || recordFile; }
     // True when one of the tools for many characters was asked for.
-    bool Tool() const { return check || contactSheet || thumbnailInput; }
+    bool Tool() const { return check || surfaces || contactSheet || thumbnailInput; }
 };
 
 // Thrown for a bad option; its message is the one-line error to print.

@@ -1,0 +1,260 @@
+#include "SurfaceReport.h"
+
+#include "model/GameCharacter.h"
+#include "model/GameSkin.h"
+#include "platform/files/FileLayer.h"
+#include "platform/system/Dialogs.h"
+#include "platform/system/Errors.h"
+#include "platform/system/System.h"
+
+#include <cstring>
+#include <set>
+
+namespace {
+
+namespace files = platform::files;
+
+constexpr const char* kReportCaption = "Surfaces";
+constexpr const char* kBarrelSuffix = "_barrel.md3";
+
+struct PartFiles {
+    CharacterFile model;
+    CharacterFile skin;
+    const char* name;
+};
+constexpr PartFiles kParts[] = {
+    {CharacterFile::Legs, CharacterFile::LegsSkin, "lower"},
+    {CharacterFile::Torso, CharacterFile::TorsoSkin, "upper"},
+    {CharacterFile::Head, CharacterFile::HeadSkin, "head"},
+};
+
+GameFilePlace placeOf(const std::string& path) { return {path, files::SourceOf(path)}; }
+
+// Every shader name a surface of an MD3 holds, in order: the game makes each,
+// and draws the first.
+std::vector<std::string> shaderNames(const TMesh& mesh)
+{
+    std::vector<std::string> names;
+    for (const TMD3Shader& record : mesh.Shaders) {
+        const auto* name = reinterpret_cast<const char*>(record.Data);
+        names.emplace_back(name, strnlen(name, kMD3NameLength));
+    }
+    return names;
+}
+
+// Fills in what the game makes of lookup.name.
+void describe(SurfaceLookup& lookup, TextureSet& textures)
+{
+    if (lookup.name.empty()) {
+        lookup.outcome = SurfaceOutcome::DefaultShader;
+        return;
+    }
+    const BoundShader* bound = textures.Made(lookup.name);
+    const GameShader& made = bound->shader;
+    lookup.made = &made;
+    lookup.shader = made.name;
+    const SurfaceName resolved = ResolveSurfaceName(lookup.name, std::string(), textures.Shaders());
+    if (resolved.shader) {
+        lookup.resolution = NameResolution::Script;
+        lookup.script = placeOf(resolved.shader->fileName);
+        lookup.scriptLine = static_cast<int>(resolved.shader->line);
+    } else if (resolved.image) {
+        lookup.resolution = NameResolution::Image;
+        lookup.image = placeOf(*resolved.image);
+    }
+    if (!made.defaulted)
+        lookup.outcome = SurfaceOutcome::Made;
+    else if (lookup.use == ShaderUse::Model)
+        lookup.outcome = SurfaceOutcome::DefaultShader;
+    else
+        lookup.outcome = made.stages.empty() ? SurfaceOutcome::Nothing : SurfaceOutcome::Defaulted;
+}
+
+class Gatherer {
+public:
+    Gatherer(SurfaceReport& report, TextureSet& textures) : report_(report), textures_(textures) {}
+
+    // The MD3 at path, read by the game's rules, and its own shader names;
+    // false (after a message) when it cannot be read.
+    bool addModel(const std::string& part, const std::string& path, TMD3Model& model)
+    {
+        try {
+            LoadMD3(model, path, Conventions::Game);
+        } catch (const platform::EInOutError& e) {
+            unreadable(e.what());
+            return false;
+        }
+        for (const TMesh& mesh : model.Meshes) {
+            std::vector<std::string> names = shaderNames(mesh);
+            if (names.empty())
+                names.emplace_back(); // drawn with the default shader
+            for (const std::string& name : names) {
+                SurfaceLookup lookup = base(part, model, mesh);
+                lookup.use = ShaderUse::Model;
+                lookup.name = name;
+                lookup.fromFile = path;
+                add(std::move(lookup));
+            }
+        }
+        return true;
+    }
+
+    // Every line of a skin file (the game makes the shader of each, whether
+    // a surface of the part has its name or not), then the surfaces it has
+    // no line for.
+    void addSkin(const std::string& part, const std::string& skinName, const std::string& path,
+                 const TMD3Model& model)
+    {
+        GameSkin skin;
+        try {
+            skin = ReadGameSkinFile(path);
+        } catch (const platform::EInOutError& e) {
+            unreadable(e.what());
+            return;
+        }
+        for (const GameSkinEntry& entry : skin.entries) {
+            SurfaceLookup lookup;
+            lookup.part = part;
+            lookup.model = model.FileName;
+            lookup.surface = entry.surface;
+            lookup.skin = skinName;
+            lookup.use = ShaderUse::Skin;
+            lookup.name = entry.shader;
+            lookup.fromFile = path;
+            lookup.fromLine = entry.shaderLine;
+            add(std::move(lookup));
+        }
+        for (const TMesh& mesh : model.Meshes) {
+            if (FindSkinEntry(skin, GameSurfaceName(MD3Name(mesh.Header.Name))))
+                continue;
+            SurfaceLookup lookup = base(part, model, mesh);
+            lookup.skin = skinName;
+            lookup.use = ShaderUse::Skin;
+            lookup.fromFile = path;
+            add(std::move(lookup));
+        }
+    }
+
+private:
+    static SurfaceLookup base(const std::string& part, const TMD3Model& model, const TMesh& mesh)
+    {
+        SurfaceLookup lookup;
+        lookup.part = part;
+        lookup.model = model.FileName;
+        lookup.surface = MD3Name(mesh.Header.Name);
+        return lookup;
+    }
+
+    void unreadable(const std::string& text)
+    {
+        platform::ShowMessage(text, kReportCaption);
+        report_.unreadable.push_back(text);
+    }
+
+    void add(SurfaceLookup lookup)
+    {
+        describe(lookup, textures_);
+        if (lookup.made) {
+            if (lookup.resolution == NameResolution::Image && !lookup.made->defaulted)
+                addImage({lookup.name, lookup.image});
+            for (const GameStage& stage : lookup.made->stages) {
+                for (StageImageUse& image : StageImages(stage)) {
+                    if (image.file)
+                        addImage(std::move(image));
+                }
+            }
+        }
+        report_.lookups.push_back(std::move(lookup));
+    }
+
+    void addImage(StageImageUse image)
+    {
+        if (imageNames_.insert(platform::LowerCase(image.name)).second)
+            report_.images.push_back(std::move(image));
+    }
+
+    SurfaceReport& report_;
+    TextureSet& textures_;
+    std::set<std::string> imageNames_;
+};
+
+} // namespace
+
+const char* SurfaceOutcomeName(SurfaceOutcome outcome)
+{
+    switch (outcome) {
+    case SurfaceOutcome::Made:
+        return "made";
+    case SurfaceOutcome::Defaulted:
+        return "defaulted";
+    case SurfaceOutcome::DefaultShader:
+        return "default shader";
+    case SurfaceOutcome::Nothing:
+        return "nothing";
+    }
+    return "";
+}
+
+std::vector<StageImageUse> StageImages(const GameStage& stage)
+{
+    std::vector<StageImageUse> images;
+    for (const ShaderStageImage& image : stage.images) {
+        StageImageUse use;
+        switch (image.kind) {
+        case StageImageKind::White:
+            use.name = "*white";
+            break;
+        case StageImageKind::Lightmap:
+            use.name = "$lightmap";
+            break;
+        case StageImageKind::File:
+            use.name = image.name;
+            if (const std::optional<std::string> path = FindGameImage(image.name))
+                use.file = placeOf(*path);
+            break;
+        }
+        images.push_back(std::move(use));
+    }
+    return images;
+}
+
+SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<std::string>& skins,
+                             TextureSet& textures)
+{
+    SurfaceReport report;
+    report.character = choice.name;
+    report.folder = choice.folder;
+    report.weapon = choice.weapon;
+    report.skins = skins;
+    Gatherer gather(report, textures);
+
+    // The parts do not depend on the skin; the game looks for them first.
+    const GameCharacterFiles parts = FindGameCharacterFiles(choice.folder, skins.empty() ? "default" : skins[0]);
+    TMD3Model models[std::size(kParts)];
+    bool readable[std::size(kParts)] = {};
+    for (size_t i = 0; i < std::size(kParts); ++i) {
+        const FoundFile& file = parts[kParts[i].model];
+        if (file.path)
+            readable[i] = gather.addModel(kParts[i].name, *file.path, models[i]);
+        else
+            report.missing.push_back({"", CharacterFileName(kParts[i].model), file.tried});
+    }
+    for (const std::string& skin : skins) {
+        const GameCharacterFiles found = FindGameCharacterFiles(choice.folder, skin);
+        for (size_t i = 0; i < std::size(kParts); ++i) {
+            const FoundFile& file = found[kParts[i].skin];
+            if (!file.path)
+                report.missing.push_back({skin, CharacterFileName(kParts[i].skin), file.tried});
+            else if (readable[i])
+                gather.addSkin(kParts[i].name, skin, *file.path, models[i]);
+        }
+    }
+    if (!choice.weapon.empty()) {
+        const std::string stem = std::string(kWeaponsFolder) + choice.weapon + "/" + choice.weapon;
+        TMD3Model weapon, barrel;
+        gather.addModel("weapon", stem + ".md3", weapon);
+        if (files::FileExists(stem + kBarrelSuffix))
+            gather.addModel("barrel", stem + kBarrelSuffix, barrel);
+    }
+    return report;
+}

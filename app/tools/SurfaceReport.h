@@ -1,0 +1,85 @@
+#pragma once
+// What the game makes of every surface of a character and its weapon: for
+// each part, surface and skin, the name the game looks up, what that name
+// resolves to and where it is defined, the stages, and what the game does
+// with it, with the figures its own shader list gives, so that the two can
+// be compared line by line.
+#include "app/character/CharacterChoice.h"
+#include "model/GameData.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// A file of the game data and where its bytes come from (an archive's disk
+// path, or the loose file's).
+struct GameFilePlace {
+    std::string path;   // stored path in the game data
+    std::string source; // platform::files::SourceOf
+};
+
+// An image a stage (or an image shader) reads: the name as written, and the
+// file the game reads for it.
+struct StageImageUse {
+    std::string name;
+    std::optional<GameFilePlace> file; // none for the white image and lightmaps
+};
+
+// What the game does with a surface.
+enum class SurfaceOutcome {
+    Made,          // the shader as written
+    Defaulted,     // made with the stages read before a problem
+    DefaultShader, // the game's default shader in its place
+    Nothing,       // nothing is drawn
+};
+const char* SurfaceOutcomeName(SurfaceOutcome outcome);
+
+// How a name resolves: a script's shader, an image alone, or neither.
+enum class NameResolution { Script, Image, None };
+
+struct SurfaceLookup {
+    std::string part;    // "lower", "upper", "head", "weapon", "barrel"
+    std::string model;   // the MD3's path
+    std::string surface; // the MD3's surface name
+    std::string skin;    // the skin whose line names it; "" for the MD3's own name
+    ShaderUse use = ShaderUse::Model;
+    std::string name;    // as looked up; "" where the skin has no line for the surface
+    std::string fromFile; // the skin file or the MD3
+    int fromLine = 0;     // the skin line; 0 for an MD3
+    std::string shader;   // the game's name for the shader (extension stripped); "" for the default
+    NameResolution resolution = NameResolution::None;
+    std::optional<GameFilePlace> script; // the defining script file
+    int scriptLine = 0;
+    std::optional<GameFilePlace> image;  // an image alone
+    const GameShader* made = nullptr;    // what the game made of the name
+    SurfaceOutcome outcome = SurfaceOutcome::Made;
+};
+
+// A character file the game looks for and does not find (a skin file, a part).
+struct MissingCharacterFile {
+    std::string skin;
+    std::string what;               // "head skin", ...
+    std::vector<std::string> tried; // in the game's order
+};
+
+struct SurfaceReport {
+    std::string character;
+    std::string folder;
+    std::string weapon; // "" for none
+    std::vector<std::string> skins;
+    std::vector<SurfaceLookup> lookups;
+    std::vector<MissingCharacterFile> missing;
+    std::vector<std::string> unreadable; // why a file could not be read, one line each
+    std::vector<StageImageUse> images; // every image read, once each by name (letter case ignored)
+};
+
+// The report for the character of choice (its game data mounted) with the
+// given skins and its weapon, made with textures (whose GL context must be
+// current and which keeps what it made for as long as the report is used).
+// A file that cannot be read is a message and a line of unreadable, and
+// what it holds is left out.
+SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<std::string>& skins,
+                             TextureSet& textures);
+
+// The images a stage reads, with their files.
+std::vector<StageImageUse> StageImages(const GameStage& stage);
