@@ -163,6 +163,12 @@ def shader_key(name):
     return name.lower().replace("\\", "/")
 
 
+def strip_extension(name):
+    """The name without its extension, as the game names shaders."""
+    dot, slash = name.rfind("."), max(name.rfind("/"), name.rfind("\\"))
+    return name[:dot] if dot > slash else name
+
+
 def image_key(name):
     key = name.lower().replace("\\", "/")
     return key[1:] if key.startswith("/") else key
@@ -178,6 +184,7 @@ class EngineLog:
         self.images = set()
         self.opened = []  # (key of the path, where)
         self.complete = False
+        self.error = None  # the first error that ended the level, with the file opened last
         shader_block, image_block = self._last_blocks(lines)
         for line in shader_block:
             m = SHADER_LINE.match(line)
@@ -190,10 +197,14 @@ class EngineLog:
             m = IMAGE_LINE.match(line)
             if m:
                 self.images.add(image_key(m.group(1)))
+        last_opened = None
         for line in lines:
             m = OPENED_LINE.match(line)
             if m:
                 self.opened.append((image_key(m.group(1)), m.group(2)))
+                last_opened = m.group(1)
+            elif line.startswith("ERROR: ") and self.error is None:
+                self.error = "%s (the file opened last: %s)" % (line[7:], last_opened)
         self.complete = bool(shader_block) and bool(image_block)
 
     @staticmethod
@@ -273,7 +284,7 @@ def skin_shader_names(data):
 def describe(claim):
     if claim is None:
         return "not listed"
-    return "passes %d%s%s" % (claim["passes"], ", E" if claim["explicit"] else "",
+    return "passes %s%s%s" % (claim["passes"], ", E" if claim["explicit"] else "",
                               ", DEFAULTED" if claim["defaulted"] else "")
 
 
@@ -290,6 +301,11 @@ def compare_character(entry, log_path, reports):
     game = EngineLog(log_path) if os.path.exists(log_path) else None
     if game is None or not game.complete:
         return None, ["%s: the game's log has no shader or image list (%s)" % (label, log_path)], notes
+    if game.error:
+        # The game left the level and started its renderer again: its lists
+        # are the menu's, not the character's, so nothing else is compared.
+        return ({"label": label, "shaders": 0, "images": 0, "mismatches": 1, "icons": 0, "lods": 0},
+                ["%s: the game stopped the level: %s" % (label, game.error)], notes)
 
     claims, images, quillmo_skins = {}, {}, set()
     for weapon, path, status in reports:
@@ -353,25 +369,27 @@ def compare_character(entry, log_path, reports):
                 ("read it from " + ", ".join(sorted({os.path.basename(w) for w in places})))
                 if places else "never opened that file"))
 
-    # Shaders of the character's folder the game registers and Quillmo never
-    # names. The renderer registers the shader names of every MD3 it loads,
-    # also of the levels of detail (lower_1.md3, ...) that Quillmo does not
-    # draw; those are told apart by reading the MD3 and skin files the game
-    # opened, and counted, not compared. The icons are the game's own.
+    # Shaders the game registers for the character and Quillmo never names:
+    # those of the character's folder, and those named by the character's
+    # skin files and MD3 files wherever they are. The renderer registers the
+    # shader names of every MD3 it loads, also of the levels of detail
+    # (lower_1.md3, ...) that Quillmo does not draw; those are told apart by
+    # reading the MD3 and skin files the game opened, and counted, not
+    # compared. The icons are the game's own.
     folder = "models/players/%s/" % name
     main, lods, skinned = set(), set(), set()
     for path in sorted({p for p, _ in game.opened if p.startswith(folder)}):
         data = None
         if path.endswith(".md3"):
             data = game.read_opened(path)
-            names = {shader_key(n) for n in md3_shader_names(data or b"")}
+            names = {shader_key(strip_extension(n)) for n in md3_shader_names(data or b"")}
             (lods if re.search(r"_\d\.md3$", path) else main).update(names)
         elif path.endswith(".skin"):
             data = game.read_opened(path)
-            skinned.update(shader_key(n) for n in skin_shader_names(data or b""))
+            skinned.update(shader_key(strip_extension(n)) for n in skin_shader_names(data or b""))
     not_compared = {"icon": 0, "lod": 0}
     for key in sorted(game.shaders):
-        if not key.startswith(folder) or key in claims:
+        if key in claims or not (key.startswith(folder) or key in main or key in skinned):
             continue
         if os.path.basename(key).startswith("icon_"):
             not_compared["icon"] += 1
@@ -383,10 +401,24 @@ def compare_character(entry, log_path, reports):
             bad.append("%s: shader %s: the game registers it (%s: %s), Quillmo does not report it" % (
                 label, key, origin, describe(game.shaders[key][0])))
 
+    # What the game did instead of what it was asked: a skin it refused (it
+    # then shows its default character, whose animation.cfg it reads again),
+    # a skin or weapon it never loaded.
     opened = {p for p, _ in game.opened}
+    skin, refused = None, {}
+    for path, _ in game.opened:
+        m = re.match(re.escape(folder) + r"lower_(.+)\.skin$", path)
+        if m:
+            skin = m.group(1)
+        elif skin and path.endswith("/animation.cfg") and not path.startswith(folder):
+            refused.setdefault(skin, path.split("/")[2])
     for skin in skins:
         if folder + "lower_%s.skin" % skin not in opened:
-            notes.append("%s: the game did not load skin %s (it shows another one)" % (label, skin))
+            notes.append("%s: the game did not load skin %s" % (label, skin))
+        elif skin in refused:
+            icon = folder + "icon_%s.tga" % skin
+            notes.append("%s: the game refused skin %s and shows %s instead%s" % (
+                label, skin, refused[skin], "" if icon in opened else " (it opened no icon_%s.tga)" % skin))
     for weapon in entry.get("weapons", []):
         if "models/weapons2/%s/%s.md3" % (weapon, weapon) not in opened:
             notes.append("%s: the game did not load weapon %s" % (label, weapon))

@@ -154,9 +154,12 @@ private:
     void add(SurfaceLookup lookup)
     {
         describe(lookup, textures_);
-        if (lookup.made) {
-            if (lookup.resolution == NameResolution::Image && !lookup.made->defaulted)
+        // The game names an image by what was asked for: an image alone by
+        // the surface's name, a stage's by the name the stage gives.
+        if (lookup.made && lookup.resolution == NameResolution::Image) {
+            if (!lookup.made->defaulted)
                 addImage({lookup.name, lookup.image});
+        } else if (lookup.made) {
             for (const GameStage& stage : lookup.made->stages) {
                 for (StageImageUse& image : StageImages(stage)) {
                     if (image.file)

@@ -155,6 +155,13 @@ std::string lookupHeading(const SurfaceLookup& lookup)
     return text + ")";
 }
 
+// A script's shader without stages is how packs hide a surface.
+bool hidesOnPurpose(const SurfaceLookup& lookup)
+{
+    return lookup.made && lookup.resolution == NameResolution::Script && lookup.made->notes.size() == 1 &&
+           lookup.made->notes[0] == kNoStagesNote;
+}
+
 } // namespace
 
 std::string SurfacesText(const SurfaceReport& report)
@@ -295,7 +302,7 @@ int RunSurfaces(const CommandLine& options)
         bool whole = report.missing.empty() && report.unreadable.empty();
         for (const SurfaceLookup& lookup : report.lookups) {
             const bool drawn = lookup.use == ShaderUse::Skin || lookup.part == "weapon" || lookup.part == "barrel";
-            whole = whole && (!drawn || lookup.outcome == SurfaceOutcome::Made);
+            whole = whole && (!drawn || lookup.outcome == SurfaceOutcome::Made || hidesOnPurpose(lookup));
         }
         const std::string text = options.format == "json" ? SurfacesJson(report) : SurfacesText(report);
         return FinishOutput(whole ? kExitDone : kExitProblems, [&] { platform::WriteStandardOutput(text); });

@@ -55,7 +55,7 @@ std::string characterScriptText()
            "{\n"
            "\tcull twosided\n"
            "\t{\n"
-           "\t\tmap " + kOtherFolderShaderImage + " // the cloth is mira's\n"
+           "\t\tmap /" + kOtherFolderShaderImage + " // the cloth is mira's; the game drops the slash\n"
            "\t\trgbGen lightingDiffuse\n"
            "\t}\n"
            "}\n\n" +

@@ -276,7 +276,9 @@ Character oskar()
     const int legsShift = frameTotal(0, kFirstLegsAnimation - 1) - frameTotal(0, kFirstTorsoAnimation - 1);
     c.animation.lines.push_back({legsShift + 4, 10, 0, 15, "TORSO_SALUTE"});
     c.iconColour = {70, 110, 130};
-    c.shaders = {{"l_legs", dir + "legs.tga"},
+    // The legs' name starts with a slash, which the game drops from every
+    // path it opens (the name is no script's shader: the image serves).
+    c.shaders = {{"l_legs", "/" + dir + "legs.tga"},
                  {"u_torso", dir + "torso.tga"},
                  {"u_arms", dir + "arms.jpg"},
                  {"h_head", dir + "head.png"},
@@ -409,8 +411,13 @@ void addWeapon(Mounts& mounts)
         mounts.firstArchive.push_back({dir + images[i].first, encodeAs(images[i].second, painters[i]())});
     }
     shaders["w_railgun05"] = shaders["w_railgun1"];
+    shaders["w_railgun3"] = "/" + shaders["w_railgun3"];
     shaders[kBlendedSurface] = kBlendedShader;
-    mounts.firstArchive.push_back({dir + kWeapon + ".md3", writers::serialiseMd3(makeBulkyWeapon(shaders))});
+    // The weapon is laid out as exporters of real weapons lay theirs out:
+    // each surface's shader names after its triangles.
+    writers::Md3Model weapon = makeBulkyWeapon(shaders);
+    weapon.shaderPlace = writers::Md3ShaderPlace::AfterTriangles;
+    mounts.firstArchive.push_back({dir + kWeapon + ".md3", writers::serialiseMd3(weapon)});
 }
 
 Mounts gameFiles()

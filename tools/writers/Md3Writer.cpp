@@ -107,11 +107,23 @@ void appendTag(std::string& out, const Md3Tag& tag)
         appendVec3(out, axis);
 }
 
-void appendSurface(std::string& out, const Md3Surface& surface)
+void appendShaders(std::string& out, const Md3Surface& surface)
+{
+    for (std::size_t i = 0; i < surface.shaders.size(); ++i) {
+        appendName(out, surface.shaders[i], md3::kNameSize);
+        appendInt32(out, toInt32(i));
+    }
+}
+
+void appendSurface(std::string& out, const Md3Surface& surface, Md3ShaderPlace place)
 {
     const std::size_t vertexCount = surface.texCoords.size();
-    const std::size_t triangleOffset = md3::kSurfaceHeaderSize + md3::kShaderSize * surface.shaders.size();
-    const std::size_t texCoordOffset = triangleOffset + md3::kTriangleSize * surface.triangles.size();
+    const std::size_t shadersSize = md3::kShaderSize * surface.shaders.size();
+    const std::size_t trianglesSize = md3::kTriangleSize * surface.triangles.size();
+    const bool after = place == Md3ShaderPlace::AfterTriangles;
+    const std::size_t triangleOffset = md3::kSurfaceHeaderSize + (after ? 0 : shadersSize);
+    const std::size_t shaderOffset = after ? triangleOffset + trianglesSize : md3::kSurfaceHeaderSize;
+    const std::size_t texCoordOffset = triangleOffset + trianglesSize + (after ? shadersSize : 0);
     const std::size_t vertexOffset = texCoordOffset + md3::kTexCoordSize * vertexCount;
     const std::size_t endOffset = vertexOffset + md3::kVertexSize * vertexCount * surface.frames.size();
 
@@ -123,18 +135,18 @@ void appendSurface(std::string& out, const Md3Surface& surface)
     appendInt32(out, toInt32(vertexCount));
     appendInt32(out, toInt32(surface.triangles.size()));
     appendInt32(out, toInt32(triangleOffset));
-    appendInt32(out, toInt32(md3::kSurfaceHeaderSize));
+    appendInt32(out, toInt32(shaderOffset));
     appendInt32(out, toInt32(texCoordOffset));
     appendInt32(out, toInt32(vertexOffset));
     appendInt32(out, toInt32(endOffset));
 
-    for (std::size_t i = 0; i < surface.shaders.size(); ++i) {
-        appendName(out, surface.shaders[i], md3::kNameSize);
-        appendInt32(out, toInt32(i));
-    }
+    if (!after)
+        appendShaders(out, surface);
     for (const auto& triangle : surface.triangles)
         for (int32_t index : triangle)
             appendInt32(out, index);
+    if (after)
+        appendShaders(out, surface);
     for (const auto& st : surface.texCoords) {
         appendFloat(out, st[0]);
         appendFloat(out, st[1]);
@@ -169,7 +181,7 @@ std::string serialiseMd3(const Md3Model& model)
 
     std::string body;
     for (const auto& surface : model.surfaces)
-        appendSurface(body, surface);
+        appendSurface(body, surface, model.shaderPlace);
 
     std::string out;
     out.reserve(surfaceOffset + body.size());

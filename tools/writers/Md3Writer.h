@@ -11,7 +11,8 @@
 //   108 + 56F + 112FT      S surfaces, one after the other
 // Surface at P:
 //   P                      surface header, 108 bytes
-//   P + 108                shader records, 68 bytes each
+//   P + 108                shader records, 68 bytes each (or after the
+//                          triangles, Md3ShaderPlace)
 //   then                   N triangles (3 x int32), V texture coordinates
 //                          (2 x float32), Fs*V vertices (3 x int16, 2 bytes)
 //
@@ -53,8 +54,14 @@ struct Md3Surface {
     std::vector<std::vector<Md3Vertex>> frames;  // frames[f][v]; every frame has texCoords.size() vertices
 };
 
+// Where a surface's shader records go: right after its header (the standard
+// arrangement), or after its triangles, as some exporters write them (the
+// surface's shader offset says where).
+enum class Md3ShaderPlace { AfterHeader, AfterTriangles };
+
 struct Md3Model {
     std::string name;
+    Md3ShaderPlace shaderPlace = Md3ShaderPlace::AfterHeader;
     int32_t flags = 0;
     int32_t skinCount = 0;
     int32_t frameCount = 0;

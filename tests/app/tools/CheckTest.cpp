@@ -307,7 +307,7 @@ const Breakage kBreakages[] = {
      1},
     {"TextureNeitherImageNorShader",
      [](const fs::path& root) { replaceIn(root / kSkins / "lower_default.skin", "legs.tga", "shins.tga"); },
-     {"Oskar/default: error: " + kPath + "lower_default.skin, line 1: 'models/players/oskar/shins.tga' is neither "
+     {"Oskar/default: error: " + kPath + "lower_default.skin, line 1: '/models/players/oskar/shins.tga' is neither "
       "a shader nor an image (also tried as .tga, .jpg, .jpeg, .png, .pcx and .bmp); the game draws this surface "
       "invisible"},
      1},

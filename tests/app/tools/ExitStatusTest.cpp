@@ -18,7 +18,7 @@ using tooltest::ToolFolder;
 namespace fs = std::filesystem;
 
 struct StatusCase {
-    const char* run; // the README row: "--check", "--contact-sheet", "--thumbnail", "--screenshot", "--export", "--record"
+    const char* run; // the README row: "--check", "--surfaces", "--contact-sheet", "--thumbnail", "--screenshot", "--export", "--record"
     int status;
     const char* what;
     const char* args;
@@ -36,6 +36,10 @@ const StatusCase kCases[] = {
     {"--check", 2, "no such game data", "--check --game-root nowhere", "", "Quillmo: "},
     // Standard error goes to the full disk too: the status alone tells.
     {"--check", 2, "a full disk", "--check --game-root SampleGame >/dev/full", "", ""},
+    {"--surfaces", 0, "every surface made", "--surfaces --game-root SampleGame oskar", "", "oskar"},
+    {"--surfaces", 1, "the torso did not load", "--surfaces NoTorso/models/players/bruno", "", "upper.md3"},
+    {"--surfaces", 2, "no such character", "--surfaces --game-root SampleGame nobody", "", "nobody"},
+    {"--surfaces", 2, "a full disk", "--surfaces --game-root SampleGame oskar >/dev/full", "", ""},
     {"--contact-sheet", 0, "whole", "--contact-sheet whole.png --game-root SampleGame", "whole.png", ""},
     {"--contact-sheet", 1, "an archive left out", "--contact-sheet broken.png --game-root Broken", "broken.png",
      "zz-broken.pk3"},
