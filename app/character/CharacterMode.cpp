@@ -3,6 +3,7 @@
 #include "SavedPictures.h"
 
 #include "OpglLib/OpglLight.h"
+#include "OpglLib/OpglManage.h"
 #include "model/GameLight.h"
 #include "platform/system/System.h"
 
@@ -15,8 +16,8 @@ namespace {
 constexpr const char* kCaption = "Quillmo";
 constexpr const char* kPictureStem = "quillmo";
 
-constexpr const char* kKeysLine =
-    "Up/Down torso  Left/Right legs  ,/. frame  Home fit  E list  F12 save  N skin  P character  G light";
+constexpr const char* kKeysLine = "Up/Down torso  Left/Right legs  ,/. frame  Home fit  E list  F12 save  N skin  "
+                                  "P character  G light  X axes";
 
 // One part's animation as the overlay shows it: name, frame in the file and
 // place in the animation (the game's playback counts a backwards animation
@@ -48,6 +49,11 @@ std::string fileNamePart(std::string text)
 }
 
 } // namespace
+
+bool IsMachineFact(const platform::RecordedMessage& message)
+{
+    return message.text == TGLManager::kNoHardwareMessage;
+}
 
 CharacterMode::CharacterMode(const CommandLine& options) : choice_(ResolveCharacterChoice(options)) { readShaders(); }
 
@@ -124,6 +130,9 @@ SetChange CharacterMode::HandleKey(uint16_t key, platform::TShiftState shift)
         return SetChange::SaveView;
     case 'G':
         UseSceneLight(CurrentSceneLight() == SceneLight::Game ? SceneLight::Viewer : SceneLight::Game);
+        return SetChange::Redraw;
+    case 'X':
+        axesShown_ = !axesShown_;
         return SetChange::Redraw;
     default:
         return SetChange::None;
@@ -245,6 +254,9 @@ std::vector<std::string> CharacterMode::OverlayLines() const
                          : "Problems: " + std::to_string(problems.size()) + (showProblems_ ? " (E hides them)"
                                                                                            : " (E lists them)"),
     };
+    // A fact of the machine, not of the character: told once, counted nowhere.
+    for (const platform::RecordedMessage& fact : machineFacts_)
+        lines.push_back("Machine: " + fact.text);
     // What the game would show instead, in one line; E lists the reasons.
     if (!player_.Refusals.empty())
         lines.push_back("Game: refuses this character and shows its default one (" +

@@ -13,8 +13,13 @@
 #include "model/Model.h"
 #include "platform/system/Dialogs.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+// True for what a message says of the machine rather than of a character
+// (the window found no OpenGL hardware).
+bool IsMachineFact(const platform::RecordedMessage& message);
 
 // The character mode of one window: the character of its choice with its
 // weapon and their textures.
@@ -57,6 +62,9 @@ public:
     // Saves the picture as "quillmo-NAME-SKIN-N.png" (SaveViewPicture) and
     // names the file in the overlay.
     void SaveView(int width, int height, const std::vector<uint8_t>& rgb) override;
+    // The axes as lines only, which stand inside the character's hips
+    // without hiding it; X hides and shows them.
+    SceneAxes Axes() const override { return axesShown_ ? SceneAxes::Lines : SceneAxes::Hidden; }
 
     // Which light the character is drawn in, as the overlay names it.
     std::string LightDescription() const;
@@ -87,10 +95,18 @@ private:
     std::vector<platform::RecordedMessage> gameDataProblems_;
     std::vector<platform::RecordedMessage> loadProblems_;
     std::vector<platform::RecordedMessage>* gathering_ = &gameDataProblems_;
+    // What is said of the machine (software OpenGL), once, apart from them.
+    std::vector<platform::RecordedMessage> machineFacts_;
     platform::ScopedMessageCollector collector_{[this](const platform::RecordedMessage& message) {
-        if (gathering_)
+        if (IsMachineFact(message)) {
+            if (std::none_of(machineFacts_.begin(), machineFacts_.end(),
+                             [&](const auto& fact) { return fact.text == message.text; }))
+                machineFacts_.push_back(message);
+        } else if (gathering_) {
             gathering_->push_back(message);
+        }
     }};
+    bool axesShown_ = true;
 
     CharacterChoice choice_;
     ShaderTable shaders_;

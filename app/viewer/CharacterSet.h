@@ -23,6 +23,13 @@ enum class SetChange {
     SaveView,     // the window hands the set a picture of its view
 };
 
+// How the window draws the world axes with a set.
+enum class SceneAxes {
+    Described, // the stippled axes and, as the settings say, their coloured planes
+    Lines,     // the stippled axes alone
+    Hidden,    // none
+};
+
 class CharacterSet {
 public:
     virtual ~CharacterSet() = default;
@@ -55,4 +62,6 @@ public:
     // Keeps a picture of the view: width x height RGB pixels, bottom row
     // first. Throws nothing: the set tells the user what became of it.
     virtual void SaveView(int width, int height, const std::vector<uint8_t>& rgb) = 0;
+    // How the world axes are drawn with the set.
+    virtual SceneAxes Axes() const { return SceneAxes::Described; }
 };

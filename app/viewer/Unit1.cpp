@@ -248,7 +248,20 @@ void TForm1::drawScene(bool overlay)
     // whole run it would tint the axes and the cross by one stray texel.
     glBindTexture(GL_TEXTURE_2D, 0);
 
-    manager->DrawAxis(SceneSize / 5);
+    switch (shown().Axes()) {
+    case SceneAxes::Described:
+        manager->DrawAxis(SceneSize / 5);
+        break;
+    case SceneAxes::Lines: {
+        const bool planes = manager->ShowAxisPlanes;
+        manager->ShowAxisPlanes = false;
+        manager->DrawAxis(SceneSize / 5);
+        manager->ShowAxisPlanes = planes;
+        break;
+    }
+    case SceneAxes::Hidden:
+        break;
+    }
     manager->DrawCross(CameraRec.View, 5.0f);
     if (overlay)
         DrawOverlay();
@@ -264,6 +277,10 @@ void TForm1::drawLine(int y, const std::string& text, float scale)
 
 void TForm1::DrawOverlay()
 {
+    // The overlay's text is drawn lit: it takes the normal the axes' planes
+    // leave, whether or not they were drawn (or the character's last one would
+    // darken it).
+    glNormal3f(1.0f, 0.0f, 0.0f);
     const std::vector<std::string> setLines = shown().OverlayLines();
     if (!setLines.empty()) {
         const int width = window_.ClientWidth(), height = window_.ClientHeight();

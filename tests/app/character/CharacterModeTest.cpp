@@ -288,10 +288,14 @@ TEST_F(CharacterModeTest, LoadingProblemsAreListedPerCharacterAndNoBoxWaits)
     });
     platform::ClearRecordedMessages();
     open(broken);
-    // bruno's own files are sound: the game data's broken shader script (and
-    // the software GL) only.
+    // bruno's own files are sound: the game data's broken shader script only.
+    // The software GL is the machine's, told once and counted nowhere.
     const size_t ofGameData = characters->Problems().size();
+    EXPECT_EQ(ofGameData, 1u);
     EXPECT_EQ(characters->Problems().front().caption, "Shader Scripts");
+    const size_t machineFacts = overlayLine(*characters, "Machine: ").empty() ? 0 : 1;
+    if (machineFacts)
+        EXPECT_EQ(overlayLine(*characters, "Machine: "), "Machine: No OpenGL Hardware");
     press('P');
     const std::vector<platform::RecordedMessage> mira = characters->Problems();
     ASSERT_EQ(mira.size(), ofGameData + 3) << overlayLine(*characters, "Problems");
@@ -309,7 +313,7 @@ TEST_F(CharacterModeTest, LoadingProblemsAreListedPerCharacterAndNoBoxWaits)
     press('P');
     EXPECT_EQ(characters->Problems().size(), ofGameData);
     // Every message is still recorded, none waited in a box.
-    EXPECT_EQ(platform::RecordedMessages().size(), ofGameData + 3);
+    EXPECT_EQ(platform::RecordedMessages().size(), ofGameData + 3 + machineFacts);
     EXPECT_EQ(boxesShown, 0);
     platform::SetNonInteractive(true);
     platform::UseWindowMessageBoxes();
@@ -393,6 +397,12 @@ TEST_F(CharacterModeTest, HomeFramesTheCharacterAgainAndF12SavesTheView)
         return n;
     };
     EXPECT_GT(overlayInk(shown), 100);
+    // The axes stand inside the hips as lines only; X hides and shows them.
+    EXPECT_EQ(characters->Axes(), SceneAxes::Lines);
+    press('X');
+    EXPECT_EQ(characters->Axes(), SceneAxes::Hidden);
+    press('X');
+    EXPECT_NE(characters->OverlayLines().back().find("X axes"), std::string::npos);
     EXPECT_EQ(overlayInk(saved), 0);
     // A current folder that cannot be written: the pictures folder.
     std::filesystem::remove_all(shots);
