@@ -187,12 +187,11 @@ private:
                 return false;
             if (shader_.stages.size() >= kMaxStages)
                 return reject("more than " + std::to_string(kMaxStages) + " stages");
-            // A stage the game could not read to its end is not one it
-            // draws: only the stages before it are kept.
-            GameStage stage;
-            if (!readStage(block, stage))
+            // A stage the game could not read to its end stays among the
+            // shader's stages with what it read (drawn when it has its image).
+            shader_.stages.emplace_back();
+            if (!readStage(block, shader_.stages.back()))
                 return false;
-            shader_.stages.push_back(std::move(stage));
         }
         if (!readKeywords(tokens, linesRead, definition_.lines.size()))
             return false;
@@ -386,6 +385,9 @@ private:
     {
         LineTokens tokens(block.lines);
         StageState state;
+        // Until the stage has been read to its end, it draws as the game
+        // draws a stage cut short: no blending, no depth writes.
+        stage.depthWrite = false;
         for (std::optional<std::string> token = tokens.next(); token; token = tokens.next()) {
             if (!stageKeyword(*token, tokens, stage, state))
                 return false;

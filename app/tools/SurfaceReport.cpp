@@ -8,6 +8,7 @@
 #include "platform/system/System.h"
 
 #include <cstring>
+#include <map>
 #include <set>
 
 namespace {
@@ -154,6 +155,22 @@ private:
     void add(SurfaceLookup lookup)
     {
         describe(lookup, textures_);
+        // A shader is made once, by the first name that asks for it ("x.jpg"
+        // and then "x.tga" are both the shader "x", made of x.jpg): later
+        // lookups get what that one resolved to, and read no image.
+        const std::string key = platform::LowerCase(lookup.shader);
+        if (lookup.made) {
+            const auto [first, isNew] = firstLookup_.emplace(key, report_.lookups.size());
+            if (!isNew) {
+                const SurfaceLookup& maker = report_.lookups[first->second];
+                lookup.resolution = maker.resolution;
+                lookup.script = maker.script;
+                lookup.scriptLine = maker.scriptLine;
+                lookup.image = maker.image;
+                report_.lookups.push_back(std::move(lookup));
+                return;
+            }
+        }
         // The game names an image by what was asked for: an image alone by
         // the surface's name, a stage's by the name the stage gives.
         if (lookup.made && lookup.resolution == NameResolution::Image) {
@@ -172,13 +189,22 @@ private:
 
     void addImage(StageImageUse image)
     {
-        if (imageNames_.insert(platform::LowerCase(image.name)).second)
-            report_.images.push_back(std::move(image));
+        if (!imageNames_.insert(platform::LowerCase(image.name)).second)
+            return;
+        // What the game's own reader makes of the file: some Targa files it
+        // refuses, and stops with an error.
+        if (image.file) {
+            const ImageFile read = ReadImageFile(image.file->path, Conventions::Game);
+            if (read.targa && !read.targa->refusal.empty())
+                image.gameRefusal = read.targa->refusal;
+        }
+        report_.images.push_back(std::move(image));
     }
 
     SurfaceReport& report_;
     TextureSet& textures_;
     std::set<std::string> imageNames_;
+    std::map<std::string, size_t> firstLookup_; // shader name, lower case -> its first lookup
 };
 
 } // namespace

@@ -23,6 +23,9 @@ struct GameFilePlace {
 struct StageImageUse {
     std::string name;
     std::optional<GameFilePlace> file; // none for the white image and lightmaps
+    // Why the game's own reader refuses the file, stopping with an error
+    // (report.images only); "" when it reads it.
+    std::string gameRefusal;
 };
 
 // What the game does with a surface.

@@ -215,6 +215,11 @@ std::string SurfacesText(const SurfaceReport& report)
     }
     for (const std::string& line : report.unreadable)
         text += "unreadable: " + line + "\n";
+    for (const StageImageUse& image : report.images) {
+        if (!image.gameRefusal.empty())
+            text += "the game stops with an error on " + image.file->path + ": it refuses it (" + image.gameRefusal +
+                    ")\n";
+    }
     text += std::to_string(report.lookups.size()) + " lookups, " + std::to_string(report.images.size()) +
             " images read\n";
     return text;
@@ -265,7 +270,10 @@ std::string SurfacesJson(const SurfaceReport& report)
                            {"tried", file.tried}});
     Json images = Json::array();
     for (const StageImageUse& image : report.images)
-        images.push_back({{"name", image.name}, {"path", image.file->path}, {"archive", image.file->source}});
+        images.push_back({{"name", image.name},
+                          {"path", image.file->path},
+                          {"archive", image.file->source},
+                          {"gameRefuses", image.gameRefusal.empty() ? Json(nullptr) : Json(image.gameRefusal)}});
     const Json json = {{"character", report.character},
                        {"folder", report.folder},
                        {"weapon", report.weapon.empty() ? Json(nullptr) : Json(report.weapon)},
@@ -300,6 +308,8 @@ int RunSurfaces(const CommandLine& options)
         // What is drawn counts: a character's parts are drawn with their
         // skins' shaders, the weapon with its own names.
         bool whole = report.missing.empty() && report.unreadable.empty();
+        for (const StageImageUse& image : report.images)
+            whole = whole && image.gameRefusal.empty();
         for (const SurfaceLookup& lookup : report.lookups) {
             const bool drawn = lookup.use == ShaderUse::Skin || lookup.part == "weapon" || lookup.part == "barrel";
             whole = whole && (!drawn || lookup.outcome == SurfaceOutcome::Made || hidesOnPurpose(lookup));

@@ -296,3 +296,64 @@ TEST(Install, PutsInPlaceAProgramThatRunsAndDesktopFilesThatAgreeWithIt)
     EXPECT_LE(std::max(picture.width, picture.height), kThumbnailSize);
     EXPECT_GT(picture.drawnShare(), kLeastDrawnShare);
 }
+
+namespace {
+
+// The commands of a README section that run the build's programs: lines of
+// its code blocks and its inline code that start with "build/" and give
+// arguments.
+std::vector<std::string> readmeCommands(const std::string& section)
+{
+    std::ifstream readme(std::string(QUILLMO_SOURCE_DIR) + "/README.md");
+    std::vector<std::string> commands;
+    bool inSection = false, inBlock = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.rfind("## ", 0) == 0)
+            inSection = line == "## " + section;
+        if (!inSection)
+            continue;
+        if (line.rfind("```", 0) == 0) {
+            inBlock = !inBlock;
+            continue;
+        }
+        if (inBlock) {
+            if (line.rfind("build/", 0) == 0)
+                commands.push_back(line);
+            continue;
+        }
+        // A program named alone (as in "the program (`build/Quillmo`)") is no command.
+        static const std::regex kInline("`(build/[^` ]+ [^`]+)`");
+        for (std::sregex_iterator it(line.begin(), line.end(), kInline), end; it != end; ++it)
+            commands.push_back((*it)[1]);
+    }
+    return commands;
+}
+
+} // namespace
+
+// The README's commands for the icon and the export run as written, from a
+// folder laid out as the source folder is after a build.
+TEST(Readme, InstallingAndExportingCommandsRunAsWritten)
+{
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir.file("build"));
+    std::filesystem::create_directories(dir.file("docs"));
+    std::filesystem::copy_file(QUILLMO_EXE, dir.file("build/Quillmo"));
+    std::filesystem::copy_file(std::filesystem::path(QUILLMO_EXE).parent_path() / "make_sample_models",
+                               dir.file("build/make_sample_models"));
+    samples::writeSampleGame(dir.file("SampleGame"), samples::GameLayout::Archives);
+    for (const char* section : {"Installing on the desktop", "Exporting to glTF, and animated previews"}) {
+        const std::vector<std::string> commands = readmeCommands(section);
+        EXPECT_GE(commands.size(), 2u) << section;
+        for (const std::string& command : commands) {
+            std::string output;
+            EXPECT_EQ(testsupport::runCommand("cd '" + dir.path() + "' && SDL_VIDEODRIVER=offscreen " + command +
+                                                  " >/dev/null 2>&1",
+                                              output),
+                      0)
+                << command;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.file("build/icons/quillmo-256.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("bruno.glb")));
+}

@@ -245,13 +245,13 @@ TEST(GameShaders, WhatTheGameCannotMakeIsDefaultedKeepingTheStagesBeforeIt)
     } const cases[] = {
         {"{ map a.tga } { map gone.tga }", 1},   // a stage image that is not there
         {"{ map a.tga } shimmer\n{ map b.tga }", 1}, // an unknown keyword of the shader
-        // A stage cut short by an unknown keyword is not drawn at all.
-        {"{ map a.tga } { map b.tga\n glow }", 1},
-        {"{ map a.tga\n rgbGen identity extra }", 0}, // what is left on a line is read as a keyword
+        // A stage cut short by an unknown keyword keeps its image.
+        {"{ map a.tga } { map b.tga\n glow }", 2},
+        {"{ map a.tga\n rgbGen identity extra }", 1}, // what is left on a line is read as a keyword
         {"{ map }", 0},                              // a map without an image
         {"{ clampMap $whiteimage }", 0},              // only map knows the $ names
         {"surfaceparm nodraw\ncull none", 0},         // no stages
-        {"{ map a.tga\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1 }", 0},
+        {"{ map a.tga\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1\n tcMod scale 1 1 }", 1},
         {"{ map a } { map a } { map a } { map a } { map a } { map a } { map a } { map a } { map a }", 8},
     };
     for (const auto& c : cases) {

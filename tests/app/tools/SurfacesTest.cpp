@@ -27,10 +27,10 @@ protected:
                                        out);
     }
 
-    static Json report(const std::string& args)
+    static Json report(const std::string& args, int status = 0)
     {
         std::string out;
-        EXPECT_EQ(run("--format json " + args, out), 0) << out;
+        EXPECT_EQ(run("--format json " + args, out), status) << out;
         return Json::parse(out, nullptr, false);
     }
 
@@ -96,8 +96,16 @@ TEST_F(Surfaces, JsonSaysWhatTheGameMakesOfEachSurfaceByItsRules)
     }
     EXPECT_TRUE(names.count("/models/players/oskar/legs.tga"));
 
-    // A stage image with a leading slash, in a shader of another character's.
-    const Json bruno = report("bruno --skin red");
+    // A stage image with a leading slash, in a shader of another character's;
+    // bruno's colour-mapped and grey run-length Targa files, which the game's
+    // reader refuses, stopping the game (exit 1).
+    const Json bruno = report("bruno --skin red", 1);
+    std::set<std::string> refused;
+    for (const Json& image : bruno["images"])
+        if (!image["gameRefuses"].is_null())
+            refused.insert(image["path"]);
+    EXPECT_EQ(refused, (std::set<std::string>{"models/players/bruno/arms.tga", "models/players/bruno/helmet.tga",
+                                              "models/players/bruno/legs_red.tga"}));
     const Json cloth = lookup(bruno, "upper", "u_cape", true);
     EXPECT_EQ(cloth["outcome"], "made");
     EXPECT_EQ(cloth["stages"][0]["images"][0]["name"], "/models/players/mira/cloth_red.tga");
