@@ -185,6 +185,7 @@ class EngineLog:
         self.opened = []  # (key of the path, where)
         self.complete = False
         self.error = None  # the first error that ended the level, with the file opened last
+        self.error_file = None
         shader_block, image_block = self._last_blocks(lines)
         for line in shader_block:
             m = SHADER_LINE.match(line)
@@ -205,6 +206,7 @@ class EngineLog:
                 last_opened = m.group(1)
             elif line.startswith("ERROR: ") and self.error is None:
                 self.error = "%s (the file opened last: %s)" % (line[7:], last_opened)
+                self.error_file = last_opened
         self.complete = bool(shader_block) and bool(image_block)
 
     @staticmethod
@@ -304,8 +306,23 @@ def compare_character(entry, log_path, reports):
     if game.error:
         # The game left the level and started its renderer again: its lists
         # are the menu's, not the character's, so nothing else is compared.
-        return ({"label": label, "shaders": 0, "images": 0, "mismatches": 1, "icons": 0, "lods": 0},
-                ["%s: the game stopped the level: %s" % (label, game.error)], notes)
+        # Quillmo agrees when its report says the game refuses the very file
+        # the game opened last.
+        refused = set()
+        for _weapon, path, _status in reports:
+            try:
+                with open(path, encoding="utf-8") as fh:
+                    report = json.load(fh)
+            except (OSError, ValueError):
+                continue
+            for image in report.get("images") or []:
+                if image.get("gameRefuses"):
+                    refused.add(image_key(image.get("path") or ""))
+        row = {"label": label, "shaders": 0, "images": 0, "mismatches": 1, "icons": 0, "lods": 0}
+        if game.error_file and image_key(game.error_file) in refused:
+            row["mismatches"] = 0
+            return (row, [], ["%s: the game stops the level, as Quillmo says it does: %s" % (label, game.error)])
+        return (row, ["%s: the game stopped the level: %s" % (label, game.error)], notes)
 
     claims, images, quillmo_skins = {}, {}, set()
     for weapon, path, status in reports:

@@ -168,7 +168,7 @@ TEST_F(GameData, WeaponsCarryTheirBarrelAndTagsBlendAsTheGameBlendsThem)
     LoadGameWeapon(bare, "bare", set);
     ASSERT_EQ(weapon.Links.size(), 1u);
     ASSERT_NE(weapon.Links[0], nullptr);
-    EXPECT_EQ(weapon.Links[0]->RollDegrees, kBarrelRestDegrees);
+    EXPECT_EQ(weapon.Links[0]->RollDegrees, 450.0f); // the README's figure
     EXPECT_EQ(bare.Links[0], nullptr);
 
     struct Case {

@@ -302,4 +302,32 @@ TEST(GameShaders, TwoMultipliedStagesTakeTheColourOnce)
         EXPECT_FALSE(compiled(body).stages[1].sharesPreviousColor) << body;
 }
 
+// The passes the game's shader list gives, as the engine printed them for
+// the real shaders these stand for.
+TEST(GameShaders, ListedPassesCountTheStagesReadLessAFold)
+{
+    const struct {
+        const char* body;
+        int passes;
+    } cases[] = {
+        {"{ map a\n rgbGen lightingDiffuse }", 1},
+        // Multiplied, and added with colours as they are: folded into one.
+        {"{ map a\n rgbGen lightingDiffuse } { map b\n blendFunc filter\n rgbGen lightingDiffuse }", 1},
+        {"{ map a\n rgbGen identity } { map b\n blendFunc add\n rgbGen identity }", 1},
+        {"{ map a\n rgbGen lightingDiffuse } { map b\n blendFunc add\n rgbGen lightingDiffuse }", 2},
+        // A weapon's four stages, detail ones included (none folds).
+        {"{ map a\n rgbGen lightingDiffuse } { map d\n blendfunc gl_dst_color gl_src_color\n tcMod scale 8 8\n detail }"
+         " { map e\n blendfunc gl_dst_color gl_dst_alpha\n rgbGen lightingDiffuse\n tcGen environment\n"
+         " alphaGen lightingSpecular\n detail } { map a\n blendfunc gl_dst_color gl_dst_alpha\n"
+         " rgbGen lightingDiffuse\n alphaGen lightingSpecular\n detail }",
+         4},
+        // A stage whose image is missing counts, though nothing is drawn of it.
+        {"{ map a\n rgbGen lightingDiffuse } { map gone.tga\n blendfunc gl_dst_color gl_dst_alpha }", 2},
+        {"{ map gone.tga }", 1},
+        {"surfaceparm nodraw", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(compiled(c.body).listedPasses, c.passes) << c.body;
+}
+
 } // namespace

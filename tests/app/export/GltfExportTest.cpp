@@ -291,7 +291,7 @@ TEST_F(Export, TheHeadHangsWhereTheTagChainOfTheFilesPutsIt)
     Matrix back = axes;
     std::swap(back[1], back[4]), std::swap(back[2], back[8]), std::swap(back[6], back[9]);
     const Matrix expected =
-        multiply(trs({}, {}, {kMetresPerGameUnit, kMetresPerGameUnit, kMetresPerGameUnit}), multiply(axes, multiply(game, back)));
+        multiply(trs({}, {}, {0.0254f, 0.0254f, 0.0254f}), multiply(axes, multiply(game, back))); // an inch, as the README says
     for (size_t i = 0; i < 16; ++i)
         EXPECT_NEAR(world[i], expected[i], 1e-5) << "element " << i;
 }

@@ -112,6 +112,19 @@ TEST_F(Surfaces, JsonSaysWhatTheGameMakesOfEachSurfaceByItsRules)
     EXPECT_EQ(cloth["stages"][0]["images"][0]["path"], "models/players/mira/cloth_red.tga");
 }
 
+// mira's head asks for head.jpg, her skin for head.tga: one shader "head",
+// made of the first, and no image of the second name is read.
+TEST_F(Surfaces, AShaderIsMadeOnceByTheFirstNameAskingForIt)
+{
+    const Json mira = report("mira --weapon none");
+    const Json own = lookup(mira, "head", "h_head", false), skin = lookup(mira, "head", "h_head", true);
+    EXPECT_EQ(own["shader"], skin["shader"]);
+    EXPECT_NE(own["name"], skin["name"]);
+    EXPECT_EQ(skin["image"], own["image"]);
+    for (const Json& image : mira["images"])
+        EXPECT_NE(image["name"], skin["name"]);
+}
+
 TEST_F(Surfaces, TextNamesEachLookupWhereItWasReadAndWhatTheGameDoes)
 {
     std::string out;
