@@ -201,9 +201,23 @@ TEST(GameModel, RefusedAsTheGameRefusesIt)
     EXPECT_TRUE(GameModelRefusal(part("IDP3", 15, 0, 10, 10)));
     EXPECT_TRUE(GameModelRefusal(part("IDP3", 16, 1, 10, 10)));
     EXPECT_TRUE(GameModelRefusal(part("idp3", 15, 1, 10, 10)));
-    TMD3Model big = part("IDP3", 15, 1025, 3, 1);
+    // The format's documented limits, as the README gives them: 32
+    // surfaces, 16 tags, 1,024 frames, 256 shaders a surface; each over by
+    // one is a note, each at its limit none.
+    TMD3Model atLimits = part("IDP3", 15, 1024, 3, 1);
+    atLimits.Header.NumSurfaces = 32;
+    atLimits.Header.NumTags = 16;
+    atLimits.Meshes[0].Header.NumShaders = 256;
+    EXPECT_TRUE(GameModelLimitNotes(atLimits).empty());
+    TMD3Model big = atLimits;
+    big.Header.NumFrames = 1025;
     big.Header.NumSurfaces = 33;
-    EXPECT_EQ(GameModelLimitNotes(big).size(), 2u);
+    big.Header.NumTags = 17;
+    big.Meshes[0].Header.NumShaders = 257;
+    const std::vector<std::string> notes = GameModelLimitNotes(big);
+    ASSERT_EQ(notes.size(), 4u);
+    EXPECT_EQ(notes[1].rfind("17 tags, more than the format's 16", 0), 0u) << notes[1];
+    EXPECT_EQ(notes[3].rfind("257 shaders on surface", 0), 0u) << notes[3];
 }
 
 } // namespace

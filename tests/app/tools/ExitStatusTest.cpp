@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -28,42 +29,56 @@ struct StatusCase {
 
 // Game data beside the samples: "Broken", the sample game with an archive
 // that is no zip file; "NoTorso", the sample game loose with bruno's torso
-// cut short; a file that is no model.
+// cut short; "NoLegs", the same whole but for the image of bruno's legs;
+// "Empty", a character folder whose three parts are no models; a file that is
+// no model.
 const StatusCase kCases[] = {
     {"--check", 0, "no errors", "--check --game-root SampleGame mira oskar", "", ""},
-    {"--check", 1, "an archive that cannot be read", "--check --game-root Broken", "",
+    {"--check", 1, "an archive of the game data that cannot be read", "--check --game-root Broken", "",
      "(game data): error: zz-broken.pk3: not a zip archive"},
-    {"--check", 2, "no such game data", "--check --game-root nowhere", "", "Quillmo: "},
+    {"--check", 2, "game data that cannot be read", "--check --game-root nowhere", "", "Quillmo: "},
     // Standard error goes to the full disk too: the status alone tells.
     {"--check", 2, "a full disk", "--check --game-root SampleGame >/dev/full", "", ""},
-    {"--surfaces", 0, "every surface made", "--surfaces --game-root SampleGame oskar", "", "oskar"},
-    {"--surfaces", 1, "the torso did not load", "--surfaces NoTorso/models/players/bruno", "", "upper.md3"},
-    {"--surfaces", 2, "no such character", "--surfaces --game-root SampleGame nobody", "", "nobody"},
-    {"--surfaces", 2, "a full disk", "--surfaces --game-root SampleGame oskar >/dev/full", "", ""},
-    {"--contact-sheet", 0, "whole", "--contact-sheet whole.png --game-root SampleGame", "whole.png", ""},
+    {"--surfaces", 0, "every surface the character and its weapon draw as written",
+     "--surfaces --game-root SampleGame oskar", "", "oskar"},
+    {"--surfaces", 1, "cannot be read", "--surfaces NoTorso/models/players/bruno", "", "upper.md3"},
+    {"--surfaces", 1, "an image stops the game", "--surfaces --game-root SampleGame bruno", "", "bruno"},
+    {"--surfaces", 2, "a name that is not there", "--surfaces --game-root SampleGame nobody", "", "nobody"},
+    {"--surfaces", 2, "the report cannot be written", "--surfaces --game-root SampleGame oskar >/dev/full", "", ""},
+    {"--contact-sheet", 0, "the sheet written whole", "--contact-sheet whole.png --game-root SampleGame", "whole.png",
+     ""},
     {"--contact-sheet", 1, "an archive left out", "--contact-sheet broken.png --game-root Broken", "broken.png",
      "zz-broken.pk3"},
-    {"--contact-sheet", 2, "a folder in other letter case", "--contact-sheet Sheets/s.png --game-root SampleGame", "",
-     "no folder Sheets/"},
-    {"--contact-sheet", 2, "a full disk", "--contact-sheet /dev/full --game-root SampleGame", "",
+    {"--contact-sheet", 2, "an output folder that is not there exactly as written",
+     "--contact-sheet Sheets/s.png --game-root SampleGame", "", "no folder Sheets/"},
+    {"--contact-sheet", 2, "the sheet cannot be written", "--contact-sheet /dev/full --game-root SampleGame", "",
      "No space left on device"},
-    {"--thumbnail", 0, "drawn", "--thumbnail SampleGame/pak0.pk3 thumb.png", "thumb.png", ""},
-    {"--thumbnail", 1, "nothing to draw", "--thumbnail junk.md3 junk.png", "", "Quillmo: "},
-    {"--thumbnail", 2, "a full disk", "--thumbnail SampleGame/pak0.pk3 /dev/full", "", "No space left on device"},
-    {"--screenshot", 0, "drawn", "--game-root SampleGame --frames 2 --screenshot shot.png", "shot.png", ""},
-    {"--screenshot", 1, "the torso did not load", "NoTorso --frames 2 --screenshot torso.png", "torso.png",
-     "upper.md3"},
-    {"--screenshot", 2, "no such character", "--game-root SampleGame --character nobody --screenshot x.png", "",
+    {"--thumbnail", 0, "the picture written", "--thumbnail SampleGame/pak0.pk3 thumb.png", "thumb.png", ""},
+    {"--thumbnail", 0, "also after a load problem", "--thumbnail NoLegs/models/players/bruno/lower.md3 nolegs.png",
+     "nolegs.png", "legs.tga"},
+    {"--thumbnail", 1, "nothing could be drawn", "--thumbnail junk.md3 junk.png", "", "Quillmo: "},
+    {"--thumbnail", 2, "the picture cannot be written", "--thumbnail SampleGame/pak0.pk3 /dev/full", "",
+     "No space left on device"},
+    {"--screenshot", 0, "drawn and written", "--game-root SampleGame --frames 2 --screenshot shot.png", "shot.png", ""},
+    {"--screenshot", 1, "a part or character that did not load", "NoTorso --frames 2 --screenshot torso.png",
+     "torso.png", "upper.md3"},
+    {"--screenshot", 2, "a name that is not there", "--game-root SampleGame --character nobody --screenshot x.png", "",
      "nobody"},
-    {"--screenshot", 2, "a full disk", "--game-root SampleGame --screenshot /dev/full", "", "No space left on device"},
-    {"--export", 0, "written", "--game-root SampleGame --export whole.glb", "whole.glb", ""},
-    {"--export", 1, "the torso did not load", "NoTorso --export torso.glb", "torso.glb", "upper.md3"},
-    {"--export", 2, "no such character", "--game-root SampleGame --character nobody --export x.glb", "", "nobody"},
+    {"--screenshot", 2, "the picture cannot be written", "--game-root SampleGame --screenshot /dev/full", "",
+     "No space left on device"},
+    {"--export", 0, "the file written", "--game-root SampleGame --export whole.glb", "whole.glb", ""},
+    {"--export", 1, "a part that did not load is left out", "NoTorso --export torso.glb", "torso.glb", "upper.md3"},
+    {"--export", 2, "a name that is not there", "--game-root SampleGame --character nobody --export x.glb", "",
+     "nobody"},
     // full.* lead to /dev/full, since the file's extension says what is written.
-    {"--export", 2, "a full disk", "--game-root SampleGame --export full.gltf", "", "No space left on device"},
-    {"--record", 0, "written", "--game-root SampleGame --record walk.gif --seconds 0.2", "walk.gif", ""},
-    {"--record", 1, "the torso did not load", "NoTorso --record torso.webp --seconds 0.2", "torso.webp", "upper.md3"},
-    {"--record", 2, "a full disk", "--game-root SampleGame --record full.webp --seconds 0.2", "", "No space left on device"},
+    {"--export", 2, "the file cannot be written", "--game-root SampleGame --export full.gltf", "",
+     "No space left on device"},
+    {"--record", 0, "the picture written", "--game-root SampleGame --record walk.gif --seconds 0.2", "walk.gif", ""},
+    {"--record", 1, "the picture written after a load problem", "NoTorso --record torso.webp --seconds 0.2",
+     "torso.webp", "upper.md3"},
+    {"--record", 1, "nothing to draw (no file)", "Empty --record x.webp --seconds 0.2", "", "Quillmo: "},
+    {"--record", 2, "the picture cannot be written", "--game-root SampleGame --record full.webp --seconds 0.2", "",
+     "No space left on device"},
 };
 
 class ExitStatus : public ::testing::TestWithParam<StatusCase> {
@@ -75,8 +90,12 @@ protected:
         fs::copy(folder->dir.file(tooltest::kGame), broken, fs::copy_options::recursive);
         folder->dir.write("Broken/zz-broken.pk3", std::string(64, 'Z'));
         samples::writeSampleGame(folder->dir.file("NoTorso"), samples::GameLayout::Loose);
+        fs::copy(folder->dir.file("NoTorso"), folder->dir.file("NoLegs"), fs::copy_options::recursive);
+        fs::remove(folder->dir.file("NoLegs/models/players/bruno/legs.tga"));
         fs::resize_file(folder->dir.file("NoTorso/models/players/bruno/upper.md3"), 200);
         folder->dir.write("junk.md3", "not a model");
+        for (const char* part : {"lower", "upper", "head"})
+            folder->dir.write(std::string("Empty/models/players/empty/") + part + ".md3", "not a model");
         fs::create_directories(folder->dir.file("sheets"));
         for (const char* name : {"full.gltf", "full.webp"})
             fs::create_symlink("/dev/full", folder->dir.file(name));
@@ -101,7 +120,7 @@ TEST_P(ExitStatus, IsWhatTheReadmeSays)
     }
     // Nothing half made is left behind by a run that failed its output.
     if (c.status == 2 || (c.status == 1 && std::string(c.run) == "--thumbnail")) {
-        for (const char* name : {"x.png", "junk.png", "Sheets", "x.glb"})
+        for (const char* name : {"x.png", "junk.png", "Sheets", "x.glb", "x.webp"})
             EXPECT_FALSE(folder->exists(name)) << name;
     }
 }
@@ -120,7 +139,7 @@ TEST(ExitStatusTable, EveryCellOfTheReadmeHasACase)
 {
     std::ifstream readme(README_PATH);
     ASSERT_TRUE(readme) << README_PATH;
-    std::set<std::pair<std::string, int>> cells;
+    std::map<std::pair<std::string, int>, std::string> cells;
     bool inTable = false;
     for (std::string line; std::getline(readme, line);) {
         if (line.rfind("| Run | 0 | 1 | 2 |", 0) == 0) {
@@ -140,12 +159,17 @@ TEST(ExitStatusTable, EveryCellOfTheReadmeHasACase)
         const std::string run = columns[0].substr(start, end - start);
         for (int status = 0; status <= 2; ++status)
             if (columns[static_cast<size_t>(status) + 1].find_first_not_of(' ') != std::string::npos)
-                cells.insert({run, status});
+                cells[{run, status}] = columns[static_cast<size_t>(status) + 1];
     }
-    std::set<std::pair<std::string, int>> cases;
-    for (const StatusCase& c : kCases)
-        cases.insert({c.run, c.status});
-    EXPECT_EQ(cells, cases);
+    // Each case is a statement of its cell, quoted; every cell has one.
+    std::set<std::pair<std::string, int>> covered;
+    for (const StatusCase& c : kCases) {
+        const auto cell = cells.find({c.run, c.status});
+        ASSERT_NE(cell, cells.end()) << c.run << " " << c.status;
+        EXPECT_NE(cell->second.find(c.what), std::string::npos) << c.run << " " << c.status << ": " << c.what;
+        covered.insert(cell->first);
+    }
+    EXPECT_EQ(covered.size(), cells.size());
 }
 
 } // namespace

@@ -100,7 +100,9 @@ TEST_F(FileLayerGame, ArchivesMountInTheGamesNameOrder)
 {
     const std::pair<std::string, std::string> pairs[] = {{"paka.pk3", "pak_a.pk3"}, {"a.pk3", "[.pk3"},
                                                          {"a.pk3", "Z.pk3"},        {"\xC3\xA9.pk3", "z.pk3"},
-                                                         {"a.pk3", "a.pk3dir"},     {"B.PK3DIR", "c.pk3"}};
+                                                         {"a.pk3", "a.pk3dir"},     {"B.PK3DIR", "c.pk3"},
+                                                         // "\\" and ":" compare as "/", below the digits.
+                                                         {"a\\.pk3", "a0.pk3"},   {"a:.pk3", "a0.pk3"}};
     for (const auto& [earlier, later] : pairs) {
         testsupport::TempDir root;
         for (const std::string& name : {later, earlier})
