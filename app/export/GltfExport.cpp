@@ -117,20 +117,76 @@ Quat tagRotation(const TMD3Tag& tag)
     return q;
 }
 
+// text with every byte that is no part of a UTF-8 character (JSON holds no
+// other text) put as U+FFFD, as the checker's JSON puts it.
+std::string utf8Name(const std::string& text)
+{
+    constexpr const char* kReplacement = "\xEF\xBF\xBD";
+    std::string out;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = bytes[i];
+        const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                                                : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        uint32_t code = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        for (size_t k = 1; valid && k < length; ++k) {
+            valid = (bytes[i + k] & 0xC0) == 0x80;
+            code = (code << 6) | (bytes[i + k] & 0x3F);
+        }
+        // No overlong forms, surrogates or code points past U+10FFFF.
+        constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= kLeast[length] && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}
+
 Vec3 tagTranslation(const TMD3Tag& tag) { return toGltf<double>(tag.Origin[0], tag.Origin[1], tag.Origin[2]); }
 
-// The frames an entry of the table plays, in order: by the game's rules its
-// frame count from its first frame, backwards for a negative count in the
-// file; by the viewer's, its first frame and the count after it.
-std::vector<int32_t> playedFrames(const TAnimation& entry, Conventions rules)
+// The keys of an entry of the table: the frame it plays at each key, and
+// the key's place (its index among the frames played). By the game's rules
+// an entry plays its frame count from its first frame, backwards for a
+// negative count in the file; by the viewer's, its first frame and the count
+// after it. A last key one frame after them shows the first looping frame,
+// or holds the last. The parts show their first frame for every frame before
+// it and their last for every frame after it: of such a run only its first
+// and last key are kept, so a count the file exaggerates costs nothing.
+struct EntryKeys {
+    int64_t count = 0;           // frames played
+    std::vector<int64_t> places; // of each key, ascending; the last one is count
+    std::vector<int32_t> frames; // the frame each key shows
+};
+
+EntryKeys entryKeys(const TAnimation& entry, Conventions rules, size_t partFrames)
 {
-    std::vector<int32_t> frames;
-    const int64_t count = rules == Conventions::Game ? entry.FrameCount : static_cast<int64_t>(entry.NumFrames) + 1;
-    for (int64_t i = 0; i < count; ++i) {
-        const int64_t place = rules == Conventions::Game && entry.Reversed ? count - 1 - i : i;
-        frames.push_back(static_cast<int32_t>(entry.FirstFrame + place));
+    EntryKeys keys;
+    const bool reversed = rules == Conventions::Game && entry.Reversed;
+    keys.count = rules == Conventions::Game ? entry.FrameCount : static_cast<int64_t>(entry.NumFrames) + 1;
+    if (keys.count <= 0)
+        return keys;
+    const int64_t first = entry.FirstFrame, count = keys.count;
+    const auto frameAt = [&](int64_t place) { return first + (reversed ? count - 1 - place : place); };
+    std::set<int64_t> places{0, count - 1};
+    const int64_t last = static_cast<int64_t>(std::max<size_t>(partFrames, 1)) - 1;
+    for (int64_t frame = std::max<int64_t>(0, first); frame <= std::min(last, first + count - 1); ++frame)
+        places.insert(reversed ? first + count - 1 - frame : frame - first);
+    const size_t looping = static_cast<size_t>(std::clamp<int64_t>(entry.LoopingFrames, 0, count));
+    for (const int64_t place : places) {
+        keys.places.push_back(place);
+        keys.frames.push_back(static_cast<int32_t>(std::clamp<int64_t>(frameAt(place), INT32_MIN, INT32_MAX)));
     }
-    return frames;
+    keys.places.push_back(count);
+    keys.frames.push_back(static_cast<int32_t>(
+        std::clamp<int64_t>(frameAt(looping > 0 ? count - static_cast<int64_t>(looping) : count - 1), INT32_MIN,
+                            INT32_MAX)));
+    return keys;
 }
 
 // An entry the animation file never filled, or one that plays no frames.
@@ -192,13 +248,13 @@ public:
                 vertexRecords += mesh.Vertices.size();
         bytes().reserve(vertexRecords * kReservedBytesPerVertex);
         tinygltf::Node root;
-        root.name = character_.name;
+        root.name = utf8Name(character_.name);
         root.scale = {kMetresPerGameUnit, kMetresPerGameUnit, kMetresPerGameUnit};
         const int legs = addPart(player_.Lower);
         root.children.push_back(legs);
         model_.nodes.push_back(root);
         tinygltf::Scene scene;
-        scene.name = character_.name;
+        scene.name = utf8Name(character_.name);
         scene.nodes.push_back(static_cast<int>(model_.nodes.size()) - 1);
         model_.scenes.push_back(scene);
         model_.defaultScene = 0;
@@ -607,7 +663,7 @@ private:
             for (size_t i = 0; i < tagsPerFrame; ++i) {
                 tinygltf::Node tagNode;
                 const TMD3Tag& tag = part.Tags[frame * tagsPerFrame + i];
-                tagNode.name = MD3Name(tag.Name);
+                tagNode.name = utf8Name(MD3Name(tag.Name));
                 placeTag(tagNode, tag);
                 const int index = addNode(std::move(tagNode));
                 nodes.tags.push_back(index);
@@ -678,7 +734,7 @@ private:
             const std::vector<uint8_t> png = pngOf(image, invertAlpha);
             if (!png.empty()) {
                 tinygltf::Image made;
-                made.name = image.empty() ? "default" : image;
+                made.name = image.empty() ? "default" : utf8Name(image);
                 made.mimeType = "image/png";
                 made.bufferView = addView(png.data(), png.size(), 0, 0);
                 model_.images.push_back(made);
@@ -720,7 +776,7 @@ private:
         material.pbrMetallicRoughness.metallicFactor = 0.0;
         material.pbrMetallicRoughness.roughnessFactor = 1.0;
         const GameShader* shader = bound ? &bound->shader : nullptr;
-        material.name = shader && !shader->name.empty() ? shader->name : "(no shader)";
+        material.name = shader && !shader->name.empty() ? utf8Name(shader->name) : "(no shader)";
         const GameStage* base = nullptr;
         if (shader) {
             for (const GameStage& stage : shader->stages)
@@ -767,7 +823,7 @@ private:
     {
         Value::Array variants;
         for (const SkinShaders& skin : character_.skins)
-            variants.push_back(Value(Value::Object{{"name", Value(skin.name)}}));
+            variants.push_back(Value(Value::Object{{"name", Value(utf8Name(skin.name))}}));
         for (const auto& [mesh, primitive, surface] : primitiveSurfaces_) {
             std::map<int, Value::Array> byMaterial;
             for (size_t s = 0; s < character_.skins.size(); ++s) {
@@ -867,14 +923,18 @@ private:
         const bool legs = AnimationDrivesLegs(k, rules), torso = AnimationDrivesTorso(k, rules);
         if (name.empty() || emptyEntry(entry, rules) || (!legs && !torso))
             return;
-        const std::vector<int32_t> frames = playedFrames(entry, rules);
+        size_t partFrames = 0;
+        for (const TMD3Model* part : {legs ? &player_.Lower : nullptr, torso ? &player_.Upper : nullptr}) {
+            if (part)
+                partFrames = std::max(partFrames, part->Frames.size());
+        }
+        const EntryKeys keys = entryKeys(entry, rules, partFrames);
         const double period = framePeriod(entry, rules);
-        std::vector<int32_t> keyFrames = frames;
-        const size_t looping = static_cast<size_t>(std::clamp<int64_t>(entry.LoopingFrames, 0, frames.size()));
-        keyFrames.push_back(looping > 0 ? frames[frames.size() - looping] : frames.back());
+        const std::vector<int32_t>& keyFrames = keys.frames;
+        const size_t looping = static_cast<size_t>(std::clamp<int64_t>(entry.LoopingFrames, 0, keys.count));
         std::vector<float> times;
-        for (size_t key = 0; key < keyFrames.size(); ++key)
-            times.push_back(static_cast<float>(static_cast<double>(key) * period));
+        for (const int64_t place : keys.places)
+            times.push_back(static_cast<float>(static_cast<double>(place) * period));
         tinygltf::Animation animation;
         animation.name = name;
         const int input =
@@ -882,18 +942,18 @@ private:
         Value::Array parts;
         if (legs) {
             addPartChannels(animation, input, player_.Lower, keyFrames);
-            parts.emplace_back("legs");
+            parts.emplace_back(std::string("legs"));
         }
         if (torso) {
             addPartChannels(animation, input, player_.Upper, keyFrames);
-            parts.emplace_back("torso");
+            parts.emplace_back(std::string("torso"));
         }
         if (animation.channels.empty())
             return;
         animation.extras = Value(Value::Object{
             {"index", Value(static_cast<int>(k))},
             {"firstFrame", Value(static_cast<int>(entry.FirstFrame))},
-            {"frames", Value(static_cast<int>(frames.size()))},
+            {"frames", Value(static_cast<int>(std::min<int64_t>(keys.count, INT32_MAX)))},
             {"loopingFrames", Value(static_cast<int>(entry.LoopingFrames))},
             {"fps", Value(static_cast<int>(entry.FPS))},
             {"backwards", Value(rules == Conventions::Game && entry.Reversed)},
@@ -971,6 +1031,46 @@ std::string CharacterGltf(const CharacterExport& character, bool binary)
     return std::move(out).str();
 }
 
+namespace {
+
+// Mends the tags of part and of what hangs on it whose values are not
+// numbers (glTF has no such numbers): such an origin is put at the part's
+// origin, such axes are taken as no turn; one message names the file.
+void mendTags(TMD3Model& part, std::set<const TMD3Model*>& seen)
+{
+    if (!seen.insert(&part).second)
+        return;
+    std::set<std::string> mended;
+    for (TMD3Tag& tag : part.Tags) {
+        const bool origin = !std::all_of(std::begin(tag.Origin), std::end(tag.Origin), [](float v) { return std::isfinite(v); });
+        bool axes = false;
+        for (const auto& axis : tag.Axis)
+            axes = axes || !std::all_of(std::begin(axis), std::end(axis), [](float v) { return std::isfinite(v); });
+        if (origin)
+            std::fill(std::begin(tag.Origin), std::end(tag.Origin), 0.0f);
+        if (axes) {
+            for (int row = 0; row < 3; ++row)
+                for (int col = 0; col < 3; ++col)
+                    tag.Axis[row][col] = row == col ? 1.0f : 0.0f;
+        }
+        if (origin || axes)
+            mended.insert(MD3Name(tag.Name));
+    }
+    if (!mended.empty()) {
+        std::string names;
+        for (const std::string& name : mended)
+            names += (names.empty() ? "'" : ", '") + name + "'";
+        platform::ShowMessage(part.FileName + ": tag " + names +
+                                  " holds values that are not numbers; exported at its part's origin, unturned",
+                              kCaption);
+    }
+    for (TMD3Model* linked : part.Links)
+        if (linked)
+            mendTags(*linked, seen);
+}
+
+} // namespace
+
 int RunExport(const CommandLine& options)
 {
     const std::string& path = *options.exportFile;
@@ -1003,6 +1103,8 @@ int RunExport(const CommandLine& options)
                     if (!platform::SameText(skin, choice.skin))
                         names.push_back(skin);
             character.skins = GatherSkins(player, choice.folder, names, textures);
+            std::set<const TMD3Model*> seen;
+            mendTags(player.Lower, seen);
         }
         bytes = CharacterGltf(character, binary);
     } catch (const std::exception& e) {

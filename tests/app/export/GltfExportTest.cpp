@@ -7,6 +7,7 @@
 #include "model/GameAnimation.h"
 #include "model/Model.h"
 #include "platform/system/System.h"
+#include "tools/writers/Md3Writer.h"
 
 #include <tiny_gltf.h>
 
@@ -14,11 +15,13 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -380,6 +383,62 @@ TEST_F(Export, SkinsAreVariantsAndShadersTheirMaterials)
     const tinygltf::Model text = read("mira.gltf"), binary = read("mira.glb");
     EXPECT_EQ(text.accessors.size(), binary.accessors.size());
     EXPECT_EQ(text.animations.size(), binary.animations.size());
+}
+
+} // namespace
+
+namespace {
+
+// Hostile files of one character: an animation entry of a billion frames over
+// a part of a few dozen, a tag whose origin is no number and one whose name
+// is no UTF-8. The export is the size of the character, a file the library
+// reads back with numbers only and the names mended, and says what it mended.
+TEST_F(Export, ExaggeratedCountsNonNumbersAndForeignBytesGiveAValidFileOfTheCharactersSize)
+{
+    const std::string oskar = folder->dir.file("Hostile/models/players/oskar/");
+    fs::copy(folder->dir.file(kLoose), folder->dir.file("Hostile"), fs::copy_options::recursive);
+    std::ifstream in(oskar + "animation.cfg");
+    std::stringstream table;
+    bool replaced = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!replaced && !line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) {
+            line = "5 999999999 999999999 25";
+            replaced = true;
+        }
+        table << line << "\n";
+    }
+    std::ofstream(oskar + "animation.cfg") << table.str();
+    std::ifstream md3In(oskar + "upper.md3", std::ios::binary);
+    std::string upper((std::istreambuf_iterator<char>(md3In)), std::istreambuf_iterator<char>());
+    const size_t firstTag = writers::md3::kHeaderSize + writers::md3::kFrameSize *
+                                                             static_cast<size_t>(writers::readInt32(upper, writers::md3::kFrameCount));
+    const uint32_t nan = 0x7FC00000;
+    std::memcpy(&upper[firstTag + writers::md3::kTagOrigin], &nan, 4);
+    // The second tag's name, "tag_\xFF...", in every frame.
+    const size_t frames = static_cast<size_t>(writers::readInt32(upper, writers::md3::kFrameCount));
+    const size_t tags = static_cast<size_t>(writers::readInt32(upper, writers::md3::kTagCount));
+    for (size_t frame = 0; frame < frames; ++frame)
+        upper[firstTag + (frame * tags + 1) * writers::md3::kTagSize + 4] = '\xFF';
+    std::ofstream(oskar + "upper.md3", std::ios::binary) << upper;
+
+    std::string out;
+    EXPECT_EQ(folder->run("--game-root Hostile --character oskar --weapon none --export hostile.glb", out), 1) << out;
+    EXPECT_NE(out.find("upper.md3: tag '"), std::string::npos) << out;
+    EXPECT_LT(fs::file_size(folder->dir.file("hostile.glb")), 4 * fs::file_size(folder->dir.file("oskar.glb")));
+    const tinygltf::Model model = read("hostile.glb");
+    bool foreign = false;
+    for (const tinygltf::Node& node : model.nodes) {
+        for (const double t : node.translation)
+            EXPECT_TRUE(std::isfinite(t)) << node.name;
+        foreign = foreign || node.name.find("\xEF\xBF\xBD") != std::string::npos;
+    }
+    EXPECT_TRUE(foreign);
+    const tinygltf::Animation& death = model.animations.front();
+    EXPECT_EQ(death.name, "BOTH_DEATH1");
+    const tinygltf::Accessor& times = model.accessors[static_cast<size_t>(death.samplers.front().input)];
+    // Every frame the parts have, and the end of the billion frames.
+    EXPECT_LT(times.count, 200u);
+    EXPECT_NEAR(times.maxValues.at(0), 999999999 * 0.04, 10.0);
 }
 
 } // namespace
