@@ -229,6 +229,10 @@ std::vector<Picture> PictureStudio::DrawPlaying(const CharacterChoice& choice, s
     loadCharacter(choice, player, weapon, true);
     // Each pass plays from the first frames on a clock started at 0.
     const auto start = [&] {
+        // The game's playback of the pass before forgotten too: its clock
+        // went on to the pass's end, and a stale lerp holds the parts still.
+        for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
+            part->Lerp = GameLerp{};
         UseStillPose(player, choice.animations);
         for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
             part->LastTime = 0;
