@@ -25,6 +25,13 @@ int RunRecord(const CommandLine& options)
     const auto [width, height] = options.size.value_or(kDefaultRecordSize);
     const size_t count = static_cast<size_t>(
         std::max(1L, std::lround(options.seconds.value_or(kDefaultRecordSeconds) * kRecordFramesPerSecond)));
+    // WebP's own limit, told before any picture is drawn.
+    constexpr int kLargestWebpSide = 16383;
+    if (!gif && (width > kLargestWebpSide || height > kLargestWebpSide)) {
+        std::fprintf(stderr, "Quillmo: a WebP picture is at most %d pixels a side, not %d x %d\n", kLargestWebpSide,
+                     width, height);
+        return kExitCannotRun;
+    }
     const size_t problemsBefore = platform::LoadProblemCount();
     platform::AnimatedFrames frames;
     try {

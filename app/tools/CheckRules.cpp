@@ -526,6 +526,13 @@ private:
                 whereText + ": " + shaderPlace + ": " + shader.notes.back() +
                     "; the game draws this surface with the stages before it only",
                 kDrawsStagesBefore);
+        // A stage without an image ("{ }") ends what the game draws of a
+        // shader it otherwise makes.
+        for (const std::string& note : shader.notes) {
+            if (!shader.defaulted && note.rfind("stage ", 0) == 0 && note.find("has no image") != std::string::npos)
+                add(skin, Severity::Error, FindingKind::ShaderUnusable, script,
+                    whereText + ": " + shaderPlace + ": " + note, kDrawsStagesBefore);
+        }
         for (const std::string& image : images)
             reportImage(skin, whereText, image, reportedImages);
     }

@@ -309,6 +309,16 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
 void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes)
 {
     const std::string failure = "Unable to write to " + path;
+    // The device folder holds devices, made by the system: writing to one
+    // that is there is the caller's choice, a new file in it a mistake.
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        const std::filesystem::path folder =
+            std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error).parent_path();
+        const std::string under = folder.generic_string() + "/";
+        if (under.rfind("/dev/", 0) == 0)
+            throw EInOutError(failure + ": a path under /dev is no place for a new file");
+    }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         throw EInOutError(failure + ": " + std::strerror(errno));

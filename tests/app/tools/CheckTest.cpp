@@ -328,6 +328,15 @@ const Breakage kBreakages[] = {
      1},
     // Two loose scripts: the game joins the one listed last first; Quillmo
     // lists a folder's scripts by name.
+    // A stage with nothing in it: the game makes the shader and draws none of it.
+    {"EmptyShaderStage",
+     [](const fs::path& root) {
+         writeBytes(root / "scripts/oskar_empty.shader", "models/players/oskar/hollow\n{\n\t{\n\t}\n}\n");
+         replaceIn(root / kSkins / "upper_default.skin", "models/players/oskar/arms.jpg", "models/players/oskar/hollow");
+     },
+     {"Oskar/default: error: " + kPath + "upper_default.skin, line 2: shader 'models/players/oskar/hollow' "
+      "(scripts/oskar_empty.shader, line 1): stage 1 has no image; the game draws no stage from there on"},
+     1},
     {"ShaderDefinedTwice",
      [](const fs::path& root) {
          for (const char* script : {"scripts/oskar_a.shader", "scripts/oskar_b.shader"})

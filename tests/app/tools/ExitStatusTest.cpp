@@ -79,6 +79,11 @@ const StatusCase kCases[] = {
     {"--record", 1, "nothing to draw (no file)", "Empty --record x.webp --seconds 0.2", "", "Quillmo: "},
     {"--record", 2, "the picture cannot be written", "--game-root SampleGame --record full.webp --seconds 0.2", "",
      "No space left on device"},
+    // Told before anything is drawn: WebP's limit, and no new file among the devices.
+    {"--record", 2, "the picture cannot be written", "--game-root SampleGame --record wide.webp --size 16384x16", "",
+     "at most 16383 pixels a side"},
+    {"--export", 2, "the file cannot be written", "--game-root SampleGame --export /dev/quillmo-test.gltf", "",
+     "a path under /dev is no place for a new file"},
 };
 
 class ExitStatus : public ::testing::TestWithParam<StatusCase> {
@@ -128,7 +133,8 @@ TEST_P(ExitStatus, IsWhatTheReadmeSays)
 INSTANTIATE_TEST_SUITE_P(Cases, ExitStatus, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<StatusCase>& info) {
                              std::string name = std::string(info.param.run).substr(2) + "_" +
-                                                std::to_string(info.param.status) + "_" + info.param.what;
+                                                std::to_string(info.param.status) + "_" + info.param.what + "_" +
+                                                std::to_string(info.index);
                              for (char& ch : name)
                                  ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return name;
