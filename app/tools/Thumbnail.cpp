@@ -14,6 +14,9 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
@@ -98,15 +101,27 @@ std::string ThumbnailInputPath(const std::string& input)
     if (platform::LowerCase(input.substr(0, scheme.size())) != scheme)
         return input;
     std::string rest = input.substr(scheme.size());
-    // "file://host/path": the host (normally empty or "localhost") is dropped.
+    // "file://host/path": the host is empty, "localhost" or this machine's
+    // name; a file of another machine is not one to read here.
     const size_t slash = rest.find('/');
+    const std::string host = platform::LowerCase(percentDecoded(rest.substr(0, slash)));
+    char name[256] = {};
+    const bool named = ::gethostname(name, sizeof name - 1) == 0;
+    if (!host.empty() && host != "localhost" && !(named && host == platform::LowerCase(name)))
+        throw std::invalid_argument("the file is on another machine (" + host + ")");
     rest = slash == std::string::npos ? std::string() : rest.substr(slash);
     return percentDecoded(rest);
 }
 
 int RunThumbnail(const CommandLine& options)
 {
-    const std::string input = ThumbnailInputPath(*options.thumbnailInput);
+    std::string input;
+    try {
+        input = ThumbnailInputPath(*options.thumbnailInput);
+    } catch (const std::invalid_argument& e) {
+        std::fprintf(stderr, "Quillmo: %s: %s\n", options.thumbnailInput->c_str(), e.what());
+        return kExitProblems;
+    }
     const std::string& output = *options.thumbnailOutput;
     const int side = options.thumbnailSize.value_or(kDefaultSide);
     // A file manager runs thumbnailers without asking: whatever an archive

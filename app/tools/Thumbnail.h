@@ -28,6 +28,7 @@
 // its errors to standard error; throws nothing.
 int RunThumbnail(const CommandLine& options);
 
-// The path a thumbnail's INPUT names: a file:// URI (with or without a host
-// of "localhost") percent-decoded; anything else as it is.
+// The path a thumbnail's INPUT names: a file:// URI (with no host, or
+// "localhost" or this machine's name) percent-decoded; anything else as it
+// is. Throws std::invalid_argument for a URI of another machine's file.
 std::string ThumbnailInputPath(const std::string& input);

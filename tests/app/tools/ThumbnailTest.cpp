@@ -64,6 +64,8 @@ TEST(ThumbnailInput, FileUrisArePercentDecoded)
     EXPECT_EQ(ThumbnailInputPath("file:///home/a%20b/c.md3"), "/home/a b/c.md3");
     EXPECT_EQ(ThumbnailInputPath("file://localhost/x/%c3%A9.pk3"), "/x/\xC3\xA9.pk3");
     EXPECT_EQ(ThumbnailInputPath("FILE:///x"), "/x");
+    // Another machine's file is no local path.
+    EXPECT_THROW(ThumbnailInputPath("file://elsewhere.example/x/a.md3"), std::invalid_argument);
     // A percent sign without two hex digits after it stays.
     EXPECT_EQ(ThumbnailInputPath("file:///50%25%zz%2"), "/50%%zz%2");
     // A plain path is a path, percent signs and all.
