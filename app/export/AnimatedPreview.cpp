@@ -33,15 +33,18 @@ int RunRecord(const CommandLine& options)
         return kExitCannotRun;
     }
     const size_t problemsBefore = platform::LoadProblemCount();
-    platform::AnimatedFrames frames;
+    // Each picture goes to the encoder as it is drawn; none is held.
+    std::unique_ptr<platform::AnimatedWriter> writer;
     try {
+        writer = platform::MakeAnimatedWriter(path, gif ? platform::AnimatedFormat::Gif : platform::AnimatedFormat::Webp,
+                                              width, height, kMsPerSecond / kRecordFramesPerSecond);
         OffscreenRun run;
         CharacterChoice choice = ResolveCharacterChoice(options);
         choice.animations = options.animations;
         PictureStudio studio(width, height);
         const double turn = options.turntable ? kFullTurnDegrees / static_cast<double>(count) : 0;
-        for (Picture& picture : studio.DrawPlaying(choice, count, 1.0 / kRecordFramesPerSecond, turn))
-            frames.rgb.push_back(std::move(picture.rgb));
+        studio.DrawPlaying(choice, count, 1.0 / kRecordFramesPerSecond, turn, writer->Passes(),
+                           [&](int pass, Picture&& picture) { writer->Add(pass, picture.rgb); });
     } catch (const NothingToDraw& e) {
         std::fprintf(stderr, "Quillmo: nothing to draw: %s\n", e.what());
         return kExitProblems;
@@ -49,14 +52,6 @@ int RunRecord(const CommandLine& options)
         std::fprintf(stderr, "Quillmo: %s\n", e.what());
         return kExitCannotRun;
     }
-    frames.width = width;
-    frames.height = height;
-    frames.frameMs = kMsPerSecond / kRecordFramesPerSecond;
     const bool whole = platform::LoadProblemCount() == problemsBefore;
-    return FinishOutput(whole ? kExitDone : kExitProblems, [&] {
-        if (gif)
-            platform::WriteAnimatedGif(path, frames);
-        else
-            platform::WriteAnimatedWebp(path, frames);
-    });
+    return FinishOutput(whole ? kExitDone : kExitProblems, [&] { writer->Finish(); });
 }

@@ -223,6 +223,15 @@ Picture PictureStudio::drawFramed(const TMD3Model& root, TGLCameraRec rec, int s
 std::vector<Picture> PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds,
                                                 double turnDegrees)
 {
+    std::vector<Picture> pictures;
+    DrawPlaying(choice, count, frameSeconds, turnDegrees, 1,
+                [&](int, Picture&& picture) { pictures.push_back(std::move(picture)); });
+    return pictures;
+}
+
+void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds, double turnDegrees,
+                                int passes, const std::function<void(int pass, Picture&& picture)>& each)
+{
     const TexturesClearedAtEnd freed(textures_);
     Q3Player player;
     TMD3Model weapon;
@@ -256,13 +265,13 @@ std::vector<Picture> PictureStudio::DrawPlaying(const CharacterChoice& choice, s
         all.points.insert(all.points.end(), pose.points.begin(), pose.points.end());
     }
     const TGLCameraRec rec = FramePose(all, axes, 0, width_, height_, kPictureFill);
-    std::vector<Picture> pictures;
-    start();
-    for (size_t i = 0; i < count; ++i) {
-        UpdatePlayer(player, secondsOf(i));
-        pictures.push_back(drawFramed(player.Lower, rec, 0, "", static_cast<double>(i) * turnDegrees, secondsOf(i)));
+    for (int pass = 0; pass < passes; ++pass) {
+        start();
+        for (size_t i = 0; i < count; ++i) {
+            UpdatePlayer(player, secondsOf(i));
+            each(pass, drawFramed(player.Lower, rec, 0, "", static_cast<double>(i) * turnDegrees, secondsOf(i)));
+        }
     }
-    return pictures;
 }
 
 Picture PictureStudio::DrawFailure(const std::string& label, const std::string& text)

@@ -10,6 +10,7 @@
 #include "platform/window/BareGLWindow.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ public:
     // throws what mounting throws, and NothingToDraw.
     std::vector<Picture> DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds,
                                      double turnDegrees);
+    // The same pictures handed to each as they are drawn, none kept, in
+    // passes passes over the animation (the same pictures in each).
+    void DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds, double turnDegrees,
+                     int passes, const std::function<void(int pass, Picture&& picture)>& each);
     // The MD3 at path in the game data of data (its gameRoot and
     // ownFilesOnly), alone in its first frame, textured from its shader
     // names. Throws what mounting and LoadMD3 throw, and NothingToDraw.

@@ -33,23 +33,24 @@ EInOutError failure(const std::string& path, const std::string& why)
     return EInOutError("Unable to write to " + path + ": " + why);
 }
 
+void checkFrame(const std::string& path, const std::vector<uint8_t>& frame, int width, int height)
+{
+    if (frame.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3)
+        throw failure(path, "a frame is not " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+}
+
 void checkFrames(const std::string& path, const AnimatedFrames& frames)
 {
     if (frames.rgb.empty() || frames.width <= 0 || frames.height <= 0 || frames.frameMs <= 0)
         throw failure(path, "no frames to write");
-    const size_t bytes = static_cast<size_t>(frames.width) * static_cast<size_t>(frames.height) * 3;
-    for (const std::vector<uint8_t>& frame : frames.rgb) {
-        if (frame.size() != bytes)
-            throw failure(path, "a frame is not " + std::to_string(frames.width) + " x " +
-                                    std::to_string(frames.height) + " pixels");
-    }
+    for (const std::vector<uint8_t>& frame : frames.rgb)
+        checkFrame(path, frame, frames.width, frames.height);
 }
 
 // A frame top row first, with channels channels (3: RGB, 4: RGBA opaque).
-std::vector<uint8_t> topDown(const AnimatedFrames& frames, size_t index, int channels)
+std::vector<uint8_t> topDown(const std::vector<uint8_t>& rgb, int frameWidth, int frameHeight, int channels)
 {
-    const size_t width = static_cast<size_t>(frames.width), height = static_cast<size_t>(frames.height);
-    const std::vector<uint8_t>& rgb = frames.rgb[index];
+    const size_t width = static_cast<size_t>(frameWidth), height = static_cast<size_t>(frameHeight);
     std::vector<uint8_t> rows(width * height * static_cast<size_t>(channels));
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* from = rgb.data() + (height - 1 - y) * width * 3;
@@ -146,97 +147,191 @@ private:
 
 } // namespace
 
+namespace {
+
+class WebpWriter final : public AnimatedWriter {
+public:
+    WebpWriter(const std::string& path, int width, int height, int frameMs)
+        : path_(path), width_(width), height_(height), frameMs_(frameMs)
+    {
+        WebPAnimEncoderOptions options;
+        if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config_))
+            throw failure(path, "the WebP encoder does not match its headers");
+        options.anim_params.loop_count = 0;
+        config_.quality = kWebpQuality;
+        encoder_.reset(WebPAnimEncoderNew(width, height, &options));
+        if (!encoder_)
+            throw failure(path, "the WebP encoder cannot start");
+    }
+
+    int Passes() const override { return 1; }
+
+    void Add(int, const std::vector<uint8_t>& rgb) override
+    {
+        checkFrame(path_, rgb, width_, height_);
+        WebpPicture picture;
+        picture.picture.use_argb = 1;
+        picture.picture.width = width_;
+        picture.picture.height = height_;
+        const std::vector<uint8_t> rows = topDown(rgb, width_, height_, 3);
+        if (!WebPPictureImportRGB(&picture.picture, rows.data(), width_ * 3) ||
+            !WebPAnimEncoderAdd(encoder_.get(), &picture.picture, timestamp_, &config_))
+            throw failure(path_, WebPAnimEncoderGetError(encoder_.get()));
+        timestamp_ += frameMs_;
+        ++frames_;
+    }
+
+    void Finish() override
+    {
+        if (frames_ == 0)
+            throw failure(path_, "no frames to write");
+        WebpBytes assembled;
+        if (!WebPAnimEncoderAdd(encoder_.get(), nullptr, timestamp_, nullptr) ||
+            !WebPAnimEncoderAssemble(encoder_.get(), &assembled.data))
+            throw failure(path_, WebPAnimEncoderGetError(encoder_.get()));
+        WriteFileBytes(path_, std::span<const uint8_t>(assembled.data.bytes, assembled.data.size));
+    }
+
+private:
+    std::string path_;
+    int width_, height_, frameMs_;
+    WebPConfig config_{};
+    std::unique_ptr<WebPAnimEncoder, WebpEncoderDelete> encoder_;
+    int timestamp_ = 0;
+    size_t frames_ = 0;
+};
+
+// One palette for the whole animation, from the colours of every frame
+// (pass 0, which keeps only the palette's histogram), then every frame
+// remapped to it and compressed as it comes (pass 1).
+class GifAnimationWriter final : public AnimatedWriter {
+public:
+    GifAnimationWriter(const std::string& path, int width, int height, int frameMs)
+        : path_(path), width_(width), height_(height), frameMs_(frameMs), attr_(liq_attr_create())
+    {
+        if (!attr_)
+            throw failure(path, "the palette quantizer cannot start");
+        liq_set_quality(attr_.get(), kPaletteQualityMin, kPaletteQualityMax);
+        histogram_.reset(liq_histogram_create(attr_.get()));
+        if (!histogram_)
+            throw failure(path, "the palette quantizer cannot start");
+    }
+
+    int Passes() const override { return 2; }
+
+    void Add(int pass, const std::vector<uint8_t>& rgb) override
+    {
+        checkFrame(path_, rgb, width_, height_);
+        std::vector<uint8_t> rgba = topDown(rgb, width_, height_, 4);
+        const std::unique_ptr<liq_image, QuantImageDelete> image(
+            liq_image_create_rgba(attr_.get(), rgba.data(), width_, height_, 0));
+        if (!image)
+            throw failure(path_, "the palette quantizer refuses a frame");
+        if (pass == 0) {
+            if (result_ || liq_histogram_add_image(histogram_.get(), attr_.get(), image.get()) != LIQ_OK)
+                throw failure(path_, "the palette quantizer refuses a frame");
+            ++paletteFrames_;
+            return;
+        }
+        if (!result_)
+            startWriting();
+        const size_t pixels = static_cast<size_t>(width_) * static_cast<size_t>(height_);
+        std::vector<uint8_t> indexed(pixels);
+        if (liq_write_remapped_image(result_.get(), image.get(), indexed.data(), pixels) != LIQ_OK)
+            throw failure(path_, "a frame cannot be remapped to the palette");
+        gif_->check(EGifPutExtension(gif_->get(), GRAPHICS_EXT_FUNC_CODE, sizeof controlBytes_, controlBytes_));
+        gif_->check(EGifPutImageDesc(gif_->get(), 0, 0, width_, height_, false, nullptr));
+        for (int y = 0; y < height_; ++y)
+            gif_->check(EGifPutLine(gif_->get(), indexed.data() + static_cast<size_t>(y) * width_, width_));
+        ++frames_;
+    }
+
+    void Finish() override
+    {
+        if (frames_ == 0)
+            throw failure(path_, "no frames to write");
+        WriteFileBytes(path_, gif_->finish());
+    }
+
+private:
+    // The palette from every frame of pass 0, and the file's head.
+    void startWriting()
+    {
+        if (paletteFrames_ == 0)
+            throw failure(path_, "no frames for the palette");
+        liq_result* made = nullptr;
+        if (liq_histogram_quantize(histogram_.get(), attr_.get(), &made) != LIQ_OK)
+            throw failure(path_, "no palette could be found");
+        result_.reset(made);
+        liq_set_dithering_level(result_.get(), kGifDithering);
+        const liq_palette* palette = liq_get_palette(result_.get());
+        GifColorType colours[1 << kGifColourBits] = {};
+        for (unsigned i = 0; i < palette->count && i < (1u << kGifColourBits); ++i)
+            colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
+        ColorMapObject* map = GifMakeMapObject(1 << kGifColourBits, colours);
+        if (!map)
+            throw failure(path_, "out of memory for the palette");
+        gif_ = std::make_unique<GifWriter>(path_);
+        const int screen = EGifPutScreenDesc(gif_->get(), width_, height_, kGifColourBits, 0, map);
+        GifFreeMapObject(map);
+        gif_->check(screen);
+        gif_->check(EGifPutExtensionLeader(gif_->get(), APPLICATION_EXT_FUNC_CODE));
+        gif_->check(EGifPutExtensionBlock(gif_->get(), sizeof kLoopApplication - 1, kLoopApplication));
+        gif_->check(EGifPutExtensionBlock(gif_->get(), sizeof kLoopForever, kLoopForever));
+        gif_->check(EGifPutExtensionTrailer(gif_->get()));
+        GraphicsControlBlock control{};
+        control.DisposalMode = DISPOSE_DO_NOT;
+        control.TransparentColor = NO_TRANSPARENT_COLOR;
+        control.DelayTime = std::max(1, (frameMs_ + kMsPerGifTick / 2) / kMsPerGifTick);
+        EGifGCBToExtension(&control, controlBytes_);
+    }
+
+    std::string path_;
+    int width_, height_, frameMs_;
+    std::unique_ptr<liq_attr, QuantAttrDelete> attr_;
+    std::unique_ptr<liq_histogram, QuantHistogramDelete> histogram_;
+    std::unique_ptr<liq_result, QuantResultDelete> result_;
+    std::unique_ptr<GifWriter> gif_;
+    GifByteType controlBytes_[4] = {};
+    size_t paletteFrames_ = 0;
+    size_t frames_ = 0;
+};
+
+void writeAll(AnimatedWriter& writer, const std::string& path, const AnimatedFrames& frames)
+{
+    checkFrames(path, frames);
+    for (int pass = 0; pass < writer.Passes(); ++pass)
+        for (const std::vector<uint8_t>& frame : frames.rgb)
+            writer.Add(pass, frame);
+    writer.Finish();
+}
+
+} // namespace
+
+std::unique_ptr<AnimatedWriter> MakeAnimatedWriter(const std::string& path, AnimatedFormat format, int width,
+                                                   int height, int frameMs)
+{
+    if (width <= 0 || height <= 0 || frameMs <= 0)
+        throw failure(path, "no frames to write");
+    if (format == AnimatedFormat::Gif)
+        return std::make_unique<GifAnimationWriter>(path, width, height, frameMs);
+    return std::make_unique<WebpWriter>(path, width, height, frameMs);
+}
+
 void WriteAnimatedWebp(const std::string& path, const AnimatedFrames& frames)
 {
     checkFrames(path, frames);
-    WebPAnimEncoderOptions options;
-    WebPConfig config;
-    if (!WebPAnimEncoderOptionsInit(&options) || !WebPConfigInit(&config))
-        throw failure(path, "the WebP encoder does not match its headers");
-    options.anim_params.loop_count = 0;
-    config.quality = kWebpQuality;
-    std::unique_ptr<WebPAnimEncoder, WebpEncoderDelete> encoder(
-        WebPAnimEncoderNew(frames.width, frames.height, &options));
-    if (!encoder)
-        throw failure(path, "the WebP encoder cannot start");
-    int timestamp = 0;
-    for (size_t i = 0; i < frames.rgb.size(); ++i) {
-        WebpPicture picture;
-        picture.picture.use_argb = 1;
-        picture.picture.width = frames.width;
-        picture.picture.height = frames.height;
-        const std::vector<uint8_t> rows = topDown(frames, i, 3);
-        if (!WebPPictureImportRGB(&picture.picture, rows.data(), frames.width * 3) ||
-            !WebPAnimEncoderAdd(encoder.get(), &picture.picture, timestamp, &config))
-            throw failure(path, WebPAnimEncoderGetError(encoder.get()));
-        timestamp += frames.frameMs;
-    }
-    WebpBytes assembled;
-    if (!WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr) ||
-        !WebPAnimEncoderAssemble(encoder.get(), &assembled.data))
-        throw failure(path, WebPAnimEncoderGetError(encoder.get()));
-    WriteFileBytes(path, std::span<const uint8_t>(assembled.data.bytes, assembled.data.size));
+    const std::unique_ptr<AnimatedWriter> writer =
+        MakeAnimatedWriter(path, AnimatedFormat::Webp, frames.width, frames.height, frames.frameMs);
+    writeAll(*writer, path, frames);
 }
 
 void WriteAnimatedGif(const std::string& path, const AnimatedFrames& frames)
 {
     checkFrames(path, frames);
-    const std::unique_ptr<liq_attr, QuantAttrDelete> attr(liq_attr_create());
-    if (!attr)
-        throw failure(path, "the palette quantizer cannot start");
-    liq_set_quality(attr.get(), kPaletteQualityMin, kPaletteQualityMax);
-    // One palette for the whole animation, from the colours of every frame.
-    const std::unique_ptr<liq_histogram, QuantHistogramDelete> histogram(liq_histogram_create(attr.get()));
-    std::vector<std::vector<uint8_t>> rgba;
-    std::vector<std::unique_ptr<liq_image, QuantImageDelete>> images;
-    for (size_t i = 0; i < frames.rgb.size(); ++i) {
-        rgba.push_back(topDown(frames, i, 4));
-        images.emplace_back(liq_image_create_rgba(attr.get(), rgba.back().data(), frames.width, frames.height, 0));
-        if (!images.back() || liq_histogram_add_image(histogram.get(), attr.get(), images.back().get()) != LIQ_OK)
-            throw failure(path, "the palette quantizer refuses a frame");
-    }
-    liq_result* made = nullptr;
-    if (liq_histogram_quantize(histogram.get(), attr.get(), &made) != LIQ_OK)
-        throw failure(path, "no palette could be found");
-    const std::unique_ptr<liq_result, QuantResultDelete> result(made);
-    liq_set_dithering_level(result.get(), kGifDithering);
-
-    // The palette is known once the first frame is remapped.
-    const size_t pixels = static_cast<size_t>(frames.width) * static_cast<size_t>(frames.height);
-    std::vector<std::vector<uint8_t>> indexed(frames.rgb.size(), std::vector<uint8_t>(pixels));
-    for (size_t i = 0; i < images.size(); ++i) {
-        if (liq_write_remapped_image(result.get(), images[i].get(), indexed[i].data(), pixels) != LIQ_OK)
-            throw failure(path, "a frame cannot be remapped to the palette");
-    }
-    const liq_palette* palette = liq_get_palette(result.get());
-    GifColorType colours[1 << kGifColourBits] = {};
-    for (unsigned i = 0; i < palette->count && i < (1u << kGifColourBits); ++i)
-        colours[i] = {palette->entries[i].r, palette->entries[i].g, palette->entries[i].b};
-    ColorMapObject* map = GifMakeMapObject(1 << kGifColourBits, colours);
-    if (!map)
-        throw failure(path, "out of memory for the palette");
-
-    GifWriter gif(path);
-    const int screen = EGifPutScreenDesc(gif.get(), frames.width, frames.height, kGifColourBits, 0, map);
-    GifFreeMapObject(map);
-    gif.check(screen);
-    gif.check(EGifPutExtensionLeader(gif.get(), APPLICATION_EXT_FUNC_CODE));
-    gif.check(EGifPutExtensionBlock(gif.get(), sizeof kLoopApplication - 1, kLoopApplication));
-    gif.check(EGifPutExtensionBlock(gif.get(), sizeof kLoopForever, kLoopForever));
-    gif.check(EGifPutExtensionTrailer(gif.get()));
-    GraphicsControlBlock control{};
-    control.DisposalMode = DISPOSE_DO_NOT;
-    control.TransparentColor = NO_TRANSPARENT_COLOR;
-    control.DelayTime = std::max(1, (frames.frameMs + kMsPerGifTick / 2) / kMsPerGifTick);
-    GifByteType controlBytes[4];
-    EGifGCBToExtension(&control, controlBytes);
-    for (std::vector<uint8_t>& frame : indexed) {
-        gif.check(EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, sizeof controlBytes, controlBytes));
-        gif.check(EGifPutImageDesc(gif.get(), 0, 0, frames.width, frames.height, false, nullptr));
-        for (int y = 0; y < frames.height; ++y)
-            gif.check(EGifPutLine(gif.get(), frame.data() + static_cast<size_t>(y) * frames.width, frames.width));
-    }
-    WriteFileBytes(path, gif.finish());
+    const std::unique_ptr<AnimatedWriter> writer =
+        MakeAnimatedWriter(path, AnimatedFormat::Gif, frames.width, frames.height, frames.frameMs);
+    writeAll(*writer, path, frames);
 }
 
 } // namespace platform
