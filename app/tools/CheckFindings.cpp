@@ -47,6 +47,8 @@ constexpr KindText kFindingKinds[] = {
      "Every Targa image a skin names is stored bottom row first, left to right, the only order the game reads."},
     {FindingKind::ShaderDefinedTwice, "shader-defined-twice",
      "Every shader a skin names is defined once in the shader scripts."},
+    {FindingKind::CheckUnfinished, "check-unfinished",
+     "The check of every character finishes (its worker neither dies nor hangs)."},
 };
 
 const KindText& textOf(FindingKind kind)

@@ -45,6 +45,7 @@ enum class FindingKind {
     ImageGameRefuses,   // a Targa the game's own reader refuses (Quillmo may still draw it)
     ImageOrientation,   // a Targa whose origin bits the game ignores: shown upside down or mirrored
     ShaderDefinedTwice, // a shader a skin names has more than one definition
+    CheckUnfinished,    // the check of a character ended before its findings came (its worker died or hung)
 };
 
 // "archive", "part-missing", ...: the kind's identifier in JSON and SARIF.

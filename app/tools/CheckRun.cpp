@@ -187,19 +187,32 @@ private:
 
 CheckReport CheckCharacters(const std::vector<CharacterChoice>& characters, unsigned jobs)
 {
+    // Far more than any character takes: a worker that overruns it has hung.
+    constexpr unsigned kSecondsPerCharacter = 300;
     std::vector<CharacterChoice> ordered = characters;
     std::stable_sort(ordered.begin(), ordered.end(), [](const CharacterChoice& a, const CharacterChoice& b) {
         return platform::LowerCase(a.name) < platform::LowerCase(b.name);
     });
     CharacterChecker checker;
-    const std::vector<std::string> answers = platform::RunInWorkers(
-        ordered.size(), jobs, [&](size_t i) { return encode(checker.check(ordered[i])); });
+    const std::vector<platform::WorkerAnswer> answers = platform::RunInWorkersKeeping(
+        ordered.size(), jobs, [&](size_t i) { return encode(checker.check(ordered[i])); }, kSecondsPerCharacter);
 
     CheckReport report;
     std::vector<CheckFinding> characterFindings;
     std::unordered_set<std::string> seen; // game root and text of the game data's findings
-    for (const std::string& answer : answers) {
-        CharacterPart part = decode(answer);
+    for (size_t i = 0; i < answers.size(); ++i) {
+        // A character whose check did not finish is an error of its own; the
+        // others keep their findings.
+        if (!answers[i].answer) {
+            CheckFinding lost;
+            lost.character = ordered[i].name;
+            lost.kind = FindingKind::CheckUnfinished;
+            lost.text = "the check of this character did not finish: " + answers[i].lost;
+            characterFindings.push_back(std::move(lost));
+            ++report.characters;
+            continue;
+        }
+        CharacterPart part = decode(*answers[i].answer);
         for (CheckFinding& finding : part.gameData) {
             if (seen.insert(part.gameRoot + '\n' + finding.text).second)
                 report.findings.push_back(std::move(finding));

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,7 @@ namespace platform {
 namespace {
 
 // What a worker sends for each item: a header, then the answer's bytes.
-enum class RecordKind : uint8_t { Answer, Failure };
+enum class RecordKind : uint8_t { Started, Answer, Failure };
 struct RecordHeader {
     uint8_t kind;
     uint64_t index;
@@ -45,6 +46,7 @@ public:
     SharedCounter& operator=(const SharedCounter&) = delete;
 
     size_t take() { return counter_->fetch_add(1); }
+    size_t taken() const { return counter_->load(); }
 
 private:
     void* memory_ = nullptr;
@@ -73,6 +75,11 @@ bool writeAll(int fd, const void* data, size_t size)
                             const std::function<std::string(size_t)>& work) noexcept
 {
     for (size_t index = counter.take(); index < count; index = counter.take()) {
+        // The parent hears which item is under way, so that it knows what a
+        // worker that dies or hangs was doing.
+        const RecordHeader started{static_cast<uint8_t>(RecordKind::Started), index, 0};
+        if (!writeAll(fd, &started, sizeof started))
+            ::_exit(1);
         std::string answer;
         RecordKind kind = RecordKind::Answer;
         try {
@@ -92,11 +99,25 @@ bool writeAll(int fd, const void* data, size_t size)
     ::_exit(0);
 }
 
+using Clock = std::chrono::steady_clock;
+
 struct Worker {
     pid_t pid = -1;
     int fd = -1; // the read end of its pipe; -1 once it is closed
     std::string received;
+    std::optional<size_t> current; // the item under way
+    Clock::time_point since;        // when it began
 };
+
+// How a worker's process ended, for the item it was working on.
+std::string endOf(int status)
+{
+    if (WIFSIGNALED(status))
+        return std::string("its worker process was killed (") + strsignal(WTERMSIG(status)) + ")";
+    if (WIFEXITED(status))
+        return "its worker process ended with status " + std::to_string(WEXITSTATUS(status));
+    return "its worker process ended";
+}
 
 // The workers of one run; those still running when it goes are stopped.
 class WorkerSet {
@@ -110,7 +131,8 @@ public:
             if (worker.fd >= 0)
                 ::close(worker.fd);
             if (worker.pid > 0) {
-                ::kill(worker.pid, SIGTERM);
+                // A stopped worker takes no other signal.
+                ::kill(worker.pid, SIGKILL);
                 ::waitpid(worker.pid, nullptr, 0);
             }
         }
@@ -137,46 +159,63 @@ public:
         workers.push_back({pid, ends[0], {}});
     }
 
-    // Reads what the workers send until every one has closed its pipe.
-    void collect(std::vector<std::optional<std::string>>& answers, std::string& failure)
+    // Reads what the workers send until every item is answered or lost: a
+    // worker that ends or overruns the time limit loses its item, and a new
+    // one takes the items left.
+    void keep(std::vector<WorkerAnswer>& answers, SharedCounter& counter, size_t count,
+              const std::function<std::string(size_t)>& work, unsigned secondsPerItem)
     {
         std::vector<pollfd> polled;
+        std::vector<size_t> polledWorker;
         for (;;) {
             polled.clear();
-            for (const Worker& worker : workers)
-                if (worker.fd >= 0)
-                    polled.push_back({worker.fd, POLLIN, 0});
+            polledWorker.clear();
+            for (size_t w = 0; w < workers.size(); ++w) {
+                if (workers[w].fd >= 0) {
+                    polled.push_back({workers[w].fd, POLLIN, 0});
+                    polledWorker.push_back(w);
+                }
+            }
             if (polled.empty())
                 return;
-            if (::poll(polled.data(), polled.size(), -1) < 0) {
-                if (errno == EINTR)
-                    continue;
+            if (::poll(polled.data(), polled.size(), secondsPerItem > 0 ? 200 : -1) < 0 && errno != EINTR)
                 throw std::runtime_error(std::string("cannot hear from the workers: ") + std::strerror(errno));
-            }
-            for (Worker& worker : workers)
+            for (size_t p = 0; p < polled.size(); ++p) {
+                Worker& worker = workers[polledWorker[p]];
+                // Only a pipe with something to read (or closed) is read: a
+                // stopped worker sends nothing.
+                if (polled[p].revents != 0)
+                    readRecords(worker, answers);
+                const bool overran = secondsPerItem > 0 && worker.current &&
+                                     Clock::now() - worker.since > std::chrono::seconds(secondsPerItem);
+                if (worker.fd >= 0 && !overran)
+                    continue;
+                if (overran)
+                    ::kill(worker.pid, SIGKILL);
+                int status = 0;
+                while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+                }
+                worker.pid = -1;
                 if (worker.fd >= 0)
-                    readFrom(worker, answers, failure);
-        }
-    }
-
-    // Waits for each worker; false when one did not end well.
-    bool finish()
-    {
-        bool allWell = true;
-        for (Worker& worker : workers) {
-            int status = 0;
-            while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+                    ::close(worker.fd);
+                worker.fd = -1;
+                if (worker.current && !answers[*worker.current].answer && answers[*worker.current].lost.empty())
+                    answers[*worker.current].lost =
+                        overran ? "it took longer than " + std::to_string(secondsPerItem) + " s" : endOf(status);
+                worker.current.reset();
+                // Items are left: a new worker takes them (the copy of this
+                // process as it is now).
+                if (counter.taken() < count)
+                    start(counter, count, work);
             }
-            worker.pid = -1;
-            allWell = allWell && WIFEXITED(status) && WEXITSTATUS(status) == 0;
         }
-        return allWell;
     }
 
     std::vector<Worker> workers;
 
 private:
-    static void readFrom(Worker& worker, std::vector<std::optional<std::string>>& answers, std::string& failure)
+    // What a worker has sent so far, into answers; its pipe closed at its end.
+    static void readRecords(Worker& worker, std::vector<WorkerAnswer>& answers)
     {
         char buffer[64 * 1024];
         const ssize_t got = ::read(worker.fd, buffer, sizeof buffer);
@@ -193,14 +232,23 @@ private:
             std::memcpy(&header, worker.received.data(), sizeof header);
             if (worker.received.size() - sizeof header < header.length)
                 break;
-            std::string answer = worker.received.substr(sizeof header, header.length);
+            std::string text = worker.received.substr(sizeof header, header.length);
             worker.received.erase(0, sizeof header + header.length);
+            if (header.index >= answers.size())
+                continue;
+            if (header.kind == static_cast<uint8_t>(RecordKind::Started)) {
+                worker.current = header.index;
+                worker.since = Clock::now();
+                continue;
+            }
             if (header.kind == static_cast<uint8_t>(RecordKind::Failure))
-                failure = std::move(answer);
-            else if (header.index < answers.size())
-                answers[header.index] = std::move(answer);
+                answers[header.index].lost = std::move(text);
+            else
+                answers[header.index].answer = std::move(text);
+            worker.current.reset();
         }
     }
+
 };
 
 } // namespace
@@ -222,22 +270,37 @@ std::vector<std::string> RunInWorkers(size_t count, unsigned jobs, const std::fu
             results.push_back(work(i));
         return results;
     }
+    for (WorkerAnswer& answer : RunInWorkersKeeping(count, jobs, work, 0)) {
+        if (!answer.answer)
+            throw std::runtime_error(answer.lost);
+        results.push_back(std::move(*answer.answer));
+    }
+    return results;
+}
+
+std::vector<WorkerAnswer> RunInWorkersKeeping(size_t count, unsigned jobs, const std::function<std::string(size_t)>& work,
+                                              unsigned secondsPerItem)
+{
+    std::vector<WorkerAnswer> answers(count);
+    if (jobs < 2 || count < 2) {
+        for (size_t i = 0; i < count; ++i) {
+            try {
+                answers[i].answer = work(i);
+            } catch (const std::exception& e) {
+                answers[i].lost = e.what();
+            }
+        }
+        return answers;
+    }
     SharedCounter counter;
     WorkerSet set;
     for (size_t i = 0; i < std::min<size_t>(jobs, count); ++i)
         set.start(counter, count, work);
-    std::vector<std::optional<std::string>> answers(count);
-    std::string failure;
-    set.collect(answers, failure);
-    const bool allWell = set.finish();
-    if (!failure.empty())
-        throw std::runtime_error(failure);
-    const bool complete = std::all_of(answers.begin(), answers.end(), [](const auto& a) { return a.has_value(); });
-    if (!allWell || !complete)
-        throw std::runtime_error("a worker process ended before its work was done");
-    for (std::optional<std::string>& answer : answers)
-        results.push_back(std::move(*answer));
-    return results;
+    set.keep(answers, counter, count, work, secondsPerItem);
+    for (WorkerAnswer& answer : answers)
+        if (!answer.answer && answer.lost.empty())
+            answer.lost = "no worker answered for it";
+    return answers;
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@
 // answers sent back through pipes.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,20 @@ unsigned CoreCount();
 // cannot be started, fails or dies, and rethrows (as std::runtime_error with
 // its message) an exception of work.
 std::vector<std::string> RunInWorkers(size_t count, unsigned jobs, const std::function<std::string(size_t)>& work);
+
+// What became of one item: its answer, or why none came.
+struct WorkerAnswer {
+    std::optional<std::string> answer;
+    std::string lost; // the item's exception, the worker's end (a signal, an exit) or its time running out
+};
+
+// As RunInWorkers, but what goes wrong with an item costs that item alone:
+// every item answered is kept; an item whose work throws, whose worker dies
+// or stops, or that takes longer than secondsPerItem (0: no limit; the
+// worker is killed) is lost with its reason, and a new worker goes on with
+// the items left. Throws std::runtime_error only when no worker can be
+// started at all.
+std::vector<WorkerAnswer> RunInWorkersKeeping(size_t count, unsigned jobs, const std::function<std::string(size_t)>& work,
+                                              unsigned secondsPerItem);
 
 } // namespace platform

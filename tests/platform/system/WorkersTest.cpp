@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <new>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -46,6 +48,43 @@ TEST(Workers, AnswersComeInIndexOrderFromEveryWorkerAndFailuresEndTheRun)
                      return "fine";
                  }),
                  std::runtime_error);
+}
+
+// What goes wrong with one item costs that item alone: a worker killed, one
+// stopped past the time limit, one whose work throws, one out of memory;
+// every other item keeps its answer, and the lost ones say why.
+TEST(Workers, KeepingLosesOnlyTheItemsWhoseWorkersDiedHungOrFailed)
+{
+    const auto work = [](size_t i) -> std::string {
+        switch (i) {
+        case 3:
+            ::raise(SIGKILL);
+            break;
+        case 5:
+            ::raise(SIGSTOP);
+            break;
+        case 8:
+            throw std::runtime_error("item 8 is bad");
+        case 11:
+            throw std::bad_alloc();
+        default:
+            break;
+        }
+        return "answer " + std::to_string(i);
+    };
+    const std::vector<platform::WorkerAnswer> answers = platform::RunInWorkersKeeping(16, 2, work, 2);
+    ASSERT_EQ(answers.size(), 16u);
+    for (size_t i = 0; i < answers.size(); ++i) {
+        SCOPED_TRACE(i);
+        const bool lost = i == 3 || i == 5 || i == 8 || i == 11;
+        EXPECT_EQ(answers[i].answer.has_value(), !lost);
+        if (!lost)
+            EXPECT_EQ(*answers[i].answer, "answer " + std::to_string(i));
+    }
+    EXPECT_NE(answers[3].lost.find("killed"), std::string::npos) << answers[3].lost;
+    EXPECT_EQ(answers[5].lost, "it took longer than 2 s");
+    EXPECT_EQ(answers[8].lost, "item 8 is bad");
+    EXPECT_FALSE(answers[11].lost.empty());
 }
 
 TEST(Dialogs, TheLogKeepsItsFirstMessagesAndCountsLoadProblems)
