@@ -60,8 +60,12 @@ bool ArchiveMountedBefore(const std::string& a, const std::string& b)
     return order != 0 ? order < 0 : a < b;
 }
 
-std::vector<GameArchive> ArchivesOf(const std::string& folder)
+std::vector<GameArchive> ArchivesOf(const std::string& folder, std::vector<SkippedArchive>* skipped)
 {
+    const auto skip = [&](const std::string& name, const std::string& reason) {
+        if (skipped)
+            skipped->push_back({name, reason});
+    };
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir)
         throw EInOutError("Cannot read the game data folder \"" + folder + "\". " + std::strerror(errno));
@@ -74,10 +78,21 @@ std::vector<GameArchive> ArchivesOf(const std::string& folder)
         // An archive linked into the folder is mounted like any other: it is
         // read as a zip file (or a folder) and only its own entries are handed out.
         struct stat info {};
-        if (::stat((folder + "/" + name).c_str(), &info) != 0)
+        if (::stat((folder + "/" + name).c_str(), &info) != 0) {
+            const int why = errno;
+            skip(name, why == ELOOP    ? "a link that leads round in a loop"
+                       : why == ENOENT ? "a link to nothing"
+                                       : std::strerror(why));
             continue;
+        }
         if ((file && S_ISREG(info.st_mode)) || (folderArchive && S_ISDIR(info.st_mode)))
             archives.push_back({name, folderArchive});
+        else if (S_ISDIR(info.st_mode))
+            skip(name, "a folder, not a file");
+        else if (file)
+            skip(name, S_ISFIFO(info.st_mode) ? "a pipe, not a file" : "not a regular file");
+        else
+            skip(name, "a file, not a folder");
     }
     std::sort(archives.begin(), archives.end(),
               [](const GameArchive& a, const GameArchive& b) { return ArchiveMountedBefore(a.name, b.name); });

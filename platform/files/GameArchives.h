@@ -25,6 +25,13 @@ bool ArchiveMountedBefore(const std::string& a, const std::string& b);
 // whose names end in ".pk3" and folders (or links to them) whose names end in
 // ".pk3dir", both in any letter case, sorted together. Throws EInOutError
 // when the folder cannot be read.
-std::vector<GameArchive> ArchivesOf(const std::string& folder);
+// A name of an archive in a game data folder that is none: a pipe, a link to
+// nothing or in a loop, a folder named as a file.
+struct SkippedArchive {
+    std::string name;
+    std::string reason;
+};
+// Names that look like archives but are none go to skipped, when given.
+std::vector<GameArchive> ArchivesOf(const std::string& folder, std::vector<SkippedArchive>* skipped = nullptr);
 
 } // namespace platform::files::detail

@@ -315,7 +315,12 @@ std::string GameMounts::cannotRead(const Mount& mount)
 
 void GameMounts::mountArchivesOf(const std::string& folder)
 {
-    for (const GameArchive& archive : ArchivesOf(folder)) {
+    std::vector<SkippedArchive> skipped;
+    const std::vector<GameArchive> archives = ArchivesOf(folder, &skipped);
+    // What looks like an archive and is none is left out with a word.
+    for (const SkippedArchive& name : skipped)
+        problems_.push_back({folder + "/" + name.name, "", name.reason});
+    for (const GameArchive& archive : archives) {
         const std::string path = folder + "/" + archive.name;
         try {
             mount(path, "", archive.isFolder, false);

@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -211,6 +216,24 @@ TEST_F(FileLayerGame, BadArchivesAreProblemsAndTheOthersStillMount)
         EXPECT_NE(text.find("\"" + dir.file(bad[i]) + "\""), std::string::npos) << text;
         EXPECT_NE(text.find("not a zip archive"), std::string::npos) << text;
     }
+
+    // Names of archives that are none: each left out with its reason, the
+    // good archive beside them mounted.
+    testsupport::TempDir odd;
+    odd.write("good.pk3", sound);
+    ASSERT_EQ(::mkfifo(odd.file("pipe.pk3").c_str(), 0600), 0);
+    std::filesystem::create_symlink(odd.file("gone.zip"), odd.file("dangling.pk3"));
+    std::filesystem::create_symlink(odd.file("loop.pk3"), odd.file("loop.pk3"));
+    std::filesystem::create_directories(odd.file("folder.pk3"));
+    files::MountGameRoot(odd.path());
+    EXPECT_EQ(readText("good.txt"), "good");
+    std::map<std::string, std::string> reasons;
+    for (const files::MountProblem& problem : files::MountProblems())
+        reasons[problem.archive.substr(problem.archive.rfind('/') + 1)] = problem.reason;
+    EXPECT_EQ(reasons, (std::map<std::string, std::string>{{"dangling.pk3", "a link to nothing"},
+                                                           {"folder.pk3", "a folder, not a file"},
+                                                           {"loop.pk3", "a link that leads round in a loop"},
+                                                           {"pipe.pk3", "a pipe, not a file"}}));
 
     // As the root, a bad archive is an error, and the layer is back on disk.
     platform::ClearRecordedMessages();
