@@ -108,6 +108,21 @@ NameKind kindOf(const std::string& name, size_t maxPathBytes)
     return unreadable ? NameKind::Unreadable : NameKind::Readable;
 }
 
+constexpr unsigned kStored = 0, kDeflated = 8;
+
+std::string methodName(unsigned method)
+{
+    switch (method) {
+    case 9: return "Deflate64";
+    case 12: return "bzip2";
+    case 14: return "LZMA";
+    case 93: return "Zstandard";
+    case 95: return "XZ";
+    case 98: return "PPMd";
+    default: return "method " + std::to_string(method);
+    }
+}
+
 void addFolders(const std::string& path, std::set<std::string>& folders)
 {
     for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
@@ -145,6 +160,12 @@ ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t m
             continue;
         const bool isFolder = !name.empty() && name.back() == '/';
         const std::string path = isFolder ? name.substr(0, name.size() - 1) : name;
+        // Stored (0) and deflated (8) are all the game's reader takes.
+        const unsigned method = u16(entry + 10);
+        if (!isFolder && method != kStored && method != kDeflated) {
+            listing.unreadableMethod.emplace_back(name, methodName(method));
+            continue;
+        }
         switch (kindOf(path, maxPathBytes)) {
         case NameKind::Outside:
             listing.outside.push_back(name);

@@ -9,6 +9,7 @@
 #include <physfs.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::files::detail {
@@ -17,6 +18,9 @@ struct ArchiveListing {
     std::vector<std::string> files;   // readable entries, "/"-separated, each once, in the central directory's order
     std::vector<std::string> folders; // folder entries and the folders of every listed file
     std::vector<std::string> outside; // names that would lie outside the game folder, as stored
+    // Files compressed by a method the game's reader does not know (it reads
+    // stored and deflated entries only): the name as stored, and the method.
+    std::vector<std::pair<std::string, std::string>> unreadableMethod;
 };
 
 // Reads the central directory of the archive stream (it is left at an

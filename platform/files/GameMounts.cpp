@@ -284,6 +284,8 @@ void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
               [](const Listed& a, const Listed& b) { return a.path < b.path; });
     for (const std::string& name : entries.outside)
         problems_.push_back({mount.source, name, "its name would put it outside the game data"});
+    for (const auto& [name, method] : entries.unreadableMethod)
+        problems_.push_back({mount.source, name, "compressed by a method the game does not read (" + method + ")"});
     sources_.insert(mount.source);
     mounts_.push_back(std::move(mount));
 }

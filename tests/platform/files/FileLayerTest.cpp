@@ -235,6 +235,20 @@ TEST_F(FileLayerGame, BadArchivesAreProblemsAndTheOthersStillMount)
                                                            {"loop.pk3", "a link that leads round in a loop"},
                                                            {"pipe.pk3", "a pipe, not a file"}}));
 
+    // An entry compressed by bzip2 is one the game cannot read: that entry
+    // alone is left out, named with its method.
+    std::string bzipped = makeZip({{"bz.txt", "not really bzip2"}, {"plain.txt", "plain"}});
+    for (const auto& [signature, methodAt] : {std::pair<std::string, size_t>{"PK\x03\x04", 8}, {"PK\x01\x02", 10}})
+        bzipped[bzipped.find(signature) + methodAt] = 12;
+    testsupport::TempDir methods;
+    methods.write("m.pk3", bzipped);
+    files::MountGameRoot(methods.path());
+    EXPECT_EQ(readText("plain.txt"), "plain");
+    EXPECT_FALSE(files::FileExists("bz.txt"));
+    ASSERT_EQ(files::MountProblems().size(), 1u);
+    EXPECT_EQ(files::MountProblems()[0].entry, "bz.txt");
+    EXPECT_EQ(files::MountProblems()[0].reason, "compressed by a method the game does not read (bzip2)");
+
     // As the root, a bad archive is an error, and the layer is back on disk.
     platform::ClearRecordedMessages();
     EXPECT_THROW(files::MountGameRoot(dir.file("b-truncated.pk3")), platform::EInOutError);
