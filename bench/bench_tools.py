@@ -17,6 +17,9 @@
         --check --jobs 1 against --jobs 2 on a collection, run alternately ROUNDS times
     bench_tools.py peak-memory OUT.json ROUNDS QUILLMO BOMB.pk3 NORMAL.pk3
         peak memory of a thumbnail of each archive, run alternately ROUNDS times
+    bench_tools.py record-memory OUT.json ROUNDS QUILLMO GAME_ROOT NAME
+        peak memory of a 10 s and a 100 s recording (GIF and WebP) of the
+        character, run alternately ROUNDS times
     bench_tools.py table RESULTS_DIR PLOT.png
         prints the table of ratios and draws load time against file size
 
@@ -48,6 +51,8 @@ SHEET_PROCESS_RATIO = 0.6   # one sheet process / one screenshot process per cha
 COLLECTION_RATIO = 1.2      # large collection / small one: time and heap per archive
 JOBS_SPEEDUP = 1.6          # --check --jobs 1 / --jobs 2 on a collection
 THUMBNAIL_MEMORY_RATIO = 2.0  # peak memory: thumbnail of the image bomb / of a normal character
+RECORD_MEMORY_RATIO = 2.0     # peak memory: a 100 s recording / a 10 s one (it holds no picture)
+RECORD_SECONDS = (10, 100)
 EXPORT_LOAD_RATIO = 3.0     # .glb export of the largest sample character / its load
 EXPORT_BYTES_RATIO = 1.5    # .glb bytes / the character's MD3 bytes
 
@@ -160,6 +165,19 @@ def peak_memory(out, rounds, quillmo, bomb, normal):
                "rounds": rounds})
 
 
+def record_memory(out, rounds, quillmo, game, name):
+    peaks = {(kind, seconds): [] for kind in ("gif", "webp") for seconds in RECORD_SECONDS}
+    with tempfile.TemporaryDirectory() as folder:
+        for _ in range(rounds):
+            for kind, seconds in peaks:
+                picture = os.path.join(folder, f"{seconds}.{kind}")
+                peaks[(kind, seconds)].append(run_checked(
+                    [quillmo, "--game-root", game, "--character", name, "--record", picture, "--seconds",
+                     str(seconds)], allowed=(0, 1))[1])
+    save(out, {f"{kind}_{seconds}_kb": statistics.median(values) for (kind, seconds), values in peaks.items()}
+         | {"rounds": rounds, "character": name})
+
+
 def collection_rows(folder):
     rows = []
     path = os.path.join(folder, "collection.json")
@@ -185,6 +203,17 @@ def collection_rows(folder):
               f"{measured['one_s']:.2f} s, --jobs 2 {measured['two_s']:.2f} s")
         rows.append(("check of the collection, --jobs 1 ÷ --jobs 2", ratio, f">= {JOBS_SPEEDUP}",
                      verdict(ratio >= JOBS_SPEEDUP)))
+    path = os.path.join(folder, "record_memory.json")
+    if os.path.exists(path):
+        measured = json.load(open(path))
+        short, long = RECORD_SECONDS
+        for kind in ("gif", "webp"):
+            ratio = measured[f"{kind}_{long}_kb"] / measured[f"{kind}_{short}_kb"]
+            print(f"Recording peak memory ({kind}, {measured['character']}), median of {measured['rounds']} runs: "
+                  f"{short} s {measured[f'{kind}_{short}_kb'] / 1024:.1f} MB, "
+                  f"{long} s {measured[f'{kind}_{long}_kb'] / 1024:.1f} MB")
+            rows.append((f"recording peak memory ({kind}), {long} s ÷ {short} s", ratio, f"<= {RECORD_MEMORY_RATIO}",
+                         verdict(ratio <= RECORD_MEMORY_RATIO)))
     path = os.path.join(folder, "peak_memory.json")
     if os.path.exists(path):
         measured = json.load(open(path))
@@ -485,6 +514,8 @@ def main(argv):
         jobs(argv[1], int(argv[2]), argv[3], argv[4])
     elif command == "peak-memory":
         peak_memory(argv[1], int(argv[2]), argv[3], argv[4], argv[5])
+    elif command == "record-memory":
+        record_memory(argv[1], int(argv[2]), argv[3], argv[4], argv[5])
     elif command == "table":
         table(argv[1], argv[2])
     else:
