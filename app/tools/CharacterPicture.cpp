@@ -255,10 +255,17 @@ void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, dou
         const auto turn = [&](const ScenePoint& v) { return ScenePoint{v[0] * c + v[2] * s, v[1], -v[0] * s + v[2] * c}; };
         return ViewAxes{turn(axes.right), turn(axes.up), turn(axes.toEye)};
     };
+    // One framing holds every pose; for a long recording the poses of at
+    // most kMostFramedPictures pictures spread evenly over it (the first and
+    // the last among them), so that its memory does not grow with the length.
+    constexpr size_t kMostFramedPictures = 250;
+    const size_t every = (count + kMostFramedPictures - 1) / kMostFramedPictures;
     PoseInView all;
     start();
     for (size_t i = 0; i < count; ++i) {
         UpdatePlayer(player, secondsOf(i));
+        if (every > 1 && i % every != 0 && i + 1 != count)
+            continue;
         const PoseInView pose = PoseAlong(player.Lower, turnedAxes(static_cast<double>(i) * turnDegrees));
         for (const ScenePoint& point : pose.points)
             all.box.Add(point);

@@ -62,7 +62,8 @@ public:
     // frameSeconds of the animation clock (which the shaders run on too),
     // the character turned turnDegrees further about the vertical in each
     // picture than in the one before. One framing for them all, which holds
-    // the pose of every picture. Loads as DrawCharacter, but a part that
+    // the pose of every picture (of at most 250 spread evenly over a longer
+    // run). Loads as DrawCharacter, but a part that
     // cannot be loaded is a message (a load problem) and the rest plays;
     // throws what mounting throws, and NothingToDraw.
     std::vector<Picture> DrawPlaying(const CharacterChoice& choice, size_t count, double frameSeconds,

@@ -9,6 +9,10 @@
 #include <webp/mux.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace platform {
@@ -95,11 +99,22 @@ struct QuantResultDelete {
     void operator()(liq_result* result) const { liq_result_destroy(result); }
 };
 
-// giflib writes through this into memory; the file is written in one checked step.
-int appendGifBytes(GifFileType* gif, const GifByteType* bytes, int count)
+// giflib writes through this straight into the file, so that the encoded
+// animation is never held; a write the system refuses ends the writing.
+struct GifSink {
+    std::FILE* file = nullptr;
+    int error = 0; // errno of the first refused write
+};
+
+int writeGifBytes(GifFileType* gif, const GifByteType* bytes, int count)
 {
-    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
-    out->insert(out->end(), bytes, bytes + count);
+    auto* sink = static_cast<GifSink*>(gif->UserData);
+    if (sink->error != 0)
+        return 0;
+    if (std::fwrite(bytes, 1, static_cast<size_t>(count), sink->file) != static_cast<size_t>(count)) {
+        sink->error = errno != 0 ? errno : EIO;
+        return 0;
+    }
     return count;
 }
 
@@ -107,16 +122,33 @@ class GifWriter {
 public:
     explicit GifWriter(const std::string& path) : path_(path)
     {
+        CheckPlaceForNewFile(path);
+        // Only a file this writer made is removed when it fails (never a
+        // device or another file that was there).
+        std::error_code existing;
+        created_ = !std::filesystem::exists(path, existing);
+        sink_.file = std::fopen(path.c_str(), "wb");
+        if (!sink_.file)
+            throw failure(path_, std::strerror(errno));
         int error = 0;
-        gif_ = EGifOpen(&bytes_, appendGifBytes, &error);
-        if (!gif_)
+        gif_ = EGifOpen(&sink_, writeGifBytes, &error);
+        if (!gif_) {
+            std::fclose(sink_.file);
+            sink_.file = nullptr;
+            dropFile();
             throw failure(path_, GifErrorString(error));
+        }
         EGifSetGifVersion(gif_, true);
     }
+    // A picture not finished is no picture: what was written goes.
     ~GifWriter()
     {
         if (gif_)
             EGifCloseFile(gif_, nullptr);
+        if (sink_.file) {
+            std::fclose(sink_.file);
+            dropFile();
+        }
     }
     GifWriter(const GifWriter&) = delete;
     GifWriter& operator=(const GifWriter&) = delete;
@@ -125,23 +157,43 @@ public:
     GifFileType* get() const { return gif_; }
     void check(int result) const
     {
+        if (sink_.error != 0)
+            throw failure(path_, std::strerror(sink_.error));
         if (result != GIF_OK)
             throw failure(path_, GifErrorString(gif_->Error));
     }
-    // Ends the stream and hands over what was written.
-    std::vector<uint8_t> finish()
+    // Ends the stream and the file, every step checked (a full disk may
+    // refuse the last bytes only on closing).
+    void finish()
     {
         int error = 0;
         const int result = EGifCloseFile(gif_, &error);
         gif_ = nullptr;
+        if (sink_.error != 0)
+            throw failure(path_, std::strerror(sink_.error));
         if (result != GIF_OK)
             throw failure(path_, GifErrorString(error));
-        return std::move(bytes_);
+        errno = 0;
+        const bool flushed = std::fflush(sink_.file) == 0;
+        const int reason = errno;
+        const bool closed = std::fclose(sink_.file) == 0;
+        sink_.file = nullptr;
+        if (!flushed || !closed) {
+            dropFile();
+            throw failure(path_, std::strerror(reason != 0 ? reason : errno != 0 ? errno : EIO));
+        }
     }
 
 private:
+    void dropFile() const
+    {
+        if (created_)
+            std::remove(path_.c_str());
+    }
+
     std::string path_;
-    std::vector<uint8_t> bytes_;
+    GifSink sink_;
+    bool created_ = false;
     GifFileType* gif_ = nullptr;
 };
 
@@ -250,7 +302,7 @@ public:
     {
         if (frames_ == 0)
             throw failure(path_, "no frames to write");
-        WriteFileBytes(path_, gif_->finish());
+        gif_->finish();
     }
 
 private:

@@ -306,9 +306,8 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
     return bytes;
 }
 
-void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes)
+void CheckPlaceForNewFile(const std::string& path)
 {
-    const std::string failure = "Unable to write to " + path;
     // The device folder holds devices, made by the system: writing to one
     // that is there is the caller's choice, a new file in it a mistake.
     std::error_code error;
@@ -317,8 +316,14 @@ void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes)
             std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error).parent_path();
         const std::string under = folder.generic_string() + "/";
         if (under.rfind("/dev/", 0) == 0)
-            throw EInOutError(failure + ": a path under /dev is no place for a new file");
+            throw EInOutError("Unable to write to " + path + ": a path under /dev is no place for a new file");
     }
+}
+
+void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes)
+{
+    const std::string failure = "Unable to write to " + path;
+    CheckPlaceForNewFile(path);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         throw EInOutError(failure + ": " + std::strerror(errno));

@@ -95,6 +95,9 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 // included (a full disk may refuse the last bytes only then). Throws
 // EInOutError "Unable to write to PATH: REASON" when any step fails.
 void WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes);
+// Throws EInOutError when path is not there and would be a new file under
+// /dev (WriteFileBytes checks it; so does any other writer of files).
+void CheckPlaceForNewFile(const std::string& path);
 // Text lines of a file (CR LF, LF or CR ends a line); throws EInOutError.
 std::vector<std::string> ReadTextLines(const std::string& path);
 // The lines of text already in memory, split as ReadTextLines splits a file.

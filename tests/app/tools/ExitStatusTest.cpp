@@ -79,6 +79,9 @@ const StatusCase kCases[] = {
     {"--record", 1, "nothing to draw (no file)", "Empty --record x.webp --seconds 0.2", "", "Quillmo: "},
     {"--record", 2, "the picture cannot be written", "--game-root SampleGame --record full.webp --seconds 0.2", "",
      "No space left on device"},
+    // A GIF goes to its file as it is made: the full disk is met on the way.
+    {"--record", 2, "the picture cannot be written", "--game-root SampleGame --record full.gif --seconds 0.2", "",
+     "No space left on device"},
     // Told before anything is drawn: WebP's limit, and no new file among the devices.
     {"--record", 2, "the picture cannot be written", "--game-root SampleGame --record wide.webp --size 16384x16", "",
      "at most 16383 pixels a side"},
@@ -102,7 +105,7 @@ protected:
         for (const char* part : {"lower", "upper", "head"})
             folder->dir.write(std::string("Empty/models/players/empty/") + part + ".md3", "not a model");
         fs::create_directories(folder->dir.file("sheets"));
-        for (const char* name : {"full.gltf", "full.webp"})
+        for (const char* name : {"full.gltf", "full.webp", "full.gif"})
             fs::create_symlink("/dev/full", folder->dir.file(name));
     }
     static void TearDownTestSuite() { folder.reset(); }
