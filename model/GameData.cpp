@@ -19,7 +19,6 @@ constexpr const char* kImageExtensions[] = {".tga", ".jpg", ".jpeg", ".png", ".p
 constexpr const char* kTextureCaption = "Texture";
 constexpr const char* kSkinSeparator = "_"; // PART_SKIN.skin
 constexpr const char* kSkinSuffix = ".skin";
-constexpr const char* kBarrelSuffix = "_barrel.md3";
 constexpr const char* kBarrelTag = "tag_barrel";
 
 std::string withSlashes(std::string name)
@@ -279,11 +278,17 @@ void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures
         mesh.Shader = textures.ShaderFor(ShaderName(mesh), ShaderUse::Model);
 }
 
+std::string WeaponModelPath(const std::string& name) { return std::string(kWeaponsFolder) + name + "/" + name + ".md3"; }
+
+std::string WeaponBarrelPath(const std::string& name)
+{
+    return std::string(kWeaponsFolder) + name + "/" + name + "_barrel.md3";
+}
+
 void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)
 {
-    const std::string stem = std::string(kWeaponsFolder) + name + "/" + name;
-    LoadGamePart(weapon, stem + ".md3", textures);
-    const std::string barrelPath = stem + kBarrelSuffix;
+    LoadGamePart(weapon, WeaponModelPath(name), textures);
+    const std::string barrelPath = WeaponBarrelPath(name);
     if (!files::FileExists(barrelPath))
         return;
     auto barrel = std::make_shared<TMD3Model>();

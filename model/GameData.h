@@ -133,6 +133,11 @@ std::string ShaderName(const TMesh& mesh);
 // name. Throws what LoadMD3 throws.
 void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures);
 
+// The files of the weapon NAME: kWeaponsFolder NAME/NAME.md3, and its barrel
+// NAME_barrel.md3 beside it (which a weapon need not have).
+std::string WeaponModelPath(const std::string& name);
+std::string WeaponBarrelPath(const std::string& name);
+
 // Loads kWeaponsFolder NAME/NAME.md3 into weapon with LoadGamePart, and its
 // barrel NAME_barrel.md3 from the same folder, where there is one, hung on
 // the weapon's tag_barrel at its resting roll, as the game shows a weapon

@@ -171,16 +171,15 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
 }
 
 
-std::string weaponFile(const std::string& name) { return kWeaponsFolder + name + "/" + name + ".md3"; }
 
 std::string pickWeapon(const std::optional<std::string>& wanted, const std::string& root)
 {
     if (!wanted)
-        return files::FileExists(weaponFile(kDefaultWeapon)) ? kDefaultWeapon : "";
+        return files::FileExists(WeaponModelPath(kDefaultWeapon)) ? kDefaultWeapon : "";
     if (platform::SameText(*wanted, kNoWeapon))
         return "";
-    if (!files::FileExists(weaponFile(*wanted)))
-        throw CharacterError("no weapon '" + *wanted + "' in " + root + " (looked for " + weaponFile(*wanted) + ")");
+    if (!files::FileExists(WeaponModelPath(*wanted)))
+        throw CharacterError("no weapon '" + *wanted + "' in " + root + " (looked for " + WeaponModelPath(*wanted) + ")");
     return *wanted;
 }
 

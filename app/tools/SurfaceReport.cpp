@@ -16,7 +16,6 @@ namespace {
 namespace files = platform::files;
 
 constexpr const char* kReportCaption = "Surfaces";
-constexpr const char* kBarrelSuffix = "_barrel.md3";
 
 struct PartFiles {
     CharacterFile model;
@@ -279,11 +278,10 @@ SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<st
         }
     }
     if (!choice.weapon.empty()) {
-        const std::string stem = std::string(kWeaponsFolder) + choice.weapon + "/" + choice.weapon;
         TMD3Model weapon, barrel;
-        gather.addModel("weapon", stem + ".md3", weapon);
-        if (files::FileExists(stem + kBarrelSuffix))
-            gather.addModel("barrel", stem + kBarrelSuffix, barrel);
+        gather.addModel("weapon", WeaponModelPath(choice.weapon), weapon);
+        if (files::FileExists(WeaponBarrelPath(choice.weapon)))
+            gather.addModel("barrel", WeaponBarrelPath(choice.weapon), barrel);
     }
     return report;
 }

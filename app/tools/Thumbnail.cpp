@@ -16,8 +16,6 @@
 #include <set>
 #include <stdexcept>
 
-#include <unistd.h>
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -105,9 +103,8 @@ std::string ThumbnailInputPath(const std::string& input)
     // name; a file of another machine is not one to read here.
     const size_t slash = rest.find('/');
     const std::string host = platform::LowerCase(percentDecoded(rest.substr(0, slash)));
-    char name[256] = {};
-    const bool named = ::gethostname(name, sizeof name - 1) == 0;
-    if (!host.empty() && host != "localhost" && !(named && host == platform::LowerCase(name)))
+    const std::optional<std::string> machine = platform::MachineName();
+    if (!host.empty() && host != "localhost" && !(machine && host == platform::LowerCase(*machine)))
         throw std::invalid_argument("the file is on another machine (" + host + ")");
     rest = slash == std::string::npos ? std::string() : rest.substr(slash);
     return percentDecoded(rest);

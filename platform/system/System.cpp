@@ -91,6 +91,14 @@ std::string ModuleFileName()
 
 void SetModuleFileName(const std::string& path) { moduleOverride = path; }
 
+std::optional<std::string> MachineName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return std::nullopt;
+    return std::string(name);
+}
+
 std::optional<std::string> UserName()
 {
     if (passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name && *pw->pw_name)

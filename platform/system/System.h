@@ -26,6 +26,8 @@ void SetModuleFileName(const std::string& path);
 
 // Name of the logged-on user, or nothing when it cannot be found.
 std::optional<std::string> UserName();
+// This machine's host name, or nothing when the system does not say.
+std::optional<std::string> MachineName();
 
 // True when a debugger traces the process (/proc/self/status shows a tracer).
 // Tests can force the answer.
