@@ -3,7 +3,8 @@
 // character, texture and script folders (some stored, most deflated, as in
 // real packs), plus a few loose files. One iteration mounts the folder
 // (PhysicsFS reads every central directory, the layer lists every mount and
-// builds its index) and resolves one path in the wrong letter case.
+// builds its index) and resolves one path in the wrong letter case. Then one
+// archive of 50,000 to 999,000 entries in one folder, its time per entry.
 //
 //   quillmo_bench_mount [benchmark options]
 #include "platform/system/Dialogs.h"
@@ -85,6 +86,33 @@ void BM_MountGameFolder(benchmark::State& state)
     state.counters["topFolderEntries"] = static_cast<double>(entries);
 }
 BENCHMARK(BM_MountGameFolder)->Unit(benchmark::kMillisecond);
+
+// One archive of n empty entries in one folder, beside nothing: the time per
+// entry holds when the index is built in linear time.
+void BM_MountArchiveOfManyEntries(benchmark::State& state)
+{
+    const auto count = static_cast<int>(state.range(0));
+    const testsupport::TempDir folder;
+    {
+        std::vector<testsupport::ZipEntry> entries;
+        entries.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            entries.emplace_back("junk/f" + std::to_string(i), "");
+        folder.write("pak0.pk3", testsupport::makeZip(entries));
+    }
+    for (auto _ : state) {
+        platform::files::MountGameRoot(folder.path());
+        if (!platform::files::FileExists("junk/f" + std::to_string(count - 1))) {
+            state.SkipWithError("the last entry was not found");
+            break;
+        }
+    }
+    platform::files::MountDisk();
+    state.counters["entries"] = count;
+    state.counters["perEntry"] = benchmark::Counter(static_cast<double>(count) * static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_MountArchiveOfManyEntries)->Arg(50'000)->Arg(200'000)->Arg(999'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -128,15 +128,20 @@ std::vector<CheckFinding> archiveFindings()
         // Archives lie directly in the game data folder (or are it): the
         // file name says which.
         const std::string name = platform::ExtractFileName(problem.archive);
+        // A limit of this program's is no rule of the game: the check tells
+        // what it could not look at, and that the game reads it.
         if (problem.entry.empty())
-            findings.push_back(gameDataFinding(Severity::Error, FindingKind::Archive, name, 0,
-                                               name + ": " + problem.reason + "; the game leaves it out",
-                                               kGameLeavesArchiveOut));
+            findings.push_back(gameDataFinding(
+                Severity::Error, FindingKind::Archive, name, 0,
+                name + ": " + problem.reason + (problem.gameReads ? "; left out here, though the game reads it"
+                                                                  : "; the game leaves it out"),
+                problem.gameReads ? "" : kGameLeavesArchiveOut));
         else
-            findings.push_back(gameDataFinding(Severity::Warning, FindingKind::Archive, name, 0,
-                                               name + ": entry '" + problem.entry + "' is left out: " +
-                                                   problem.reason,
-                                               kGameNeverReadsEntry));
+            findings.push_back(gameDataFinding(
+                Severity::Warning, FindingKind::Archive, name, 0,
+                name + ": entry '" + problem.entry + "' is left out: " + problem.reason +
+                    (problem.gameReads ? " (the game reads it)" : ""),
+                problem.gameReads ? "" : kGameNeverReadsEntry));
     }
     return findings;
 }

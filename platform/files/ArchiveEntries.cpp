@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 
 namespace platform::files::detail {
 
@@ -89,7 +91,7 @@ Directory findDirectory(PHYSFS_Io* stream)
     return directory;
 }
 
-enum class NameKind { Readable, Unreadable, Outside };
+enum class NameKind { Readable, Unreadable, Unopenable, Outside };
 
 NameKind kindOf(const std::string& name, size_t maxPathBytes)
 {
@@ -103,9 +105,11 @@ NameKind kindOf(const std::string& name, size_t maxPathBytes)
             return NameKind::Outside;
         unreadable = unreadable || part.empty() || part == ".";
     }
-    if (name.find_first_of(std::string(":\\\0", 3)) != std::string::npos)
+    if (name.find('\0') != std::string::npos)
         unreadable = true;
-    return unreadable ? NameKind::Unreadable : NameKind::Readable;
+    if (unreadable)
+        return NameKind::Unreadable;
+    return name.find(':') != std::string::npos ? NameKind::Unopenable : NameKind::Readable;
 }
 
 constexpr unsigned kStored = 0, kDeflated = 8;
@@ -123,6 +127,35 @@ std::string methodName(unsigned method)
     }
 }
 
+// The true sizes and offset of a zip64 entry, from its extra field's zip64
+// record: each of the three stands there when its 32-bit field is all ones.
+void readZip64Fields(const uint8_t* extra, size_t length, ZipEntry& entry)
+{
+    constexpr uint32_t kZip64Id = 0x0001;
+    constexpr uint64_t kInZip64 = 0xFFFFFFFF;
+    for (size_t at = 0; length - at >= 4;) {
+        const uint32_t id = u16(extra + at);
+        const size_t size = u16(extra + at + 2);
+        at += 4;
+        if (length - at < size)
+            return;
+        if (id == kZip64Id) {
+            const uint8_t* field = extra + at;
+            const uint8_t* end = field + size;
+            for (uint64_t* value : {&entry.size, &entry.packedSize, &entry.localHeader}) {
+                if (*value != kInZip64)
+                    continue;
+                if (end - field < 8)
+                    return;
+                *value = u64(field);
+                field += 8;
+            }
+            return;
+        }
+        at += size;
+    }
+}
+
 void addFolders(const std::string& path, std::set<std::string>& folders)
 {
     for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
@@ -131,7 +164,7 @@ void addFolders(const std::string& path, std::set<std::string>& folders)
 
 } // namespace
 
-ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t maxPathBytes)
+std::vector<ZipEntry> readCentralDirectory(PHYSFS_Io* stream, size_t maxEntries)
 {
     const Directory directory = findDirectory(stream);
     if (directory.entries > maxEntries)
@@ -139,31 +172,55 @@ ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t m
     if (directory.size > kMaxFileBytes)
         damaged("its central directory is too large");
     const std::vector<uint8_t> bytes = readBytes(stream, directory.start, directory.size);
-    ArchiveListing listing;
-    std::set<std::string> files, folders;
-    std::vector<std::string> fileOrder; // the files in the order of the central directory
+    // No entry is shorter than its fixed part: a count the bytes cannot hold
+    // is found out before anything is reserved for it.
+    if (directory.entries > bytes.size() / kEntrySize)
+        damaged("its central directory is cut short");
+    std::vector<ZipEntry> entries;
+    entries.reserve(static_cast<size_t>(directory.entries));
     size_t at = 0;
     for (uint64_t i = 0; i < directory.entries; ++i) {
         if (bytes.size() - at < kEntrySize || u32(&bytes[at]) != kEntrySignature)
             damaged("entry " + std::to_string(i + 1) + " of its central directory is cut short");
-        const uint8_t* entry = &bytes[at];
-        const size_t nameLength = u16(entry + 28);
-        const size_t recordSize = kEntrySize + nameLength + u16(entry + 30) + u16(entry + 32);
+        const uint8_t* record = &bytes[at];
+        const size_t nameLength = u16(record + 28);
+        const size_t extraLength = u16(record + 30);
+        const size_t recordSize = kEntrySize + nameLength + extraLength + u16(record + 32);
         if (bytes.size() - at < recordSize)
             damaged("entry " + std::to_string(i + 1) + " of its central directory is cut short");
-        std::string name(reinterpret_cast<const char*>(entry + kEntrySize), nameLength);
         at += recordSize;
-        const unsigned host = u16(entry + 4) >> 8;
-        if (host == kFatHost)
-            std::replace(name.begin(), name.end(), '\\', '/');
-        else if (((u32(entry + 38) >> 16) & kUnixTypeMask) == kUnixLink)
+        ZipEntry entry;
+        entry.name.assign(reinterpret_cast<const char*>(record + kEntrySize), nameLength);
+        std::replace(entry.name.begin(), entry.name.end(), '\\', '/');
+        entry.method = u16(record + 10);
+        entry.encrypted = (u16(record + 8) & 1) != 0;
+        entry.packedSize = u32(record + 20);
+        entry.size = u32(record + 24);
+        entry.localHeader = u32(record + 42);
+        // Only other hosts than FAT keep Unix file types in the external attributes.
+        entry.link = (u16(record + 4) >> 8) != kFatHost && ((u32(record + 38) >> 16) & kUnixTypeMask) == kUnixLink;
+        readZip64Fields(record + kEntrySize + nameLength, extraLength, entry);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+ArchiveListing listArchiveEntries(const std::vector<ZipEntry>& entries, size_t maxPathBytes)
+{
+    ArchiveListing listing;
+    std::unordered_set<std::string_view> files;
+    files.reserve(entries.size());
+    listing.files.reserve(entries.size());
+    std::set<std::string> folders;
+    for (const ZipEntry& entry : entries) {
+        if (entry.link)
             continue;
+        const std::string& name = entry.name;
         const bool isFolder = !name.empty() && name.back() == '/';
         const std::string path = isFolder ? name.substr(0, name.size() - 1) : name;
         // Stored (0) and deflated (8) are all the game's reader takes.
-        const unsigned method = u16(entry + 10);
-        if (!isFolder && method != kStored && method != kDeflated) {
-            listing.unreadableMethod.emplace_back(name, methodName(method));
+        if (!isFolder && entry.method != kStored && entry.method != kDeflated) {
+            listing.unreadableMethod.emplace_back(name, methodName(entry.method));
             continue;
         }
         switch (kindOf(path, maxPathBytes)) {
@@ -171,17 +228,21 @@ ArchiveListing listArchiveEntries(PHYSFS_Io* stream, size_t maxEntries, size_t m
             listing.outside.push_back(name);
             break;
         case NameKind::Readable:
+            // A name met twice is one file, in the place of its first
+            // entry (the reader hands out the last, as the game does).
             if (isFolder)
                 folders.insert(path);
-            else if (files.insert(path).second)
-                fileOrder.push_back(path);
+            else if (files.insert(name).second)
+                listing.files.push_back(path);
             addFolders(path, folders);
+            break;
+        case NameKind::Unopenable:
+            listing.unopenable.push_back(name);
             break;
         case NameKind::Unreadable:
             break;
         }
     }
-    listing.files = std::move(fileOrder);
     listing.folders.assign(folders.begin(), folders.end());
     return listing;
 }

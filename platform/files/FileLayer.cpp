@@ -256,9 +256,13 @@ size_t OpenArchiveCount() { return detail::openArchiveCount(); }
 
 std::string MountProblemText(const MountProblem& problem)
 {
+    if (problem.entry.empty() && problem.gameReads)
+        return "The archive \"" + problem.archive + "\" is left out: " + problem.reason + ".";
     if (problem.entry.empty())
         return "Cannot read the archive \"" + problem.archive + "\": " + problem.reason + ". Its files are left out.";
-    return "The archive \"" + problem.archive + "\" holds an entry \"" + problem.entry +
+    struct stat info {};
+    const bool folder = ::stat(problem.archive.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return std::string(folder ? "The folder \"" : "The archive \"") + problem.archive + "\" holds an entry \"" + problem.entry +
            "\" that is left out: " + problem.reason + ".";
 }
 

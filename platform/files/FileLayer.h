@@ -68,6 +68,7 @@ struct MountProblem {
     std::string archive; // the archive's disk path (or the name of one in memory)
     std::string entry;   // the entry's name as stored; "" when the whole archive is left out
     std::string reason;  // why, in a few words: "not a zip archive, or a damaged one"
+    bool gameReads = false; // the game itself reads what is left out here (a limit of this program's)
 };
 
 // The problems of the mounts made since the last MountGameRoot or
@@ -78,7 +79,8 @@ const std::vector<MountProblem>& MountProblems();
 size_t OpenArchiveCount();
 
 // One line telling about a problem: 'Cannot read the archive "PATH": REASON.
-// Its files are left out.' or 'The archive "PATH" holds an entry "NAME"
+// Its files are left out.' ('The archive "PATH" is left out: REASON.' when
+// the game would read it), or 'The archive (folder) "PATH" holds an entry "NAME"
 // that is left out: REASON.'
 std::string MountProblemText(const MountProblem& problem);
 

@@ -4,6 +4,7 @@
 #include "ArchiveIo.h"
 #include "FileLayer.h"
 #include "GameArchives.h"
+#include "ZipArchiver.h"
 
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
@@ -26,13 +27,18 @@ namespace {
 
 // A sanity bound on the merged tree: real game data holds some tens of
 // thousands of files, and an index of this many entries takes a few hundred
-// megabytes. A root above it (a home folder given by mistake, an archive
-// of empty names by the million) is refused rather than walked.
+// megabytes. A folder holding more (a home folder given by mistake) is not
+// walked; an archive that would take the tree above it (one of empty names
+// by the million) is left out alone, the rest mounted.
 constexpr size_t kMaxIndexEntries = 1'000'000;
 // Longest path kept in the index; longer ones are left out of the listing.
 constexpr size_t kMaxPathBytes = 4096;
 // First piece of an entry's read; larger entries double from there.
 constexpr size_t kFirstReadBytes = size_t{1} << 20;
+
+// Why a name PhysicsFS refuses to open is left out.
+const char* const kColonInName = "its name holds \":\", which cannot be opened here";
+const char* const kBackslashInName = "its name holds \"\\\", which the game reads as \"/\"";
 
 std::string physfsError()
 {
@@ -202,6 +208,7 @@ void GameMounts::start()
     }
     if (!PHYSFS_isInit() && !PHYSFS_init(nullptr))
         throw EInOutError("Cannot start reading game data: " + physfsError());
+    registerZipArchiver();
     started_ = true;
     // Links inside game folders are not followed, so a folder from elsewhere
     // cannot hand out files outside itself. This is PhysicsFS's default;
@@ -258,7 +265,9 @@ void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
 {
     ArchiveListing entries;
     try {
-        entries = listArchiveEntries(stream, kMaxIndexEntries, kMaxPathBytes);
+        std::vector<ZipEntry> directory = readCentralDirectory(stream, kMaxIndexEntries);
+        entries = listArchiveEntries(directory, kMaxPathBytes);
+        handOverDirectory(stream, std::move(directory));
     } catch (const EInOutError& error) {
         stream->destroy(stream);
         throw EInOutError(cannotRead(mount) + error.what());
@@ -269,7 +278,9 @@ void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
     // PhysicsFS names an archive of a stream as it is told; it compares the
     // name with every mount's when it mounts another, so a short one keeps
     // mounting thousands of archives quick.
-    if (!PHYSFS_mountIo(stream, physfsName(mount).c_str(), mount.privateRoot.c_str(), 0)) {
+    const int mounted = PHYSFS_mountIo(stream, physfsName(mount).c_str(), mount.privateRoot.c_str(), 0);
+    handOverDirectory(nullptr, {});
+    if (!mounted) {
         // A stream PhysicsFS refuses stays ours to destroy.
         const std::string reason = physfsError();
         stream->destroy(stream);
@@ -286,6 +297,8 @@ void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
         problems_.push_back({mount.source, name, "its name would put it outside the game data"});
     for (const auto& [name, method] : entries.unreadableMethod)
         problems_.push_back({mount.source, name, "compressed by a method the game does not read (" + method + ")"});
+    for (const std::string& name : entries.unopenable)
+        problems_.push_back({mount.source, name, kColonInName, true});
     sources_.insert(mount.source);
     mounts_.push_back(std::move(mount));
 }
@@ -293,7 +306,7 @@ void GameMounts::mountArchiveStream(PHYSFS_Io* stream, Mount mount)
 void GameMounts::adopt(Mount mount, bool topOnly)
 {
     try {
-        mount.listing = listMount(mount.privateRoot, topOnly);
+        mount.listing = listMount(mount.source, mount.privateRoot, topOnly);
     } catch (const EInOutError& error) {
         PHYSFS_unmount(mount.source.c_str());
         throw EInOutError(cannotRead(mount) + error.what());
@@ -399,7 +412,8 @@ void GameMounts::mountArchiveBytes(std::span<const uint8_t> bytes, const std::st
     }
 }
 
-std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& privateRoot, bool topOnly)
+std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& source, const std::string& privateRoot,
+                                                      bool topOnly)
 {
     std::vector<Listed> listing;
     // A list of folders rather than recursion: archive paths can nest
@@ -424,9 +438,13 @@ std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& private
                 folder.size() + name.size() >= kMaxPathBytes)
                 continue;
             const std::string path = folder.empty() ? name : folder + "/" + name;
-            // PhysicsFS describes no name it would refuse to open (".."
-            // parts, backslashes from some Windows zip tools), so those stay
-            // out of the index and its listings.
+            // PhysicsFS describes no name it would refuse to open, so those
+            // stay out of the index and its listings, with a word.
+            if (name.find_first_of(":\\") != std::string::npos) {
+                const bool colon = name.find(':') != std::string::npos;
+                problems_.push_back({source, path, colon ? kColonInName : kBackslashInName, colon});
+                continue;
+            }
             PHYSFS_Stat info{};
             if (!PHYSFS_stat((privateRoot + "/" + path).c_str(), &info))
                 continue;
@@ -448,9 +466,36 @@ std::vector<GameMounts::Listed> GameMounts::listMount(const std::string& private
 void GameMounts::rebuildIndex()
 {
     index_.clear();
+    size_t listed = 0;
+    for (const Mount& mount : mounts_)
+        listed += mount.listing.size();
+    index_.reserve(std::min(listed, kMaxIndexEntries) + 1);
     index_[""] = IndexEntry{"", "", true, 0, {}};
-    for (size_t i = mounts_.size(); i-- > 0;)
+    // Each mount brings at most its listing and the folders of its mount
+    // point; one that could pass the bound is left out before it is merged.
+    std::vector<size_t> tooMany;
+    for (size_t i = mounts_.size(); i-- > 0;) {
+        const Mount& mount = mounts_[i];
+        const size_t most = mount.listing.size() + pathParts(mount.virtualFolder).size();
+        if (index_.size() + most > kMaxIndexEntries) {
+            problems_.push_back({mount.source, "",
+                                 "with it the game data would hold more than " + std::to_string(kMaxIndexEntries) +
+                                     " files and folders",
+                                 true});
+            tooMany.push_back(i);
+            continue;
+        }
         mergeMount(i);
+    }
+    // Taken from the highest number down, the others keep theirs.
+    for (size_t i : tooMany)
+        unmount(i);
+    if (!tooMany.empty()) {
+        index_.clear();
+        index_[""] = IndexEntry{"", "", true, 0, {}};
+        for (size_t i = mounts_.size(); i-- > 0;)
+            mergeMount(i);
+    }
 }
 
 IndexEntry* GameMounts::addEntry(const std::string& storedPath, const std::string& openPath, bool isFolder,
@@ -494,9 +539,6 @@ void GameMounts::mergeMount(size_t index)
             continue;
         addEntry(storedPath, mount.privateRoot + "/" + item.path, item.isFolder, index);
     }
-    if (index_.size() > kMaxIndexEntries)
-        throw EInOutError("The game data holds more than " + std::to_string(kMaxIndexEntries) +
-                          " files and folders");
 }
 
 const IndexEntry* GameMounts::findKey(const std::string& key) const
@@ -561,8 +603,13 @@ std::vector<uint8_t> GameMounts::read(const IndexEntry& entry, const std::string
         const size_t want = static_cast<size_t>(std::min<uint64_t>(claimed, std::max(got * 2, kFirstReadBytes)));
         bytes.resize(want);
         const PHYSFS_sint64 count = PHYSFS_readBytes(file.get(), bytes.data() + got, want - got);
-        if (count < 0)
-            throw EInOutError("Cannot read file \"" + path + "\": " + physfsError());
+        if (count < 0) {
+            const PHYSFS_ErrorCode code = PHYSFS_getLastErrorCode();
+            if (code == PHYSFS_ERR_CORRUPT)
+                throw EInOutError("File \"" + path + "\" is damaged: its packed bytes do not inflate");
+            const char* text = PHYSFS_getErrorByCode(code);
+            throw EInOutError("Cannot read file \"" + path + "\": " + (text ? text : "unknown error"));
+        }
         got += static_cast<size_t>(count);
         if (got < want)
             break;

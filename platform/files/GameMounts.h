@@ -111,9 +111,10 @@ private:
     };
 
     // Every file and folder below a private mount point of a folder (its
-    // files alone with topOnly); throws EInOutError when PhysicsFS cannot
-    // list one of its folders.
-    static std::vector<Listed> listMount(const std::string& privateRoot, bool topOnly);
+    // files alone with topOnly); names PhysicsFS cannot open become problems
+    // of source. Throws EInOutError when PhysicsFS cannot list one of its
+    // folders.
+    std::vector<Listed> listMount(const std::string& source, const std::string& privateRoot, bool topOnly);
 
     void start();
     // Mounts the archives of folder; those that cannot be read become problems.

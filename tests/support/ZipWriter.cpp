@@ -11,6 +11,10 @@ namespace {
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
 constexpr uint32_t kEndRecordSignature = 0x06054b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr uint32_t kInZip64 = 0xFFFFFFFF;
 constexpr uint16_t kVersionNeeded = 20; // 2.0: deflate and folders
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflate = 8;
@@ -61,7 +65,7 @@ struct Written {
 };
 
 // The fields both headers share, from "version needed" to the extra length.
-void putCommonFields(std::string& out, const ZipEntry& entry, const Written& w)
+void putCommonFields(std::string& out, const ZipEntry& entry, const Written& w, uint16_t extraLength = 0)
 {
     put16(out, kVersionNeeded);
     put16(out, 0); // flags: sizes are in the headers, no data descriptor
@@ -72,7 +76,13 @@ void putCommonFields(std::string& out, const ZipEntry& entry, const Written& w)
     put32(out, w.compressedSize);
     put32(out, w.uncompressedSize);
     put16(out, static_cast<uint16_t>(entry.name.size()));
-    put16(out, 0); // no extra field
+    put16(out, extraLength);
+}
+
+void put64(std::string& out, uint64_t value)
+{
+    put32(out, static_cast<uint32_t>(value));
+    put32(out, static_cast<uint32_t>(value >> 32));
 }
 
 } // namespace
@@ -104,21 +114,50 @@ std::string makeZip(const std::vector<ZipEntry>& entries)
         const bool folder = !entry.name.empty() && entry.name.back() == '/';
         put32(archive, kCentralHeaderSignature);
         put16(archive, kMadeByUnix);
-        putCommonFields(archive, entry, w);
+        std::string extra;
+        Written claimed = w;
+        if (entry.zip64ClaimedSize) {
+            claimed.compressedSize = claimed.uncompressedSize = kInZip64;
+            put16(extra, kZip64ExtraId);
+            put16(extra, 16);
+            put64(extra, *entry.zip64ClaimedSize);
+            put64(extra, w.compressedSize);
+        }
+        putCommonFields(archive, entry, claimed, static_cast<uint16_t>(extra.size()));
         put16(archive, 0); // no comment
         put16(archive, 0); // disk number
         put16(archive, 0); // internal attributes
         put32(archive, folder ? kUnixFolderAttributes : kUnixFileAttributes);
         put32(archive, w.localOffset);
         archive += entry.name;
+        archive += extra;
     }
     const auto directorySize = static_cast<uint32_t>(archive.size() - directoryOffset);
+    const bool zip64 = entries.size() > 0xFFFF;
+    if (zip64) {
+        const uint64_t recordOffset = archive.size();
+        put32(archive, kZip64EndSignature);
+        put64(archive, 44); // the record's size after this field
+        put16(archive, kMadeByUnix);
+        put16(archive, 45); // 4.5: zip64
+        put32(archive, 0);  // this disk
+        put32(archive, 0);  // disk of the central directory
+        put64(archive, entries.size());
+        put64(archive, entries.size());
+        put64(archive, directorySize);
+        put64(archive, directoryOffset);
+        put32(archive, kZip64LocatorSignature);
+        put32(archive, 0);
+        put64(archive, recordOffset);
+        put32(archive, 1); // disks
+    }
+    const auto shortCount = static_cast<uint16_t>(zip64 ? 0xFFFF : entries.size());
 
     put32(archive, kEndRecordSignature);
     put16(archive, 0); // this disk
     put16(archive, 0); // disk of the central directory
-    put16(archive, static_cast<uint16_t>(entries.size()));
-    put16(archive, static_cast<uint16_t>(entries.size()));
+    put16(archive, shortCount);
+    put16(archive, shortCount);
     put32(archive, directorySize);
     put32(archive, directoryOffset);
     put16(archive, 0); // no comment

@@ -23,9 +23,12 @@ struct ZipEntry {
     // When set, both headers claim this uncompressed size instead of the
     // data's real one (for archives that lie about an entry).
     std::optional<uint32_t> claimedSize;
+    // When set, the central directory claims this size in a zip64 record.
+    std::optional<uint64_t> zip64ClaimedSize;
 };
 
-// The bytes of a zip archive holding entries in the given order.
+// The bytes of a zip archive holding entries in the given order; with more
+// than 65535 entries its end record is a zip64 one.
 std::string makeZip(const std::vector<ZipEntry>& entries);
 
 } // namespace testsupport

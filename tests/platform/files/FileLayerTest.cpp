@@ -256,6 +256,61 @@ TEST_F(FileLayerGame, BadArchivesAreProblemsAndTheOthersStillMount)
     EXPECT_TRUE(files::MountProblems().empty());
 }
 
+// What the game reads in archives of odd shape, and the names it can read
+// that this layer cannot open, each told.
+TEST_F(FileLayerGame, ArchivesOfOddShapeReadAsTheGameReadsThem)
+{
+    ZipEntry tenGiB{"big/ten.bin", "tiny"};
+    tenGiB.zip64ClaimedSize = uint64_t{10} << 30;
+    writeZip("pak0.pk3", {{"dup.txt", "first"}, {"keep.txt", "kept"}, {"dup.txt", "last"}, tenGiB,
+                          {"odd/a:b.txt", "colon"}});
+    dir.write("models/players/x:y/lower.md3", "loose colon");
+    dir.write("models/players/back\\slash/lower.md3", "loose backslash");
+    files::MountGameRoot(dir.path());
+
+    // A name met twice is one file holding the last entry's bytes.
+    EXPECT_EQ(readText("dup.txt"), "last");
+    EXPECT_EQ(readText("keep.txt"), "kept");
+    const std::vector<std::string> top = files::ListFilesByMount("");
+    EXPECT_EQ(std::count(top.begin(), top.end(), "dup.txt"), 1);
+    // A zip64 entry is as large as its zip64 record says.
+    try {
+        files::ReadFileBytes("big/ten.bin");
+        ADD_FAILURE() << "no error";
+    } catch (const platform::EInOutError& e) {
+        EXPECT_NE(std::string(e.what()).find("10737418240 bytes long"), std::string::npos) << e.what();
+    }
+    std::map<std::string, std::string> problems;
+    for (const files::MountProblem& problem : files::MountProblems())
+        problems[problem.entry] = problem.reason;
+    EXPECT_EQ(problems, (std::map<std::string, std::string>{
+                            {"models/players/back\\slash", "its name holds \"\\\", which the game reads as \"/\""},
+                            {"models/players/x:y", "its name holds \":\", which cannot be opened here"},
+                            {"odd/a:b.txt", "its name holds \":\", which cannot be opened here"}}));
+}
+
+// An archive that would take the game data past a million files and folders
+// is left out alone; the archives and loose files beside it are read.
+TEST_F(FileLayerGame, AnArchiveTooManyForTheIndexIsLeftOutAlone)
+{
+    std::vector<ZipEntry> half;
+    half.reserve(500'001);
+    for (int i = 0; i <= 500'000; ++i)
+        half.emplace_back("f/" + std::to_string(i), "");
+    writeZip("pak0.pk3", half);
+    writeZip("pak1.pk3", half);
+    writeZip("pak2.pk3", {{"good.txt", "good"}});
+    dir.write("loose.txt", "loose");
+    files::MountGameRoot(dir.path());
+
+    EXPECT_EQ(readText("good.txt"), "good");
+    EXPECT_EQ(readText("loose.txt"), "loose");
+    EXPECT_TRUE(files::FileExists("f/500000"));
+    ASSERT_EQ(files::MountProblems().size(), 1u);
+    EXPECT_EQ(files::MountProblems()[0].archive, dir.file("pak0.pk3")); // searched last, so merged last
+    EXPECT_EQ(files::MountProblems()[0].reason, "with it the game data would hold more than 1000000 files and folders");
+}
+
 TEST_F(FileLayerGame, MissingOrUnreadableRootsThrowAndLeaveTheDisk)
 {
     dir.write("game/one.txt", "one");
@@ -319,6 +374,7 @@ TEST_F(FileLayerGame, NothingInsideTheGameDataReachesOutside)
 
     EXPECT_EQ(readText("ok.txt"), "ok");
     EXPECT_EQ(readText("pak1.txt"), "5");
+    EXPECT_EQ(readText("back/slash.txt"), "3"); // the game takes "\" for "/" in any archive
     EXPECT_FALSE(files::FileExists("link.txt"));
     // Each entry that would lie outside is one problem, in archive order.
     std::vector<std::pair<std::string, std::string>> outside;
@@ -334,7 +390,7 @@ TEST_F(FileLayerGame, NothingInsideTheGameDataReachesOutside)
         EXPECT_EQ(path.find(".."), std::string::npos) << path;
         EXPECT_EQ(path.find('\\'), std::string::npos) << path;
     });
-    EXPECT_EQ(seen, 4); // ok.txt, pak1.txt and the two archives themselves
+    EXPECT_EQ(seen, 5); // ok.txt, back/slash.txt, pak1.txt and the two archives themselves
 }
 
 // Thousands of archives mount and read with a few hundred descriptors:
