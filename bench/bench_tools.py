@@ -20,6 +20,9 @@
     bench_tools.py record-memory OUT.json ROUNDS QUILLMO GAME_ROOT NAME
         peak memory of a 10 s and a 100 s recording (GIF and WebP) of the
         character, run alternately ROUNDS times
+    bench_tools.py export-memory OUT.json QUILLMO
+        peak memory of --export for characters whose every file is a
+        worst case under 1 MB (most frames, most vertices, most tags)
     bench_tools.py table RESULTS_DIR PLOT.png
         prints the table of ratios and draws load time against file size
 
@@ -30,6 +33,7 @@ import json
 import os
 import signal
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
@@ -55,6 +59,8 @@ RECORD_MEMORY_RATIO = 2.0     # peak memory: a 100 s recording / a 10 s one (it 
 RECORD_SECONDS = (10, 100)
 EXPORT_LOAD_RATIO = 3.0     # .glb export of the largest sample character / its load
 EXPORT_BYTES_RATIO = 1.5    # .glb bytes / the character's MD3 bytes
+EXPORT_MEMORY_LIMIT_MB = 1024  # peak memory of an export whose every file is under 1 MB
+MOST_INPUT_BYTES = 1 << 20
 
 
 def split_commands(argv):
@@ -178,6 +184,74 @@ def record_memory(out, rounds, quillmo, game, name):
          | {"rounds": rounds, "character": name})
 
 
+def md3_bytes(frames, surfaces, vertices, tags):
+    """An MD3 of the given counts, one triangle per three vertices, every
+    vertex moving from frame to frame."""
+    def name(text, size=64):
+        return text.encode().ljust(size, b"\0")
+    triangles = vertices // 3
+    header_size, frame_size, tag_size, surface_header = 108, 56, 112, 108
+    frame_block = b"".join(struct.pack("<3f3f3ff", -1, -1, -1, 1, 1, 1, 0, 0, 0, 2) + name(f"f{f}", 16)
+                           for f in range(frames))
+    tag_names = (["tag_torso", "tag_head", "tag_weapon"] + [f"tag_x{i}" for i in range(tags)])[:tags]
+    tag_block = b"".join(name(tag_names[t]) + struct.pack("<3f9f", 0, 0, f % 7, 1, 0, 0, 0, 1, 0, 0, 0, 1)
+                         for f in range(frames) for t in range(tags))
+    surface_blocks = []
+    for s in range(surfaces):
+        shader = name(f"models/players/worst/s{s}") + struct.pack("<i", 0)
+        tris = b"".join(struct.pack("<3i", 3 * t, 3 * t + 1, 3 * t + 2) for t in range(triangles))
+        st = b"".join(struct.pack("<2f", (v % 3) / 2, (v % 5) / 4) for v in range(vertices))
+        xyz = b"".join(struct.pack("<3hBB", v % 200, (v * 7) % 200, f % 300, f % 256, v % 256)
+                       for f in range(frames) for v in range(vertices))
+        ofs_tris = surface_header
+        ofs_shaders = ofs_tris + len(tris)
+        ofs_st = ofs_shaders + len(shader)
+        ofs_xyz = ofs_st + len(st)
+        ofs_end = ofs_xyz + len(xyz)
+        surface_blocks.append(b"IDP3" + name(f"s{s}") + struct.pack(
+            "<10i", 0, frames, 1, vertices, triangles, ofs_tris, ofs_shaders, ofs_st, ofs_xyz, ofs_end)
+            + tris + shader + st + xyz)
+    ofs_frames = header_size
+    ofs_tags = ofs_frames + len(frame_block)
+    ofs_surfaces = ofs_tags + len(tag_block)
+    ofs_end = ofs_surfaces + sum(len(b) for b in surface_blocks)
+    return (b"IDP3" + struct.pack("<i", 15) + name("worst") + struct.pack(
+        "<9i", 0, frames, tags, surfaces, 0, ofs_frames, ofs_tags, ofs_surfaces, ofs_end)
+        + frame_block + tag_block + b"".join(surface_blocks))
+
+
+# Worst cases of one kind each, every file just under MOST_INPUT_BYTES:
+# (name, frames, surfaces, vertices per surface, tags).
+EXPORT_WORST_CASES = (("most-frames", 1024, 30, 3, 1), ("most-vertices", 2, 32, 999, 3),
+                      ("most-tags", 540, 1, 3, 16), ("vertices-past-the-limit", 1, 1, 36000, 1))
+
+
+def export_memory(out, quillmo):
+    result = {"limit_mb": EXPORT_MEMORY_LIMIT_MB}
+    with tempfile.TemporaryDirectory() as folder:
+        for case, frames, surfaces, vertices, tags in EXPORT_WORST_CASES:
+            character = os.path.join(folder, case, "models", "players", "worst")
+            os.makedirs(character)
+            part = md3_bytes(frames, surfaces, vertices, tags)
+            if len(part) >= MOST_INPUT_BYTES:
+                raise SystemExit(f"{case}: {len(part)} bytes, not under 1 MB")
+            for name in ("lower.md3", "upper.md3", "head.md3"):
+                with open(os.path.join(character, name), "wb") as f:
+                    f.write(part)
+            # Every entry of the table over every frame the parts have, as
+            # far as the file may go.
+            with open(os.path.join(character, "animation.cfg"), "w") as f:
+                f.write("".join(f"0 {frames} 0 25\n" for _ in range(25)))
+            with open(os.path.join(character, "icon_default.tga"), "wb") as f:
+                f.write(bytes([0, 0, 2] + [0] * 9 + [2, 0, 2, 0, 24, 0] + [128] * 12))
+            glb = os.path.join(folder, case + ".glb")
+            _, peak_kb = run_checked([quillmo, "--game-root", os.path.join(folder, case), "--character", "worst",
+                                      "--weapon", "none", "--export", glb], allowed=(0, 1))
+            result[case] = {"input_bytes": len(part), "peak_kb": peak_kb,
+                            "glb_bytes": os.path.getsize(glb) if os.path.exists(glb) else 0}
+    save(out, result)
+
+
 def collection_rows(folder):
     rows = []
     path = os.path.join(folder, "collection.json")
@@ -214,6 +288,15 @@ def collection_rows(folder):
                   f"{long} s {measured[f'{kind}_{long}_kb'] / 1024:.1f} MB")
             rows.append((f"recording peak memory ({kind}), {long} s ÷ {short} s", ratio, f"<= {RECORD_MEMORY_RATIO}",
                          verdict(ratio <= RECORD_MEMORY_RATIO)))
+    path = os.path.join(folder, "export_memory.json")
+    if os.path.exists(path):
+        measured = json.load(open(path))
+        for case, *_ in EXPORT_WORST_CASES:
+            peak_mb = measured[case]["peak_kb"] / 1024
+            print(f"Export peak memory, {case} ({measured[case]['input_bytes']} bytes a part): {peak_mb:.0f} MB, "
+                  f".glb {measured[case]['glb_bytes'] / 1e6:.1f} MB")
+            rows.append((f"export peak memory (MB), {case}, every file under 1 MB", peak_mb,
+                         f"<= {EXPORT_MEMORY_LIMIT_MB}", verdict(peak_mb <= EXPORT_MEMORY_LIMIT_MB)))
     path = os.path.join(folder, "peak_memory.json")
     if os.path.exists(path):
         measured = json.load(open(path))
@@ -526,6 +609,8 @@ def main(argv):
         peak_memory(argv[1], int(argv[2]), argv[3], argv[4], argv[5])
     elif command == "record-memory":
         record_memory(argv[1], int(argv[2]), argv[3], argv[4], argv[5])
+    elif command == "export-memory":
+        export_memory(argv[1], argv[2])
     elif command == "table":
         table(argv[1], argv[2])
     else:

@@ -2,6 +2,7 @@
 // and small hand-made cases around the edges of each format. The output is the
 // same on every run. Usage: quillmo_fuzz_corpus FOLDER (normally fuzz/corpus).
 #include "Targets.h"
+#include "TargetSupport.h"
 
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
@@ -17,6 +18,7 @@
 #include "tools/writers/ZipArchive.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -371,6 +373,30 @@ std::string characterInput(const fs::path& folder, const std::array<std::string,
     return input;
 }
 
+// The input with every skin line naming the one image the drawing targets
+// put beside each input (its icon), so that its surfaces are drawn.
+std::string withIconSkins(const std::string& input)
+{
+    std::vector<std::string> pieces;
+    for (std::string_view piece : fuzz::support::checkerPieces(input))
+        pieces.emplace_back(piece);
+    for (size_t i = 3; i < 6 && i < pieces.size(); ++i) {
+        std::istringstream lines(pieces[i]);
+        std::string line, skin;
+        while (std::getline(lines, line)) {
+            const size_t comma = line.find(',');
+            if (comma != std::string::npos && comma + 1 < line.size())
+                line = line.substr(0, comma + 1) + "models/players/fuzz/icon_default.tga";
+            skin += line + "\n";
+        }
+        pieces[i] = skin;
+    }
+    std::string joined;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        joined += (i > 0 ? std::string(fuzz::kCheckerSeparator) : std::string()) + pieces[i];
+    return joined;
+}
+
 // Character folders of the sample characters' skins and animation tables,
 // with small parts: parts as long as the tables need, parts too short for
 // them, and a game-style folder with parts missing.
@@ -389,9 +415,39 @@ void addCharacters(const Corpus& corpus, const fs::path& work)
                characterInput(lara, {namedPart(2, {"tag_torso"}, {"l_legs"}), namedPart(2, {"tag_head"}, {"u_torso"}),
                                      namedPart(1, {}, {"h_head", "h_hair"})}));
     samples::writeSampleGame((work / "Game").string(), samples::GameLayout::Loose);
-    corpus.add("checker", "bruno-without-head",
-               characterInput(work / "Game/models/players/bruno",
-                              {namedPart(3, {"tag_torso"}, {"l_legs"}), namedPart(3, {"tag_weapon"}, {"u_torso"}), ""}));
+    const std::string sargeParts = characterInput(sarge, {namedPart(legsFrames, {"tag_torso"}, {"l_legs"}),
+                                                          namedPart(torsoFrames, {"tag_head", "tag_weapon"},
+                                                                    {"u_torso", "u_arms"}),
+                                                          namedPart(1, {}, {"h_head", "h_helmet"})});
+    const std::string brunoWithoutHead =
+        characterInput(work / "Game/models/players/bruno",
+                       {namedPart(3, {"tag_torso"}, {"l_legs"}), namedPart(3, {"tag_weapon"}, {"u_torso"}), ""});
+    corpus.add("checker", "bruno-without-head", brunoWithoutHead);
+
+    // The tools that draw take the same inputs, and what once broke the
+    // export: an entry of a billion frames, tags at no number or at the
+    // largest float, a tag name that is no UTF-8.
+    const std::string shortParts = characterInput(
+        lara, {namedPart(2, {"tag_torso"}, {"l_legs"}), namedPart(2, {"tag_head"}, {"u_torso"}), namedPart(1, {}, {"h_head"})});
+    for (const char* target : {"export", "record"}) {
+        corpus.add(target, "sarge", withIconSkins(sargeParts));
+        corpus.add(target, "bruno-without-head", withIconSkins(brunoWithoutHead));
+        std::string billion = withIconSkins(shortParts);
+        billion += "\n5 999999999 999999999 25\n";
+        corpus.add(target, "a-billion-frames", billion);
+    }
+    auto tagAt = [&](float origin, const std::string& tagName) {
+        writers::Md3Model legs = smallModel(2, {tagName}, 0);
+        legs.surfaces.push_back(triangleSurface("l_legs", 2));
+        for (auto& row : legs.tags)
+            for (writers::Md3Tag& tag : row)
+                tag.origin = {origin, -origin, origin};
+        return withIconSkins(characterInput(lara, {writers::serialiseMd3(legs), namedPart(2, {"tag_head"}, {"u_torso"}),
+                                                   namedPart(1, {}, {"h_head"})}));
+    };
+    corpus.add("export", "tags-at-nan", tagAt(std::nanf(""), "tag_torso"));
+    corpus.add("export", "tags-at-largest-float", tagAt(3.4e38f, "tag_torso"));
+    corpus.add("export", "tag-name-no-utf8", tagAt(1, "tag_\xff\xfe"));
 }
 
 } // namespace

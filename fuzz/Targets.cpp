@@ -1,5 +1,8 @@
 #include "Targets.h"
 
+#include "DrawnTargets.h"
+#include "TargetSupport.h"
+
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/QueltoLogo.h"
@@ -32,56 +35,7 @@ namespace fuzz {
 
 namespace {
 
-// A broken promise is a finding: say which, and abort so that the fuzzer
-// keeps the input and the replay fails.
-void check(bool holds, const char* promise)
-{
-    if (holds)
-        return;
-    std::fprintf(stderr, "broken promise: %s\n", promise);
-    std::fflush(stderr);
-    std::abort();
-}
-
-std::string textOf(Input bytes) { return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()); }
-
-// A folder for the files the readers read from disk: memory backed where
-// possible, since every input is written and read a few times over.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = std::string(base) + "/quillmo-fuzz-XXXXXX";
-        check(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
-        folder_ = pattern;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string file(const std::string& name) const { return folder_ + "/" + name; }
-
-    void write(const std::string& name, Input bytes) const
-    {
-        std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        check(static_cast<bool>(out.flush()), "a scratch file can be written");
-    }
-
-private:
-    std::string folder_;
-};
-
-const ScratchFolder& scratch()
-{
-    static const ScratchFolder folder;
-    return folder;
-}
+using namespace support;
 
 constexpr const char* kModelName = "fuzz/lower.md3";
 
@@ -628,31 +582,6 @@ void runSettings(Input bytes)
     check(second == first, "settings read back as they were saved");
 }
 
-// The pieces of a checker input, one per file of kCheckerFiles.
-std::vector<std::string_view> checkerPieces(std::string_view text)
-{
-    std::vector<std::string_view> pieces;
-    while (pieces.size() + 1 < std::size(kCheckerFiles)) {
-        const size_t end = text.find(kCheckerSeparator);
-        if (end == std::string_view::npos)
-            break;
-        pieces.push_back(text.substr(0, end));
-        text.remove_prefix(end + kCheckerSeparator.size());
-    }
-    pieces.push_back(text);
-    return pieces;
-}
-
-// Game data mounted for one input; the other targets read disk paths again
-// once it is over.
-class MountedFolder {
-public:
-    explicit MountedFolder(const std::string& folder) { platform::files::MountGameRoot(folder); }
-    ~MountedFolder() { platform::files::MountDisk(); }
-    MountedFolder(const MountedFolder&) = delete;
-    MountedFolder& operator=(const MountedFolder&) = delete;
-};
-
 bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 // Each line is "SUBJECT: error: TEXT" or "SUBJECT: warning: TEXT" about the
@@ -677,18 +606,9 @@ bool checkFindingLine(const std::string& line)
 void runChecker(Input bytes)
 {
     const std::string folder = scratch().file("checker");
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directory(folder);
+    const bool skinGiven = writeCharacterFiles("checker", bytes);
     const std::string text = textOf(bytes);
     const std::vector<std::string_view> pieces = checkerPieces(text);
-    bool skinGiven = false;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (pieces[i].empty())
-            continue;
-        scratch().write(std::string("checker/") + kCheckerFiles[i],
-                        Input(reinterpret_cast<const uint8_t*>(pieces[i].data()), pieces[i].size()));
-        skinGiven = skinGiven || std::string_view(kCheckerFiles[i]).ends_with(".skin");
-    }
     const MountedFolder mounted(folder);
     const ShaderTable noShaders;
     CheckReport report;
@@ -727,6 +647,7 @@ constexpr Target kTargets[] = {
     {"md3", runMd3},       {"bitmap", runBitmap},       {"targa", runTarga},       {"jpeg", runJpeg},
     {"png", runPng},       {"skin", runSkin},           {"animation", runAnimation}, {"settings", runSettings},
     {"shader", runShader}, {"gameanimation", runGameAnimation}, {"pk3", runArchive}, {"checker", runChecker},
+    {"export", RunExportInput, true}, {"record", RunRecordInput, true},
 };
 
 } // namespace

@@ -16,6 +16,7 @@ using Input = std::span<const uint8_t>;
 struct Target {
     const char* name; // also the folder of its inputs below corpus/ and regressions/
     void (*run)(Input bytes);
+    bool drawn = false; // draws with OpenGL, whose drivers keep memory for the process's life
 };
 
 // The checker's input is a character folder: these files in this order,

@@ -1033,19 +1033,34 @@ std::string CharacterGltf(const CharacterExport& character, bool binary)
 
 namespace {
 
-// Mends the tags of part and of what hangs on it whose values are not
-// numbers (glTF has no such numbers): such an origin is put at the part's
-// origin, such axes are taken as no turn; one message names the file.
-void mendTags(TMD3Model& part, std::set<const TMD3Model*>& seen)
+bool allFinite(const float* begin, const float* end)
+{
+    return std::all_of(begin, end, [](float v) { return std::isfinite(v); });
+}
+
+// The names of a set, quoted and joined: "'a', 'b'".
+std::string quotedNames(const std::set<std::string>& names)
+{
+    std::string joined;
+    for (const std::string& name : names)
+        joined += (joined.empty() ? "'" : ", '") + name + "'";
+    return joined;
+}
+
+// Mends the values of part and of what hangs on it that are not numbers
+// (glTF has no such numbers): a tag's origin is put at the part's origin,
+// its axes taken as no turn, a texture coordinate taken as 0; one message
+// for the tags and one for the surfaces names the file.
+void mendNonNumbers(TMD3Model& part, std::set<const TMD3Model*>& seen)
 {
     if (!seen.insert(&part).second)
         return;
-    std::set<std::string> mended;
+    std::set<std::string> mendedTags, mendedSurfaces;
     for (TMD3Tag& tag : part.Tags) {
-        const bool origin = !std::all_of(std::begin(tag.Origin), std::end(tag.Origin), [](float v) { return std::isfinite(v); });
+        const bool origin = !allFinite(std::begin(tag.Origin), std::end(tag.Origin));
         bool axes = false;
         for (const auto& axis : tag.Axis)
-            axes = axes || !std::all_of(std::begin(axis), std::end(axis), [](float v) { return std::isfinite(v); });
+            axes = axes || !allFinite(std::begin(axis), std::end(axis));
         if (origin)
             std::fill(std::begin(tag.Origin), std::end(tag.Origin), 0.0f);
         if (axes) {
@@ -1054,19 +1069,26 @@ void mendTags(TMD3Model& part, std::set<const TMD3Model*>& seen)
                     tag.Axis[row][col] = row == col ? 1.0f : 0.0f;
         }
         if (origin || axes)
-            mended.insert(MD3Name(tag.Name));
+            mendedTags.insert(MD3Name(tag.Name));
     }
-    if (!mended.empty()) {
-        std::string names;
-        for (const std::string& name : mended)
-            names += (names.empty() ? "'" : ", '") + name + "'";
-        platform::ShowMessage(part.FileName + ": tag " + names +
+    for (TMesh& mesh : part.Meshes)
+        for (TMD3TexCoord& st : mesh.TexCoords)
+            for (float* value : {&st.S, &st.T})
+                if (!std::isfinite(*value)) {
+                    *value = 0;
+                    mendedSurfaces.insert(MD3Name(mesh.Header.Name));
+                }
+    if (!mendedTags.empty())
+        platform::ShowMessage(part.FileName + ": tag " + quotedNames(mendedTags) +
                                   " holds values that are not numbers; exported at its part's origin, unturned",
                               kCaption);
-    }
+    if (!mendedSurfaces.empty())
+        platform::ShowMessage(part.FileName + ": surface " + quotedNames(mendedSurfaces) +
+                                  " has texture coordinates that are not numbers; exported as 0",
+                              kCaption);
     for (TMD3Model* linked : part.Links)
         if (linked)
-            mendTags(*linked, seen);
+            mendNonNumbers(*linked, seen);
 }
 
 } // namespace
@@ -1104,7 +1126,7 @@ int RunExport(const CommandLine& options)
                         names.push_back(skin);
             character.skins = GatherSkins(player, choice.folder, names, textures);
             std::set<const TMD3Model*> seen;
-            mendTags(player.Lower, seen);
+            mendNonNumbers(player.Lower, seen);
         }
         bytes = CharacterGltf(character, binary);
     } catch (const std::exception& e) {

@@ -234,6 +234,10 @@ TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom,
         throw NothingToDraw("no surface to draw");
     if (!box.Finite())
         throw NothingToDraw("its pose has no finite bounds");
+    for (int i = 0; i < 3; ++i)
+        if (box.high[i] - box.low[i] > kGameWorldWidth)
+            throw NothingToDraw("its parts lie further apart than the game's world is wide (" +
+                                std::to_string(static_cast<long>(kGameWorldWidth)) + " units)");
     TGLCameraRec rec{};
     TGLCamera* camera = TGLCamera::Instance();
     camera->InitCamera(rec, TGLViewDir::vdUser, StartEye(), StartViewPoint(), SceneSize * 5);

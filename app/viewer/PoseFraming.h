@@ -42,8 +42,13 @@ struct ViewBox {
     bool Finite() const;
 };
 
-// What has nothing to draw: no surface with vertices, or a pose whose bounds
-// are no finite numbers. The message says which.
+// The width of the game's world in game units: no pose the game draws spans
+// more and shows as anything but dots.
+inline constexpr double kGameWorldWidth = 2 * 128 * 1024;
+
+// What has nothing to draw: no surface with vertices, a pose whose bounds
+// are no finite numbers, or one wider than the game's world. The message
+// says which.
 class NothingToDraw : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -71,5 +76,6 @@ PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes);
 // in a width x height viewport (its lower left corner at (0, bottom)) and as
 // large as lets it fill the fraction fill of the viewport in its tighter
 // direction. Needs the camera component. Throws NothingToDraw for a pose
-// without points or with bounds that are no finite numbers.
+// without points, with bounds that are no finite numbers, or wider than
+// kGameWorldWidth (parts hung on tags far out of the world).
 TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom, int width, int height, float fill);

@@ -318,12 +318,16 @@ void CheckPlaceForNewFile(const std::string& path)
 {
     // The device folder holds devices, made by the system: writing to one
     // that is there is the caller's choice, a new file in it a mistake.
+    // Folders mounted below it for files of their own (/dev/shm) are not it.
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         const std::filesystem::path folder =
             std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error).parent_path();
         const std::string under = folder.generic_string() + "/";
-        if (under.rfind("/dev/", 0) == 0)
+        struct stat devices {}, place {};
+        const bool onDevices = ::stat("/dev", &devices) != 0 || ::stat(folder.c_str(), &place) != 0 ||
+                               place.st_dev == devices.st_dev;
+        if (under.rfind("/dev/", 0) == 0 && onDevices)
             throw EInOutError("Unable to write to " + path + ": a path under /dev is no place for a new file");
     }
 }

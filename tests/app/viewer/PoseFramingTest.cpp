@@ -160,6 +160,10 @@ TEST_F(Framing, NothingToFrameIsRefused)
     const ViewAxes axes = StartViewAxes();
     EXPECT_THROW(FramePose(PoseInView{}, axes, 0, 64, 64, 0.85f), NothingToDraw);
     EXPECT_THROW(FramePose(poseOf({{0, 0, 0}, {INFINITY, 0, 0}}, axes), axes, 0, 64, 64, 0.85f), NothingToDraw);
+    // Parts hung on tags at the largest float: finite, and no picture of them.
+    EXPECT_THROW(FramePose(poseOf({{0, 0, 0}, {3.4e38, -3.4e38, 3.4e38}}, axes), axes, 0, 64, 64, 0.85f),
+                 NothingToDraw);
+    EXPECT_NO_THROW(FramePose(poseOf({{0, 0, 0}, {kGameWorldWidth / 2, 0, 0}}, axes), axes, 0, 64, 64, 0.85f));
     // A single point is framed from some distance, not from inside it.
     const TGLCameraRec rec = FramePose(poseOf({{1, 2, 3}}, axes), axes, 0, 64, 64, 0.85f);
     EXPECT_TRUE(show({{1, 2, 3}}, rec).allBetweenPlanes);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -110,4 +112,18 @@ TEST(System, UserConfigFolderTakesOnlyAnAbsoluteXdgConfigHome)
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(platform::UserConfigFolder(), "/home/someone/.config/");
     savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
+}
+
+// A new file among the devices is refused; one in a folder mounted below
+// them for files of its own (/dev/shm, where there is one) or anywhere else
+// is not.
+TEST(System, NoNewFileAmongTheDevices)
+{
+    EXPECT_THROW(platform::CheckPlaceForNewFile("/dev/quillmo-test.gltf"), platform::EInOutError);
+    EXPECT_NO_THROW(platform::CheckPlaceForNewFile("/dev/null")); // there already: the caller's choice
+    const testsupport::TempDir dir;
+    EXPECT_NO_THROW(platform::CheckPlaceForNewFile(dir.file("new.glb")));
+    struct stat devices {}, shm {};
+    if (::stat("/dev", &devices) == 0 && ::stat("/dev/shm", &shm) == 0 && shm.st_dev != devices.st_dev)
+        EXPECT_NO_THROW(platform::CheckPlaceForNewFile("/dev/shm/quillmo-test.glb"));
 }
