@@ -48,12 +48,6 @@ constexpr const char* kAnySkin = "default";
 // Long lists of surfaces in one finding are cut after this many names.
 constexpr size_t kMostNamesListed = 8;
 
-bool lessIgnoringCase(const std::string& a, const std::string& b)
-{
-    const std::string la = platform::LowerCase(a), lb = platform::LowerCase(b);
-    return la != lb ? la < lb : a < b;
-}
-
 std::string printable(std::string text) { return PrintableText(std::move(text)); }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
@@ -280,7 +274,7 @@ private:
                     skins.push_back(skin);
             }
         }
-        std::sort(skins.begin(), skins.end(), lessIgnoringCase);
+        std::sort(skins.begin(), skins.end(), platform::LessIgnoringCase);
         return skins;
     }
 

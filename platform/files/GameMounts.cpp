@@ -148,17 +148,10 @@ void throwTooLarge(const std::string& path, uint64_t size)
                       std::to_string(kMaxFileBytes) + " bytes a file may have");
 }
 
-bool lessIgnoringCase(const std::string& a, const std::string& b)
-{
-    const std::string lowerA = LowerCase(a);
-    const std::string lowerB = LowerCase(b);
-    return lowerA != lowerB ? lowerA < lowerB : a < b;
-}
-
 void sortByName(std::vector<FolderEntry>& entries)
 {
     std::sort(entries.begin(), entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return lessIgnoringCase(a.name, b.name); });
+              [](const FolderEntry& a, const FolderEntry& b) { return LessIgnoringCase(a.name, b.name); });
 }
 
 GameMounts& gameMounts()

@@ -52,8 +52,6 @@ std::optional<std::string> cleanRequestPath(const std::string& path);
 // Throws EInOutError: the file at path is size bytes, above kMaxFileBytes.
 [[noreturn]] void throwTooLarge(const std::string& path, uint64_t size);
 
-// Order by name ignoring letter case, then by bytes.
-bool lessIgnoringCase(const std::string& a, const std::string& b);
 // Sorts by name ignoring letter case, then by bytes.
 void sortByName(std::vector<FolderEntry>& entries);
 

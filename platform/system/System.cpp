@@ -256,6 +256,12 @@ std::string LowerCase(std::string text)
     return text;
 }
 
+bool LessIgnoringCase(const std::string& a, const std::string& b)
+{
+    const std::string lowerA = LowerCase(a), lowerB = LowerCase(b);
+    return lowerA != lowerB ? lowerA < lowerB : a < b;
+}
+
 std::string UpperCase(std::string text)
 {
     for (char& c : text)

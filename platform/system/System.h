@@ -84,6 +84,9 @@ std::string ExpandFileName(const std::string& path);
 std::string LowerCase(std::string text);
 std::string UpperCase(std::string text);
 bool SameText(std::string_view a, std::string_view b);
+// Order by name ignoring letter case, then by bytes (so that names differing
+// in case alone still have one order).
+bool LessIgnoringCase(const std::string& a, const std::string& b);
 
 // Path helpers in the manner of the run-time library.
 std::string ExtractFilePath(const std::string& path); // folder with trailing "/"
