@@ -158,6 +158,220 @@ void checkCharacterOptions(const CommandLine& options)
         throw CommandLineError("--record writes FILE.webp or FILE.gif, not '" + file + "'");
 }
 
+// ---- the options ----
+
+using Values = std::vector<std::string>;
+
+// One option: its name (and a short one), how many values follow it, what
+// it sets, and its lines of the usage text, after the usage text's lines
+// that come before them (a heading, another option's mention in a group).
+struct OptionSpec {
+    const char* name;
+    const char* shortName; // nullptr for none
+    int values;
+    void (*apply)(CommandLine& options, const Values& values, const std::string& name);
+    const char* help;
+    const char* before = "";
+};
+
+void setAnswer(CommandLine& options, const Values& values, const std::string&)
+{
+    const std::string answer = platform::LowerCase(values[0]);
+    if (answer == "yes")
+        options.answer = platform::DialogAnswer::Yes;
+    else if (answer == "no")
+        options.answer = platform::DialogAnswer::No;
+    else
+        throw CommandLineError("--answer takes yes or no, not '" + answer + "'");
+}
+
+void setFormat(CommandLine& options, const Values& values, const std::string&)
+{
+    options.format = platform::LowerCase(values[0]);
+    if (*options.format != "text" && *options.format != "json" && *options.format != "sarif")
+        throw CommandLineError("--format takes text, json or sarif, not '" + values[0] + "'");
+}
+
+void setThumbnailSize(CommandLine& options, const Values& values, const std::string& name)
+{
+    options.thumbnailSize = positiveNumber(values[0], name);
+    if (*options.thumbnailSize > kLargestSide)
+        throw CommandLineError(name + " is limited to " + std::to_string(kLargestSide) + " pixels");
+}
+
+// One animation for the parts it plays on; the other part stands.
+void setAnimation(CommandLine& options, const Values& values, const std::string& name)
+{
+    const std::optional<uint32_t> k = AnimationNamed(values[0]);
+    if (!k || (!AnimationDrivesTorso(*k) && !AnimationDrivesLegs(*k)))
+        throw CommandLineError(name + ": no animation '" + values[0] + "' (BOTH_DEATH1 ... LEGS_TURN)");
+    if (AnimationDrivesTorso(*k))
+        options.animations.torso = *k;
+    if (AnimationDrivesLegs(*k))
+        options.animations.legs = *k;
+    options.animationNamed = true;
+}
+
+void setKeys(CommandLine& options, const Values& values, const std::string&)
+{
+    const std::string& list = values[0];
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = list.find(',', start);
+        std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
+        uint8_t shift = 0;
+        if (platform::LowerCase(name).rfind(kShiftPrefix, 0) == 0) {
+            shift = platform::ssShift;
+            name = name.substr(std::string(kShiftPrefix).size());
+        }
+        options.keys.push_back(KeyCodeOfName(name));
+        options.keyShifts.push_back(shift);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+}
+
+// In the order of the usage text.
+const OptionSpec kOptions[] = {
+    {"--model-root", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.modelRoot = v[0]; },
+     "  --model-root DIR     folder holding ModelLara/ and ModelSarge/ (default ./Model/)\n"},
+    {"--answer", nullptr, 1, setAnswer,
+     "  --answer yes|no      answer the start question without the box (yes: Lara, no: Sarge)\n"},
+    {"--size", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.size = pixelSize(v[0], n); },
+     "  --size WxH           client size of the window in pixels\n"},
+    {"--frames", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.frames = positiveNumber(v[0], n); },
+     "  --frames N           draw N frames on a clock advancing 40 ms per frame, then exit\n"},
+    {"--screenshot", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string&) {
+         o.screenshot = v[0];
+         o.batch = true;
+     },
+     "  --screenshot FILE    write the last of those frames as PNG (implies --batch)\n"},
+    {"--keys", nullptr, 1, setKeys,
+     "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown, Home,\n"
+     "                       End, Up, Down, Left, Right, Comma, Period, 0-9, A-Z, Num0-Num9,\n"
+     "                       F1-F12, each optionally as Shift+KEY\n"},
+    {"--batch", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.batch = true; },
+     "  --batch              never block on a message box: messages go to standard error\n"},
+    {"--image-memory", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.imageMemoryMB = positiveNumber(v[0], n); },
+     "  --image-memory MB    decoded images held at once, at most; larger ones are refused\n"
+     "                       (default 512)\n"},
+    {"--help", "-h", 0, [](CommandLine& o, const Values&, const std::string&) { o.help = true; },
+     "  --help               this text\n"},
+    {"--game-root", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.gameRoot = v[0]; },
+     "  --game-root DIR|PK3  game data: the loose files of DIR over its *.pk3 archives, or one archive\n",
+     "\n"
+     "Character mode (a character of game data, as the game shows it):\n"
+     "  PATH                 a character folder or one of its .md3 files, a .pk3 archive, or a game\n"
+     "                       data folder (holding models/ or *.pk3): its first character\n"},
+    {"--character", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.character = v[0]; },
+     "  --character NAME|DIR models/players/NAME of the game data, or a character folder on disk\n"},
+    {"--skin", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.skin = v[0]; },
+     "  --skin NAME          the skin (lower_NAME.skin, ...); default: default\n"},
+    {"--weapon", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.weapon = v[0]; },
+     "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"},
+    {"--torso", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) {
+         o.animations.torso = animationOption(v[0], n, "torso", AnimationDrivesTorso);
+     },
+     "  --torso NAME         start the torso on this animation (BOTH_DEATH1 ... TORSO_STAND2)\n"},
+    {"--legs", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) {
+         o.animations.legs = animationOption(v[0], n, "legs", AnimationDrivesLegs);
+     },
+     "  --legs NAME          start the legs on this animation (BOTH_DEATH1 ... BOTH_DEAD3, LEGS_WALKCR ...\n"
+     "                       LEGS_TURN); an animation of both parts plays on both\n"},
+    {"--export", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.exportFile = v[0]; },
+     "  --export FILE.glb|FILE.gltf\n"
+     "                       write the character as glTF 2.0 instead of showing it: its parts on their\n"
+     "                       tags, the weapon, every animation of animation.cfg, the skin's materials\n"},
+    {"--all-skins", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.allSkins = true; },
+     "    --all-skins        every skin of the character, each a material variant\n"},
+    {"--record", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.recordFile = v[0]; },
+     "  --record FILE.webp|FILE.gif\n"
+     "                       write an animated picture of the character instead of showing it\n"},
+    {"--animation", nullptr, 1, setAnimation,
+     "    --animation NAME   what plays (default TORSO_STAND and LEGS_IDLE); --torso and --legs work too\n"},
+    {"--seconds", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.seconds = positiveSeconds(v[0], n); },
+     "    --seconds S        how long it plays (default 3), at 25 pictures a second\n"},
+    {"--turntable", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.turntable = true; },
+     "    --turntable        the character turns once round meanwhile\n"},
+    {"--check", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.check = true; },
+     "  --check [--game-root DIR|PK3] [NAME|DIR ...]\n"
+     "                       check every character (or those named) and every skin; one line per\n"
+     "                       finding (NAME[/SKIN]: error|warning: TEXT; shader scripts of the game\n"
+     "                       root that cannot be read to their end first, as (game data): warning:),\n"
+     "                       then a summary; exit 0 without errors, 1 with errors, 2 when the check\n"
+     "                       cannot run or its report cannot be written\n",
+     "    --size WxH         the picture's size (default 320x400)\n"
+     "Keys in character mode: Up / Down next / previous torso animation, Right / Left next / previous\n"
+     "legs animation, Period / Comma one frame on / back while paused (Space), Home frames the\n"
+     "character, E shows or hides its problems, F12 saves the view as PNG, N / Shift+N next /\n"
+     "previous skin, P / Shift+P next / previous character; a folder or .pk3 dropped on the window\n"
+     "opens like PATH.\n"
+     "\n"
+     "Tools for many characters (no window):\n"},
+    {"--format", nullptr, 1, setFormat,
+     "    --format FORMAT    text (the default), json (an object per finding and a summary) or\n"
+     "                       sarif (SARIF 2.1.0, each finding at its file and line)\n"},
+    {"--jobs", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.jobs = positiveNumber(v[0], n); },
+     "    --jobs N           check N characters at once in worker processes (default: the cores)\n"},
+    {"--surfaces", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.surfaces = true; },
+     "  --surfaces [--game-root DIR|PK3] NAME|DIR [--skin S|--all-skins] [--weapon W|none]\n"
+     "                       what the game makes of every surface of the character and its weapon:\n"
+     "                       for each part, surface and skin the name looked up and where it was\n"
+     "                       read, the shader or image it resolves to and where that is defined, its\n"
+     "                       stages, what the game does with it and how its shader list counts it;\n"
+     "                       --format text (the default) or json; exit 0 when every surface is made\n"
+     "                       as written, 1 when one is not or a file is missing\n"},
+    {"--contact-sheet", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string&) { o.contactSheet = v[0]; },
+     "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"
+     "                       one picture of every character (or those named) in a grid\n"},
+    {"--cell", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.cell = pixelSize(v[0], n); },
+     "    --cell WxH         the size of a cell in pixels; default 256x256\n",
+     "    --all-skins        a cell for every skin, not only the default one\n"},
+    {"--columns", nullptr, 1,
+     [](CommandLine& o, const Values& v, const std::string& n) { o.columns = positiveNumber(v[0], n); },
+     "    --columns N        cells in a row; default 6\n"},
+    {"--thumbnail", nullptr, 2,
+     [](CommandLine& o, const Values& v, const std::string&) {
+         o.thumbnailInput = v[0];
+         o.thumbnailOutput = v[1];
+     },
+     "  --thumbnail INPUT OUTPUT.png [--thumbnail-size N]\n"
+     "                       a picture of at most N pixels a side (default 256) of an .md3 file (the\n"
+     "                       character of its folder, else the part) or a .pk3 (its first character);\n"
+     "                       INPUT may be a path or a file:// URI\n",
+     "    --torso NAME, --legs NAME\n"
+     "                       each character in the first frame of these animations (default\n"
+     "                       TORSO_STAND, LEGS_IDLE); also for --thumbnail\n"},
+    // Told on --thumbnail's first line and in its text.
+    {"--thumbnail-size", nullptr, 1, setThumbnailSize, ""},
+};
+
+constexpr const char* kUsageStart = "Usage: Quillmo [options] [PATH]\n";
+constexpr const char* kUsageEnd =
+    "\n"
+    "Exit status of the runs without a window: 0 done; 1 done, but with errors found, a picture or\n"
+    "export made after a load problem, or nothing to draw; 2 cannot run, or the output cannot be\n"
+    "written.\n";
+
+const OptionSpec* findOption(const std::string& arg)
+{
+    for (const OptionSpec& option : kOptions)
+        if (arg == option.name || (option.shortName && arg == option.shortName))
+            return &option;
+    return nullptr;
+}
+
 } // namespace
 
 uint16_t KeyCodeOfName(const std::string& name)
@@ -188,112 +402,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
     CommandLine options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
+        const OptionSpec* option = findOption(arg);
+        if (!option) {
+            if (arg.size() > 1 && arg[0] == '-')
+                throw CommandLineError("unknown option '" + arg + "' (see --help)");
+            options.paths.push_back(arg);
+            continue;
+        }
+        Values values;
+        for (int v = 0; v < option->values; ++v) {
             if (i + 1 >= args.size())
                 throw CommandLineError(arg + " needs a value");
-            return args[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--batch") {
-            options.batch = true;
-        } else if (arg == "--model-root") {
-            options.modelRoot = value();
-        } else if (arg == "--answer") {
-            std::string answer = platform::LowerCase(value());
-            if (answer == "yes")
-                options.answer = platform::DialogAnswer::Yes;
-            else if (answer == "no")
-                options.answer = platform::DialogAnswer::No;
-            else
-                throw CommandLineError("--answer takes yes or no, not '" + answer + "'");
-        } else if (arg == "--size") {
-            options.size = pixelSize(value(), arg);
-        } else if (arg == "--check") {
-            options.check = true;
-        } else if (arg == "--surfaces") {
-            options.surfaces = true;
-        } else if (arg == "--format") {
-            options.format = platform::LowerCase(value());
-            if (*options.format != "text" && *options.format != "json" && *options.format != "sarif")
-                throw CommandLineError("--format takes text, json or sarif, not '" + args[i] + "'");
-        } else if (arg == "--jobs") {
-            options.jobs = positiveNumber(value(), arg);
-        } else if (arg == "--image-memory") {
-            options.imageMemoryMB = positiveNumber(value(), arg);
-        } else if (arg == "--contact-sheet") {
-            options.contactSheet = value();
-        } else if (arg == "--all-skins") {
-            options.allSkins = true;
-        } else if (arg == "--cell") {
-            options.cell = pixelSize(value(), arg);
-        } else if (arg == "--columns") {
-            options.columns = positiveNumber(value(), arg);
-        } else if (arg == "--thumbnail") {
-            options.thumbnailInput = value();
-            options.thumbnailOutput = value();
-        } else if (arg == "--thumbnail-size") {
-            options.thumbnailSize = positiveNumber(value(), arg);
-            if (*options.thumbnailSize > kLargestSide)
-                throw CommandLineError(arg + " is limited to " + std::to_string(kLargestSide) + " pixels");
-        } else if (arg == "--frames") {
-            options.frames = positiveNumber(value(), "--frames");
-        } else if (arg == "--screenshot") {
-            options.screenshot = value();
-            options.batch = true;
-        } else if (arg == "--game-root") {
-            options.gameRoot = value();
-        } else if (arg == "--character") {
-            options.character = value();
-        } else if (arg == "--skin") {
-            options.skin = value();
-        } else if (arg == "--weapon") {
-            options.weapon = value();
-        } else if (arg == "--torso") {
-            options.animations.torso = animationOption(value(), arg, "torso", AnimationDrivesTorso);
-        } else if (arg == "--legs") {
-            options.animations.legs = animationOption(value(), arg, "legs", AnimationDrivesLegs);
-        } else if (arg == "--export") {
-            options.exportFile = value();
-        } else if (arg == "--record") {
-            options.recordFile = value();
-        } else if (arg == "--animation") {
-            // One animation for the parts it plays on; the other part stands.
-            const std::string& name = value();
-            const std::optional<uint32_t> k = AnimationNamed(name);
-            if (!k || (!AnimationDrivesTorso(*k) && !AnimationDrivesLegs(*k)))
-                throw CommandLineError(arg + ": no animation '" + name + "' (BOTH_DEATH1 ... LEGS_TURN)");
-            if (AnimationDrivesTorso(*k))
-                options.animations.torso = *k;
-            if (AnimationDrivesLegs(*k))
-                options.animations.legs = *k;
-            options.animationNamed = true;
-        } else if (arg == "--seconds") {
-            options.seconds = positiveSeconds(value(), arg);
-        } else if (arg == "--turntable") {
-            options.turntable = true;
-        } else if (arg == "--keys") {
-            const std::string& list = value();
-            size_t start = 0;
-            while (start <= list.size()) {
-                size_t comma = list.find(',', start);
-                std::string name = list.substr(start, comma == std::string::npos ? comma : comma - start);
-                uint8_t shift = 0;
-                if (platform::LowerCase(name).rfind(kShiftPrefix, 0) == 0) {
-                    shift = platform::ssShift;
-                    name = name.substr(std::string(kShiftPrefix).size());
-                }
-                options.keys.push_back(KeyCodeOfName(name));
-                options.keyShifts.push_back(shift);
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw CommandLineError("unknown option '" + arg + "' (see --help)");
-        } else {
-            options.paths.push_back(arg);
+            values.push_back(args[++i]);
         }
+        option->apply(options, values, arg);
     }
     if (options.screenshot && !options.frames)
         options.frames = 1;
@@ -304,77 +426,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 
 const char* CommandLineUsage()
 {
-    return "Usage: Quillmo [options] [PATH]\n"
-           "  --model-root DIR     folder holding ModelLara/ and ModelSarge/ (default ./Model/)\n"
-           "  --answer yes|no      answer the start question without the box (yes: Lara, no: Sarge)\n"
-           "  --size WxH           client size of the window in pixels\n"
-           "  --frames N           draw N frames on a clock advancing 40 ms per frame, then exit\n"
-           "  --screenshot FILE    write the last of those frames as PNG (implies --batch)\n"
-           "  --keys K1,K2,...     press keys after the window is made: Space, PageUp, PageDown, Home,\n"
-           "                       End, Up, Down, Left, Right, Comma, Period, 0-9, A-Z, Num0-Num9,\n"
-           "                       F1-F12, each optionally as Shift+KEY\n"
-           "  --batch              never block on a message box: messages go to standard error\n"
-           "  --image-memory MB    decoded images held at once, at most; larger ones are refused\n"
-           "                       (default 512)\n"
-           "  --help               this text\n"
-           "\n"
-           "Character mode (a character of game data, as the game shows it):\n"
-           "  PATH                 a character folder or one of its .md3 files, a .pk3 archive, or a game\n"
-           "                       data folder (holding models/ or *.pk3): its first character\n"
-           "  --game-root DIR|PK3  game data: the loose files of DIR over its *.pk3 archives, or one archive\n"
-           "  --character NAME|DIR models/players/NAME of the game data, or a character folder on disk\n"
-           "  --skin NAME          the skin (lower_NAME.skin, ...); default: default\n"
-           "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"
-           "  --torso NAME         start the torso on this animation (BOTH_DEATH1 ... TORSO_STAND2)\n"
-           "  --legs NAME          start the legs on this animation (BOTH_DEATH1 ... BOTH_DEAD3, LEGS_WALKCR ...\n"
-           "                       LEGS_TURN); an animation of both parts plays on both\n"
-           "  --export FILE.glb|FILE.gltf\n"
-           "                       write the character as glTF 2.0 instead of showing it: its parts on their\n"
-           "                       tags, the weapon, every animation of animation.cfg, the skin's materials\n"
-           "    --all-skins        every skin of the character, each a material variant\n"
-           "  --record FILE.webp|FILE.gif\n"
-           "                       write an animated picture of the character instead of showing it\n"
-           "    --animation NAME   what plays (default TORSO_STAND and LEGS_IDLE); --torso and --legs work too\n"
-           "    --seconds S        how long it plays (default 3), at 25 pictures a second\n"
-           "    --turntable        the character turns once round meanwhile\n"
-           "    --size WxH         the picture's size (default 320x400)\n"
-           "Keys in character mode: Up / Down next / previous torso animation, Right / Left next / previous\n"
-           "legs animation, Period / Comma one frame on / back while paused (Space), Home frames the\n"
-           "character, E shows or hides its problems, F12 saves the view as PNG, N / Shift+N next /\n"
-           "previous skin, P / Shift+P next / previous character; a folder or .pk3 dropped on the window\n"
-           "opens like PATH.\n"
-           "\n"
-           "Tools for many characters (no window):\n"
-           "  --check [--game-root DIR|PK3] [NAME|DIR ...]\n"
-           "                       check every character (or those named) and every skin; one line per\n"
-           "                       finding (NAME[/SKIN]: error|warning: TEXT; shader scripts of the game\n"
-           "                       root that cannot be read to their end first, as (game data): warning:),\n"
-           "                       then a summary; exit 0 without errors, 1 with errors, 2 when the check\n"
-           "                       cannot run or its report cannot be written\n"
-           "    --format FORMAT    text (the default), json (an object per finding and a summary) or\n"
-           "                       sarif (SARIF 2.1.0, each finding at its file and line)\n"
-           "    --jobs N           check N characters at once in worker processes (default: the cores)\n"
-           "  --surfaces [--game-root DIR|PK3] NAME|DIR [--skin S|--all-skins] [--weapon W|none]\n"
-           "                       what the game makes of every surface of the character and its weapon:\n"
-           "                       for each part, surface and skin the name looked up and where it was\n"
-           "                       read, the shader or image it resolves to and where that is defined, its\n"
-           "                       stages, what the game does with it and how its shader list counts it;\n"
-           "                       --format text (the default) or json; exit 0 when every surface is made\n"
-           "                       as written, 1 when one is not or a file is missing\n"
-           "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"
-           "                       one picture of every character (or those named) in a grid\n"
-           "    --all-skins        a cell for every skin, not only the default one\n"
-           "    --cell WxH         the size of a cell in pixels; default 256x256\n"
-           "    --columns N        cells in a row; default 6\n"
-           "    --torso NAME, --legs NAME\n"
-           "                       each character in the first frame of these animations (default\n"
-           "                       TORSO_STAND, LEGS_IDLE); also for --thumbnail\n"
-           "  --thumbnail INPUT OUTPUT.png [--thumbnail-size N]\n"
-           "                       a picture of at most N pixels a side (default 256) of an .md3 file (the\n"
-           "                       character of its folder, else the part) or a .pk3 (its first character);\n"
-           "                       INPUT may be a path or a file:// URI\n"
-           "\n"
-           "Exit status of the runs without a window: 0 done; 1 done, but with errors found, a picture or\n"
-           "export made after a load problem, or nothing to draw; 2 cannot run, or the output cannot be\n"
-           "written.\n";
+    static const std::string usage = [] {
+        std::string text = kUsageStart;
+        for (const OptionSpec& option : kOptions) {
+            text += option.before;
+            text += option.help;
+        }
+        return text + kUsageEnd;
+    }();
+    return usage.c_str();
 }
