@@ -5,7 +5,7 @@
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
-#include "app/viewer/Unit1.h"
+#include "app/viewer/Scene.h"
 #include "app/viewer/Units.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
@@ -193,8 +193,10 @@ int PictureStudio::labelStrip(const std::string& label) const
 Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label)
 {
     const int strip = labelStrip(label);
-    const ViewAxes axes = StartViewAxes();
-    const TGLCameraRec rec = FramePose(PoseAlong(root, axes), axes, strip, width_, height_ - strip, kPictureFill);
+    const StartView view = SceneStartView();
+    const ViewAxes axes = StartViewAxes(view);
+    const TGLCameraRec rec =
+        FramePose(PoseAlong(root, axes), axes, view, strip, width_, height_ - strip, kPictureFill);
     return drawFramed(root, rec, strip, label, 0, 0);
 }
 
@@ -249,7 +251,8 @@ void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, dou
     const auto secondsOf = [&](size_t i) { return static_cast<float>(static_cast<double>(i) * frameSeconds); };
     // The model turned by a is seen as the unturned model along the view's
     // axes turned by -a about the vertical.
-    const ViewAxes axes = StartViewAxes();
+    const StartView view = SceneStartView();
+    const ViewAxes axes = StartViewAxes(view);
     const auto turnedAxes = [&](double degrees) {
         const double a = -degrees * std::numbers::pi / 180.0, c = std::cos(a), s = std::sin(a);
         const auto turn = [&](const ScenePoint& v) { return ScenePoint{v[0] * c + v[2] * s, v[1], -v[0] * s + v[2] * c}; };
@@ -271,7 +274,7 @@ void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, dou
             all.box.Add(point);
         all.points.insert(all.points.end(), pose.points.begin(), pose.points.end());
     }
-    const TGLCameraRec rec = FramePose(all, axes, 0, width_, height_, kPictureFill);
+    const TGLCameraRec rec = FramePose(all, axes, view, 0, width_, height_, kPictureFill);
     for (int pass = 0; pass < passes; ++pass) {
         start();
         for (size_t i = 0; i < count; ++i) {

@@ -1,6 +1,5 @@
 #include "PoseFraming.h"
 
-#include "Unit1.h"
 
 #include "model/GameRenderer.h"
 
@@ -197,9 +196,9 @@ bool ViewBox::Finite() const
     return true;
 }
 
-ViewAxes StartViewAxes()
+ViewAxes StartViewAxes(const StartView& start)
 {
-    const TGLPoint4f eye = StartEye(), view = StartViewPoint();
+    const TGLPoint4f eye = start.eye, view = start.viewPoint;
     const Vec3 toEye = normalized({eye.X - view.X, eye.Y - view.Y, eye.Z - view.Z});
     const Vec3 right = normalized(cross({0.0, 1.0, 0.0}, toEye));
     return {right, cross(toEye, right), toEye};
@@ -227,7 +226,8 @@ PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes)
     return std::move(bounds.pose);
 }
 
-TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom, int width, int height, float fill)
+TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, const StartView& view, int bottom, int width,
+                       int height, float fill)
 {
     const ViewBox& box = pose.box;
     if (box.empty)
@@ -240,7 +240,7 @@ TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom,
                                 std::to_string(static_cast<long>(kGameWorldWidth)) + " units)");
     TGLCameraRec rec{};
     TGLCamera* camera = TGLCamera::Instance();
-    camera->InitCamera(rec, TGLViewDir::vdUser, StartEye(), StartViewPoint(), SceneSize * 5);
+    camera->InitCamera(rec, TGLViewDir::vdUser, view.eye, view.viewPoint, view.sceneSize * 5);
 
     const double tanY = std::tan(rec.Fov * std::numbers::pi / 360.0);
     const double tanX = tanY * std::max(width, 1) / std::max(height, 1);

@@ -24,8 +24,16 @@ struct ViewAxes {
     ScenePoint toEye;
 };
 
-// The direction of the viewer's start camera (StartEye, StartViewPoint).
-ViewAxes StartViewAxes();
+// A start camera: where the eye is, the point it looks at, and the scale of
+// the scene (which sets how far the camera sees).
+struct StartView {
+    TGLPoint4f eye;
+    TGLPoint4f viewPoint;
+    float sceneSize = 0;
+};
+
+// The directions of a start camera.
+ViewAxes StartViewAxes(const StartView& view);
 
 // A box with its edges along the axes of a view: low and high are distances
 // along right, up and toEye. Empty until a point is added.
@@ -78,4 +86,5 @@ PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes);
 // direction. Needs the camera component. Throws NothingToDraw for a pose
 // without points, with bounds that are no finite numbers, or wider than
 // kGameWorldWidth (parts hung on tags far out of the world).
-TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, int bottom, int width, int height, float fill);
+TGLCameraRec FramePose(const PoseInView& pose, const ViewAxes& axes, const StartView& view, int bottom, int width,
+                       int height, float fill);

@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "PoseFraming.h"
+#include "Scene.h"
 #include "SetOverlay.h"
 
 #include "OpglLib/MaterialDefine.h"
@@ -21,7 +22,6 @@
 #include <numbers>
 
 std::string ModelRoot;
-float SceneSize = 200.0f;
 bool ShowOverlay = true;
 bool UseTextureFont = true;
 uint32_t StartTick = 0;
@@ -59,16 +59,6 @@ TGLPoint4f moved(const TGLPoint4f& point, const TGLPoint4f& direction, double di
 }
 
 } // namespace
-
-TGLPoint4f StartEye() { return Point4f(SceneSize / 2, SceneSize / 3, SceneSize / 2); }
-
-TGLPoint4f StartViewPoint() { return Point4f(0, 10, 0); }
-
-void PlaceSceneLights()
-{
-    TGLLighter::Instance()->PlaceLights(Point4f(0, 0, 0), SceneSize / 2);
-    TGLLighter::Instance()->LightingOn();
-}
 
 TForm1::TForm1(platform::Window& window) : window_(window)
 {
@@ -183,10 +173,11 @@ void TForm1::frameShown()
     const int covered = ShowOverlay ? std::min(LayOutSetOverlay(shown().OverlayLines(), width, height).height,
                                                height / 2)
                                     : 0;
-    const ViewAxes axes = StartViewAxes();
+    const StartView view = SceneStartView();
+    const ViewAxes axes = StartViewAxes(view);
     try {
         const float fill = kPictureFill * static_cast<float>(height - covered) / static_cast<float>(height);
-        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, 0, width, height, fill);
+        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, view, 0, width, height, fill);
         // Only the camera's place: the window keeps its own view volume,
         // which holds the lights and the axes too. Raising eye and view point
         // together lowers the picture by half the covered rows (exactly at

@@ -4,6 +4,7 @@
 // event, and turns keys and mouse moves into scene changes.
 #include "CharacterSet.h"
 #include "ModelFolder.h"
+#include "Scene.h"
 
 #include "OpglLib/OpglCamera.h"
 #include "OpglLib/OpglManage.h"
@@ -18,8 +19,6 @@
 
 // Folder holding the model folders, absolute, ending with "/".
 extern std::string ModelRoot;
-// Scale from which the camera, the lights, the axes and the logo width follow.
-extern float SceneSize;
 extern bool ShowOverlay;
 extern bool UseTextureFont;
 // Tick count taken at the end of window creation, milliseconds.
@@ -30,14 +29,6 @@ extern uint32_t SmoothedTime;
 extern Q3Player Player;
 extern TMD3Model Weapon;
 
-// The camera the window starts with: from the front right and above the
-// character, looking at a point a little above the origin; the eye's place
-// scales with SceneSize.
-TGLPoint4f StartEye();
-TGLPoint4f StartViewPoint();
-// Places the scene's lights around the origin, scaled by SceneSize, and
-// switches lighting on; needs the GL context.
-void PlaceSceneLights();
 
 // Text of the start question and the character folders.
 inline constexpr const char* kLoadQuestion = "Load Model Lara(Yes) or Sarge(No).%s";

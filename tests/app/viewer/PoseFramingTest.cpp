@@ -1,6 +1,6 @@
 // Framing a pose: the points gathered from a part tree as DrawModel draws
 // it, and the camera that shows them centred and filling the picture.
-#include "app/viewer/PoseFraming.h"
+#include "app/viewer/Scene.h"
 
 #include "model/GameShader.h"
 
@@ -134,13 +134,14 @@ TEST(PoseAlong, GathersTheDrawnFrameThroughTheTagsStoodUpright)
 // shape and however far the pose reaches towards the eye.
 TEST_F(Framing, PoseIsCentredAndFillsTheTighterDirection)
 {
-    const ViewAxes axes = StartViewAxes();
+    const ViewAxes axes = StartViewAxes(SceneStartView());
     const std::vector<ScenePoint> figure{{-10, -25, -8}, {10, 30, 8}, {-10, 30, 8}, {10, -25, -8}, {4, 2, -3}};
     std::vector<ScenePoint> armed = figure;
     armed.push_back({38, 5, 2}); // a weapon held out to the front
     for (const auto& scene : {figure, armed}) {
         for (auto [width, height] : {std::pair{256, 238}, std::pair{400, 100}, std::pair{90, 300}}) {
-            const TGLCameraRec rec = FramePose(poseOf(scene, axes), axes, 18, width, height, 0.85f);
+            const TGLCameraRec rec =
+                FramePose(poseOf(scene, axes), axes, SceneStartView(), 18, width, height, 0.85f);
             EXPECT_EQ(rec.ViewportY, 18);
             const Shown shown = show(scene, rec);
             SCOPED_TRACE(std::to_string(scene.size()) + " points in " + std::to_string(width) + "x" +
@@ -157,14 +158,15 @@ TEST_F(Framing, PoseIsCentredAndFillsTheTighterDirection)
 
 TEST_F(Framing, NothingToFrameIsRefused)
 {
-    const ViewAxes axes = StartViewAxes();
-    EXPECT_THROW(FramePose(PoseInView{}, axes, 0, 64, 64, 0.85f), NothingToDraw);
-    EXPECT_THROW(FramePose(poseOf({{0, 0, 0}, {INFINITY, 0, 0}}, axes), axes, 0, 64, 64, 0.85f), NothingToDraw);
+    const ViewAxes axes = StartViewAxes(SceneStartView());
+    const StartView view = SceneStartView();
+    EXPECT_THROW(FramePose(PoseInView{}, axes, view, 0, 64, 64, 0.85f), NothingToDraw);
+    EXPECT_THROW(FramePose(poseOf({{0, 0, 0}, {INFINITY, 0, 0}}, axes), axes, view, 0, 64, 64, 0.85f), NothingToDraw);
     // Parts hung on tags at the largest float: finite, and no picture of them.
-    EXPECT_THROW(FramePose(poseOf({{0, 0, 0}, {3.4e38, -3.4e38, 3.4e38}}, axes), axes, 0, 64, 64, 0.85f),
+    EXPECT_THROW(FramePose(poseOf({{0, 0, 0}, {3.4e38, -3.4e38, 3.4e38}}, axes), axes, view, 0, 64, 64, 0.85f),
                  NothingToDraw);
-    EXPECT_NO_THROW(FramePose(poseOf({{0, 0, 0}, {kGameWorldWidth / 2, 0, 0}}, axes), axes, 0, 64, 64, 0.85f));
+    EXPECT_NO_THROW(FramePose(poseOf({{0, 0, 0}, {kGameWorldWidth / 2, 0, 0}}, axes), axes, view, 0, 64, 64, 0.85f));
     // A single point is framed from some distance, not from inside it.
-    const TGLCameraRec rec = FramePose(poseOf({{1, 2, 3}}, axes), axes, 0, 64, 64, 0.85f);
+    const TGLCameraRec rec = FramePose(poseOf({{1, 2, 3}}, axes), axes, view, 0, 64, 64, 0.85f);
     EXPECT_TRUE(show({{1, 2, 3}}, rec).allBetweenPlanes);
 }
