@@ -7,9 +7,7 @@
 namespace fuzz {
 
 // --export FILE.glb --all-skins: the file is written exactly when the exit
-// status says so, and is a whole glTF: its chunks where its header says,
-// JSON without a null, every accessor inside its buffer view and every
-// view inside the buffer, every float accessor's numbers finite.
+// status says so, and is a whole glTF by GlbProblem (app/export/GltfCheck.h).
 void RunExportInput(Input bytes);
 
 // --record FILE.gif or FILE.webp (by the input's length) of a few tiny

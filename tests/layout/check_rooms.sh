@@ -57,7 +57,7 @@ done
 # Third-party headers: pattern and the only room that may include them.
 declare -A headerRoom=(
   ['SDL2?/']=platform/window
-  ['physfs\.h']=platform/files
+  ['physfs\.h|zlib\.h']=platform/files
   ['png\.h']=platform/images
   ['jpeglib\.h|jerror\.h']=platform/images
   ['ft2build\.h|fontconfig/']=platform/fonts
@@ -79,7 +79,7 @@ declare -A rank=(
   [quillmo_texturer]=5 [quillmo_fonts]=6 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13
 )
 declare -A libraryRoom=(
-  [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [PNG::PNG]=quillmo_images
+  [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [ZLIB::ZLIB]=quillmo_files [PNG::PNG]=quillmo_images
   [JPEG::JPEG]=quillmo_images [PkgConfig::WEBPMUX]=quillmo_images [PkgConfig::GIF]=quillmo_images
   [PkgConfig::IMAGEQUANT]=quillmo_images [TinyGLTF::TinyGLTF]=quillmo_export [PkgConfig::FREETYPE]=quillmo_fontfaces [PkgConfig::FONTCONFIG]=quillmo_fontfaces
 )

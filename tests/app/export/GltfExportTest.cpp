@@ -3,6 +3,7 @@
 // library against the MD3 files and animation.cfg read on their own.
 #include "../tools/ToolRun.h"
 
+#include "app/export/GltfCheck.h"
 #include "app/export/GltfExport.h"
 #include "model/GameAnimation.h"
 #include "model/Model.h"
@@ -439,6 +440,23 @@ TEST_F(Export, ExaggeratedCountsNonNumbersAndForeignBytesGiveAValidFileOfTheChar
     // Every frame the parts have, and the end of the billion frames.
     EXPECT_LT(times.count, 200u);
     EXPECT_NEAR(times.maxValues.at(0), 999999999 * 0.04, 10.0);
+
+    // A whole file by the fuzz target's check, which finds a number that is
+    // none planted in the first float accessor's data.
+    std::ifstream glbIn(folder->dir.file("hostile.glb"), std::ios::binary);
+    std::string glb((std::istreambuf_iterator<char>(glbIn)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(GlbProblem(glb), "");
+    uint32_t jsonLength = 0;
+    std::memcpy(&jsonLength, glb.data() + 12, 4);
+    for (const tinygltf::Accessor& accessor : model.accessors) {
+        if (accessor.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT || accessor.bufferView < 0)
+            continue;
+        const size_t at = 28 + jsonLength + model.bufferViews[static_cast<size_t>(accessor.bufferView)].byteOffset +
+                          accessor.byteOffset;
+        std::memcpy(&glb[at], &nan, 4);
+        break;
+    }
+    EXPECT_EQ(GlbProblem(glb), "a float accessor holds a value that is no finite number");
 }
 
 } // namespace
