@@ -10,7 +10,8 @@
 // in one archive and loose.
 //
 //   quillmo_bench_character [benchmark options]
-#include "model/GameData.h"
+#include "game/GameCharacter.h"
+#include "game/GameData.h"
 #include "platform/system/Dialogs.h"
 #include "platform/files/FileLayer.h"
 #include "LoadingContext.h"
@@ -89,11 +90,11 @@ void loadCharacter(benchmark::State& state, const std::string& root)
     const std::string folder = std::string(kPlayersFolder) + samples::kBruno + "/";
     for (auto _ : state) {
         TextureSet textures(&shaders);
-        auto player = std::make_unique<Q3Player>();
-        auto weapon = std::make_unique<TMD3Model>();
-        LoadPlayer(*player, folder, samples::kDefaultSkin, LoadRules{Conventions::Game, &textures});
+        auto player = std::make_unique<GamePlayer>();
+        auto weapon = std::make_unique<GamePart>();
+        LoadGamePlayer(*player, folder, samples::kDefaultSkin, textures);
         LoadGameWeapon(*weapon, samples::kWeapon, textures);
-        benchmark::DoNotOptimize(player->Lower.Meshes.data());
+        benchmark::DoNotOptimize(player->Lower.model.Meshes.data());
         glFinish();
     }
     files::MountDisk();
@@ -115,12 +116,12 @@ void BM_TextureSharing(benchmark::State& state)
             const std::string folder = std::string(kPlayersFolder) + name + "/";
             for (const std::string& skin : ListSkins(folder)) {
                 TextureSet set(&shaders);
-                auto player = std::make_unique<Q3Player>();
-                auto weapon = std::make_unique<TMD3Model>();
-                LoadPlayer(*player, folder, skin, LoadRules{Conventions::Game, &set});
+                auto player = std::make_unique<GamePlayer>();
+                auto weapon = std::make_unique<GamePart>();
+                LoadGamePlayer(*player, folder, skin, set);
                 LoadGameWeapon(*weapon, samples::kWeapon, set);
-                for (const TMD3Model* part : {&player->Lower, &player->Upper, &player->Head, weapon.get()})
-                    for (const TMesh& mesh : part->Meshes)
+                for (const GamePart* part : {&player->Lower, &player->Upper, &player->Head, weapon.get()})
+                    for (const TMesh& mesh : part->model.Meshes)
                         surfaces += mesh.HasTexture && mesh.Texture != 0;
                 textures += set.Count();
             }

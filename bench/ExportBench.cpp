@@ -7,7 +7,8 @@
 //
 //   quillmo_bench_export [benchmark options]
 #include "app/export/GltfExport.h"
-#include "model/GameData.h"
+#include "game/GameCharacter.h"
+#include "game/GameData.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "LoadingContext.h"
@@ -40,16 +41,16 @@ Game& game()
 struct Loaded {
     const ShaderTable* shaders;
     TextureSet textures{shaders};
-    std::unique_ptr<Q3Player> player = std::make_unique<Q3Player>();
-    std::unique_ptr<TMD3Model> weapon = std::make_unique<TMD3Model>();
+    std::unique_ptr<GamePlayer> player = std::make_unique<GamePlayer>();
+    std::unique_ptr<GamePart> weapon = std::make_unique<GamePart>();
     CharacterExport character;
 
     Loaded(const ShaderTable& table, const std::string& name, bool allSkins) : shaders(&table)
     {
         const std::string folder = std::string(kPlayersFolder) + name + "/";
-        LoadPlayer(*player, folder, samples::kDefaultSkin, LoadRules{Conventions::Game, &textures});
+        LoadGamePlayer(*player, folder, samples::kDefaultSkin, textures);
         LoadGameWeapon(*weapon, samples::kWeapon, textures);
-        LinkModel(player->Upper, "tag_weapon", *weapon);
+        LinkGamePart(player->Upper, "tag_weapon", *weapon);
         character.player = player.get();
         character.name = name;
         if (allSkins)

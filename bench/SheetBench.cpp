@@ -44,8 +44,8 @@ void drawFloor(benchmark::State& state, const CharacterChoice* choice, const Sha
     std::vector<uint8_t> pixels(kCellSide * kCellSide * 3);
     for (auto _ : state) {
         TextureSet textures(shaders);
-        Q3Player player;
-        TMD3Model weapon;
+        GamePlayer player;
+        GamePart weapon;
         MountChoice(*choice);
         LoadCharacter(*choice, player, weapon, textures);
         TGLCamera::Instance()->ApplyProjection(camera);

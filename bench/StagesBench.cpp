@@ -9,9 +9,10 @@
 // instructions of N frames are those of a run with N frames less those of a
 // run with 0. The functions of the per-vertex work (deforms, colours,
 // texture coordinates, blending the frames) are named by bench_tools.py.
-#include "model/GameData.h"
-#include "model/GameRenderer.h"
-#include "model/GameShader.h"
+#include "game/GameCharacter.h"
+#include "game/GameData.h"
+#include "game/GameRenderer.h"
+#include "game/GameShader.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "support/HeadlessGL.h"
@@ -74,16 +75,16 @@ void setUpScene()
 }
 
 // Points every surface at a copy of its shader that keeps the first stage.
-void keepFirstStages(Q3Player& player, std::deque<BoundShader>& copies)
+void keepFirstStages(GamePlayer& player, std::deque<BoundShader>& copies)
 {
-    for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head}) {
-        for (TMesh& mesh : part->Meshes) {
-            if (!mesh.Shader || mesh.Shader->shader.stages.size() < 2)
+    for (GamePart* part : {&player.Lower, &player.Upper, &player.Head}) {
+        for (const BoundShader*& shader : part->shaders) {
+            if (!shader || shader->shader.stages.size() < 2)
                 continue;
-            BoundShader& copy = copies.emplace_back(*mesh.Shader);
+            BoundShader& copy = copies.emplace_back(*shader);
             copy.shader.stages.resize(1);
             copy.textures.resize(1);
-            mesh.Shader = &copy;
+            shader = &copy;
         }
     }
 }
@@ -92,11 +93,11 @@ void keepFirstStages(Q3Player& player, std::deque<BoundShader>& copies)
 
 // One frame of the character, flushed. Out of line and outside any
 // namespace so that callgrind collects exactly this.
-[[gnu::noinline]] void drawStagesFrame(Q3Player& player, float t)
+[[gnu::noinline]] void drawStagesFrame(GamePlayer& player, float t)
 {
     glPushMatrix();
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
-    DrawPlayer(player, t);
+    DrawGamePlayer(player, t);
     glPopMatrix();
     glFinish();
 }
@@ -111,9 +112,9 @@ int main(int argc, char** argv)
     std::vector<ShaderProblem> problems;
     const ShaderTable shaders = LoadShaderScripts(problems);
     TextureSet textures(&shaders);
-    auto player = std::make_unique<Q3Player>();
+    auto player = std::make_unique<GamePlayer>();
     const std::string folder = std::string(kPlayersFolder) + samples::kEffectsCharacter + "/";
-    LoadPlayer(*player, folder, samples::kDefaultSkin, LoadRules{Conventions::Game, &textures});
+    LoadGamePlayer(*player, folder, samples::kDefaultSkin, textures);
     std::deque<BoundShader> copies;
     if (options.firstOnly)
         keepFirstStages(*player, copies);

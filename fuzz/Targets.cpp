@@ -9,9 +9,9 @@
 #include "app/tools/CheckOutput.h"
 #include "app/tools/CheckRules.h"
 #include "model/Model.h"
-#include "model/GameAnimation.h"
-#include "model/GameShader.h"
-#include "model/Shaders.h"
+#include "game/GameAnimation.h"
+#include "game/GameShader.h"
+#include "game/Shaders.h"
 #include "platform/system/Errors.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/IniFile.h"
@@ -185,8 +185,8 @@ void runBitmap(Input bytes) { checkImage(DecodeBitmap(bytes)); }
 // game's rules ignore those bits, the viewer's honour them).
 void runTarga(Input bytes)
 {
-    const DecodedImage viewer = DecodeTarga(bytes, Conventions::Viewer);
-    const DecodedImage game = DecodeTarga(bytes, Conventions::Game);
+    const DecodedImage viewer = DecodeTarga(bytes);
+    const DecodedImage game = DecodeGameTarga(bytes);
     checkImage(viewer);
     checkImage(game);
     const bool originSet = bytes.size() > 17 && (bytes[17] & 0x30) != 0;
@@ -268,13 +268,13 @@ void runGameAnimation(Input bytes)
     check(file.refusal || file.entriesRead >= static_cast<int>(kTorsoGetFlag), "a file the game takes has its entries");
     check(file.entriesRead <= static_cast<int>(kGameAnimationsRead), "at most the entries the game reads");
 
-    for (const TAnimation& animation : file.entries) {
-        TMD3Model part;
+    for (const GameAnimationEntry& animation : file.entries) {
+        GamePart part;
         StartGameAnimation(part, animation);
         for (int64_t ms = 0; ms < 2000; ms += 37) {
             UpdateGameFrame(part, ms);
             if (animation.FrameLerpMs > 0)
-                check(part.Blend >= 0.0f && part.Blend <= 1.0f, "the game's blend is a fraction");
+                check(part.model.Blend >= 0.0f && part.model.Blend <= 1.0f, "the game's blend is a fraction");
         }
         StepGameFrame(part, -1, 2000);
         StepGameFrame(part, 1, 2000);

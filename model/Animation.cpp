@@ -1,5 +1,4 @@
 // The animation table ("animation.cfg") and frame playback.
-#include "GameAnimation.h"
 #include "Model.h"
 #include "platform/system/System.h"
 
@@ -59,15 +58,12 @@ TAnimation parseAnimationLine(std::string line)
     return {values[0], values[1], values[2], values[3]};
 }
 
-void startAnimation(TMD3Model& part, const TAnimation& animation, Conventions rules)
+void startAnimation(TMD3Model& part, const TAnimation& animation)
 {
-    if (rules == Conventions::Game)
-        StartGameAnimation(part, animation);
     part.FPS = animation.FPS;
     part.StartFrame = animation.FirstFrame;
     part.NextFrame = animation.FirstFrame;
     part.EndFrame = wrapAdd(animation.FirstFrame, animation.NumFrames);
-    part.LoopingFrames = animation.LoopingFrames;
 }
 
 } // namespace
@@ -87,18 +83,12 @@ void AdjustAnimations(std::span<TAnimation, kAnimationCount> animations)
     }
 }
 
-bool AnimationDrivesLegs(uint32_t k, Conventions rules)
+bool AnimationDrivesLegs(uint32_t k)
 {
-    // The game also plays the two backwards walks it makes from the table.
-    const bool madeByGame = rules == Conventions::Game && (k == kLegsBackCrouched || k == kLegsBackWalk);
-    return k <= kLastBothAnimation || (k > kLastTorsoAnimation && k <= kLastLegsAnimation) || madeByGame;
+    return k <= kLastBothAnimation || (k > kLastTorsoAnimation && k <= kLastLegsAnimation);
 }
 
-bool AnimationDrivesTorso(uint32_t k, Conventions rules)
-{
-    const bool newerTorso = rules == Conventions::Game && k >= kTorsoGetFlag && k <= kTorsoNegative;
-    return k <= kLastTorsoAnimation || newerTorso;
-}
+bool AnimationDrivesTorso(uint32_t k) { return k <= kLastTorsoAnimation; }
 
 void LoadAnimation(Q3Player& player, const std::string& fileName)
 {
@@ -121,22 +111,18 @@ void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& li
 
 void SetAnimation(Q3Player& player, uint32_t k)
 {
-    if (AnimationDrivesLegs(k, player.Rules)) {
-        startAnimation(player.Lower, player.Animations[k], player.Rules);
+    if (AnimationDrivesLegs(k)) {
+        startAnimation(player.Lower, player.Animations[k]);
         player.LegsAnim = static_cast<int32_t>(k);
     }
-    if (AnimationDrivesTorso(k, player.Rules)) {
-        startAnimation(player.Upper, player.Animations[k], player.Rules);
+    if (AnimationDrivesTorso(k)) {
+        startAnimation(player.Upper, player.Animations[k]);
         player.TorsoAnim = static_cast<int32_t>(k);
     }
 }
 
-void UpdateFrame(TMD3Model& part, float t, Conventions rules)
+void UpdateFrame(TMD3Model& part, float t)
 {
-    if (rules == Conventions::Game) {
-        UpdateGameFrame(part, GameTimeMs(t));
-        return;
-    }
     part.Blend = t - part.LastTime;
     // A rate of 0 gives an endless period: the part never switches.
     const double period = part.FPS == 0 ? std::numeric_limits<double>::infinity() : 1.0 / part.FPS;
@@ -150,12 +136,8 @@ void UpdateFrame(TMD3Model& part, float t, Conventions rules)
     part.LastTime = t;
 }
 
-void StepFrame(TMD3Model& part, int step, float t, Conventions rules)
+void StepFrame(TMD3Model& part, int step, float t)
 {
-    if (rules == Conventions::Game) {
-        StepGameFrame(part, step, GameTimeMs(t));
-        return;
-    }
     if (step > 0) {
         part.CurrentFrame = part.NextFrame;
     } else if (part.CurrentFrame < part.StartFrame || part.CurrentFrame > part.EndFrame) {

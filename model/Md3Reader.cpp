@@ -77,8 +77,8 @@ struct SurfaceLayout {
 
 class Md3Parser {
 public:
-    Md3Parser(const std::string& fileName, const ByteSource& source, Conventions rules)
-        : fileName_(fileName), source_(source), atOffsets_(rules == Conventions::Game)
+    Md3Parser(const std::string& fileName, const ByteSource& source, Md3Arrangement arrangement)
+        : fileName_(fileName), source_(source), atOffsets_(arrangement == Md3Arrangement::AtOffsets)
     {
     }
 
@@ -276,9 +276,9 @@ private:
     bool atOffsets_;
 };
 
-void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSource& source, Conventions rules)
+void loadFromSource(TMD3Model& part, const std::string& fileName, const ByteSource& source, Md3Arrangement arrangement)
 {
-    Md3Parser parser(fileName, source, rules);
+    Md3Parser parser(fileName, source, arrangement);
     const TMD3Header header = parser.readHeader();
     if (!IsMD3Header(header)) {
         // Not a file this reader knows: keep what was read, change nothing else.
@@ -318,12 +318,12 @@ std::string MD3Name(const char (&field)[kMD3NameLength])
     return std::string(field, strnlen(field, kMD3NameLength));
 }
 
-void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes, Conventions rules)
+void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes, Md3Arrangement arrangement)
 {
-    loadFromSource(part, fileName, MemorySource(bytes), rules);
+    loadFromSource(part, fileName, MemorySource(bytes), arrangement);
 }
 
-void LoadMD3(TMD3Model& part, const std::string& fileName, Conventions rules)
+void LoadMD3(TMD3Model& part, const std::string& fileName, Md3Arrangement arrangement)
 {
     const std::unique_ptr<platform::files::OpenedFile> file = platform::files::OpenFileIfExists(fileName);
     if (!file)
@@ -332,12 +332,12 @@ void LoadMD3(TMD3Model& part, const std::string& fileName, Conventions rules)
     // one is cheaper read whole in one go and copied from memory than
     // fetched in a dozen small reads.
     if (file->Size() > kWholeFileReadBytes) {
-        loadFromSource(part, fileName, OpenedFileSource(*file), rules);
+        loadFromSource(part, fileName, OpenedFileSource(*file), arrangement);
         return;
     }
     std::vector<uint8_t> bytes(file->Size());
     file->ReadAt(0, bytes.data(), bytes.size());
-    LoadMD3FromBytes(part, fileName, bytes, rules);
+    LoadMD3FromBytes(part, fileName, bytes, arrangement);
 }
 
 void BuildNormalTable()

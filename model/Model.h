@@ -14,8 +14,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <optional>
-#include <span>
 #include <span>
 #include <string>
 #include <utility>
@@ -125,8 +123,6 @@ template <class T> struct RecordAllocator : std::allocator<T> {
 };
 template <class T> using RecordArray = std::vector<T, RecordAllocator<T>>;
 
-struct BoundShader; // GameShader.h
-
 // One surface of a part.
 struct TMesh {
     TMD3SurfaceHeader Header{};
@@ -136,9 +132,6 @@ struct TMesh {
     RecordArray<TMD3Vertex> Vertices;    // Fs x V entries, frame-major
     GLuint Texture = 0;                  // meaningful only when HasTexture
     bool HasTexture = false;
-    // Character mode: the shader the game draws the surface with, owned by
-    // the character's texture set; null for surfaces drawn the viewer's way.
-    const BoundShader* Shader = nullptr;
 };
 
 // One animation: a range of frames in the part it plays on.
@@ -147,29 +140,6 @@ struct TAnimation {
     int32_t NumFrames; // after loading: the offset of the last frame from the first
     int32_t LoopingFrames;
     int32_t FPS;
-    // The game's rules only: the number of frames played, whether they play
-    // last to first, and the milliseconds the game gives each frame and the
-    // blend into the first.
-    int32_t FrameCount = 0;
-    bool Reversed = false;
-    int32_t FrameLerpMs = 0;
-    int32_t InitialLerpMs = 0;
-};
-
-// How the game moves a part along its animation (its rules only), kept per
-// part in whole milliseconds of the animation clock: the frame shown last
-// and the one blended towards, when each is reached, and when the
-// animation's first frame is (or was) reached.
-struct GameLerp {
-    bool started = false; // false: the next update starts the animation on its first frame
-    bool changed = false; // a new animation was set since the last update
-    int32_t oldFrame = 0;
-    int32_t frame = 0;
-    int64_t oldFrameTime = 0;
-    int64_t frameTime = 0;
-    int64_t animationTime = 0;
-    int64_t oldStep = 0; // the places of oldFrame and frame in the animation (0 its first)
-    int64_t step = 0;
 };
 
 // One model part. A default-constructed part is a valid empty part that
@@ -180,9 +150,8 @@ struct TMD3Model {
     int32_t EndFrame = 0; // inclusive
     int32_t NextFrame = 0;
     int32_t FPS = 0;      // 0: the part never advances
-    float Blend = 0;      // seconds since the last frame switch (the game's rules: fraction of the frame period)
+    float Blend = 0;      // the weight drawing blends towards NextFrame by (the viewer's playback: seconds since the last frame switch)
     float LastTime = 0;   // animation clock at the last frame switch, seconds
-    int32_t LoopingFrames = 0; // the game's rules: 0 stops on the last frame, L > 0 loops over the last L
     std::string FileName;
     TMD3Header Header{};
     RecordArray<TMD3Frame> Frames;
@@ -190,51 +159,10 @@ struct TMD3Model {
     std::vector<TMesh> Meshes;
     // One entry per tag index: the part hanging on that tag, not owned.
     std::vector<TMD3Model*> Links;
-    // Character mode: the colour shaders take as the entity's (the game gives
-    // a player's body parts black with alpha 0, a weapon white).
-    uint8_t EntityColor[4] = {255, 255, 255, 255};
-    // The game's rules: the animation playing and the game's playback state.
-    TAnimation Playing{};
-    GameLerp Lerp;
-    // The part's own roll about its x axis, degrees, when it hangs on a tag
-    // (a weapon's barrel at rest).
-    float RollDegrees = 0;
-    // Parts this part carries itself and links to (a weapon's barrel).
-    std::vector<std::shared_ptr<TMD3Model>> Carried;
 };
 
 // The lines an animation table of the viewer's rules holds.
 constexpr int kAnimationCount = 26;
-
-// The game's animation numbers (its table order). It reads entries up to
-// kGameAnimationsRead from a file and makes the ones after that itself.
-enum GameAnimation : uint32_t {
-    kBothDeath1 = 0,
-    kTorsoGesture = 6,
-    kTorsoStand = 11,
-    kTorsoStand2 = 12,
-    kLegsWalkCrouched = 13,
-    kLegsWalk = 14,
-    kLegsIdle = 22,
-    kLegsTurn = 24,
-    kTorsoGetFlag = 25,
-    kTorsoNegative = 30,
-    kGameAnimationsRead = 31,
-    kLegsBackCrouched = 32,
-    kLegsBackWalk = 33,
-    kFlagRun = 34,
-    kFlagStand = 35,
-    kFlagStandToRun = 36,
-    kGameAnimationCount = 37,
-};
-
-// A keyword line of a game-style animation file ("sex f", "footsteps boot",
-// "headoffset 0 0 0", "fixedlegs", "fixedtorso"), kept as written.
-struct AnimationKeyword {
-    std::string keyword; // lower case
-    std::vector<std::string> values;
-    int line = 0; // 1-based
-};
 
 // A character: legs, torso and head. After LoadPlayer the links point at the
 // record's own parts, so a linked player must stay where it is.
@@ -242,29 +170,9 @@ struct Q3Player {
     TMD3Model Lower; // legs, the root of the drawing tree
     TMD3Model Upper; // torso
     TMD3Model Head;
-    // The viewer's rules fill the first kAnimationCount entries, the game's
-    // all of them.
-    std::array<TAnimation, kGameAnimationCount> Animations{};
+    std::array<TAnimation, kAnimationCount> Animations{};
     int32_t LegsAnim = 0;
     int32_t TorsoAnim = 0;
-    // Whose rules the character plays by, and the keyword lines of its
-    // animation file under the game's rules.
-    Conventions Rules = Conventions::Viewer;
-    std::vector<AnimationKeyword> Keywords;
-    // The torso's standing animation (the game's depends on the weapon held).
-    uint32_t StandingTorso = kTorsoStand;
-    // The game's rules: why the game would refuse the character and show its
-    // default one instead; empty when it takes it.
-    std::vector<std::string> Refusals;
-};
-
-class TextureSet;
-
-// How a character is loaded: by the viewer's rules, or by the game's with the
-// texture set that owns the character's textures (one per image path).
-struct LoadRules {
-    Conventions conventions = Conventions::Viewer;
-    TextureSet* textures = nullptr; // the game's rules only, which need it
 };
 
 // Decoded vertex normals: entry [u][w] is the unit vector of the normal bytes
@@ -281,16 +189,17 @@ bool IsMD3Header(const TMD3Header& header);
 // Reads one MD3 file into part. A missing file leaves the part unchanged; a
 // wrong ident or version stores only the file name and the header. Throws
 // platform::EInOutError when the file cannot be read or its counts, offsets
-// or indices do not fit; the part is then unchanged. The viewer's rules read
-// the standard arrangement of the arrays whatever the offsets say; the
-// game's read the frames, tags, surfaces and each surface's shader records
-// where their offsets put them.
-void LoadMD3(TMD3Model& part, const std::string& fileName, Conventions rules = Conventions::Viewer);
+// or indices do not fit; the part is then unchanged. The standard
+// arrangement reads the arrays where the layout above puts them, whatever
+// the offsets say (the viewer's reading); AtOffsets reads the frames, tags,
+// surfaces and each surface's shader records where their offsets put them.
+enum class Md3Arrangement { Standard, AtOffsets };
+void LoadMD3(TMD3Model& part, const std::string& fileName, Md3Arrangement arrangement = Md3Arrangement::Standard);
 
 // LoadMD3 on the bytes of a file already in memory; fileName is stored in the
 // part and named in error messages.
 void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<const uint8_t> bytes,
-                      Conventions rules = Conventions::Viewer);
+                      Md3Arrangement arrangement = Md3Arrangement::Standard);
 
 // Fills NormalTable.
 void BuildNormalTable();
@@ -316,19 +225,15 @@ std::vector<SkinBinding> ParseSkinLines(const std::vector<std::string>& lines);
 
 // Loads legs, torso and head with their skins and the animation table from
 // folder, starts animations 11 and 14 and links the parts; throws what the
-// loaders throw. By the game's rules (with a texture set) it loads the
-// character as LoadGameCharacter does and tells each reason the game would
-// refuse it as a message instead.
-void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName,
-                const LoadRules& rules = {});
-
+// loaders throw.
+void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName);
 
 // Hangs child on the first tag of parent named exactly tagName; nothing
 // happens when there is none.
 void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child);
 
-// Advances the three body parts to t seconds (by the player's rules) and
-// draws the tree from the legs in the character's own colours.
+// Advances the three body parts to t seconds and draws the tree from the
+// legs in the character's own colours.
 void DrawPlayer(Q3Player& player, float t);
 
 // Makes the current colour and the lit material white, so that what is drawn
@@ -337,11 +242,7 @@ void DrawPlayer(Q3Player& player, float t);
 void UseCharacterColours();
 
 // Draws a part and, under their tags' matrices, the parts hanging on it.
-// A part of game data has shaders: drawn as the game draws it
-// (GameRenderer.h), at shader time shaderSeconds.
-void DrawModel(const TMD3Model& part, double shaderSeconds = 0);
-// True when a surface of part has a shader of game data.
-bool HasGameShaders(const TMD3Model& part);
+void DrawModel(const TMD3Model& part);
 
 // Draws the meshes of a part blended from frame c towards frame n by f, the
 // viewer's way (each with its own texture, in the current GL state).
@@ -387,14 +288,13 @@ template <class DrawMeshesOf> void DrawPartTree(const TMD3Model& part, const Dra
     }
 }
 
-// Reads an animation table file by the viewer's rules into player.Animations
-// and adjusts it (the game's reading is in GameAnimation.h). A missing file
+// Reads an animation table file into player.Animations and adjusts it. A
+// missing file
 // does nothing; throws platform::EInOutError when the file cannot be read and
 // platform::EConvertError for a field that is not a whole number.
 void LoadAnimation(Q3Player& player, const std::string& fileName);
 
-// LoadAnimation by the viewer's rules on the lines of a file already in
-// memory; throws platform::EConvertError for a field that is not a whole number.
+// LoadAnimation on the lines of a file already in memory; throws platform::EConvertError for a field that is not a whole number.
 void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& lines);
 
 // Moves the legs entries of a freshly read table down into the legs file's
@@ -403,65 +303,25 @@ void LoadAnimationFromLines(Q3Player& player, const std::vector<std::string>& li
 // from the first, as loading a table does. Throws nothing.
 void AdjustAnimations(std::span<TAnimation, kAnimationCount> animations);
 
-// Whether animation k plays on the legs (0-5 and 13-24; by the game's rules
-// also its backwards walks 32 and 33) and on the torso (0-12; by the game's
-// rules also 25-30); others play on neither. Throw nothing.
-bool AnimationDrivesLegs(uint32_t k, Conventions rules = Conventions::Viewer);
-bool AnimationDrivesTorso(uint32_t k, Conventions rules = Conventions::Viewer);
+// Whether animation k plays on the legs (0-5 and 13-24) and on the torso
+// (0-12); others play on neither. Throw nothing.
+bool AnimationDrivesLegs(uint32_t k);
+bool AnimationDrivesTorso(uint32_t k);
 
-// Starts animation k on the parts it drives by the player's rules; others
-// change nothing.
+// Starts animation k on the parts it drives; others change nothing.
 void SetAnimation(Q3Player& player, uint32_t k);
 
-// Moves part along its frame range to t seconds on the animation clock. The
-// viewer's rules: one frame switch per call once a period has passed, every
-// range looping to its start, the blend the seconds since the switch. The
-// game's rules: as the game plays it (UpdateGameFrame).
-void UpdateFrame(TMD3Model& part, float t, Conventions rules = Conventions::Viewer);
+// Moves part along its frame range to t seconds on the animation clock: one
+// frame switch per call once a period has passed, every range looping to its
+// start, the blend the seconds since the switch.
+void UpdateFrame(TMD3Model& part, float t);
 
-// Moves the legs, torso and head to t seconds on the animation clock by the
-// player's rules, as DrawPlayer does before it draws.
+// Moves the legs, torso and head to t seconds on the animation clock, as
+// DrawPlayer does before it draws.
 void UpdatePlayer(Q3Player& player, float t);
 
-// Choosing what plays, for a person picking animations and frames.
-
-// The game's name of animation k ("BOTH_DEATH1" ... "LEGS_TURN",
-// "TORSO_GETFLAG" ..., "LEGS_BACKCR" ...); "" past the game's table.
-// Throws nothing.
-const char* AnimationName(uint32_t k);
-// The index of the animation the game calls name (any letter case), or
-// nothing for a name the table does not have. Throws nothing.
-std::optional<uint32_t> AnimationNamed(const std::string& name);
-// True for the animations that play on legs and torso together (deaths).
-bool AnimationPlaysOnBoth(uint32_t k);
-
-// Animations asked for by index, each part's optional (its start animation
-// stays where none is given).
-struct AnimationChoice {
-    std::optional<uint32_t> torso;
-    std::optional<uint32_t> legs;
-};
-
-// Starts the chosen animations: one that plays on both parts first, then the
-// other part's own choice on that part alone. Indices that drive no part
-// change nothing.
-void StartAnimations(Q3Player& player, const AnimationChoice& choice);
-
-// Plays animation k on the torso (on the legs) from now on, by the playback
-// of SetAnimation. An animation that plays on both parts starts on both; when
-// a part leaves one, the other part, still playing it, goes back to standing
-// (the player's standing torso animation, LEGS_IDLE). An index that does not drive the part changes
-// nothing. Throw nothing.
-void SetTorsoAnimation(Q3Player& player, uint32_t k);
-void SetLegsAnimation(Q3Player& player, uint32_t k);
-
-// The animation step places (1 next, -1 previous) from k among those that
-// drive the torso (the legs) by rules, round the table. Throw nothing.
-uint32_t StepTorsoAnimation(uint32_t k, int step, Conventions rules = Conventions::Viewer);
-uint32_t StepLegsAnimation(uint32_t k, int step, Conventions rules = Conventions::Viewer);
-
 // For a stopped clock at t seconds: shows part one frame on (step 1), as
-// playback switches frames, or one frame back (step -1) within its range (by
-// the viewer's rules from its first frame round to its last; by the game's
-// StepGameFrame), unblended from then on. Throws nothing.
-void StepFrame(TMD3Model& part, int step, float t, Conventions rules);
+// playback switches frames, or one frame back (step -1) within its range
+// from its first frame round to its last, unblended from then on. Throws
+// nothing.
+void StepFrame(TMD3Model& part, int step, float t);

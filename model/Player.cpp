@@ -1,12 +1,7 @@
 // Assembling a player from its three parts, and drawing part trees.
-#include "GameCharacter.h"
-#include "GameData.h"
-#include "GameRenderer.h"
 #include "Model.h"
-#include "platform/system/Dialogs.h"
 
 #include <algorithm>
-#include <exception>
 #include <cmath>
 #include <vector>
 
@@ -15,9 +10,6 @@ namespace {
 // Squared axis lengths this close to 1 count as unit length: exporters write
 // unit axes with a little float noise.
 constexpr double kUnitAxisTolerance = 1e-5;
-
-// The caption of what the game would do with a character.
-constexpr const char* kGameCaption = "Game";
 
 // A vertex blended between two frames, ready for every corner that uses it.
 struct BlendedVertex {
@@ -103,26 +95,10 @@ void TagMatrix(const TMD3Tag& tag, GLfloat matrix[16])
     matrix[15] = 1.0f;
 }
 
-void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName, const LoadRules& rules)
+void LoadPlayer(Q3Player& player, const std::string& folder, const std::string& skinName)
 {
-    if (rules.conventions == Conventions::Game && rules.textures) {
-        std::exception_ptr failure;
-        try {
-            LoadGameCharacter(player, folder, skinName, *rules.textures);
-        } catch (const platform::EInOutError&) {
-            failure = std::current_exception();
-        }
-        for (const std::string& reason : player.Refusals)
-            platform::ShowMessage(std::string(kGameShowsDefault) + ": " + reason, kGameCaption);
-        if (failure)
-            std::rethrow_exception(failure);
-        return;
-    }
     if (NormalTable[0][0][2] != 1.0)
         BuildNormalTable();
-    // Without a texture set the game's rules cannot bind shaders: the
-    // viewer's rules load the character.
-    player.Rules = Conventions::Viewer;
     LoadMD3(player.Lower, folder + "lower.md3");
     LoadMD3(player.Upper, folder + "upper.md3");
     LoadMD3(player.Head, folder + "head.md3");
@@ -155,19 +131,16 @@ void LinkModel(TMD3Model& parent, const std::string& tagName, TMD3Model& child)
 
 void UpdatePlayer(Q3Player& player, float t)
 {
-    UpdateFrame(player.Lower, t, player.Rules);
-    UpdateFrame(player.Upper, t, player.Rules);
-    UpdateFrame(player.Head, t, player.Rules);
+    UpdateFrame(player.Lower, t);
+    UpdateFrame(player.Upper, t);
+    UpdateFrame(player.Head, t);
 }
 
 void DrawPlayer(Q3Player& player, float t)
 {
     UpdatePlayer(player, t);
     UseCharacterColours();
-    if (player.Rules == Conventions::Game)
-        DrawGameModel(player.Lower, t); // shaders run on the animation clock
-    else
-        DrawModel(player.Lower);
+    DrawModel(player.Lower);
 }
 
 void UseCharacterColours()
@@ -187,17 +160,9 @@ void UseCharacterColours()
         glEnable(GL_COLOR_MATERIAL);
 }
 
-bool HasGameShaders(const TMD3Model& part)
+void DrawModel(const TMD3Model& part)
 {
-    return std::any_of(part.Meshes.begin(), part.Meshes.end(), [](const TMesh& mesh) { return mesh.Shader; });
-}
-
-void DrawModel(const TMD3Model& part, double shaderSeconds)
-{
-    if (HasGameShaders(part))
-        DrawGameModel(part, shaderSeconds);
-    else
-        DrawPartTree(part, [](const TMD3Model& p) { DrawMeshes(p, p.CurrentFrame, p.NextFrame, p.Blend); });
+    DrawPartTree(part, [](const TMD3Model& p) { DrawMeshes(p, p.CurrentFrame, p.NextFrame, p.Blend); });
 }
 
 void DrawMeshes(const TMD3Model& part, int32_t c, int32_t n, double f)

@@ -1,6 +1,6 @@
 // Skin files: lines "surface name,folders/image.ext" that bind one image to
 // every mesh of a part with that name.
-#include "GameData.h"
+#include "Model.h"
 #include "platform/system/System.h"
 
 #include "platform/files/FileLayer.h"

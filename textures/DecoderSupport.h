@@ -9,6 +9,13 @@
 
 namespace decoding {
 
+// Whose rules a reader follows: those of the viewer as first built (the
+// sample Model/ tree keeps them, messages included), or the game's.
+enum class Rules { Viewer, Game };
+
+// DecodeTarga and DecodeGameTarga.
+DecodedImage decodeTarga(std::span<const uint8_t> bytes, Rules rules);
+
 inline uint16_t readU16(std::span<const uint8_t> bytes, size_t at)
 {
     return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);

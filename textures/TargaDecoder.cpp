@@ -328,12 +328,12 @@ bool dataCanHold(std::span<const uint8_t> bytes, const Layout& layout, uint64_t 
 
 } // namespace
 
-DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules)
+DecodedImage decoding::decodeTarga(std::span<const uint8_t> bytes, Rules rules)
 {
     if (bytes.size() < kHeaderSize)
         return failure(ImageFault::HeaderShort);
     const Header h = readHeader(bytes);
-    const Layout layout = rules == Conventions::Viewer ? viewerLayout(h) : gameLayout(h);
+    const Layout layout = rules == Rules::Viewer ? viewerLayout(h) : gameLayout(h);
     if (layout.fault != ImageFault::None)
         return failure(layout.fault, h.width, h.height);
     if (!sizeSupported(h.width, h.height))
@@ -363,7 +363,7 @@ DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules)
         image.pixels.resize(pixels * channels);
     // The game stores every picture bottom row first, left to right, whatever
     // the origin bits say (ReadTargaAsGame tells when that shows it flipped).
-    const uint8_t origin = rules == Conventions::Game ? h.descriptor & ~(kTopLeftOrigin | kRightToLeft) : h.descriptor;
+    const uint8_t origin = rules == Rules::Game ? h.descriptor & ~(kTopLeftOrigin | kRightToLeft) : h.descriptor;
     PixelSink sink(image, origin, reducer ? &*reducer : nullptr);
     const ImageFault fault = layout.runLength ? readRunLength(bytes, layout.dataStart, source, sink)
                                               : readRaw(bytes, layout.dataStart, source, sink);
@@ -375,4 +375,14 @@ DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules)
         image.height = reducer->Height();
     }
     return image;
+}
+
+DecodedImage DecodeTarga(std::span<const uint8_t> bytes)
+{
+    return decoding::decodeTarga(bytes, decoding::Rules::Viewer);
+}
+
+DecodedImage DecodeGameTarga(std::span<const uint8_t> bytes)
+{
+    return decoding::decodeTarga(bytes, decoding::Rules::Game);
 }

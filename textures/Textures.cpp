@@ -2,6 +2,7 @@
 // went wrong, and making the texture.
 #include "Textures.h"
 
+#include "DecoderSupport.h"
 #include "ImageMemory.h"
 #include "Resources.h"
 
@@ -19,6 +20,8 @@
 #include <unordered_map>
 
 namespace {
+
+using decoding::Rules;
 
 constexpr const char* kBmpUnit = "BMP Unit";
 constexpr const char* kBmpTexture = "BMP Texture";
@@ -188,7 +191,7 @@ const char* gameTargaReason(ImageFault fault)
     }
 }
 
-ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, bool fromResource, Conventions rules)
+ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, bool fromResource, Rules rules)
 {
     const std::string couldNotLoad = "Couldn't load " + quoted(fileName);
     const std::string unreadable = "Unable to read from resource - " + fileName;
@@ -196,7 +199,7 @@ ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, b
     case ImageFault::HeaderShort:
         if (fromResource)
             return failed(unreadable, kBmpUnit);
-        if (rules == Conventions::Viewer)
+        if (rules == Rules::Viewer)
             throw platform::EInOutError("Read beyond end of file " + quoted(fileName));
         break; // as short pixel data
     case ImageFault::Compressed:
@@ -204,7 +207,7 @@ ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, b
     case ImageFault::ColorMapped:
         return failed(couldNotLoad + ". Colormapped TGA files not supported.", kTgaFileError);
     case ImageFault::DepthUnsupported:
-        if (rules == Conventions::Viewer)
+        if (rules == Rules::Viewer)
             return failed(couldNotLoad + ". Only 24 bit TGA files supported.", kTgaFileError);
         break;
     case ImageFault::SizeUnsupported:
@@ -222,7 +225,7 @@ ImageFile targaFailure(const std::string& fileName, const DecodedImage& image, b
     return failed("Couldn't read file " + quoted(fileName) + ".", kTgaFileError);
 }
 
-ImageFile readTarga(const std::string& fileName, bool fromResource, Conventions rules)
+ImageFile readTarga(const std::string& fileName, bool fromResource, Rules rules)
 {
     std::optional<std::vector<uint8_t>> bytes;
     try {
@@ -230,7 +233,7 @@ ImageFile readTarga(const std::string& fileName, bool fromResource, Conventions 
     } catch (const platform::EInOutError&) {
         // Under the viewer's rules a file that exists but cannot be read is an
         // input/output error for the caller, not a message.
-        if (rules == Conventions::Viewer)
+        if (rules == Rules::Viewer)
             throw;
         return failed("Couldn't read file " + quoted(fileName) + ".", kTgaFileError);
     }
@@ -238,10 +241,10 @@ ImageFile readTarga(const std::string& fileName, bool fromResource, Conventions 
         return fromResource ? notInResource(fileName, kTgaTexture)
                             : failed("File not found  - " + fileName, kTgaTexture);
 
-    DecodedImage image = DecodeTarga(*bytes, rules);
+    DecodedImage image = decoding::decodeTarga(*bytes, rules);
     ImageFile file = image.fault == ImageFault::None ? decoded(std::move(image))
                                                      : targaFailure(fileName, image, fromResource, rules);
-    if (rules == Conventions::Game)
+    if (rules == Rules::Game)
         file.targa = ReadTargaAsGame(*bytes);
     return file;
 }
@@ -259,10 +262,12 @@ bool finishTexture(const ImageFile& file, GLuint& texture)
 
 } // namespace
 
-ImageFile ReadImageFile(const std::string& fileName, Conventions rules)
+namespace {
+
+ImageFile readImageFile(const std::string& fileName, Rules rules)
 {
     const std::string upper = platform::UpperCase(fileName);
-    const bool game = rules == Conventions::Game;
+    const bool game = rules == Rules::Game;
     if (endsWith(upper, ".BMP"))
         return readBitmap(fileName, false);
     if (endsWith(upper, ".JPG") || (game && endsWith(upper, ".JPEG")))
@@ -273,6 +278,12 @@ ImageFile ReadImageFile(const std::string& fileName, Conventions rules)
         return readPng(fileName);
     return failed("Couldn't load " + quoted(fileName) + ". Unknown image type.", kTexture);
 }
+
+} // namespace
+
+ImageFile ReadImageFile(const std::string& fileName) { return readImageFile(fileName, Rules::Viewer); }
+
+ImageFile ReadGameImageFile(const std::string& fileName) { return readImageFile(fileName, Rules::Game); }
 
 GLuint MakeImageTexture(const DecodedImage& image)
 {
@@ -298,9 +309,14 @@ void FreeImageTextures(std::span<const GLuint> textures)
         glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
 }
 
-bool LoadImageTexture(const std::string& fileName, GLuint& texture, Conventions rules)
+bool LoadImageTexture(const std::string& fileName, GLuint& texture)
 {
-    return finishTexture(ReadImageFile(fileName, rules), texture);
+    return finishTexture(ReadImageFile(fileName), texture);
+}
+
+bool LoadGameImageTexture(const std::string& fileName, GLuint& texture)
+{
+    return finishTexture(ReadGameImageFile(fileName), texture);
 }
 
 bool TextureFromFile(const std::string& fileName, GLuint& texture, bool fromResource)
@@ -327,7 +343,7 @@ bool ReadJpegTexture(const std::string& fileName, GLuint& texture, bool fromReso
 
 bool ReadTargaTexture(const std::string& fileName, GLuint& texture, bool fromResource)
 {
-    return finishTexture(readTarga(fileName, fromResource, Conventions::Viewer), texture);
+    return finishTexture(readTarga(fileName, fromResource, Rules::Viewer), texture);
 }
 
 GLuint MakeGLTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels)

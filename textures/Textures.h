@@ -16,11 +16,6 @@
 #include <string>
 #include <vector>
 
-// Whose rules a loader follows: those of the viewer as first built (the
-// sample Model/ tree keeps them, messages included), or those of the game
-// the characters were made for (character mode).
-enum class Conventions { Viewer, Game };
-
 // Largest width or height accepted from an image file.
 constexpr int64_t kMaxImageSide = 8192;
 
@@ -61,9 +56,9 @@ struct DecodedImage {
 // Bitmaps: uncompressed 24 bits per pixel, with an info header of 40, 108 or
 // 124 bytes; the pixel data starts at the file header's offset.
 DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
-// Viewer rules: uncompressed true-colour (type 2) at 24 or 32 bits only,
-// stored in the order both origin bits give.
-// Game rules: types 1, 2, 3, 9, 10 and 11 at the depths each allows (colour
+// DecodeTarga, the viewer's rules: uncompressed true-colour (type 2) at 24
+// or 32 bits only, stored in the order both origin bits give.
+// DecodeGameTarga, the game's rules: types 1, 2, 3, 9, 10 and 11 at the depths each allows (colour
 // maps of 15, 16, 24 or 32-bit entries indexed by 8-bit pixels; true colour
 // at 15, 16, 24 or 32 bits; grey at 8 bits, or 16 as grey and alpha, and at
 // 24 or 32 bits read as true colour), run-length packets crossing row ends,
@@ -73,10 +68,11 @@ DecodedImage DecodeBitmap(std::span<const uint8_t> bytes);
 // result is GL_RGB where the file has no alpha (24 bits, 15 bits, 16 bits
 // without an attribute bit, 8-bit grey, maps of such entries) and GL_RGBA
 // where it has.
-DecodedImage DecodeTarga(std::span<const uint8_t> bytes, Conventions rules = Conventions::Viewer);
+DecodedImage DecodeTarga(std::span<const uint8_t> bytes);
+DecodedImage DecodeGameTarga(std::span<const uint8_t> bytes);
 
 // What the game's own reader makes of a Targa file. It reads fewer files
-// than DecodeTarga's game rules: true colour (type 2) and run-length true
+// than DecodeGameTarga: true colour (type 2) and run-length true
 // colour (type 10) at 24 or 32 bits, grey (type 3) at 8 bits (24 and 32 as
 // true colour), no colour map, whole data; any other file stops the game
 // with an error when it is loaded. Of the files it reads it ignores the
@@ -106,19 +102,21 @@ struct ImageMessage {
 struct ImageFile {
     DecodedImage image;
     std::optional<ImageMessage> failure;
-    // Game rules, a Targa file that could be read from the game data: what
-    // the game's own reader makes of it.
+    // ReadGameImageFile, a Targa file that could be read from the game data:
+    // what the game's own reader makes of it.
     std::optional<TargaGameReading> targa;
 };
 
 // Reads fileName through the file layer and decodes it by its extension.
-// Viewer rules: ".BMP", ".JPG", ".TGA" exactly as TextureFromFile reads them
-// (messages included; a Targa whose header cannot be read throws
-// platform::EInOutError as there). Game rules: also ".JPEG" and ".PNG", and
-// every Targa type the game reads (colour-mapped, true-colour and grey, raw
-// and run-length), with a message for every failure (a Targa that cannot be
-// read included). Any other extension fails with a message naming the file.
-ImageFile ReadImageFile(const std::string& fileName, Conventions rules);
+// ReadImageFile, the viewer's rules: ".BMP", ".JPG", ".TGA" exactly as
+// TextureFromFile reads them (messages included; a Targa whose header cannot
+// be read throws platform::EInOutError as there). ReadGameImageFile, the
+// game's rules: also ".JPEG" and ".PNG", and every Targa type the game reads
+// (colour-mapped, true-colour and grey, raw and run-length), with a message
+// for every failure (a Targa that cannot be read included). Any other
+// extension fails with a message naming the file.
+ImageFile ReadImageFile(const std::string& fileName);
+ImageFile ReadGameImageFile(const std::string& fileName);
 
 // Makes the texture of a decoded image; it stays bound. Its memory counts as
 // held (ImageMemory.h) until FreeImageTextures deletes it.
@@ -128,10 +126,11 @@ GLuint MakeImageTexture(const DecodedImage& image);
 // memory those of MakeImageTexture held.
 void FreeImageTextures(std::span<const GLuint> textures);
 
-// ReadImageFile, then the texture: true when it was made and its name stored
-// in texture; otherwise the failure's message box is shown and texture keeps
-// its value.
-bool LoadImageTexture(const std::string& fileName, GLuint& texture, Conventions rules);
+// ReadImageFile (ReadGameImageFile), then the texture: true when it was made
+// and its name stored in texture; otherwise the failure's message box is
+// shown and texture keeps its value.
+bool LoadImageTexture(const std::string& fileName, GLuint& texture);
+bool LoadGameImageTexture(const std::string& fileName, GLuint& texture);
 
 // Picks the reader by the name's extension (".BMP", ".JPG", ".TGA", any
 // letter case); false without a message for any other extension.

@@ -1,5 +1,7 @@
 #include "CharacterChoice.h"
 
+#include "game/GameCharacter.h"
+
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
@@ -333,15 +335,15 @@ void MountChoice(const CharacterChoice& choice)
 
 void SendMountProblemsTo(MountProblemsTo to) { problemsTo = to; }
 
-void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures)
+void LoadCharacter(const CharacterChoice& choice, GamePlayer& player, GamePart& weapon, TextureSet& textures)
 {
     // The game's player stands differently with the gauntlet or empty hands.
     player.StandingTorso =
         choice.weapon.empty() || platform::SameText(choice.weapon, kSecondStandWeapon) ? kTorsoStand2 : kTorsoStand;
-    LoadPlayer(player, choice.folder, choice.skin, LoadRules{Conventions::Game, &textures});
+    LoadGamePlayer(player, choice.folder, choice.skin, textures);
     if (!choice.weapon.empty()) {
         LoadGameWeapon(weapon, choice.weapon, textures);
-        LinkModel(player.Upper, "tag_weapon", weapon);
+        LinkGamePart(player.Upper, "tag_weapon", weapon);
     }
 }
 

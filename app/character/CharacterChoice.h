@@ -4,7 +4,8 @@
 // and mounted as the game mounts them, and the character loaded by the
 // game's rules. Character mode and the tools for many characters start here.
 #include "app/viewer/CommandLine.h"
-#include "model/GameData.h"
+#include "game/GameAnimationChoice.h"
+#include "game/GameData.h"
 
 #include <optional>
 #include <stdexcept>
@@ -77,7 +78,7 @@ void MountChoice(const CharacterChoice& choice);
 // Loads a character of mounted game data by the game's rules: its parts,
 // skin and animation into player, its weapon (if any) into weapon, hung on
 // the torso, with their textures in textures. Throws what the loaders throw.
-void LoadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, TextureSet& textures);
+void LoadCharacter(const CharacterChoice& choice, GamePlayer& player, GamePart& weapon, TextureSet& textures);
 
 // The shader scripts of the mounted game root; each problem found in them is
 // shown as a message (character mode gathers them instead of a box).

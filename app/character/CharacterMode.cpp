@@ -4,7 +4,9 @@
 
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
-#include "model/GameLight.h"
+#include "game/GameAnimation.h"
+#include "game/GameLight.h"
+#include "game/GameRenderer.h"
 #include "platform/system/System.h"
 
 #include <algorithm>
@@ -22,20 +24,20 @@ constexpr const char* kKeysLine = "Up/Down torso  Left/Right legs  ,/. frame  Ho
 // One part's animation as the overlay shows it: name, frame in the file and
 // place in the animation (the game's playback counts a backwards animation
 // from its last frame), rate.
-std::string partLine(const char* part, int32_t animation, const TMD3Model& model, Conventions rules)
+std::string partLine(const char* part, int32_t animation, const GamePart& shown)
 {
+    const GameAnimationEntry& playing = shown.playing;
     std::string line = std::string(part) + ": " + AnimationName(static_cast<uint32_t>(animation)) + "  frame " +
-                       std::to_string(model.CurrentFrame);
-    const bool game = rules == Conventions::Game;
-    const int64_t first = game ? model.Playing.FirstFrame : model.StartFrame;
-    const int64_t count = game ? model.Playing.FrameCount : static_cast<int64_t>(model.EndFrame) - model.StartFrame + 1;
-    int64_t place = static_cast<int64_t>(model.CurrentFrame) - first + 1;
-    if (game && model.Playing.Reversed)
+                       std::to_string(shown.model.CurrentFrame);
+    const int64_t first = playing.FirstFrame;
+    const int64_t count = playing.FrameCount;
+    int64_t place = static_cast<int64_t>(shown.model.CurrentFrame) - first + 1;
+    if (playing.Reversed)
         place = count + 1 - place;
     // Right after a change the part still shows a frame of the animation before.
     if (count > 0 && place >= 1 && place <= count)
         line += " (" + std::to_string(place) + " of " + std::to_string(count) + ")";
-    return line + "  " + std::to_string(game ? model.Playing.FPS : model.FPS) + " fps";
+    return line + "  " + std::to_string(playing.FPS) + " fps";
 }
 
 // A file name's part from a name read from game data: no folders, no blanks.
@@ -80,27 +82,27 @@ void CharacterMode::Open()
     // to 0) shows the first frames of its animations rather than frame 0 of
     // its files.
     if (paused_) {
-        StepFrame(player_.Lower, 1, 0.0f, player_.Rules);
-        StepFrame(player_.Upper, 1, 0.0f, player_.Rules);
+        StepGameFrame(player_.Lower, 1, GameTimeMs(0.0f));
+        StepGameFrame(player_.Upper, 1, GameTimeMs(0.0f));
     }
 }
 
 void CharacterMode::Close()
 {
     textures_.Clear();
-    player_ = Q3Player{};
-    weapon_ = TMD3Model{};
+    player_ = GamePlayer{};
+    weapon_ = GamePart{};
 }
 
 void CharacterMode::Draw(float seconds)
 {
     seconds_ = seconds;
-    DrawPlayer(player_, seconds);
+    DrawGamePlayer(player_, seconds);
 }
 
 void CharacterMode::SetPose(uint32_t animation)
 {
-    SetAnimation(player_, animation);
+    SetGameAnimation(player_, animation);
     choice_.animations = {static_cast<uint32_t>(player_.TorsoAnim), static_cast<uint32_t>(player_.LegsAnim)};
 }
 
@@ -143,17 +145,17 @@ SetChange CharacterMode::chooseAnimation(bool torso, int step)
 {
     const int32_t torsoBefore = player_.TorsoAnim, legsBefore = player_.LegsAnim;
     if (torso)
-        SetTorsoAnimation(player_, StepTorsoAnimation(static_cast<uint32_t>(player_.TorsoAnim), step, player_.Rules));
+        SetTorsoAnimation(player_, StepTorsoAnimation(static_cast<uint32_t>(player_.TorsoAnim), step));
     else
-        SetLegsAnimation(player_, StepLegsAnimation(static_cast<uint32_t>(player_.LegsAnim), step, player_.Rules));
+        SetLegsAnimation(player_, StepLegsAnimation(static_cast<uint32_t>(player_.LegsAnim), step));
     choice_.animations = {static_cast<uint32_t>(player_.TorsoAnim), static_cast<uint32_t>(player_.LegsAnim)};
     // On a stopped clock the parts that changed show their new first frame
     // at once.
     if (paused_) {
         if (player_.TorsoAnim != torsoBefore)
-            StepFrame(player_.Upper, 1, seconds_, player_.Rules);
+            StepGameFrame(player_.Upper, 1, GameTimeMs(seconds_));
         if (player_.LegsAnim != legsBefore)
-            StepFrame(player_.Lower, 1, seconds_, player_.Rules);
+            StepGameFrame(player_.Lower, 1, GameTimeMs(seconds_));
     }
     return SetChange::Redraw;
 }
@@ -162,8 +164,8 @@ SetChange CharacterMode::stepFrame(int step)
 {
     if (!paused_)
         return SetChange::Redraw;
-    StepFrame(player_.Lower, step, seconds_, player_.Rules);
-    StepFrame(player_.Upper, step, seconds_, player_.Rules);
+    StepGameFrame(player_.Lower, step, GameTimeMs(seconds_));
+    StepGameFrame(player_.Upper, step, GameTimeMs(seconds_));
     return SetChange::Redraw;
 }
 
@@ -224,8 +226,13 @@ SetChange CharacterMode::Drop(const std::string& path)
 
 const TMD3Model* CharacterMode::FramedModel(float seconds)
 {
-    UpdatePlayer(player_, seconds);
-    return &player_.Lower;
+    UpdateGamePlayer(player_, seconds);
+    return &player_.Lower.model;
+}
+
+std::unordered_set<const TMesh*> CharacterMode::MeshesDrawingNothing() const
+{
+    return ::MeshesDrawingNothing(player_.Lower);
 }
 
 std::string CharacterMode::LightDescription() const
@@ -246,8 +253,8 @@ std::vector<std::string> CharacterMode::OverlayLines() const
     const std::vector<platform::RecordedMessage> problems = Problems();
     std::vector<std::string> lines{
         choice_.name + " (" + choice_.skin + ")",
-        partLine("Torso", player_.TorsoAnim, player_.Upper, player_.Rules),
-        partLine("Legs", player_.LegsAnim, player_.Lower, player_.Rules),
+        partLine("Torso", player_.TorsoAnim, player_.Upper),
+        partLine("Legs", player_.LegsAnim, player_.Lower),
         paused_ ? "Paused: Comma/Period step one frame back/on, Space plays" : "Playing: Space pauses to step frames",
         "Light: " + (TGLLighter::Instance()->IsLightingOn() ? LightDescription() : std::string("off (L)")),
         problems.empty() ? std::string("Problems: none")

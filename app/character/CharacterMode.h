@@ -55,6 +55,7 @@ public:
     SetChange Drop(const std::string& path) override;
     void SetPaused(bool paused) override { paused_ = paused; }
     const TMD3Model* FramedModel(float seconds) override;
+    std::unordered_set<const TMesh*> MeshesDrawingNothing() const override;
     // The character and skin, the torso's and the legs' animations with
     // their frames and rates, the clock, the light, the problems, the last
     // picture saved and the keys; then the problems themselves when shown.
@@ -71,8 +72,8 @@ public:
 
     const CharacterChoice& Choice() const { return choice_; }
     // The character and weapon shown.
-    const Q3Player& ShownPlayer() const { return player_; }
-    const TMD3Model& ShownWeapon() const { return weapon_; }
+    const GamePlayer& ShownPlayer() const { return player_; }
+    const GamePart& ShownWeapon() const { return weapon_; }
     // GL textures the character holds.
     size_t TextureCount() const { return textures_.Count(); }
     // The problems of the character shown: those of its game data and of the
@@ -111,8 +112,8 @@ private:
     CharacterChoice choice_;
     ShaderTable shaders_;
     TextureSet textures_{&shaders_};
-    Q3Player player_;
-    TMD3Model weapon_;
+    GamePlayer player_;
+    GamePart weapon_;
     bool paused_ = false;
     bool showProblems_ = false;
     float seconds_ = 0; // animation time of the last frame drawn

@@ -1,12 +1,11 @@
 #include "GltfExport.h"
 
-#include "model/GameCharacter.h"
-
 #include "app/character/CharacterChoice.h"
 #include "app/tools/CharacterPicture.h"
 #include "app/viewer/Outputs.h"
-#include "model/GameCharacter.h"
-#include "model/GameShader.h"
+#include "game/GameAnimation.h"
+#include "game/GameCharacter.h"
+#include "game/GameShader.h"
 #include "platform/images/PngFile.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
@@ -164,11 +163,11 @@ struct EntryKeys {
     std::vector<int32_t> frames; // the frame each key shows
 };
 
-EntryKeys entryKeys(const TAnimation& entry, Conventions rules, size_t partFrames)
+EntryKeys entryKeys(const GameAnimationEntry& entry, size_t partFrames)
 {
     EntryKeys keys;
-    const bool reversed = rules == Conventions::Game && entry.Reversed;
-    keys.count = rules == Conventions::Game ? entry.FrameCount : static_cast<int64_t>(entry.NumFrames) + 1;
+    const bool reversed = entry.Reversed;
+    keys.count = entry.FrameCount;
     if (keys.count <= 0)
         return keys;
     const int64_t first = entry.FirstFrame, count = keys.count;
@@ -190,27 +189,22 @@ EntryKeys entryKeys(const TAnimation& entry, Conventions rules, size_t partFrame
 }
 
 // An entry the animation file never filled, or one that plays no frames.
-bool emptyEntry(const TAnimation& entry, Conventions rules)
-{
-    return rules == Conventions::Game ? entry.FrameCount <= 0 : entry.NumFrames <= 0 && entry.FPS <= 0;
-}
+bool emptyEntry(const GameAnimationEntry& entry) { return entry.FrameCount <= 0; }
 
 // Seconds per frame: the game's whole milliseconds (a rate of 0 plays as 1
-// a second), or the viewer's rate.
-double framePeriod(const TAnimation& entry, Conventions rules)
+// a second).
+double framePeriod(const GameAnimationEntry& entry)
 {
-    if (rules == Conventions::Game)
-        return entry.FrameLerpMs > 0 ? entry.FrameLerpMs / 1000.0 : 1.0;
-    return 1.0 / (entry.FPS > 0 ? entry.FPS : 1);
+    return entry.FrameLerpMs > 0 ? entry.FrameLerpMs / 1000.0 : 1.0;
 }
 
-std::string partName(const Q3Player& player, const TMD3Model& part)
+std::string partName(const GamePlayer& player, const TMD3Model& part)
 {
-    if (&part == &player.Lower)
+    if (&part == &player.Lower.model)
         return "legs";
-    if (&part == &player.Upper)
+    if (&part == &player.Upper.model)
         return "torso";
-    if (&part == &player.Head)
+    if (&part == &player.Head.model)
         return "head";
     const std::string file = platform::ExtractFileName(part.FileName);
     return file.substr(0, file.rfind('.'));
@@ -236,6 +230,7 @@ public:
             if (const auto k = AnimationNamed(name); k && *k < player_.Animations.size())
                 standing_.push_back(player_.Animations[*k]);
         }
+        noteShaders(player_.Lower);
     }
 
     tinygltf::Model Build()
@@ -243,14 +238,14 @@ public:
         // The buffer holds about 12 bytes per vertex and frame; reserved at
         // once, it is never copied while it grows.
         size_t vertexRecords = 0;
-        for (const TMD3Model* part : {&player_.Lower, &player_.Upper, &player_.Head})
-            for (const TMesh& mesh : part->Meshes)
+        for (const GamePart* part : {&player_.Lower, &player_.Upper, &player_.Head})
+            for (const TMesh& mesh : part->model.Meshes)
                 vertexRecords += mesh.Vertices.size();
         bytes().reserve(vertexRecords * kReservedBytesPerVertex);
         tinygltf::Node root;
         root.name = utf8Name(character_.name);
         root.scale = {kMetresPerGameUnit, kMetresPerGameUnit, kMetresPerGameUnit};
-        const int legs = addPart(player_.Lower);
+        const int legs = addPart(player_.Lower.model);
         root.children.push_back(legs);
         model_.nodes.push_back(root);
         tinygltf::Scene scene;
@@ -590,9 +585,9 @@ private:
     // entry that plays on it, else frame 0.
     size_t standingFrame(const TMD3Model& part, size_t frames) const
     {
-        for (const TAnimation& entry : standing_) {
-            const bool plays = (&part == &player_.Lower && &entry == &standing_.front()) ||
-                               (&part == &player_.Upper && &entry == &standing_.back());
+        for (const GameAnimationEntry& entry : standing_) {
+            const bool plays = (&part == &player_.Lower.model && &entry == &standing_.front()) ||
+                               (&part == &player_.Upper.model && &entry == &standing_.back());
             if (plays)
                 return ClampFrame(entry.FirstFrame, frames);
         }
@@ -695,7 +690,7 @@ private:
             const std::optional<std::string> path = FindGameImage(image);
             if (!path)
                 return {};
-            decoded = ReadImageFile(*path, Conventions::Game).image;
+            decoded = ReadGameImageFile(*path).image;
             if (decoded.fault != ImageFault::None || decoded.pixels.empty())
                 return {};
         }
@@ -829,13 +824,13 @@ private:
             for (size_t s = 0; s < character_.skins.size(); ++s) {
                 const auto found = character_.skins[s].shaders.find(surface);
                 const int material =
-                    addMaterial(found == character_.skins[s].shaders.end() ? surface->Shader : found->second);
+                    addMaterial(found == character_.skins[s].shaders.end() ? shaderOf(surface) : found->second);
                 byMaterial[material].push_back(Value(static_cast<int>(s)));
                 if (s == 0)
                     model_.meshes[static_cast<size_t>(mesh)].primitives[primitive].material = material;
             }
             if (character_.skins.empty()) {
-                model_.meshes[static_cast<size_t>(mesh)].primitives[primitive].material = addMaterial(surface->Shader);
+                model_.meshes[static_cast<size_t>(mesh)].primitives[primitive].material = addMaterial(shaderOf(surface));
                 continue;
             }
             Value::Array mappings;
@@ -918,18 +913,17 @@ private:
     void addAnimation(uint32_t k)
     {
         const std::string name = AnimationName(k);
-        const TAnimation& entry = player_.Animations[k];
-        const Conventions rules = player_.Rules;
-        const bool legs = AnimationDrivesLegs(k, rules), torso = AnimationDrivesTorso(k, rules);
-        if (name.empty() || emptyEntry(entry, rules) || (!legs && !torso))
+        const GameAnimationEntry& entry = player_.Animations[k];
+        const bool legs = GameAnimationDrivesLegs(k), torso = GameAnimationDrivesTorso(k);
+        if (name.empty() || emptyEntry(entry) || (!legs && !torso))
             return;
         size_t partFrames = 0;
-        for (const TMD3Model* part : {legs ? &player_.Lower : nullptr, torso ? &player_.Upper : nullptr}) {
+        for (const GamePart* part : {legs ? &player_.Lower : nullptr, torso ? &player_.Upper : nullptr}) {
             if (part)
-                partFrames = std::max(partFrames, part->Frames.size());
+                partFrames = std::max(partFrames, part->model.Frames.size());
         }
-        const EntryKeys keys = entryKeys(entry, rules, partFrames);
-        const double period = framePeriod(entry, rules);
+        const EntryKeys keys = entryKeys(entry, partFrames);
+        const double period = framePeriod(entry);
         const std::vector<int32_t>& keyFrames = keys.frames;
         const size_t looping = static_cast<size_t>(std::clamp<int64_t>(entry.LoopingFrames, 0, keys.count));
         std::vector<float> times;
@@ -941,11 +935,11 @@ private:
             addVectors(times, 1, 1, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, false, true, 0);
         Value::Array parts;
         if (legs) {
-            addPartChannels(animation, input, player_.Lower, keyFrames);
+            addPartChannels(animation, input, player_.Lower.model, keyFrames);
             parts.emplace_back(std::string("legs"));
         }
         if (torso) {
-            addPartChannels(animation, input, player_.Upper, keyFrames);
+            addPartChannels(animation, input, player_.Upper.model, keyFrames);
             parts.emplace_back(std::string("torso"));
         }
         if (animation.channels.empty())
@@ -956,7 +950,7 @@ private:
             {"frames", Value(static_cast<int>(std::min<int64_t>(keys.count, INT32_MAX)))},
             {"loopingFrames", Value(static_cast<int>(entry.LoopingFrames))},
             {"fps", Value(static_cast<int>(entry.FPS))},
-            {"backwards", Value(rules == Conventions::Game && entry.Reversed)},
+            {"backwards", Value(entry.Reversed)},
             {"loops", Value(looping > 0)},
             {"parts", Value(std::move(parts))},
         });
@@ -969,10 +963,30 @@ private:
         const TMesh* surface;
     };
 
+    // The shaders the surfaces of part and what hangs on it are drawn with.
+    void noteShaders(const GamePart& part)
+    {
+        if (!shadersNoted_.insert(&part).second)
+            return;
+        for (size_t i = 0; i < part.model.Meshes.size(); ++i)
+            meshShaders_[&part.model.Meshes[i]] = part.ShaderOf(i);
+        for (const GamePart* linked : part.links)
+            if (linked)
+                noteShaders(*linked);
+    }
+
+    const BoundShader* shaderOf(const TMesh* surface) const
+    {
+        const auto found = meshShaders_.find(surface);
+        return found == meshShaders_.end() ? nullptr : found->second;
+    }
+
     const CharacterExport& character_;
-    const Q3Player& player_;
+    const GamePlayer& player_;
     tinygltf::Model model_;
-    std::vector<TAnimation> standing_; // legs' then torso's standing entry
+    std::map<const TMesh*, const BoundShader*> meshShaders_;
+    std::set<const GamePart*> shadersNoted_;
+    std::vector<GameAnimationEntry> standing_; // legs' then torso's standing entry
     std::map<const TMD3Model*, PartNodes> parts_;
     std::set<const TMD3Model*> path_;
     std::vector<PrimitiveSurface> primitiveSurfaces_;
@@ -987,12 +1001,12 @@ private:
 
 } // namespace
 
-std::vector<SkinShaders> GatherSkins(Q3Player& player, const std::string& folder,
+std::vector<SkinShaders> GatherSkins(GamePlayer& player, const std::string& folder,
                                      const std::vector<std::string>& names, TextureSet& textures)
 {
     // Each skin as the game finds and reads it; a skin file it does not find
     // leaves the game's default shader on every surface of the part.
-    const std::pair<TMD3Model*, CharacterFile> parts[] = {{&player.Lower, CharacterFile::LegsSkin},
+    const std::pair<GamePart*, CharacterFile> parts[] = {{&player.Lower, CharacterFile::LegsSkin},
                                                           {&player.Upper, CharacterFile::TorsoSkin},
                                                           {&player.Head, CharacterFile::HeadSkin}};
     std::vector<SkinShaders> skins;
@@ -1010,14 +1024,14 @@ std::vector<SkinShaders> GatherSkins(Q3Player& player, const std::string& folder
                 }
             }
             BindGameSkin(*part, read, textures);
-            for (const TMesh& mesh : part->Meshes)
-                skin.shaders[&mesh] = mesh.Shader;
+            for (size_t i = 0; i < part->model.Meshes.size(); ++i)
+                skin.shaders[&part->model.Meshes[i]] = part->ShaderOf(i);
         }
     }
     if (!skins.empty())
         for (const auto& [part, file] : parts)
-            for (TMesh& mesh : part->Meshes)
-                mesh.Shader = skins.front().shaders[&mesh];
+            for (size_t i = 0; i < part->model.Meshes.size(); ++i)
+                part->shaders[i] = skins.front().shaders[&part->model.Meshes[i]];
     return skins;
 }
 
@@ -1106,8 +1120,8 @@ int RunExport(const CommandLine& options)
         ShaderTable shaders = ReadShaderScripts();
         TextureSet textures(&shaders);
         const TexturesClearedAtEnd cleared(textures);
-        Q3Player player;
-        TMD3Model weapon;
+        GamePlayer player;
+        GamePart weapon;
         CharacterExport character;
         character.player = &player;
         character.name = choice.name;
@@ -1126,7 +1140,7 @@ int RunExport(const CommandLine& options)
                         names.push_back(skin);
             character.skins = GatherSkins(player, choice.folder, names, textures);
             std::set<const TMD3Model*> seen;
-            mendNonNumbers(player.Lower, seen);
+            mendNonNumbers(player.Lower.model, seen);
         }
         bytes = CharacterGltf(character, binary);
     } catch (const std::exception& e) {

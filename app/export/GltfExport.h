@@ -32,7 +32,7 @@
 // Exit status (see the README's table): 0 written; 1 written after a load
 // problem; 2 the character cannot be found or the file cannot be written.
 #include "app/viewer/CommandLine.h"
-#include "model/GameData.h"
+#include "game/GameData.h"
 
 #include <cstdint>
 #include <map>
@@ -52,13 +52,13 @@ struct SkinShaders {
 // folder (game data mounted) in turn and notes what each surface is drawn
 // with; a part without a skin file of that name keeps its model's own
 // shaders. Leaves the first skin on. Its messages are shown as loading's are.
-std::vector<SkinShaders> GatherSkins(Q3Player& player, const std::string& folder,
+std::vector<SkinShaders> GatherSkins(GamePlayer& player, const std::string& folder,
                                      const std::vector<std::string>& names, TextureSet& textures);
 
 // A loaded character to export: player linked (weapon included) and its
 // skins, the first the one shown.
 struct CharacterExport {
-    const Q3Player* player = nullptr;
+    const GamePlayer* player = nullptr;
     std::string name;
     std::vector<SkinShaders> skins;
 };

@@ -7,6 +7,8 @@
 #include "OpglLib/OpglUniFont.h"
 #include "app/viewer/Scene.h"
 #include "app/viewer/Units.h"
+#include "game/GameAnimation.h"
+#include "game/GameRenderer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/System.h"
 #include "platform/window/Window.h"
@@ -150,14 +152,14 @@ void PictureStudio::useShadersOf(const std::string& gameRoot)
 Picture PictureStudio::DrawCharacter(const CharacterChoice& choice, const std::string& label)
 {
     const TexturesClearedAtEnd freed(textures_);
-    Q3Player player;
-    TMD3Model weapon;
+    GamePlayer player;
+    GamePart weapon;
     loadCharacter(choice, player, weapon, false);
     UseStillPose(player, choice.animations);
     return drawModel(player.Lower, label);
 }
 
-void PictureStudio::loadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, bool partly)
+void PictureStudio::loadCharacter(const CharacterChoice& choice, GamePlayer& player, GamePart& weapon, bool partly)
 {
     MountChoice(choice);
     useShadersOf(choice.gameRoot);
@@ -177,7 +179,7 @@ Picture PictureStudio::DrawPart(const CharacterChoice& data, const std::string& 
     MountChoice(data);
     useShadersOf(data.gameRoot);
     const TexturesClearedAtEnd freed(textures_);
-    TMD3Model part;
+    GamePart part;
     {
         const platform::LoadWatch watch;
         LoadGamePart(part, path, textures_);
@@ -190,17 +192,18 @@ int PictureStudio::labelStrip(const std::string& label) const
     return label.empty() ? 0 : std::min(kLabelStripPixels, height_ / kLabelStripLargestShare);
 }
 
-Picture PictureStudio::drawModel(const TMD3Model& root, const std::string& label)
+Picture PictureStudio::drawModel(const GamePart& root, const std::string& label)
 {
     const int strip = labelStrip(label);
     const StartView view = SceneStartView();
     const ViewAxes axes = StartViewAxes(view);
     const TGLCameraRec rec =
-        FramePose(PoseAlong(root, axes), axes, view, strip, width_, height_ - strip, kPictureFill);
+        FramePose(PoseAlong(root.model, axes, MeshesDrawingNothing(root)), axes, view, strip, width_, height_ - strip,
+                  kPictureFill);
     return drawFramed(root, rec, strip, label, 0, 0);
 }
 
-Picture PictureStudio::drawFramed(const TMD3Model& root, TGLCameraRec rec, int strip, const std::string& label,
+Picture PictureStudio::drawFramed(const GamePart& root, TGLCameraRec rec, int strip, const std::string& label,
                                   double turnDegrees, double shaderSeconds)
 {
     glViewport(0, 0, width_, height_);
@@ -213,7 +216,7 @@ Picture PictureStudio::drawFramed(const TMD3Model& root, TGLCameraRec rec, int s
     glRotatef(static_cast<GLfloat>(turnDegrees), 0.0f, 1.0f, 0.0f);
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     UseCharacterColours();
-    DrawModel(root, shaderSeconds);
+    DrawGameModel(root, shaderSeconds);
     glPopMatrix();
     glBindTexture(GL_TEXTURE_2D, 0);
     // The label lies below the character's viewport, in the whole picture's.
@@ -235,18 +238,18 @@ void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, dou
                                 int passes, const std::function<void(int pass, Picture&& picture)>& each)
 {
     const TexturesClearedAtEnd freed(textures_);
-    Q3Player player;
-    TMD3Model weapon;
+    GamePlayer player;
+    GamePart weapon;
     loadCharacter(choice, player, weapon, true);
     // Each pass plays from the first frames on a clock started at 0.
     const auto start = [&] {
         // The game's playback of the pass before forgotten too: its clock
         // went on to the pass's end, and a stale lerp holds the parts still.
-        for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
-            part->Lerp = GameLerp{};
+        for (GamePart* part : {&player.Lower, &player.Upper, &player.Head})
+            part->lerp = GameLerp{};
         UseStillPose(player, choice.animations);
-        for (TMD3Model* part : {&player.Lower, &player.Upper, &player.Head})
-            part->LastTime = 0;
+        for (GamePart* part : {&player.Lower, &player.Upper, &player.Head})
+            part->model.LastTime = 0;
     };
     const auto secondsOf = [&](size_t i) { return static_cast<float>(static_cast<double>(i) * frameSeconds); };
     // The model turned by a is seen as the unturned model along the view's
@@ -264,12 +267,14 @@ void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, dou
     constexpr size_t kMostFramedPictures = 250;
     const size_t every = (count + kMostFramedPictures - 1) / kMostFramedPictures;
     PoseInView all;
+    const std::unordered_set<const TMesh*> drawingNothing = MeshesDrawingNothing(player.Lower);
     start();
     for (size_t i = 0; i < count; ++i) {
-        UpdatePlayer(player, secondsOf(i));
+        UpdateGamePlayer(player, secondsOf(i));
         if (every > 1 && i % every != 0 && i + 1 != count)
             continue;
-        const PoseInView pose = PoseAlong(player.Lower, turnedAxes(static_cast<double>(i) * turnDegrees));
+        const PoseInView pose =
+            PoseAlong(player.Lower.model, turnedAxes(static_cast<double>(i) * turnDegrees), drawingNothing);
         for (const ScenePoint& point : pose.points)
             all.box.Add(point);
         all.points.insert(all.points.end(), pose.points.begin(), pose.points.end());
@@ -278,7 +283,7 @@ void PictureStudio::DrawPlaying(const CharacterChoice& choice, size_t count, dou
     for (int pass = 0; pass < passes; ++pass) {
         start();
         for (size_t i = 0; i < count; ++i) {
-            UpdatePlayer(player, secondsOf(i));
+            UpdateGamePlayer(player, secondsOf(i));
             each(pass, drawFramed(player.Lower, rec, 0, "", static_cast<double>(i) * turnDegrees, secondsOf(i)));
         }
     }

@@ -6,7 +6,7 @@
 // the picture, and is read back as pixels.
 #include "app/character/CharacterChoice.h"
 #include "app/viewer/PoseFraming.h"
-#include "model/GameData.h"
+#include "game/GameData.h"
 #include "platform/window/BareGLWindow.h"
 
 #include <cstdint>
@@ -89,9 +89,9 @@ private:
     // Mounts the choice's game data and loads its character with textures in
     // textures_ under a LoadWatch; partly: an exception of loading is a
     // message, and what loaded stays.
-    void loadCharacter(const CharacterChoice& choice, Q3Player& player, TMD3Model& weapon, bool partly);
-    Picture drawModel(const TMD3Model& root, const std::string& label);
-    Picture drawFramed(const TMD3Model& root, TGLCameraRec rec, int strip, const std::string& label,
+    void loadCharacter(const CharacterChoice& choice, GamePlayer& player, GamePart& weapon, bool partly);
+    Picture drawModel(const GamePart& root, const std::string& label);
+    Picture drawFramed(const GamePart& root, TGLCameraRec rec, int strip, const std::string& label,
                        double turnDegrees, double shaderSeconds);
     void useShadersOf(const std::string& gameRoot);
     void drawText(int x, int y, const std::string& text) const;

@@ -1,6 +1,6 @@
 #include "CheckAnimation.h"
 
-#include "model/GameAnimation.h"
+#include "game/GameAnimation.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
@@ -68,7 +68,7 @@ void checkKeyword(const std::string& path, const AnimationKeyword& keyword, cons
 // The frames an animation plays on a part it drives against the frames the
 // part has: the game shows the first frame's pose for frames past the end,
 // while the parts hanging on it follow the last frame's tags.
-void checkRange(const std::string& path, uint32_t k, const TAnimation& a, const CheckedPart& part,
+void checkRange(const std::string& path, uint32_t k, const GameAnimationEntry& a, const CheckedPart& part,
                 const AddFinding& add)
 {
     if (!part.model || a.FrameCount <= 0)
@@ -126,9 +126,9 @@ void CheckAnimationFile(const FoundFile& found, const CheckedPart& legs, const C
     // The entries read from the file; those the game copies or makes itself
     // repeat frames already checked.
     for (uint32_t k = 0; k < static_cast<uint32_t>(file.entriesRead); ++k) {
-        if (AnimationDrivesLegs(k, Conventions::Game))
+        if (GameAnimationDrivesLegs(k))
             checkRange(path, k, file.entries[k], legs, add);
-        if (AnimationDrivesTorso(k, Conventions::Game))
+        if (GameAnimationDrivesTorso(k))
             checkRange(path, k, file.entries[k], torso, add);
     }
 }

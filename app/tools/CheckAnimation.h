@@ -5,7 +5,7 @@
 // that play frames their parts do not have.
 #include "CheckFindings.h"
 
-#include "model/GameCharacter.h"
+#include "game/GameCharacter.h"
 
 #include <functional>
 #include <string>

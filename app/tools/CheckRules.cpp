@@ -1,9 +1,9 @@
 #include "CheckRules.h"
 
 #include "CheckAnimation.h"
-#include "model/GameCharacter.h"
-#include "model/GameData.h"
-#include "model/GameShader.h"
+#include "game/GameCharacter.h"
+#include "game/GameData.h"
+#include "game/GameShader.h"
 #include "model/Model.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Errors.h"
@@ -170,7 +170,7 @@ private:
                 continue;
             }
             try {
-                LoadMD3(part.model, part.path, Conventions::Game);
+                LoadMD3(part.model, part.path, Md3Arrangement::AtOffsets);
             } catch (const platform::EInOutError& e) {
                 error(FindingKind::PartRejected, {part.path}, std::string(e.what()) + "; " + kGameShowsDefault,
                       kGameShowsDefault);
@@ -553,7 +553,7 @@ private:
             return known->second;
         ImageJudgement judged;
         try {
-            ImageFile file = ReadImageFile(path, Conventions::Game);
+            ImageFile file = ReadGameImageFile(path);
             if (file.failure)
                 judged.failure = file.failure->text;
             judged.targa = std::move(file.targa);

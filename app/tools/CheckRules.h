@@ -12,7 +12,7 @@
 #include "CheckFindings.h"
 
 #include "app/character/CharacterChoice.h"
-#include "model/Shaders.h"
+#include "game/Shaders.h"
 
 #include <string>
 #include <vector>

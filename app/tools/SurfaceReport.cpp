@@ -1,7 +1,7 @@
 #include "SurfaceReport.h"
 
-#include "model/GameCharacter.h"
-#include "model/GameSkin.h"
+#include "game/GameCharacter.h"
+#include "game/GameSkin.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
@@ -79,7 +79,7 @@ public:
     bool addModel(const std::string& part, const std::string& path, TMD3Model& model)
     {
         try {
-            LoadMD3(model, path, Conventions::Game);
+            LoadMD3(model, path, Md3Arrangement::AtOffsets);
         } catch (const platform::EInOutError& e) {
             unreadable(e.what());
             return false;
@@ -193,7 +193,7 @@ private:
         // What the game's own reader makes of the file: some Targa files it
         // refuses, and stops with an error.
         if (image.file) {
-            const ImageFile read = ReadImageFile(image.file->path, Conventions::Game);
+            const ImageFile read = ReadGameImageFile(image.file->path);
             if (read.targa && !read.targa->refusal.empty())
                 image.gameRefusal = read.targa->refusal;
         }

@@ -5,7 +5,7 @@
 // with it, with the figures its own shader list gives, so that the two can
 // be compared line by line.
 #include "app/character/CharacterChoice.h"
-#include "model/GameData.h"
+#include "game/GameData.h"
 
 #include <optional>
 #include <string>

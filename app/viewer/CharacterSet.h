@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // What a key or a drop did to the set.
@@ -55,6 +56,8 @@ public:
     // The part tree the window frames, brought to its pose at animation time
     // seconds; nullptr leaves the camera as it is.
     virtual const TMD3Model* FramedModel(float seconds) = 0;
+    // The meshes of that tree that draw nothing, which framing leaves out.
+    virtual std::unordered_set<const TMesh*> MeshesDrawingNothing() const { return {}; }
     // The lines of text the overlay shows for the set, top to bottom (the
     // window wraps long ones and leaves out what does not fit); empty for the
     // window's own overlay.

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "game/GameAnimation.h"
 #include "platform/system/System.h"
 #include "platform/window/Input.h"
 
@@ -44,9 +45,8 @@ constexpr int kFunctionKeys = 12;
 // --torso NAME and --legs NAME: an animation the game plays on that part,
 // by the game's name.
 uint32_t animationOption(const std::string& name, const std::string& option, const char* part,
-                         bool (*drivesPart)(uint32_t, Conventions))
+                         bool (*drives)(uint32_t))
 {
-    const auto drives = [&](uint32_t k) { return drivesPart(k, Conventions::Game); };
     const std::optional<uint32_t> k = AnimationNamed(name);
     std::string names;
     for (uint32_t i = 0; i < kGameAnimationCount; ++i) {
@@ -276,12 +276,12 @@ const OptionSpec kOptions[] = {
      "  --weapon NAME|none   models/weapons2/NAME/NAME.md3 on the torso; default: railgun if present\n"},
     {"--torso", nullptr, 1,
      [](CommandLine& o, const Values& v, const std::string& n) {
-         o.animations.torso = animationOption(v[0], n, "torso", AnimationDrivesTorso);
+         o.animations.torso = animationOption(v[0], n, "torso", GameAnimationDrivesTorso);
      },
      "  --torso NAME         start the torso on this animation (BOTH_DEATH1 ... TORSO_STAND2)\n"},
     {"--legs", nullptr, 1,
      [](CommandLine& o, const Values& v, const std::string& n) {
-         o.animations.legs = animationOption(v[0], n, "legs", AnimationDrivesLegs);
+         o.animations.legs = animationOption(v[0], n, "legs", GameAnimationDrivesLegs);
      },
      "  --legs NAME          start the legs on this animation (BOTH_DEATH1 ... BOTH_DEAD3, LEGS_WALKCR ...\n"
      "                       LEGS_TURN); an animation of both parts plays on both\n"},

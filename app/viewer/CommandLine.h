@@ -1,7 +1,7 @@
 #pragma once
 // The viewer's command-line options. With no arguments the program behaves
 // as a plain desktop viewer; the options serve scripted runs and tests.
-#include "model/Model.h"
+#include "game/GameAnimationChoice.h"
 #include "platform/system/Dialogs.h"
 
 #include <cstdint>

@@ -1,7 +1,6 @@
 #include "PoseFraming.h"
 
 
-#include "model/GameRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,6 +71,7 @@ double dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[
 // A pose's vertices in scene coordinates, gathered along the view's axes.
 struct PoseCollector {
     const ViewAxes& axes;
+    const std::unordered_set<const TMesh*>& drawingNothing;
     PoseInView pose;
 
     void add(const Vec3& p)
@@ -86,7 +86,7 @@ void addMeshes(const TMD3Model& part, const Matrix& placed, PoseCollector& bound
 {
     for (const TMesh& mesh : part.Meshes) {
         const size_t vertsPerFrame = mesh.TexCoords.size();
-        if (DrawsNothing(mesh) || vertsPerFrame == 0 || mesh.Vertices.size() < vertsPerFrame)
+        if (bounds.drawingNothing.count(&mesh) || vertsPerFrame == 0 || mesh.Vertices.size() < vertsPerFrame)
             continue;
         // The same frame DrawMeshes draws for an unblended pose.
         const size_t first = ClampFrame(part.CurrentFrame, mesh.Vertices.size() / vertsPerFrame) * vertsPerFrame;
@@ -204,24 +204,9 @@ ViewAxes StartViewAxes(const StartView& start)
     return {right, cross(toEye, right), toEye};
 }
 
-void UseStillPose(Q3Player& player, const AnimationChoice& choice)
+PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes, const std::unordered_set<const TMesh*>& drawingNothing)
 {
-    SetAnimation(player, player.StandingTorso);
-    SetAnimation(player, kLegsIdle);
-    StartAnimations(player, choice);
-    // The first frame each animation shows: the game's playback starts on
-    // the first frame in the file, backwards animations too.
-    for (TMD3Model* part : {&player.Lower, &player.Upper}) {
-        const int32_t first = player.Rules == Conventions::Game ? part->Playing.FirstFrame : part->StartFrame;
-        part->CurrentFrame = first;
-        part->NextFrame = first;
-        part->Blend = 0;
-    }
-}
-
-PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes)
-{
-    PoseCollector bounds{axes, {}};
+    PoseCollector bounds{axes, drawingNothing, {}};
     addPartTree(root, uprightTurn(), bounds);
     return std::move(bounds.pose);
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <limits>
 #include <stdexcept>
+#include <unordered_set>
 #include <vector>
 
 // The share of a picture a framed character fills in its tighter direction,
@@ -62,11 +63,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Puts the player in the first frame of the chosen animations (by default
-// TORSO_STAND and LEGS_IDLE, its standing pose), unblended; the head keeps
-// its frame.
-void UseStillPose(Q3Player& player, const AnimationChoice& choice = {});
-
 // A pose seen along a view's axes: each vertex as its distances along
 // right, up and toEye, and the box around them.
 struct PoseInView {
@@ -76,9 +72,10 @@ struct PoseInView {
 
 // What DrawModel(root) draws with the model stood upright in the scene (its
 // Z axis turned onto the scene's Y axis), seen along axes: every vertex of
-// every drawn surface in its part's current frame, carried through the tag
-// matrices of the part tree.
-PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes);
+// every surface in its part's current frame but those of drawingNothing,
+// carried through the tag matrices of the part tree.
+PoseInView PoseAlong(const TMD3Model& root, const ViewAxes& axes,
+                     const std::unordered_set<const TMesh*>& drawingNothing = {});
 
 // A camera looking along axes at the pose, with the pose's picture centred
 // in a width x height viewport (its lower left corner at (0, bottom)) and as

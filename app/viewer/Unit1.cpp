@@ -177,7 +177,8 @@ void TForm1::frameShown()
     const ViewAxes axes = StartViewAxes(view);
     try {
         const float fill = kPictureFill * static_cast<float>(height - covered) / static_cast<float>(height);
-        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes), axes, view, 0, width, height, fill);
+        const TGLCameraRec framed = FramePose(PoseAlong(*root, axes, shown().MeshesDrawingNothing()), axes, view, 0,
+                                                  width, height, fill);
         // Only the camera's place: the window keeps its own view volume,
         // which holds the lights and the axes too. Raising eye and view point
         // together lowers the picture by half the covered rows (exactly at

@@ -25,10 +25,11 @@ declare -A mayInclude=(
   [devtools]="platform/system OpglLib"
   [textures]="platform/system platform/images platform/files"
   [model]="platform/system platform/files textures"
-  [app/viewer]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model"
-  [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model app/viewer"
-  [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model app/viewer app/character"
-  [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model app/viewer app/character app/tools"
+  [game]="platform/system platform/files textures model"
+  [app/viewer]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game"
+  [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game app/viewer"
+  [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game app/viewer app/character"
+  [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game app/viewer app/character app/tools"
   [tools/writers]="platform/system platform/images"
   [tools/samples]="platform/system platform/files tools/writers"
 )
@@ -46,7 +47,7 @@ for folder in "${!mayInclude[@]}"; do
   while IFS=: read -r file _ include; do
     target=$(folderOf "$include")
     case $target in
-      platform|OpglLib|raster|devtools|textures|model|app|tools|platform/*|app/*|tools/*) ;;
+      platform|OpglLib|raster|devtools|textures|model|game|app|tools|platform/*|app/*|tools/*) ;;
       *) continue ;; # a header of the same folder, by its bare name
     esac
     [[ $allowed == *" $target "* ]] || fail "${file#"$src"/} includes $include ($folder may not use $target)"
@@ -68,14 +69,14 @@ for pattern in "${!headerRoom[@]}"; do
   room=${headerRoom[$pattern]}
   while IFS= read -r file; do
     [[ ${file#"$src"/} == "$room/"* ]] || fail "${file#"$src"/} includes a header of the library wrapped in $room"
-  done < <(grep -rlE "^#include <($pattern)" "$src"/{platform,OpglLib,raster,devtools,textures,model,app,tools} \
+  done < <(grep -rlE "^#include <($pattern)" "$src"/{platform,OpglLib,raster,devtools,textures,model,game,app,tools} \
              --include='*.h' --include='*.cpp')
 done
 
 # Links. Rank of each library; a library links only lower ranks.
 declare -A rank=(
   [quillmo_system]=0 [quillmo_fontfaces]=1 [quillmo_files]=1 [quillmo_window]=1 [quillmo_images]=2
-  [quillmo_opgl]=3 [quillmo_textures]=3 [quillmo_raster]=4 [quillmo_devtools]=4 [quillmo_model]=4
+  [quillmo_opgl]=3 [quillmo_textures]=3 [quillmo_raster]=4 [quillmo_devtools]=4 [quillmo_model]=4 [quillmo_game]=5
   [quillmo_texturer]=5 [quillmo_fonts]=6 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13
 )
 declare -A libraryRoom=(

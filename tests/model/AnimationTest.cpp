@@ -170,7 +170,7 @@ TEST(StepFrame, BackFromTheStartRoundsToTheEnd)
     part.CurrentFrame = 10;
     part.NextFrame = 11;
     part.Blend = 0.5f;
-    StepFrame(part, -1, 7.0f, Conventions::Viewer);
+    StepFrame(part, -1, 7.0f);
     UpdateFrame(part, 7.0f);
     EXPECT_EQ(part.CurrentFrame, 14);
     EXPECT_EQ(part.NextFrame, 10);

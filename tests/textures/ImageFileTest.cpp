@@ -76,7 +76,7 @@ TEST_F(ImageFileTest, GameRulesMakeTexturesOfEveryImageTheGameReads)
     dir.write("e.JPG", writers::encodeJpeg(twoRows(16)));
     for (const std::string name : {"a.tga", "b.PNG", "c.Bmp", "d.jpeg", "e.JPG"}) {
         GLuint texture = 0;
-        ASSERT_TRUE(LoadImageTexture(dir.file(name), texture, Conventions::Game)) << name;
+        ASSERT_TRUE(LoadGameImageTexture(dir.file(name), texture)) << name;
         GLint side = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &side);
         Bytes texels(static_cast<size_t>(side * side * 4));
@@ -100,16 +100,16 @@ TEST_F(ImageFileTest, ViewerRulesReadOnlyWhatTheViewerReads)
     dir.write("e.jpg", writers::encodeJpeg(twoRows()));
     dir.write("h.tga", "short");
     for (const char* name : {"b.png", "d.jpeg"}) {
-        const ImageFile file = ReadImageFile(dir.file(name), Conventions::Viewer);
+        const ImageFile file = ReadImageFile(dir.file(name));
         ASSERT_TRUE(file.failure);
         EXPECT_EQ(file.failure->text, "Couldn't load \"" + dir.file(name) + "\". Unknown image type.");
         EXPECT_EQ(file.failure->caption, "Texture");
     }
-    const ImageFile targa = ReadImageFile(dir.file("a.tga"), Conventions::Viewer);
+    const ImageFile targa = ReadImageFile(dir.file("a.tga"));
     ASSERT_TRUE(targa.failure);
     EXPECT_EQ(targa.failure->text, "Couldn't load \"" + dir.file("a.tga") + "\". Compressed TGA files not supported.");
-    EXPECT_FALSE(ReadImageFile(dir.file("e.jpg"), Conventions::Viewer).failure);
-    EXPECT_THROW(ReadImageFile(dir.file("h.tga"), Conventions::Viewer), platform::EInOutError);
+    EXPECT_FALSE(ReadImageFile(dir.file("e.jpg")).failure);
+    EXPECT_THROW(ReadImageFile(dir.file("h.tga")), platform::EInOutError);
     EXPECT_TRUE(platform::RecordedMessages().empty());
 }
 
@@ -135,7 +135,7 @@ TEST_P(GameImageFailure, ShowsItsMessageAndKeepsTheTexture)
     std::string text = f.text;
     text.replace(text.find("{}"), 2, dir.file(f.name));
     GLuint texture = 777;
-    EXPECT_FALSE(LoadImageTexture(dir.file(f.name), texture, Conventions::Game));
+    EXPECT_FALSE(LoadGameImageTexture(dir.file(f.name), texture));
     EXPECT_EQ(texture, 777u);
     ASSERT_EQ(platform::RecordedMessages().size(), 1u);
     EXPECT_EQ(platform::RecordedMessages()[0].caption, f.caption);

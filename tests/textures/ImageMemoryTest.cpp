@@ -47,7 +47,7 @@ const Format kFormats[] = {
      [](const writers::Image& i) {
          return bytesOf(writers::encodeTga(i, {.topLeftOrigin = false, .identification = "", .runLength = true}));
      },
-     [](const Bytes& b) { return DecodeTarga(b, Conventions::Game); }},
+     [](const Bytes& b) { return DecodeGameTarga(b); }},
     {"Bitmap", [](const writers::Image& i) { return bytesOf(writers::encodeBmp24(i)); },
      [](const Bytes& b) { return DecodeBitmap(b); }},
     {"Jpeg", [](const writers::Image& i) { return bytesOf(writers::encodeJpeg(i, 100)); },
@@ -112,11 +112,11 @@ TEST(ImageMemoryLimit, RefusesImagesBeyondItAndFreedTexturesGiveItBack)
     SetImageMemoryLimit(oneImage + oneImage / 2);
 
     GLuint first = 0;
-    ASSERT_TRUE(LoadImageTexture(dir.file("a.tga"), first, Conventions::Game));
+    ASSERT_TRUE(LoadGameImageTexture(dir.file("a.tga"), first));
     EXPECT_EQ(ImageMemoryHeld(), oneImage);
     for (const char* name : {"b.png", "c.jpg", "d.bmp", "a.tga"}) {
         GLuint texture = 0;
-        EXPECT_FALSE(LoadImageTexture(dir.file(name), texture, Conventions::Game)) << name;
+        EXPECT_FALSE(LoadGameImageTexture(dir.file(name), texture)) << name;
         ASSERT_FALSE(platform::RecordedMessages().empty());
         const std::string& text = platform::RecordedMessages().back().text;
         EXPECT_NE(text.find(dir.file(name)), std::string::npos) << text;
@@ -125,7 +125,7 @@ TEST(ImageMemoryLimit, RefusesImagesBeyondItAndFreedTexturesGiveItBack)
     FreeImageTextures(std::span(&first, 1));
     EXPECT_EQ(ImageMemoryHeld(), 0u);
     GLuint again = 0;
-    EXPECT_TRUE(LoadImageTexture(dir.file("b.png"), again, Conventions::Game));
+    EXPECT_TRUE(LoadGameImageTexture(dir.file("b.png"), again));
     FreeImageTextures(std::span(&again, 1));
     SetImageMemoryLimit(0);
     EXPECT_EQ(ImageMemoryLimit(), kDefaultImageMemoryBytes);

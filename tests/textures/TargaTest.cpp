@@ -79,7 +79,7 @@ class GameTarga : public ::testing::TestWithParam<Decoded> {};
 
 TEST_P(GameTarga, DecodesToKnownPixels)
 {
-    const DecodedImage image = DecodeTarga(GetParam().file.bytes(), Conventions::Game);
+    const DecodedImage image = DecodeGameTarga(GetParam().file.bytes());
     ASSERT_EQ(image.fault, ImageFault::None);
     EXPECT_EQ(image.width, 2);
     EXPECT_EQ(image.height, 2);
@@ -93,7 +93,7 @@ TEST_P(GameTarga, RefusesEveryTruncation)
 {
     const Bytes whole = GetParam().file.bytes();
     for (size_t size = 0; size < whole.size(); ++size) {
-        const DecodedImage image = DecodeTarga(std::span(whole).first(size), Conventions::Game);
+        const DecodedImage image = DecodeGameTarga(std::span(whole).first(size));
         EXPECT_TRUE(image.fault == ImageFault::HeaderShort || image.fault == ImageFault::DataShort) << size;
         EXPECT_TRUE(image.pixels.empty());
     }
@@ -104,7 +104,7 @@ TEST_P(GameTarga, RefusesEveryTruncation)
 TEST_P(GameTarga, ViewerRulesTakeOnlyUncompressedTrueColour)
 {
     const std::string label = GetParam().label;
-    const DecodedImage image = DecodeTarga(GetParam().file.bytes(), Conventions::Viewer);
+    const DecodedImage image = DecodeTarga(GetParam().file.bytes());
     if (label == "True24" || label == "True32") {
         EXPECT_EQ(image.format, GetParam().format);
         EXPECT_EQ(image.pixels, GetParam().pixels);
@@ -154,7 +154,7 @@ TEST(TargaOrigins, GameRulesIgnoreTheOriginBits)
         packet.insert(packet.end(), stored.begin(), stored.end());
         for (const Tga& file : {Tga{.type = 3, .depth = 8, .width = 3, .descriptor = descriptor, .data = stored},
                                 Tga{.type = 11, .depth = 8, .width = 3, .descriptor = descriptor, .data = packet}}) {
-            const DecodedImage image = DecodeTarga(file.bytes(), Conventions::Game);
+            const DecodedImage image = DecodeGameTarga(file.bytes());
             EXPECT_EQ(image.pixels, rgbOfGrey(stored)) << int(descriptor) << " type " << int(file.type);
         }
     }
@@ -169,12 +169,12 @@ TEST(TargaOrigins, RunsCrossRowEndsAndStopAtTheImageEnd)
 {
     for (uint8_t descriptor : {0x00, 0x20}) {
         const Tga file{.type = 11, .depth = 8, .width = 3, .descriptor = descriptor, .data = {0x83, 7, 0x81, 9}};
-        EXPECT_EQ(DecodeTarga(file.bytes(), Conventions::Game).pixels, rgbOfGrey({7, 7, 7, 7, 9, 9}));
+        EXPECT_EQ(DecodeGameTarga(file.bytes()).pixels, rgbOfGrey({7, 7, 7, 7, 9, 9}));
     }
-    EXPECT_EQ(DecodeTarga(Tga{.type = 11, .depth = 8, .data = {0x84, 1}}.bytes(), Conventions::Game).pixels,
+    EXPECT_EQ(DecodeGameTarga(Tga{.type = 11, .depth = 8, .data = {0x84, 1}}.bytes()).pixels,
               rgbOfGrey({1, 1, 1, 1}));
     const Tga raw{.type = 11, .depth = 8, .data = {0x01, 1, 2, 0x04, 3, 4, 5, 6, 7}};
-    EXPECT_EQ(DecodeTarga(raw.bytes(), Conventions::Game).pixels, rgbOfGrey({1, 2, 3, 4}));
+    EXPECT_EQ(DecodeGameTarga(raw.bytes()).pixels, rgbOfGrey({1, 2, 3, 4}));
 }
 
 struct Refused {
@@ -191,7 +191,7 @@ TEST_P(RefusedTarga, GivesItsFaultAndNoPixels)
 {
     Tga file = mapped();
     GetParam().change(file);
-    const DecodedImage image = DecodeTarga(file.bytes(), Conventions::Game);
+    const DecodedImage image = DecodeGameTarga(file.bytes());
     EXPECT_EQ(image.fault, GetParam().fault);
     EXPECT_TRUE(image.pixels.empty());
 }
@@ -261,7 +261,7 @@ TEST(TargaMemory, HeaderAloneCannotClaimAHugePicture)
     for (uint8_t type : {10, 2}) {
         file.type = type;
         testsupport::ResetLargestAllocation();
-        EXPECT_EQ(DecodeTarga(file.bytes(), Conventions::Game).fault, ImageFault::DataShort);
+        EXPECT_EQ(DecodeGameTarga(file.bytes()).fault, ImageFault::DataShort);
         EXPECT_LT(testsupport::LargestAllocation(), 1u << 20);
     }
 }

@@ -444,7 +444,7 @@ TEST(ImageDecoders, SurviveTruncatedAndCorruptedData)
         case 2:
             return DecodeJpeg(bytes);
         case 3:
-            return DecodeTarga(bytes, Conventions::Game);
+            return DecodeGameTarga(bytes);
         default:
             return DecodePng(bytes);
         }

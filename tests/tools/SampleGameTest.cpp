@@ -1,8 +1,8 @@
 #include "Md3Parse.h"
 #include "TargaPackets.h"
 
-#include "model/GameShader.h"
-#include "model/Shaders.h"
+#include "game/GameShader.h"
+#include "game/Shaders.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 #include "support/TempDir.h"

@@ -182,7 +182,7 @@ TEST_F(CharacterModeTest, NAndPStepThroughSkinsAndCharactersAndTheTitleFollows)
     EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 bruno (red)");
     press('P');
     EXPECT_EQ(window.Caption(), "Quillmo \xE2\x80\x94 mira (default)");
-    EXPECT_EQ(characters->ShownPlayer().Lower.FileName, "models/players/mira/lower.md3");
+    EXPECT_EQ(characters->ShownPlayer().Lower.model.FileName, "models/players/mira/lower.md3");
     press('P');
     press('P');
     press('P'); // round to the first
@@ -191,8 +191,8 @@ TEST_F(CharacterModeTest, NAndPStepThroughSkinsAndCharactersAndTheTitleFollows)
     EXPECT_EQ(characters->Choice().name, "vesta");
     press('P', platform::ssShift);
     EXPECT_EQ(characters->Choice().name, "Oskar"); // as his loose folder spells it
-    EXPECT_FALSE(characters->ShownWeapon().Meshes.empty());
-    EXPECT_EQ(characters->ShownPlayer().Rules, Conventions::Game);
+    EXPECT_FALSE(characters->ShownWeapon().model.Meshes.empty());
+    static_assert(std::is_same_v<decltype(characters->ShownPlayer()), const GamePlayer&>, "played by the game's rules");
 }
 
 // Live GL textures: names that are textures, among the first 65,536 (names
@@ -422,7 +422,7 @@ TEST_F(CharacterModeTest, TablesOnOneLineAndBackwardsEntriesPlayAsTheGamePlaysTh
     open(choose({{"root", game}, {"character", "bruno"}}));
     EXPECT_NE(overlayLine(*characters, "Torso: TORSO_STAND  frame").find("(1 of "), std::string::npos);
     open(choose({{"root", game}, {"character", "vesta"}}));
-    const TAnimation idle = characters->ShownPlayer().Animations[kLegsIdle];
+    const GameAnimationEntry idle = characters->ShownPlayer().Animations[kLegsIdle];
     ASSERT_TRUE(idle.Reversed);
     std::vector<int> shown;
     for (int tick = 0; tick < 4; ++tick) {

@@ -5,7 +5,7 @@
 
 #include "app/export/GltfCheck.h"
 #include "app/export/GltfExport.h"
-#include "model/GameAnimation.h"
+#include "game/GameAnimation.h"
 #include "model/Model.h"
 #include "platform/system/System.h"
 #include "tools/writers/Md3Writer.h"
@@ -308,8 +308,8 @@ TEST_F(Export, AnimationsAreTheTableWithItsNamesDurationsAndLooping)
     const tinygltf::Model model = read("oskar.glb");
     const GameAnimationFile table = gameTable(folder->dir.file(std::string(kLoose) + "/models/players/oskar/animation.cfg"));
     ASSERT_FALSE(table.refusal);
-    const auto drivesLegs = [](uint32_t k) { return AnimationDrivesLegs(k, Conventions::Game); };
-    const auto drivesTorso = [](uint32_t k) { return AnimationDrivesTorso(k, Conventions::Game); };
+    const auto drivesLegs = [](uint32_t k) { return GameAnimationDrivesLegs(k); };
+    const auto drivesTorso = [](uint32_t k) { return GameAnimationDrivesTorso(k); };
     std::set<std::string> expectedNames, names;
     for (uint32_t k = 0; k < table.entries.size(); ++k)
         if (table.entries[k].FrameCount > 0 && (drivesLegs(k) || drivesTorso(k)))
@@ -319,7 +319,7 @@ TEST_F(Export, AnimationsAreTheTableWithItsNamesDurationsAndLooping)
         SCOPED_TRACE(animation.name);
         const uint32_t k = *AnimationNamed(animation.name);
         ASSERT_LT(k, table.entries.size());
-        const TAnimation& entry = table.entries[k];
+        const GameAnimationEntry& entry = table.entries[k];
         const tinygltf::Accessor& input =
             model.accessors[static_cast<size_t>(animation.samplers.front().input)];
         // Every frame and the key back into the loop, each the game's whole

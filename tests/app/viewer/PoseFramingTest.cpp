@@ -2,7 +2,6 @@
 // it, and the camera that shows them centred and filling the picture.
 #include "app/viewer/Scene.h"
 
-#include "model/GameShader.h"
 
 #include "OpglLib/OpglVector.h"
 #include "support/Sandbox.h"
@@ -111,16 +110,13 @@ TEST(PoseAlong, GathersTheDrawnFrameThroughTheTagsStoodUpright)
 {
     TMD3Model root, child;
     root.Meshes.push_back(oneVertexMesh({{64, 0, 0}, {0, 0, 128}}));
-    TMesh hidden = oneVertexMesh({{9000, 9000, 9000}, {9000, 9000, 9000}});
-    BoundShader stageless; // a shader of no stages draws nothing
-    hidden.Shader = &stageless;
-    root.Meshes.push_back(hidden);
+    root.Meshes.push_back(oneVertexMesh({{9000, 9000, 9000}, {9000, 9000, 9000}})); // draws nothing
     root.Tags = {tagAt(-50, 0, 0, 1), tagAt(10, 0, 0, 4)};
     root.Links = {&child};
     root.CurrentFrame = 5; // past the last frame: the last one is drawn
     child.Meshes.push_back(oneVertexMesh({{0, 64, 0}}));
 
-    const PoseInView pose = PoseAlong(root, kSceneAxes);
+    const PoseInView pose = PoseAlong(root, kSceneAxes, {&root.Meshes[1]});
     ASSERT_EQ(pose.points.size(), 2u);
     // Model (x, y, z) stands as scene (x, z, -y).
     EXPECT_EQ(pose.points[0], (ScenePoint{0, 2, 0}));

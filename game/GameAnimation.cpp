@@ -43,9 +43,11 @@ int32_t frameLerpMs(double rate)
 int32_t wrapped(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(value))); }
 
 // One entry made from the four numbers as the game stores them.
-TAnimation makeEntry(int32_t first, int32_t count, int32_t looping, double rate)
+GameAnimationEntry makeEntry(int32_t first, int32_t count, int32_t looping, double rate)
 {
-    TAnimation a{first, 0, looping, 0};
+    GameAnimationEntry a;
+    a.FirstFrame = first;
+    a.LoopingFrames = looping;
     a.Reversed = count < 0;
     a.FrameCount = a.Reversed ? wrapped(-static_cast<int64_t>(count)) : count;
     a.NumFrames = a.FrameCount > 0 ? a.FrameCount - 1 : 0;
@@ -95,7 +97,7 @@ bool readKeywords(GameTokens& tokens, GameAnimationFile& file, std::string& firs
 }
 
 // The entries the game makes itself from those it read.
-void fillMadeEntries(std::array<TAnimation, kGameAnimationCount>& entries)
+void fillMadeEntries(std::array<GameAnimationEntry, kGameAnimationCount>& entries)
 {
     entries[kLegsBackCrouched] = entries[kLegsWalkCrouched];
     entries[kLegsBackCrouched].Reversed = true;
@@ -175,14 +177,14 @@ int64_t GameTimeMs(float seconds) { return std::llround(static_cast<double>(seco
 namespace {
 
 // The file frame of place f of an animation.
-int32_t frameAt(const TAnimation& a, int64_t f)
+int32_t frameAt(const GameAnimationEntry& a, int64_t f)
 {
     return wrapped(a.Reversed ? static_cast<int64_t>(a.FirstFrame) + a.FrameCount - 1 - f : a.FirstFrame + f);
 }
 
 // Place f of an animation once it has run past its end: round the last
 // looping frames, or on the last frame (stuck is then set).
-int64_t placeAfterEnd(const TAnimation& a, int64_t f, bool& stuck)
+int64_t placeAfterEnd(const GameAnimationEntry& a, int64_t f, bool& stuck)
 {
     stuck = false;
     if (f < a.FrameCount)
@@ -194,21 +196,21 @@ int64_t placeAfterEnd(const TAnimation& a, int64_t f, bool& stuck)
     return static_cast<int64_t>(a.FrameCount) - 1;
 }
 
-void showLerp(TMD3Model& part, float blend)
+void showLerp(GamePart& part, float blend)
 {
-    part.CurrentFrame = part.Lerp.oldFrame;
-    part.NextFrame = part.Lerp.frame;
-    part.Blend = blend;
+    part.model.CurrentFrame = part.lerp.oldFrame;
+    part.model.NextFrame = part.lerp.frame;
+    part.model.Blend = blend;
 }
 
 // A part's first update after its first animation was set.
-void clearLerp(TMD3Model& part, int64_t now)
+void clearLerp(GamePart& part, int64_t now)
 {
-    GameLerp& lerp = part.Lerp;
+    GameLerp& lerp = part.lerp;
     lerp.frameTime = lerp.oldFrameTime = now;
-    lerp.animationTime = now + part.Playing.InitialLerpMs;
+    lerp.animationTime = now + part.playing.InitialLerpMs;
     // Even a reversed animation starts from its first frame in the file.
-    lerp.oldFrame = lerp.frame = part.Playing.FirstFrame;
+    lerp.oldFrame = lerp.frame = part.playing.FirstFrame;
     lerp.oldStep = lerp.step = 0;
     lerp.started = true;
     lerp.changed = false;
@@ -216,16 +218,51 @@ void clearLerp(TMD3Model& part, int64_t now)
 
 } // namespace
 
-void StartGameAnimation(TMD3Model& part, const TAnimation& animation)
+bool GameAnimationDrivesLegs(uint32_t k)
 {
-    part.Playing = animation;
-    part.Lerp.changed = part.Lerp.started;
+    // The game also plays the two backwards walks it makes from the table.
+    return AnimationDrivesLegs(k) || k == kLegsBackCrouched || k == kLegsBackWalk;
 }
 
-void UpdateGameFrame(TMD3Model& part, int64_t now)
+bool GameAnimationDrivesTorso(uint32_t k)
 {
-    GameLerp& lerp = part.Lerp;
-    const TAnimation& a = part.Playing;
+    return AnimationDrivesTorso(k) || (k >= kTorsoGetFlag && k <= kTorsoNegative);
+}
+
+void StartGameAnimation(GamePart& part, const GameAnimationEntry& animation)
+{
+    part.playing = animation;
+    part.lerp.changed = part.lerp.started;
+    TMD3Model& model = part.model;
+    model.FPS = animation.FPS;
+    model.StartFrame = animation.FirstFrame;
+    model.NextFrame = animation.FirstFrame;
+    model.EndFrame = wrapped(static_cast<int64_t>(animation.FirstFrame) + animation.NumFrames);
+}
+
+void SetGameAnimation(GamePlayer& player, uint32_t k)
+{
+    if (GameAnimationDrivesLegs(k)) {
+        StartGameAnimation(player.Lower, player.Animations[k]);
+        player.LegsAnim = static_cast<int32_t>(k);
+    }
+    if (GameAnimationDrivesTorso(k)) {
+        StartGameAnimation(player.Upper, player.Animations[k]);
+        player.TorsoAnim = static_cast<int32_t>(k);
+    }
+}
+
+void UpdateGamePlayer(GamePlayer& player, float seconds)
+{
+    const int64_t now = GameTimeMs(seconds);
+    for (GamePart* part : {&player.Lower, &player.Upper, &player.Head})
+        UpdateGameFrame(*part, now);
+}
+
+void UpdateGameFrame(GamePart& part, int64_t now)
+{
+    GameLerp& lerp = part.lerp;
+    const GameAnimationEntry& a = part.playing;
     if (!lerp.started)
         clearLerp(part, now);
     if (lerp.changed) {
@@ -264,17 +301,17 @@ void UpdateGameFrame(TMD3Model& part, int64_t now)
     showLerp(part, 1.0f - backLerp);
 }
 
-void StepGameFrame(TMD3Model& part, int step, int64_t now)
+void StepGameFrame(GamePart& part, int step, int64_t now)
 {
-    GameLerp& lerp = part.Lerp;
-    const TAnimation& a = part.Playing;
+    GameLerp& lerp = part.lerp;
+    const GameAnimationEntry& a = part.playing;
     if (a.FrameLerpMs <= 0)
         return;
     int64_t place = 0;
     if (lerp.started && !lerp.changed) {
         // On: the frame blended towards, or the one after it once it shows.
         // Back: the one before the frame shown.
-        const bool onTarget = lerp.oldFrame == lerp.frame || part.Blend >= 1.0f;
+        const bool onTarget = lerp.oldFrame == lerp.frame || part.model.Blend >= 1.0f;
         place = step > 0 ? (onTarget ? lerp.step + 1 : lerp.step) : std::max<int64_t>(0, lerp.oldStep - 1);
     }
     bool stuck = false;

@@ -5,7 +5,7 @@
 // character shares, and the weapon. Paths are those of the file layer in game mode
 // (platform/FileLayer.h): from the game root, "/"-separated, any letter case.
 #include "GameShader.h"
-#include "Model.h"
+#include "GamePart.h"
 #include "Shaders.h"
 
 #include <GL/gl.h>
@@ -131,7 +131,7 @@ std::string ShaderName(const TMesh& mesh);
 // Loads the MD3 at path (in the mounted game data) into part (a missing file
 // leaves it empty) and gives each surface the shader of its own first shader
 // name. Throws what LoadMD3 throws.
-void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures);
+void LoadGamePart(GamePart& part, const std::string& path, TextureSet& textures);
 
 // The files of the weapon NAME: kWeaponsFolder NAME/NAME.md3, and its barrel
 // NAME_barrel.md3 beside it (which a weapon need not have).
@@ -142,7 +142,7 @@ std::string WeaponBarrelPath(const std::string& name);
 // barrel NAME_barrel.md3 from the same folder, where there is one, hung on
 // the weapon's tag_barrel at its resting roll, as the game shows a weapon
 // in a player's hand (without its flash).
-void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures);
+void LoadGameWeapon(GamePart& weapon, const std::string& name, TextureSet& textures);
 
 // The weapon whose holder stands with the torso's second standing
 // animation (TORSO_STAND2); others stand with TORSO_STAND, and so does a

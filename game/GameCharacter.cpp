@@ -19,6 +19,8 @@ constexpr const char* kFileNames[kCharacterFileCount] = {"lower.md3",  "upper.md
 // The game's team name outside team games: part of the first skin name it tries.
 constexpr const char* kNoTeam = "default";
 constexpr const char* kMd3Ident = "IDP3";
+// The caption of what the game would do with a character.
+constexpr const char* kGameCaption = "Game";
 // The game draws at most this many vertices and triangle corners in one go,
 // and refuses models with a surface that does not fit.
 constexpr int32_t kMostSurfaceVertices = 999;
@@ -166,19 +168,21 @@ std::vector<std::string> GameModelLimitNotes(const TMD3Model& part)
     return notes;
 }
 
-void BindGameSkin(TMD3Model& part, const GameSkin& skin, TextureSet& textures)
+void BindGameSkin(GamePart& part, const GameSkin& skin, TextureSet& textures)
 {
-    for (TMesh& mesh : part.Meshes) {
+    part.shaders.resize(part.model.Meshes.size());
+    for (size_t i = 0; i < part.model.Meshes.size(); ++i) {
+        const TMesh& mesh = part.model.Meshes[i];
         const GameSkinEntry* entry = FindSkinEntry(skin, GameSurfaceName(MD3Name(mesh.Header.Name)));
-        mesh.Shader = !entry || entry->shader.empty() ? textures.DefaultShader()
-                                                      : textures.ShaderFor(entry->shader, ShaderUse::Skin);
+        part.shaders[i] = !entry || entry->shader.empty() ? textures.DefaultShader()
+                                                          : textures.ShaderFor(entry->shader, ShaderUse::Skin);
     }
 }
 
 namespace {
 
 // Reads a part the game needs and says why the game would not take it.
-void loadPart(TMD3Model& part, const GameCharacterFiles& found, CharacterFile file, TextureSet& textures,
+void loadPart(GamePart& part, const GameCharacterFiles& found, CharacterFile file, TextureSet& textures,
               std::vector<std::string>& refusals, std::exception_ptr& unreadable)
 {
     const FoundFile& at = found[file];
@@ -195,13 +199,13 @@ void loadPart(TMD3Model& part, const GameCharacterFiles& found, CharacterFile fi
             unreadable = std::current_exception();
         return;
     }
-    if (const std::optional<std::string> refusal = GameModelRefusal(part))
+    if (const std::optional<std::string> refusal = GameModelRefusal(part.model))
         refusals.push_back(*at.path + ": " + *refusal);
-    for (const std::string& note : GameModelLimitNotes(part))
+    for (const std::string& note : GameModelLimitNotes(part.model))
         platform::ShowMessage(*at.path + ": " + note, "Model");
 }
 
-void loadSkin(TMD3Model& part, const GameCharacterFiles& found, CharacterFile file, TextureSet& textures,
+void loadSkin(GamePart& part, const GameCharacterFiles& found, CharacterFile file, TextureSet& textures,
               std::vector<std::string>& refusals)
 {
     const FoundFile& at = found[file];
@@ -224,7 +228,7 @@ void loadSkin(TMD3Model& part, const GameCharacterFiles& found, CharacterFile fi
 }
 
 // The first animation file the game takes, tried in its order.
-void loadAnimation(Q3Player& player, const GameCharacterFiles& found, std::vector<std::string>& refusals)
+void loadAnimation(GamePlayer& player, const GameCharacterFiles& found, std::vector<std::string>& refusals)
 {
     const FoundFile& at = found[CharacterFile::Animation];
     std::vector<std::string> reasons;
@@ -269,33 +273,46 @@ void checkIcon(const GameCharacterFiles& found, const ShaderTable* shaders, std:
 
 } // namespace
 
-std::vector<std::string> LoadGameCharacter(Q3Player& player, const std::string& folder, const std::string& skin,
+std::vector<std::string> LoadGameCharacter(GamePlayer& player, const std::string& folder, const std::string& skin,
                                            TextureSet& textures)
 {
     if (NormalTable[0][0][2] != 1.0)
         BuildNormalTable();
-    player.Rules = Conventions::Game;
     const GameCharacterFiles found = FindGameCharacterFiles(folder, skin);
     std::vector<std::string> refusals;
-    TMD3Model* const parts[] = {&player.Lower, &player.Upper, &player.Head};
+    GamePart* const parts[] = {&player.Lower, &player.Upper, &player.Head};
     const CharacterFile models[] = {CharacterFile::Legs, CharacterFile::Torso, CharacterFile::Head};
     const CharacterFile skins[] = {CharacterFile::LegsSkin, CharacterFile::TorsoSkin, CharacterFile::HeadSkin};
     std::exception_ptr unreadable;
     for (int i = 0; i < 3; ++i) {
         loadPart(*parts[i], found, models[i], textures, refusals, unreadable);
         // A player's body parts are black with alpha 0 to the shaders.
-        std::fill_n(parts[i]->EntityColor, 4, uint8_t{0});
+        std::fill_n(parts[i]->entityColor, 4, uint8_t{0});
     }
     for (int i = 0; i < 3; ++i)
         loadSkin(*parts[i], found, skins[i], textures, refusals);
     loadAnimation(player, found, refusals);
     checkIcon(found, textures.Shaders(), refusals);
-    SetAnimation(player, player.StandingTorso);
-    SetAnimation(player, kLegsIdle);
-    LinkModel(player.Lower, "tag_torso", player.Upper);
-    LinkModel(player.Upper, "tag_head", player.Head);
+    SetGameAnimation(player, player.StandingTorso);
+    SetGameAnimation(player, kLegsIdle);
+    LinkGamePart(player.Lower, "tag_torso", player.Upper);
+    LinkGamePart(player.Upper, "tag_head", player.Head);
     player.Refusals = refusals;
     if (unreadable)
         std::rethrow_exception(unreadable);
     return refusals;
+}
+
+void LoadGamePlayer(GamePlayer& player, const std::string& folder, const std::string& skin, TextureSet& textures)
+{
+    std::exception_ptr failure;
+    try {
+        LoadGameCharacter(player, folder, skin, textures);
+    } catch (const platform::EInOutError&) {
+        failure = std::current_exception();
+    }
+    for (const std::string& reason : player.Refusals)
+        platform::ShowMessage(std::string(kGameShowsDefault) + ": " + reason, kGameCaption);
+    if (failure)
+        std::rethrow_exception(failure);
 }

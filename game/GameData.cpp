@@ -126,7 +126,7 @@ GLuint TextureSet::imageTexture(const std::string& path, bool clamp)
     if (auto loaded = byPath_.find(key); loaded != byPath_.end())
         return loaded->second;
     GLuint texture = 0;
-    if (LoadImageTexture(path, texture, Conventions::Game)) {
+    if (LoadGameImageTexture(path, texture)) {
         textures_.push_back(texture);
         // An image keeps the edges it was first loaded with, as in the game.
         const GLint wrap = clamp ? GL_CLAMP_TO_EDGE : GL_REPEAT;
@@ -271,11 +271,23 @@ std::string ShaderName(const TMesh& mesh)
     return std::string(name, strnlen(name, kMD3NameLength));
 }
 
-void LoadGamePart(TMD3Model& part, const std::string& path, TextureSet& textures)
+void LoadGamePart(GamePart& part, const std::string& path, TextureSet& textures)
 {
-    LoadMD3(part, path, Conventions::Game);
-    for (TMesh& mesh : part.Meshes)
-        mesh.Shader = textures.ShaderFor(ShaderName(mesh), ShaderUse::Model);
+    LoadMD3(part.model, path, Md3Arrangement::AtOffsets);
+    part.shaders.clear();
+    for (const TMesh& mesh : part.model.Meshes)
+        part.shaders.push_back(textures.ShaderFor(ShaderName(mesh), ShaderUse::Model));
+}
+
+void LinkGamePart(GamePart& parent, const std::string& tagName, GamePart& child)
+{
+    LinkModel(parent.model, tagName, child.model);
+    const std::vector<TMD3Model*>& links = parent.model.Links;
+    parent.links.resize(links.size());
+    for (size_t i = 0; i < links.size(); ++i) {
+        if (links[i] == &child.model)
+            parent.links[i] = &child;
+    }
 }
 
 std::string WeaponModelPath(const std::string& name) { return std::string(kWeaponsFolder) + name + "/" + name + ".md3"; }
@@ -285,15 +297,15 @@ std::string WeaponBarrelPath(const std::string& name)
     return std::string(kWeaponsFolder) + name + "/" + name + "_barrel.md3";
 }
 
-void LoadGameWeapon(TMD3Model& weapon, const std::string& name, TextureSet& textures)
+void LoadGameWeapon(GamePart& weapon, const std::string& name, TextureSet& textures)
 {
     LoadGamePart(weapon, WeaponModelPath(name), textures);
     const std::string barrelPath = WeaponBarrelPath(name);
     if (!files::FileExists(barrelPath))
         return;
-    auto barrel = std::make_shared<TMD3Model>();
+    auto barrel = std::make_shared<GamePart>();
     LoadGamePart(*barrel, barrelPath, textures);
-    barrel->RollDegrees = kBarrelRestDegrees;
-    LinkModel(weapon, kBarrelTag, *barrel);
-    weapon.Carried.push_back(std::move(barrel));
+    barrel->rollDegrees = kBarrelRestDegrees;
+    LinkGamePart(weapon, kBarrelTag, *barrel);
+    weapon.carried.push_back(std::move(barrel));
 }

@@ -1,8 +1,8 @@
 // Skin files, animation files and playback by the game's rules. Expected
 // values are worked out by hand from the game's reading, not from our code.
-#include "model/GameAnimation.h"
-#include "model/GameCharacter.h"
-#include "model/GameSkin.h"
+#include "game/GameAnimation.h"
+#include "game/GameCharacter.h"
+#include "game/GameSkin.h"
 
 #include <gtest/gtest.h>
 
@@ -104,11 +104,11 @@ TEST(GameAnimationFile, ReadsEntriesAsTheGameDoes)
     text.replace(text.find("122 5 2 20"), 10, "122 -5 0 12.5");
     const GameAnimationFile file = ReadGameAnimation(text);
     ASSERT_FALSE(file.refusal);
-    const TAnimation& death = file.entries[0];
+    const GameAnimationEntry& death = file.entries[0];
     EXPECT_EQ(death.FirstFrame, 100);
     EXPECT_EQ(death.FrameCount, 5);
     EXPECT_EQ(death.FrameLerpMs, 1000);
-    const TAnimation& idle = file.entries[kLegsIdle];
+    const GameAnimationEntry& idle = file.entries[kLegsIdle];
     EXPECT_EQ(idle.FirstFrame, 122 - 63);
     EXPECT_EQ(idle.FrameCount, 5);
     EXPECT_TRUE(idle.Reversed);
@@ -134,17 +134,17 @@ TEST(GamePlayback, FramesOverTimeAsTheGameShowsThem)
         int32_t current, next;
         float blend;
     };
-    const auto play = [](TAnimation a, std::initializer_list<Step> steps) {
-        TMD3Model part;
+    const auto play = [](GameAnimationEntry a, std::initializer_list<Step> steps) {
+        GamePart part;
         StartGameAnimation(part, a);
         for (const Step& s : steps) {
             UpdateGameFrame(part, s.ms);
-            EXPECT_EQ(part.CurrentFrame, s.current) << s.ms;
-            EXPECT_EQ(part.NextFrame, s.next) << s.ms;
-            EXPECT_NEAR(part.Blend, s.blend, 1e-5) << s.ms;
+            EXPECT_EQ(part.model.CurrentFrame, s.current) << s.ms;
+            EXPECT_EQ(part.model.NextFrame, s.next) << s.ms;
+            EXPECT_NEAR(part.model.Blend, s.blend, 1e-5) << s.ms;
         }
     };
-    TAnimation a{10, 4, 2, 10};
+    GameAnimationEntry a{10, 4, 2, 10};
     a.FrameCount = 5;
     a.FrameLerpMs = a.InitialLerpMs = 100;
     play(a, {{0, 10, 10, 0}, {50, 10, 10, 0.5f}, {100, 10, 11, 0}, {150, 10, 11, 0.5f}, {200, 11, 12, 0},
@@ -163,24 +163,24 @@ TEST(GamePlayback, FramesOverTimeAsTheGameShowsThem)
 // the first), unblended, and playing on continues from there.
 TEST(GamePlayback, StepsOnAStoppedClock)
 {
-    TAnimation a{10, 4, 2, 10};
+    GameAnimationEntry a{10, 4, 2, 10};
     a.FrameCount = 5;
     a.FrameLerpMs = a.InitialLerpMs = 100;
-    TMD3Model part;
+    GamePart part;
     StartGameAnimation(part, a);
     UpdateGameFrame(part, 5000);
     const std::pair<int, int32_t> steps[] = {{-1, 10}, {1, 11}, {1, 12}, {-1, 11}, {1, 12},
                                              {1, 13}, {1, 14}, {1, 13}, {1, 14}};
     for (const auto& [step, shown] : steps) {
         StepGameFrame(part, step, 5000);
-        EXPECT_EQ(part.CurrentFrame, shown);
-        EXPECT_EQ(part.Blend, 0.0f);
+        EXPECT_EQ(part.model.CurrentFrame, shown);
+        EXPECT_EQ(part.model.Blend, 0.0f);
     }
     UpdateGameFrame(part, 5000);
-    EXPECT_EQ(part.CurrentFrame, 14);
-    EXPECT_EQ(part.NextFrame, 13);
+    EXPECT_EQ(part.model.CurrentFrame, 14);
+    EXPECT_EQ(part.model.NextFrame, 13);
     UpdateGameFrame(part, 5050);
-    EXPECT_NEAR(part.Blend, 0.5f, 1e-5);
+    EXPECT_NEAR(part.model.Blend, 0.5f, 1e-5);
 }
 
 TEST(GameModel, RefusedAsTheGameRefusesIt)

@@ -1,6 +1,7 @@
 // The game's way of drawing shaded surfaces, on OpenGL 1.1 vertex arrays.
 #include "GameRenderer.h"
 
+#include "GameAnimation.h"
 #include "GameLight.h"
 #include "GameShader.h"
 #include "StageVertices.h"
@@ -12,7 +13,7 @@ namespace {
 
 // One surface to draw, with the model-view matrix of its part.
 struct DrawItem {
-    const TMD3Model* part;
+    const GamePart* part;
     const TMesh* mesh;
     const BoundShader* shader;
     size_t entity;
@@ -20,28 +21,28 @@ struct DrawItem {
     GLfloat modelView[16];
 };
 
-void collect(const TMD3Model& part, std::vector<DrawItem>& items, size_t& entities)
+void collect(const GamePart& part, std::vector<DrawItem>& items, size_t& entities)
 {
     DrawItem item{&part, nullptr, nullptr, entities++, 0, {}};
     glGetFloatv(GL_MODELVIEW_MATRIX, item.modelView);
-    for (size_t i = 0; i < part.Meshes.size(); ++i) {
-        if (!part.Meshes[i].Shader)
+    for (size_t i = 0; i < part.model.Meshes.size(); ++i) {
+        if (!part.ShaderOf(i))
             continue;
-        item.mesh = &part.Meshes[i];
-        item.shader = part.Meshes[i].Shader;
+        item.mesh = &part.model.Meshes[i];
+        item.shader = part.ShaderOf(i);
         item.surface = i;
         items.push_back(item);
     }
-    for (size_t i = 0; i < part.Links.size(); ++i) {
-        if (!part.Links[i])
+    for (size_t i = 0; i < part.links.size(); ++i) {
+        if (!part.links[i])
             continue;
         GLfloat matrix[16];
-        GameTagMatrix(part, i, matrix);
+        GameTagMatrix(part.model, i, matrix);
         glPushMatrix();
         glMultMatrixf(matrix);
-        if (part.Links[i]->RollDegrees != 0)
-            glRotatef(part.Links[i]->RollDegrees, 1.0f, 0.0f, 0.0f);
-        collect(*part.Links[i], items, entities);
+        if (part.links[i]->rollDegrees != 0)
+            glRotatef(part.links[i]->rollDegrees, 1.0f, 0.0f, 0.0f);
+        collect(*part.links[i], items, entities);
         glPopMatrix();
     }
 }
@@ -143,13 +144,13 @@ public:
         batch_.texCoords.clear();
         indices_.clear();
         for (const DrawItem* item = first; item != last; ++item)
-            appendMesh(*item->part, *item->mesh, batch_, indices_);
+            appendMesh(item->part->model, *item->mesh, batch_, indices_);
         if (indices_.empty())
             return;
         glLoadMatrixf(first->modelView);
         const PartLighting light = LightingOfPart(first->modelView, lightingOn_);
         PartEntity entity;
-        std::copy_n(first->part->EntityColor, 4, entity.color);
+        std::copy_n(first->part->entityColor, 4, entity.color);
         ApplyDeforms(shader, seconds_, batch_);
         applyCull(shader.cull);
         if (shader.polygonOffset) {
@@ -210,7 +211,7 @@ private:
 
 } // namespace
 
-void DrawGameModel(const TMD3Model& root, double shaderSeconds)
+void DrawGameModel(const GamePart& root, double shaderSeconds)
 {
     std::vector<DrawItem> items;
     size_t entities = 0;
@@ -258,7 +259,28 @@ void DrawGameModel(const TMD3Model& root, double shaderSeconds)
     glPopAttrib();
 }
 
-bool DrawsNothing(const TMesh& mesh) { return mesh.Shader && mesh.Shader->shader.stages.empty(); }
+bool DrawsNothing(const BoundShader* shader) { return shader && shader->shader.stages.empty(); }
+
+std::unordered_set<const TMesh*> MeshesDrawingNothing(const GamePart& root)
+{
+    std::unordered_set<const TMesh*> meshes;
+    for (size_t i = 0; i < root.model.Meshes.size(); ++i) {
+        if (DrawsNothing(root.ShaderOf(i)))
+            meshes.insert(&root.model.Meshes[i]);
+    }
+    for (const GamePart* link : root.links) {
+        if (link)
+            meshes.merge(MeshesDrawingNothing(*link));
+    }
+    return meshes;
+}
+
+void DrawGamePlayer(GamePlayer& player, float seconds)
+{
+    UpdateGamePlayer(player, seconds);
+    UseCharacterColours();
+    DrawGameModel(player.Lower, seconds); // shaders run on the animation clock
+}
 
 MeshFrames GameMeshFrames(const TMD3Model& part)
 {

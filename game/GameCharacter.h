@@ -18,7 +18,6 @@
 // Names of 64 characters or more do not fit the game's names and are never found.
 #include "GameData.h"
 #include "GameSkin.h"
-#include "Model.h"
 
 #include <array>
 #include <optional>
@@ -66,13 +65,17 @@ inline constexpr const char* kGameShowsDefault = "the game refuses this characte
 // player.Refusals. What loads is kept whatever the game would refuse. A part
 // that cannot be read at all throws platform::EInOutError once the rest is
 // loaded (player.Refusals set); other files that cannot be read are reasons.
-std::vector<std::string> LoadGameCharacter(Q3Player& player, const std::string& folder, const std::string& skin,
+std::vector<std::string> LoadGameCharacter(GamePlayer& player, const std::string& folder, const std::string& skin,
                                            TextureSet& textures);
+
+// LoadGameCharacter, telling each reason the game would refuse the character
+// as a message; throws what it throws once they are told.
+void LoadGamePlayer(GamePlayer& player, const std::string& folder, const std::string& skin, TextureSet& textures);
 
 // Binds the shaders of a skin read by ReadGameSkin to the surfaces of part:
 // the first entry of each surface's stored name; a surface the skin does not
 // name, or an entry without a shader name, draws the game's default shader.
-void BindGameSkin(TMD3Model& part, const GameSkin& skin, TextureSet& textures);
+void BindGameSkin(GamePart& part, const GameSkin& skin, TextureSet& textures);
 
 // The weapon's resting barrel roll: the game spins a barrel on from 0 for a
 // player that has never fired, and it comes to rest at 450 degrees.

@@ -3,9 +3,9 @@
 // the middle of a 64 x 64 view, seen straight on from 1000 units away.
 #include "Md3Files.h"
 
-#include "model/GameData.h"
-#include "model/GameLight.h"
-#include "model/GameRenderer.h"
+#include "game/GameData.h"
+#include "game/GameLight.h"
+#include "game/GameRenderer.h"
 #include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "support/HeadlessGL.h"
@@ -218,11 +218,11 @@ protected:
         Model model;
         model.surfaces = c.surfaces;
         const std::string bytes = build(model);
-        TMD3Model part;
-        LoadMD3FromBytes(part, "square.md3", std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        GamePart part;
+        LoadMD3FromBytes(part.model, "square.md3", std::vector<uint8_t>(bytes.begin(), bytes.end()));
         TextureSet textures(&shaders);
-        for (TMesh& mesh : part.Meshes)
-            mesh.Shader = textures.ShaderFor(ShaderName(mesh), ShaderUse::Skin);
+        for (const TMesh& mesh : part.model.Meshes)
+            part.shaders.push_back(textures.ShaderFor(ShaderName(mesh), ShaderUse::Skin));
         glViewport(0, 0, 64, 64);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
@@ -262,5 +262,21 @@ TEST_P(GameRendering, GivesThePixelsOfTheGamesRules)
 
 INSTANTIATE_TEST_SUITE_P(Shaders, GameRendering, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return std::string(info.param.label) + std::to_string(info.index); });
+
+// What draws nothing, for framing: the meshes of stageless shaders through
+// the whole tree, not those without a shader or with stages.
+TEST(GameRendering, MeshesDrawingNothingAreThoseOfStagelessShaders)
+{
+    BoundShader stageless, staged;
+    staged.shader.stages.emplace_back();
+    GamePart root, child;
+    root.model.Meshes.resize(3);
+    root.shaders = {&stageless, &staged};
+    root.links = {nullptr, &child};
+    child.model.Meshes.resize(1);
+    child.shaders = {&stageless};
+    EXPECT_EQ(MeshesDrawingNothing(root),
+              (std::unordered_set<const TMesh*>{&root.model.Meshes[0], &child.model.Meshes[0]}));
+}
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "model/GameShader.h"
-#include "model/Shaders.h"
+#include "game/GameShader.h"
+#include "game/Shaders.h"
 #include "platform/files/FileLayer.h"
 #include "support/TempDir.h"
 #include "support/ZipWriter.h"

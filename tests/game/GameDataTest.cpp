@@ -2,9 +2,9 @@
 // shaders and textures a character shares.
 
 #include "Md3Files.h"
-#include "model/GameCharacter.h"
-#include "model/GameData.h"
-#include "model/GameRenderer.h"
+#include "game/GameCharacter.h"
+#include "game/GameData.h"
+#include "game/GameRenderer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/files/FileLayer.h"
 #include "support/HeadlessGL.h"
@@ -163,13 +163,14 @@ TEST_F(GameData, WeaponsCarryTheirBarrelAndTagsBlendAsTheGameBlendsThem)
     root.write("models/weapons2/bare/bare.md3", md3files::build(gun));
     files::MountGameRoot(root.path());
     TextureSet set(&shaders);
-    TMD3Model weapon, bare;
+    GamePart weapon, bare;
     LoadGameWeapon(weapon, "gun", set);
     LoadGameWeapon(bare, "bare", set);
-    ASSERT_EQ(weapon.Links.size(), 1u);
-    ASSERT_NE(weapon.Links[0], nullptr);
-    EXPECT_EQ(weapon.Links[0]->RollDegrees, 450.0f); // the README's figure
-    EXPECT_EQ(bare.Links[0], nullptr);
+    ASSERT_EQ(weapon.model.Links.size(), 1u);
+    ASSERT_NE(weapon.links[0], nullptr);
+    EXPECT_EQ(weapon.model.Links[0], &weapon.links[0]->model);
+    EXPECT_EQ(weapon.links[0]->rollDegrees, 450.0f); // the README's figure
+    EXPECT_EQ(bare.model.Links[0], nullptr);
 
     struct Case {
         int32_t current, next;
@@ -182,9 +183,9 @@ TEST_F(GameData, WeaponsCarryTheirBarrelAndTagsBlendAsTheGameBlendsThem)
         {1, 9, 0.5f, {1, 0, 0}, {0, 0, 0}}, // frame 9 is frame 2, which lacks the tag
     };
     for (const Case& c : cases) {
-        weapon.CurrentFrame = c.current, weapon.NextFrame = c.next, weapon.Blend = c.blend;
+        weapon.model.CurrentFrame = c.current, weapon.model.NextFrame = c.next, weapon.model.Blend = c.blend;
         GLfloat m[16];
-        GameTagMatrix(weapon, 0, m);
+        GameTagMatrix(weapon.model, 0, m);
         for (int i = 0; i < 3; ++i) {
             EXPECT_NEAR(m[i], c.axis0[i], 1e-5) << c.current << "-" << c.next;
             EXPECT_NEAR(m[12 + i], c.origin[i], 1e-5) << c.current << "-" << c.next;
@@ -194,8 +195,8 @@ TEST_F(GameData, WeaponsCarryTheirBarrelAndTagsBlendAsTheGameBlendsThem)
     // not blend.
     const std::array<int32_t, 5> meshCases[] = {{0, 1, 0, 1, 1}, {2, 2, 2, 2, 0}, {1, 3, 0, 0, 0}, {-1, 0, 0, 0, 0}};
     for (const auto& [current, next, shown, towards, weighs] : meshCases) {
-        weapon.CurrentFrame = current, weapon.NextFrame = next, weapon.Blend = 0.5f;
-        const MeshFrames frames = GameMeshFrames(weapon);
+        weapon.model.CurrentFrame = current, weapon.model.NextFrame = next, weapon.model.Blend = 0.5f;
+        const MeshFrames frames = GameMeshFrames(weapon.model);
         EXPECT_EQ(frames.current, static_cast<size_t>(shown)) << current << "-" << next;
         EXPECT_EQ(frames.next, static_cast<size_t>(towards)) << current << "-" << next;
         EXPECT_EQ(frames.weight, weighs ? 0.5 : 0.0) << current << "-" << next;

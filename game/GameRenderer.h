@@ -6,16 +6,26 @@
 // part and shader drawn together stage by stage, in the scene light of
 // GameLight.h. Needs a current GL context; leaves every GL state as it found
 // it.
-#include "Model.h"
+#include "GamePart.h"
+
+#include <unordered_set>
 
 // Draws root and the parts hanging on it by their tags, with the meshes'
-// shaders (TMesh::Shader; meshes without one are not drawn), at shader time
-// shaderSeconds.
-void DrawGameModel(const TMD3Model& root, double shaderSeconds);
+// shaders (GamePart::shaders; meshes without one are not drawn), at shader
+// time shaderSeconds.
+void DrawGameModel(const GamePart& root, double shaderSeconds);
+
+// Advances the player's legs, torso and head to seconds on the animation
+// clock by the game's playback and draws the tree from the legs in the
+// character's own colours, its shaders on the same clock.
+void DrawGamePlayer(GamePlayer& player, float seconds);
 
 // True for a surface of game data whose shader has no stages: the game draws
 // nothing of it.
-bool DrawsNothing(const TMesh& mesh);
+bool DrawsNothing(const BoundShader* shader);
+
+// The meshes of root and the parts hanging on it whose shader draws nothing.
+std::unordered_set<const TMesh*> MeshesDrawingNothing(const GamePart& root);
 
 // The frames the game draws a part's meshes in: its CurrentFrame and
 // NextFrame, or frame 0 for both when either lies outside the part's frames.
@@ -31,5 +41,5 @@ MeshFrames GameMeshFrames(const TMD3Model& part);
 // game places it: the tag (found by its frame-0 name in each frame) blended
 // from CurrentFrame towards NextFrame by Blend, frames past the last taken as
 // the last, each axis normalised; identity where a frame lacks the tag. The
-// child's own roll (TMD3Model::RollDegrees) is not included.
+// child's own roll (GamePart::rollDegrees) is not included.
 void GameTagMatrix(const TMD3Model& part, size_t tag, GLfloat matrix[16]);

@@ -10,7 +10,7 @@
 // and any other token is reported and skipped. Then up to 31 entries of four
 // tokens each: first frame, frame count and looping frames as atoi reads
 // them, frames per second as atof reads it.
-#include "Model.h"
+#include "GamePart.h"
 
 #include <array>
 #include <optional>
@@ -30,7 +30,7 @@ struct AnimationProblem {
 struct GameAnimationFile {
     // As the game plays them, the legs entries moved into the legs file's
     // numbering and the entries the game makes itself filled in.
-    std::array<TAnimation, kGameAnimationCount> entries{};
+    std::array<GameAnimationEntry, kGameAnimationCount> entries{};
     int entriesRead = 0;            // complete entries read from the file
     bool copiedFromGesture = false; // entries 25 ... 30 were missing and copy TORSO_GESTURE
     std::vector<AnimationKeyword> keywords;
@@ -51,22 +51,36 @@ GameAnimationFile ReadGameAnimationFile(const std::string& path);
 // kGameAnimationCount; "" for 31 (no animation) and past the table.
 const char* GameAnimationName(uint32_t k);
 
+// Whether animation k plays on the legs (as the model's table, and the
+// game's backwards walks 32 and 33) and on the torso (as the model's table,
+// and 25-30); others play on neither. Throw nothing.
+bool GameAnimationDrivesLegs(uint32_t k);
+bool GameAnimationDrivesTorso(uint32_t k);
+
 // Starts animation on part by the game's playback: the first update after
 // a part's first animation shows its first frame; a later one blends from
-// the frame shown into the new animation's first frame. Throws nothing.
-void StartGameAnimation(TMD3Model& part, const TAnimation& animation);
+// the frame shown into the new animation's first frame. The model's frame
+// range follows the entry. Throws nothing.
+void StartGameAnimation(GamePart& part, const GameAnimationEntry& animation);
+
+// Starts animation k of the player's table on the parts it drives; others
+// change nothing.
+void SetGameAnimation(GamePlayer& player, uint32_t k);
 
 // Moves part to timeMs on the animation clock as the game does each frame:
 // at most one frame switch per call, looping over the last looping frames or
 // stopping on the last, and CurrentFrame, NextFrame and Blend set to what the
 // game draws (its old frame, its frame and 1 - its back-lerp). Throws nothing.
-void UpdateGameFrame(TMD3Model& part, int64_t timeMs);
+void UpdateGameFrame(GamePart& part, int64_t timeMs);
+
+// Moves the legs, torso and head to t seconds on the animation clock.
+void UpdateGamePlayer(GamePlayer& player, float seconds);
 
 // For a stopped clock at timeMs: shows the frame one place on (step 1) or
 // back (step -1) in the part's animation, unblended, and plays on from there
 // when the clock runs again; a newly set animation shows its first frame.
 // Throws nothing.
-void StepGameFrame(TMD3Model& part, int step, int64_t timeMs);
+void StepGameFrame(GamePart& part, int step, int64_t timeMs);
 
 // The clock of the game's playback for t seconds of the animation clock.
 int64_t GameTimeMs(float seconds);
