@@ -3,8 +3,8 @@
 // projection and model-view matrices, and moves the record (zoom, pan, orbit
 // about the view point). Beside it, the mouse procedures that turn drags and
 // wheel turns into fixed steps of those movements.
-#include "Component.h"
-#include "GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 #include "platform/window/Input.h"
 
 #include <array>

@@ -3,8 +3,8 @@
 // default set built when the object is made, per-light records sent to the GL,
 // switches for single lights and for lighting as a whole, placement on the
 // corners of a cube and per-frame positioning with a glowing marker sphere.
-#include "Component.h"
-#include "GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 
 #include <GL/gl.h>
 

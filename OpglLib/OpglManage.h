@@ -3,8 +3,8 @@
 // pixel format, the rendering context and palette, the default GL state, the
 // clear colour and buffers, blending, and two debugging aids (the world axes
 // with quarter planes, and a three-colour cross marker).
-#include "Component.h"
-#include "GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 #include "platform/window/GLContext.h"
 
 #include <GL/gl.h>

@@ -1,7 +1,7 @@
 #pragma once
 // Named material records and the singleton that fills them.
-#include "Component.h"
-#include "GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 
 #include <cstdint>
 #include <string>

@@ -2,7 +2,7 @@
 // Makes OpenGL textures from in-memory bitmaps and deletes them again. Every
 // texture made here gets the manager's filter and extra parameter, and
 // mipmaps. Needs the window's rendering context to be current.
-#include "Component.h"
+#include "OpglLib/base/Component.h"
 #include "platform/images/Bitmap.h"
 
 #include <GL/gl.h>

@@ -4,10 +4,11 @@
 // become textures, and one display list per character draws a quad mapped
 // onto its cell. Text is drawn quad by quad, in up to two blended passes: the
 // mask pass darkens the scene under the glyphs, the colour pass adds them.
-#include "Component.h"
-#include "GOpglDefine.h"
 #include "OpglTexture.h"
 #include "OpglUniFont.h"
+
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 
 #include <GL/gl.h>
 

@@ -3,8 +3,8 @@
 // bitmaps and extruded outlines, for a single-byte "English" set and a
 // double-byte Big5 set), then short texts drawn with the bitmap lists over the
 // finished scene. Also home of the character rules both overlay fonts share.
-#include "Component.h"
-#include "GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 #include "platform/fonts/Fonts.h"
 #include "platform/window/GLContext.h"
 

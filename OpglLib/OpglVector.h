@@ -2,8 +2,8 @@
 // Vector operations used by the camera and the lights, as methods of a
 // settings-backed singleton. Arithmetic runs in double precision; results are
 // stored in the 32-bit float records.
-#include "Component.h"
-#include "GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 
 class TGLVector : public TComponent<TGLVector> {
 public:

@@ -2,9 +2,10 @@
 // Appearance parameters of a logo: width and scale, colour mixing, four
 // material colours and a shininess, a material from the table and a few
 // switches. The viewer sets them; nothing here draws.
-#include "Component.h"
-#include "GOpglDefine.h"
 #include "OpglMaterial.h"
+
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 
 #include <cstdint>
 #include <string>

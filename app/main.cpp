@@ -2,14 +2,14 @@
 // window, the message loop (or a scripted run of frames), then the units'
 // ends in reverse.
 #include "app/character/CharacterMode.h"
+#include "app/common/CommandLine.h"
+#include "app/common/Outputs.h"
 #include "app/export/AnimatedPreview.h"
 #include "app/export/GltfExport.h"
 #include "app/tools/Check.h"
 #include "app/tools/ContactSheet.h"
 #include "app/tools/Surfaces.h"
 #include "app/tools/Thumbnail.h"
-#include "app/viewer/CommandLine.h"
-#include "app/viewer/Outputs.h"
 #include "app/viewer/Unit1.h"
 #include "app/viewer/Units.h"
 

@@ -9,8 +9,8 @@
 // Both find the game data mounted and its shader scripts read.
 //
 //   quillmo_bench_sheet --game-root DIR [benchmark options]
-#include "app/tools/CharacterPicture.h"
-#include "app/viewer/Unit1.h"
+#include "app/common/CharacterPicture.h"
+#include "app/common/Scene.h"
 
 #include "OpglLib/OpglCamera.h"
 #include "OpglLib/OpglLight.h"

@@ -5,7 +5,7 @@
 // project tidy: it normalises the project's configuration and option files,
 // creates the build folders, makes the project folder current, and at exit
 // copies the registered units' compiled files into the library copy folder.
-#include "OpglLib/Component.h"
+#include "OpglLib/base/Component.h"
 
 #include <string>
 #include <vector>

@@ -2,10 +2,10 @@
 
 #include "TargetSupport.h"
 
+#include "app/common/CommandLine.h"
 #include "app/export/AnimatedPreview.h"
 #include "app/export/GltfCheck.h"
 #include "app/export/GltfExport.h"
-#include "app/viewer/CommandLine.h"
 
 #include <filesystem>
 #include <fstream>

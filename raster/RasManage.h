@@ -1,7 +1,7 @@
 #pragma once
 // Turns bitmaps into packed pixel buffers ready for a texture upload, and
 // allocates and frees those buffers.
-#include "OpglLib/Component.h"
+#include "OpglLib/base/Component.h"
 #include "platform/images/Bitmap.h"
 
 #include <cstdint>

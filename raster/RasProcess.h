@@ -1,7 +1,7 @@
 #pragma once
 // Palette look-ups on 8-bit bitmaps.
-#include "OpglLib/Component.h"
-#include "OpglLib/GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 #include "platform/images/Bitmap.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #pragma once
 // Resampling bitmaps (area averaging when shrinking), rounding their sizes to
 // powers of two, and deriving black-and-white masks from them.
-#include "OpglLib/Component.h"
-#include "OpglLib/GOpglDefine.h"
+#include "OpglLib/base/Component.h"
+#include "OpglLib/base/GOpglDefine.h"
 #include "platform/images/Bitmap.h"
 
 #include <cstdint>

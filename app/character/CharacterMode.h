@@ -6,10 +6,9 @@
 // window that opens what is dropped on it. Problems met while loading never
 // stop the user with a box: they are gathered per character, written to
 // standard error, counted in the overlay and listed on demand.
-#include "CharacterChoice.h"
-
+#include "app/common/CharacterChoice.h"
+#include "app/common/CommandLine.h"
 #include "app/viewer/CharacterSet.h"
-#include "app/viewer/CommandLine.h"
 #include "model/Model.h"
 #include "platform/system/Dialogs.h"
 

@@ -1,8 +1,8 @@
 #include "AnimatedPreview.h"
 
-#include "app/character/CharacterChoice.h"
-#include "app/tools/CharacterPicture.h"
-#include "app/viewer/Outputs.h"
+#include "app/common/CharacterChoice.h"
+#include "app/common/CharacterPicture.h"
+#include "app/common/Outputs.h"
 #include "platform/images/AnimatedPictures.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/System.h"

@@ -16,7 +16,7 @@
 // Exit status (see the README's table): 0 written; 1 written after a load
 // problem, or nothing to draw (no file); 2 the character cannot be found or
 // the file cannot be written.
-#include "app/viewer/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
 #include "GltfExport.h"
 
-#include "app/character/CharacterChoice.h"
-#include "app/tools/CharacterPicture.h"
-#include "app/viewer/Outputs.h"
+#include "app/common/CharacterChoice.h"
+#include "app/common/CharacterPicture.h"
+#include "app/common/Outputs.h"
 #include "game/GameAnimation.h"
 #include "game/GameCharacter.h"
 #include "game/GameShader.h"

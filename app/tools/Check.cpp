@@ -3,7 +3,7 @@
 #include "CheckOutput.h"
 #include "CheckRun.h"
 
-#include "app/viewer/Outputs.h"
+#include "app/common/Outputs.h"
 #include "platform/system/System.h"
 #include "platform/system/Workers.h"
 #include "textures/ImageMemory.h"

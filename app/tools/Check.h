@@ -2,7 +2,7 @@
 // The checker: tells the maker or collector of characters what is wrong with
 // them before the game shows them broken. It checks the characters by the
 // rules of CheckRules.h and writes the findings as CheckOutput.h says.
-#include "app/viewer/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 // `Quillmo --check`: checks the characters the options name (every character
 // of --game-root without names) with --jobs worker processes (default: one

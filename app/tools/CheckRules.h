@@ -11,7 +11,7 @@
 // name order ignoring letter case. CheckRun.h checks many characters.
 #include "CheckFindings.h"
 
-#include "app/character/CharacterChoice.h"
+#include "app/common/CharacterChoice.h"
 #include "game/Shaders.h"
 
 #include <string>

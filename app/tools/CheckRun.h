@@ -12,7 +12,7 @@
 // processes and the report is the same, finding for finding.
 #include "CheckFindings.h"
 
-#include "app/character/CharacterChoice.h"
+#include "app/common/CharacterChoice.h"
 
 #include <vector>
 

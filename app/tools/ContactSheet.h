@@ -25,7 +25,7 @@
 // too large, an output folder that does not exist (exactly as written) or
 // cannot be written (checked before anything is drawn), no GL context, or a
 // sheet that cannot be written or flushed.
-#include "app/viewer/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 // Makes the contact sheet the options ask for; returns the exit status.
 // Writes its errors and progress to standard error; throws nothing.

@@ -4,7 +4,7 @@
 // resolves to and where it is defined, the stages, and what the game does
 // with it, with the figures its own shader list gives, so that the two can
 // be compared line by line.
-#include "app/character/CharacterChoice.h"
+#include "app/common/CharacterChoice.h"
 #include "game/GameData.h"
 
 #include <optional>

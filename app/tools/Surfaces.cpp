@@ -1,8 +1,7 @@
 #include "Surfaces.h"
 
-#include "CharacterPicture.h"
-
-#include "app/viewer/Outputs.h"
+#include "app/common/CharacterPicture.h"
+#include "app/common/Outputs.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"

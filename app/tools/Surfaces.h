@@ -3,7 +3,7 @@
 // weapon, as text for a person or JSON for a program (SurfaceReport.h).
 #include "SurfaceReport.h"
 
-#include "app/viewer/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 #include <string>
 

@@ -1,9 +1,8 @@
 #include "Thumbnail.h"
 
-#include "CharacterPicture.h"
-
-#include "app/character/CharacterChoice.h"
-#include "app/viewer/Outputs.h"
+#include "app/common/CharacterChoice.h"
+#include "app/common/CharacterPicture.h"
+#include "app/common/Outputs.h"
 #include "textures/ImageMemory.h"
 #include "platform/images/PngFile.h"
 #include "platform/system/System.h"

@@ -20,7 +20,7 @@
 // (file managers drop the pictures of thumbnailers that end otherwise); 1
 // when nothing could be drawn; 2 when the picture cannot be written or
 // flushed. In both failures no OUTPUT is left behind.
-#include "app/viewer/CommandLine.h"
+#include "app/common/CommandLine.h"
 
 #include <string>
 

@@ -1,7 +1,5 @@
 #include "Unit1.h"
 
-#include "PoseFraming.h"
-#include "Scene.h"
 #include "SetOverlay.h"
 
 #include "OpglLib/MaterialDefine.h"
@@ -9,6 +7,8 @@
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
 #include "OpglLib/QueltoLogo.h"
+#include "app/common/PoseFraming.h"
+#include "app/common/Scene.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Random.h"
 #include "platform/system/System.h"

@@ -4,10 +4,10 @@
 // event, and turns keys and mouse moves into scene changes.
 #include "CharacterSet.h"
 #include "ModelFolder.h"
-#include "Scene.h"
 
 #include "OpglLib/OpglCamera.h"
 #include "OpglLib/OpglManage.h"
+#include "app/common/Scene.h"
 #include "model/Model.h"
 #include "platform/system/Dialogs.h"
 #include "platform/window/Window.h"

@@ -1,19 +1,14 @@
 #pragma once
-// The program's units in link order. C++ gives no start order across files,
-// so main runs these starts in order before the window exists and the ends in
-// reverse after it is gone; no component is made by a static initialiser.
-#include <vector>
+// The program's units in link order: those of the libraries, then the main
+// window's unit last. main runs these starts in order before the window
+// exists and the ends in reverse after it is gone.
+#include "app/common/LibraryUnits.h"
 
-struct UnitEntry {
-    const char* name;
-    void (*start)();
-    void (*end)();
-};
+#include <vector>
 
 const std::vector<UnitEntry>& UnitTable();
 
 // Runs every unit's start, in order.
 void StartUnits();
-// Runs every unit's end, in reverse order. A unit whose end fails (settings
-// that cannot be written) shows its error and the remaining units still end.
+// Runs every unit's end, in reverse order; see EndUnits(units).
 void EndUnits();

@@ -1,4 +1,4 @@
-#include "OpglLib/GOpglDefine.h"
+#include "OpglLib/base/GOpglDefine.h"
 #include "OpglLib/OpglVector.h"
 #include "OpglLib/QuickMath.h"
 

@@ -20,26 +20,28 @@ declare -A mayInclude=(
   [platform/images]="platform/system platform/fonts"
   [platform/files]="platform/system"
   [platform/window]="platform/system"
-  [OpglLib]="platform/system platform/window platform/fonts platform/images raster devtools"
-  [raster]="platform/system platform/images OpglLib"
-  [devtools]="platform/system OpglLib"
+  [OpglLib/base]="platform/system"
+  [OpglLib]="platform/system platform/window platform/fonts platform/images OpglLib/base raster"
+  [raster]="platform/system platform/images OpglLib/base"
+  [devtools]="platform/system OpglLib/base"
   [textures]="platform/system platform/images platform/files"
   [model]="platform/system platform/files textures"
   [game]="platform/system platform/files textures model"
-  [app/viewer]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game"
-  [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game app/viewer"
-  [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game app/viewer app/character"
-  [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib raster devtools textures model game app/viewer app/character app/tools"
+  [app/common]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game"
+  [app/viewer]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model app/common"
+  [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer"
+  [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character"
+  [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character app/tools"
   [tools/writers]="platform/system platform/images"
   [tools/samples]="platform/system platform/files tools/writers"
 )
 # A project include "A/B/C.h" belongs to the longest known folder it starts with.
 folderOf() {
-  local path=$1 folder
+  local path=$1 folder longest=""
   for folder in "${!mayInclude[@]}"; do
-    if [[ $path == "$folder/"* ]]; then echo "$folder"; return; fi
+    if [[ $path == "$folder/"* && ${#folder} -gt ${#longest} ]]; then longest=$folder; fi
   done
-  echo "${path%%/*}"
+  echo "${longest:-${path%%/*}}"
 }
 for folder in "${!mayInclude[@]}"; do
   [ -d "$src/$folder" ] || { fail "$folder is listed but missing"; continue; }
@@ -47,7 +49,7 @@ for folder in "${!mayInclude[@]}"; do
   while IFS=: read -r file _ include; do
     target=$(folderOf "$include")
     case $target in
-      platform|OpglLib|raster|devtools|textures|model|game|app|tools|platform/*|app/*|tools/*) ;;
+      platform|OpglLib|raster|devtools|textures|model|game|app|tools|platform/*|OpglLib/*|app/*|tools/*) ;;
       *) continue ;; # a header of the same folder, by its bare name
     esac
     [[ $allowed == *" $target "* ]] || fail "${file#"$src"/} includes $include ($folder may not use $target)"
@@ -75,9 +77,9 @@ done
 
 # Links. Rank of each library; a library links only lower ranks.
 declare -A rank=(
-  [quillmo_system]=0 [quillmo_fontfaces]=1 [quillmo_files]=1 [quillmo_window]=1 [quillmo_images]=2
-  [quillmo_opgl]=3 [quillmo_textures]=3 [quillmo_raster]=4 [quillmo_devtools]=4 [quillmo_model]=4 [quillmo_game]=5
-  [quillmo_texturer]=5 [quillmo_fonts]=6 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13
+  [quillmo_system]=0 [quillmo_fontfaces]=1 [quillmo_files]=1 [quillmo_window]=1 [quillmo_opglbase]=1 [quillmo_images]=2
+  [quillmo_textures]=3 [quillmo_raster]=3 [quillmo_devtools]=3 [quillmo_opgl]=4 [quillmo_model]=4 [quillmo_game]=5
+  [quillmo_appcommon]=9 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13
 )
 declare -A libraryRoom=(
   [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [ZLIB::ZLIB]=quillmo_files [PNG::PNG]=quillmo_images

@@ -1,6 +1,6 @@
 #include "RasterTestUtil.h"
 
-#include "OpglLib/Component.h"
+#include "OpglLib/base/Component.h"
 
 #include <vector>
 

@@ -5,8 +5,8 @@
 #include "ToolRun.h"
 
 #include "OpglLib/OpglTxtFont.h"
-#include "app/tools/CharacterPicture.h"
-#include "app/viewer/CommandLine.h"
+#include "app/common/CharacterPicture.h"
+#include "app/common/CommandLine.h"
 #include "app/tools/ContactSheet.h"
 #include "support/Sandbox.h"
 

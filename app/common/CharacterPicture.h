@@ -1,11 +1,13 @@
 #pragma once
 // Pictures of characters drawn without a window, for the tools that make
-// contact sheets and thumbnails: one hidden GL context of a fixed size with
-// the viewer's GL state, lights and texture font, in which a character of
-// game data (or a single part) stands in its standing pose, framed to fill
-// the picture, and is read back as pixels.
-#include "app/character/CharacterChoice.h"
-#include "app/viewer/PoseFraming.h"
+// contact sheets and thumbnails and for the export's animated previews: one
+// hidden GL context of a fixed size with the viewer's GL state, lights and
+// texture font, in which a character of game data (or a single part) stands
+// in its standing pose, framed to fill the picture, and is read back as
+// pixels.
+#include "CharacterChoice.h"
+#include "PoseFraming.h"
+
 #include "game/GameData.h"
 #include "platform/window/BareGLWindow.h"
 
@@ -22,8 +24,9 @@ struct Picture {
 };
 
 // A tool's run without a window: no modal box ever (messages go to standard
-// error), settings read but never written, the units started and SDL's
-// offscreen driver; each undone in reverse order when the object goes.
+// error), settings read but never written, the units of the libraries
+// started (the window's unit is not needed) and SDL's offscreen driver; each
+// undone in reverse order when the object goes.
 class OffscreenRun {
 public:
     // Throws std::runtime_error when the video system cannot start.

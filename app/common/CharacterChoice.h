@@ -3,7 +3,7 @@
 // and archives named on the command line or dropped on the window, resolved
 // and mounted as the game mounts them, and the character loaded by the
 // game's rules. Character mode and the tools for many characters start here.
-#include "app/viewer/CommandLine.h"
+#include "CommandLine.h"
 #include "game/GameAnimationChoice.h"
 #include "game/GameData.h"
 

@@ -1,6 +1,6 @@
 // Framing a pose: the points gathered from a part tree as DrawModel draws
 // it, and the camera that shows them centred and filling the picture.
-#include "app/viewer/Scene.h"
+#include "app/common/Scene.h"
 
 
 #include "OpglLib/OpglVector.h"

@@ -1,4 +1,4 @@
-#include "OpglLib/Component.h"
+#include "OpglLib/base/Component.h"
 
 #include "platform/system/Errors.h"
 #include "support/RunCommand.h"

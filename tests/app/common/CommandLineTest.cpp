@@ -1,4 +1,4 @@
-#include "app/viewer/CommandLine.h"
+#include "app/common/CommandLine.h"
 #include "platform/window/Input.h"
 
 #include <gtest/gtest.h>

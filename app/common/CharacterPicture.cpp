@@ -1,12 +1,13 @@
 #include "CharacterPicture.h"
 
-#include "OpglLib/Component.h"
+#include "LibraryUnits.h"
+#include "Scene.h"
+
+#include "OpglLib/base/Component.h"
 #include "OpglLib/OpglLight.h"
 #include "OpglLib/OpglManage.h"
 #include "OpglLib/OpglTxtFont.h"
 #include "OpglLib/OpglUniFont.h"
-#include "app/viewer/Scene.h"
-#include "app/viewer/Units.h"
 #include "game/GameAnimation.h"
 #include "game/GameRenderer.h"
 #include "platform/system/Dialogs.h"
@@ -103,11 +104,11 @@ OffscreenRun::OffscreenRun() : wasNonInteractive_(platform::IsNonInteractive()),
 {
     platform::SetNonInteractive(true);
     SetSettingsReadOnly(true);
-    StartUnits();
+    StartUnits(LibraryUnits());
     try {
         platform::Application::Initialize(true);
     } catch (...) {
-        EndUnits();
+        EndUnits(LibraryUnits());
         SetSettingsReadOnly(wasReadOnly_);
         platform::SetNonInteractive(wasNonInteractive_);
         throw;
@@ -117,7 +118,7 @@ OffscreenRun::OffscreenRun() : wasNonInteractive_(platform::IsNonInteractive()),
 OffscreenRun::~OffscreenRun()
 {
     platform::Application::Finish();
-    EndUnits();
+    EndUnits(LibraryUnits());
     SetSettingsReadOnly(wasReadOnly_);
     platform::SetNonInteractive(wasNonInteractive_);
 }
