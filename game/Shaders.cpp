@@ -1,6 +1,8 @@
-// Shader scripts: the tokenizer, the block structure, the table's override
-// rule and what a surface takes from a definition.
+// Shader scripts: the block structure of their token stream (GameTokens.h),
+// the table's override rule and what a surface takes from a definition.
 #include "Shaders.h"
+
+#include "GameTokens.h"
 
 #include "platform/system/System.h"
 
@@ -14,104 +16,18 @@ using platform::SameText;
 
 std::string lowerCased(std::string_view text) { return platform::LowerCase(std::string(text)); }
 
-struct Token {
-    std::string text;
-    size_t line = 0;
-    bool startsLine = false; // a line end lies between this token and the one before
-    bool quoted = false; // a quoted "{" is a name, not a brace
-};
-
-bool isBrace(const Token& token, char brace) { return !token.quoted && token.text.size() == 1 && token.text[0] == brace; }
-
-// Splits script text into tokens. Every byte up to the space is a separator,
-// so control characters and NULs in a damaged file only separate tokens.
-class Tokenizer {
-public:
-    explicit Tokenizer(std::string_view text) : text_(text) {}
-
-    // The next token, or nothing at the end of the text.
-    std::optional<Token> next()
-    {
-        bool lineEnded = false;
-        if (!skipSeparators(lineEnded))
-            return std::nullopt;
-        Token token;
-        token.line = line_;
-        token.startsLine = lineEnded || !anyToken_;
-        anyToken_ = true;
-        if (text_[at_] == '"') {
-            // A quote runs to the next quote; a line end first ends it too,
-            // so that a lost quote cannot swallow the rest of the file.
-            token.quoted = true;
-            ++at_;
-            while (at_ < text_.size() && text_[at_] != '"' && !isLineEnd(text_[at_]))
-                token.text += text_[at_++];
-            if (at_ < text_.size() && text_[at_] == '"')
-                ++at_;
-            return token;
-        }
-        // Within a token "//" is no comment: paths like "textures//a.tga"
-        // keep their slashes, as the game reads them.
-        while (at_ < text_.size() && !isSeparator(text_[at_]))
-            token.text += text_[at_++];
-        return token;
-    }
-
-private:
-    static bool isSeparator(char c) { return static_cast<unsigned char>(c) <= ' '; }
-    static bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
-
-    // Steps over the line end at at_ (CR LF counts once) and counts it.
-    void passLineEnd()
-    {
-        if (text_[at_] == '\r' && at_ + 1 < text_.size() && text_[at_ + 1] == '\n')
-            ++at_;
-        ++at_;
-        ++line_;
-    }
-
-    // Skips separators and comments; false at the end of the text. A line
-    // end inside a block comment ends the keyword line like any other.
-    bool skipSeparators(bool& lineEnded)
-    {
-        while (at_ < text_.size()) {
-            const char c = text_[at_];
-            if (isLineEnd(c)) {
-                passLineEnd();
-                lineEnded = true;
-            } else if (isSeparator(c)) {
-                ++at_;
-            } else if (text_.substr(at_, 2) == "//") {
-                while (at_ < text_.size() && !isLineEnd(text_[at_]))
-                    ++at_;
-            } else if (text_.substr(at_, 2) == "/*") {
-                at_ += 2;
-                while (at_ < text_.size() && text_.substr(at_, 2) != "*/") {
-                    if (isLineEnd(text_[at_])) {
-                        passLineEnd();
-                        lineEnded = true;
-                    } else {
-                        ++at_;
-                    }
-                }
-                at_ = std::min(at_ + 2, text_.size());
-            } else {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    std::string_view text_;
-    size_t at_ = 0;
-    size_t line_ = 1;
-    bool anyToken_ = false;
-};
+bool isBrace(const GameToken& token, char brace)
+{
+    return !token.quoted && token.text.size() == 1 && token.text[0] == brace;
+}
 
 // Reads the definitions of one file in order, up to its first problem.
 class ScriptReader {
 public:
-    ScriptReader(const std::string& fileName, std::string_view text) : fileName_(fileName), tokens_(text) {}
+    ScriptReader(const std::string& fileName, std::string_view text)
+        : fileName_(fileName), tokens_(text, GameTokens::Words::EndAtBlank, kShaderScriptTokens)
+    {
+    }
 
     // Every complete definition before the first problem, which goes to
     // problem.
@@ -119,7 +35,7 @@ public:
     {
         std::vector<ShaderDefinition> definitions;
         while (!problem) {
-            const std::optional<Token> name = tokens_.next();
+            const std::optional<GameToken> name = tokens_.NextToken();
             if (!name)
                 break;
             if (std::optional<ShaderDefinition> definition = readDefinition(*name, problem))
@@ -130,7 +46,7 @@ public:
 
 private:
     // The definition that starts with name, or nothing after a problem.
-    std::optional<ShaderDefinition> readDefinition(const Token& name, std::optional<ShaderProblem>& problem)
+    std::optional<ShaderDefinition> readDefinition(const GameToken& name, std::optional<ShaderProblem>& problem)
     {
         if (isBrace(name, '{'))
             return fail(problem, name.line, "'{' where a shader name belongs");
@@ -138,7 +54,7 @@ private:
             return fail(problem, name.line, "'}' without a shader");
         if (name.text.empty())
             return fail(problem, name.line, "a shader with an empty name");
-        const std::optional<Token> open = tokens_.next();
+        const std::optional<GameToken> open = tokens_.NextToken();
         if (!open)
             return fail(problem, name.line, "'" + name.text + "' is followed by no '{'");
         if (!isBrace(*open, '{'))
@@ -175,7 +91,7 @@ private:
                 definition.stages.back().lines.push_back(std::move(line));
             line.clear();
         };
-        while (std::optional<Token> token = tokens_.next()) {
+        while (std::optional<GameToken> token = tokens_.NextToken()) {
             if (token->startsLine)
                 finishLine();
             if (isBrace(*token, '{')) {
@@ -196,7 +112,7 @@ private:
     }
 
     const std::string& fileName_;
-    Tokenizer tokens_;
+    GameTokens tokens_;
 };
 
 } // namespace

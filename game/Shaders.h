@@ -12,9 +12,10 @@
 //       }
 //   }
 //
-// Tokens are separated by whitespace; "..." quotes one token; "//" and
-// "/* */" comments may start wherever a token may. A keyword line runs to the
-// end of its text line (or to a brace). Keywords and shader names are read
+// Tokens (cut as GameTokens.h cuts shader scripts) are separated by
+// whitespace; "..." quotes one token; "//" and "/* */" comments may start
+// wherever a token may. A keyword line runs to the end of its text line (or
+// to a brace). Keywords and shader names are read
 // without regard to letter case; blocks nested inside a stage are skipped.
 //
 // Which definition counts when a name is defined more than once is the

@@ -8,7 +8,9 @@
 // likely did not mean.
 //
 // Within a character its own findings come first, then each skin's, skins in
-// name order ignoring letter case. CheckRun.h checks many characters.
+// name order ignoring letter case. The rules by subject: CheckParts.h,
+// CheckAnimation.h, CheckSkins.h, CheckShaders.h and CheckImages.h.
+// CheckRun.h checks many characters.
 #include "CheckFindings.h"
 
 #include "app/common/CharacterChoice.h"

@@ -11,7 +11,8 @@
 // entry it cannot describe (a name with a leading "/") fails the listing of
 // that folder for every mount at once. Archives that cannot be read and
 // entries whose names lead out of the game data become problems (the caller
-// tells about them); the rest still mounts. Internal to platform/.
+// tells about them); the rest still mounts. Mounting is in GameMounts.cpp,
+// the index and reading in GameMountIndex.cpp. Internal to platform/.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -29,6 +30,16 @@ struct FolderEntry;
 struct MountProblem;
 
 namespace detail {
+
+// A sanity bound on the merged tree: real game data holds some tens of
+// thousands of files, and an index of this many entries takes a few hundred
+// megabytes. A folder holding more (a home folder given by mistake) is not
+// walked; an archive that would take the tree above it (one of empty names
+// by the million) is left out alone, the rest mounted.
+inline constexpr size_t kMaxIndexEntries = 1'000'000;
+
+// PhysicsFS's last error in words.
+std::string physfsError();
 
 // A file or folder of the merged tree.
 struct IndexEntry {
