@@ -174,26 +174,35 @@ const char* GameAnimationName(uint32_t k) { return k < kGameAnimationCount ? kNa
 
 int64_t GameTimeMs(float seconds) { return std::llround(static_cast<double>(seconds) * 1000.0); }
 
+FrameSequence GameFrameSequence(const GameAnimationEntry& entry)
+{
+    const int64_t first = entry.FirstFrame, count = entry.FrameCount;
+    return entry.Reversed ? FrameSequence{first + count - 1, -1, count} : FrameSequence{first, 1, count};
+}
+
+int32_t GameFramePeriodMs(const GameAnimationEntry& entry) { return entry.FrameLerpMs; }
+
+int64_t GamePlaceAfterEnd(int64_t count, int64_t loopingFrames, int64_t place, bool& stuck)
+{
+    stuck = false;
+    if (place < count)
+        return place;
+    place -= count;
+    if (loopingFrames != 0)
+        return place % loopingFrames + count - loopingFrames;
+    stuck = true;
+    return count - 1;
+}
+
 namespace {
 
 // The file frame of place f of an animation.
-int32_t frameAt(const GameAnimationEntry& a, int64_t f)
-{
-    return wrapped(a.Reversed ? static_cast<int64_t>(a.FirstFrame) + a.FrameCount - 1 - f : a.FirstFrame + f);
-}
+int32_t frameAt(const GameAnimationEntry& a, int64_t f) { return wrapped(GameFrameSequence(a).FrameAt(f)); }
 
-// Place f of an animation once it has run past its end: round the last
-// looping frames, or on the last frame (stuck is then set).
+// Place f of an animation once it has run past its end.
 int64_t placeAfterEnd(const GameAnimationEntry& a, int64_t f, bool& stuck)
 {
-    stuck = false;
-    if (f < a.FrameCount)
-        return f;
-    f -= a.FrameCount;
-    if (a.LoopingFrames != 0)
-        return f % a.LoopingFrames + a.FrameCount - a.LoopingFrames;
-    stuck = true;
-    return static_cast<int64_t>(a.FrameCount) - 1;
+    return GamePlaceAfterEnd(GameFrameSequence(a).count, a.LoopingFrames, f, stuck);
 }
 
 void showLerp(GamePart& part, float blend)
@@ -274,13 +283,14 @@ void UpdateGameFrame(GamePart& part, int64_t now)
         lerp.oldFrameTime = lerp.frameTime;
         lerp.oldStep = lerp.step;
         // A period of 0 (a rate above 1000) freezes the part where it is.
-        if (a.FrameLerpMs == 0) {
+        const int32_t periodMs = GameFramePeriodMs(a);
+        if (periodMs == 0) {
             showLerp(part, 0);
             return;
         }
-        lerp.frameTime = now < lerp.animationTime ? lerp.animationTime : lerp.oldFrameTime + a.FrameLerpMs;
+        lerp.frameTime = now < lerp.animationTime ? lerp.animationTime : lerp.oldFrameTime + periodMs;
         bool stuck = false;
-        const int64_t f = placeAfterEnd(a, (lerp.frameTime - lerp.animationTime) / a.FrameLerpMs, stuck);
+        const int64_t f = placeAfterEnd(a, (lerp.frameTime - lerp.animationTime) / periodMs, stuck);
         // An animation stopped on its last frame lets the next one begin at once.
         if (stuck)
             lerp.frameTime = now;
@@ -305,7 +315,8 @@ void StepGameFrame(GamePart& part, int step, int64_t now)
 {
     GameLerp& lerp = part.lerp;
     const GameAnimationEntry& a = part.playing;
-    if (a.FrameLerpMs <= 0)
+    const int32_t periodMs = GameFramePeriodMs(a);
+    if (periodMs <= 0)
         return;
     int64_t place = 0;
     if (lerp.started && !lerp.changed) {
@@ -320,7 +331,7 @@ void StepGameFrame(GamePart& part, int step, int64_t now)
     // if it had played up to it.
     lerp.started = true;
     lerp.changed = false;
-    lerp.animationTime = now - place * a.FrameLerpMs;
+    lerp.animationTime = now - place * periodMs;
     lerp.oldFrame = lerp.frame = frameAt(a, place);
     lerp.oldFrameTime = lerp.frameTime = now;
     lerp.oldStep = lerp.step = place;

@@ -84,3 +84,33 @@ void StepGameFrame(GamePart& part, int step, int64_t timeMs);
 
 // The clock of the game's playback for t seconds of the animation clock.
 int64_t GameTimeMs(float seconds);
+
+// The frames an entry plays, in the order it plays them: count frames from
+// first, each step (1, or -1 backwards) from the one before. Frames are the
+// file's numbers before the game's 32-bit arithmetic wraps them.
+struct FrameSequence {
+    int64_t first = 0;
+    int64_t step = 1;
+    int64_t count = 0; // 0 or less: the entry plays nothing
+
+    // The frame at place (0 the first frame played).
+    int64_t FrameAt(int64_t place) const { return first + step * place; }
+    // The place of frame in the sequence.
+    int64_t PlaceOf(int64_t frame) const { return (frame - first) * step; }
+};
+
+// The frames the game plays of entry: its frame count from its first frame,
+// backwards for a negative count in the file and for the backwards walks the
+// game makes. Throws nothing.
+FrameSequence GameFrameSequence(const GameAnimationEntry& entry);
+
+// The milliseconds the game gives each frame of entry, as it truncates
+// 1000 / rate (a rate of 0 counts as 1); 0, for a rate above 1000, holds the
+// part still. Throws nothing.
+int32_t GameFramePeriodMs(const GameAnimationEntry& entry);
+
+// The place the game shows of a sequence of count frames once it has played
+// place of them: place itself within the sequence, past its end round its
+// last loopingFrames, or, without looping frames, its last place (stuck is
+// then true). Throws nothing.
+int64_t GamePlaceAfterEnd(int64_t count, int64_t loopingFrames, int64_t place, bool& stuck);

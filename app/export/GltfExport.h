@@ -31,6 +31,11 @@
 //
 // Exit status (see the README's table): 0 written; 1 written after a load
 // problem; 2 the character cannot be found or the file cannot be written.
+//
+// The sources by job: GltfExport.cpp the run, GltfCharacter.cpp the file and
+// its scene, GltfMeshes, GltfMaterials, GltfSkins and GltfAnimations what
+// their names say, over GltfBuffers (the binary data) and GltfConvert (axes
+// and names). Only this header is for the rest of the program.
 #include "app/common/CommandLine.h"
 #include "game/GameData.h"
 

@@ -1,0 +1,175 @@
+// The character as one glTF file: the scene of its parts hung on their tags,
+// each with its mesh, then its skins, its animations and the pools of sparse
+// data, written through the glTF library.
+#include "GltfExport.h"
+
+#include "GltfAnimations.h"
+#include "GltfBuffers.h"
+#include "GltfConvert.h"
+#include "GltfMaterials.h"
+#include "GltfMeshes.h"
+#include "GltfSkins.h"
+
+#include "platform/system/Errors.h"
+#include "platform/system/System.h"
+
+#include <set>
+#include <sstream>
+
+namespace {
+
+constexpr const char* kQuantization = "KHR_mesh_quantization";
+// The buffer holds about 12 bytes per vertex and frame; reserved at once,
+// it is never copied while it grows.
+constexpr size_t kReservedBytesPerVertex = 16;
+
+std::string partName(const GamePlayer& player, const TMD3Model& part)
+{
+    if (&part == &player.Lower.model)
+        return "legs";
+    if (&part == &player.Upper.model)
+        return "torso";
+    if (&part == &player.Head.model)
+        return "head";
+    const std::string file = platform::ExtractFileName(part.FileName);
+    return file.substr(0, file.rfind('.'));
+}
+
+class GltfBuilder {
+public:
+    explicit GltfBuilder(const CharacterExport& character)
+        : character_(character), player_(*character.player), buffers_(model_), materials_(model_, buffers_)
+    {
+        model_.asset.version = "2.0";
+        model_.asset.generator = "Quillmo";
+        model_.extensionsUsed = {kQuantization};
+        model_.extensionsRequired = {kQuantization};
+    }
+
+    tinygltf::Model Build();
+
+private:
+    size_t standingFrame(const TMD3Model& part, size_t frames) const;
+    int addNode(tinygltf::Node node);
+    void addTagNodes(const TMD3Model& part, gltf::PartNodes& nodes, std::vector<int>& children);
+    int addPart(const TMD3Model& part);
+
+    const CharacterExport& character_;
+    const GamePlayer& player_;
+    tinygltf::Model model_;
+    gltf::GltfBuffers buffers_;
+    gltf::GltfMaterials materials_;
+    std::map<const TMD3Model*, gltf::PartNodes> parts_;
+    std::set<const TMD3Model*> path_;
+    std::vector<gltf::PrimitiveSurface> surfaces_;
+};
+
+tinygltf::Model GltfBuilder::Build()
+{
+    size_t vertexRecords = 0;
+    for (const GamePart* part : {&player_.Lower, &player_.Upper, &player_.Head})
+        for (const TMesh& mesh : part->model.Meshes)
+            vertexRecords += mesh.Vertices.size();
+    buffers_.Reserve(vertexRecords * kReservedBytesPerVertex);
+    tinygltf::Node root;
+    root.name = gltf::Utf8Name(character_.name);
+    root.scale = {kMetresPerGameUnit, kMetresPerGameUnit, kMetresPerGameUnit};
+    const int legs = addPart(player_.Lower.model);
+    root.children.push_back(legs);
+    model_.nodes.push_back(root);
+    tinygltf::Scene scene;
+    scene.name = gltf::Utf8Name(character_.name);
+    scene.nodes.push_back(static_cast<int>(model_.nodes.size()) - 1);
+    model_.scenes.push_back(scene);
+    model_.defaultScene = 0;
+    gltf::AddVariants(model_, materials_, character_.skins, gltf::ShadersOfTree(player_.Lower), surfaces_);
+    gltf::AddAnimations(model_, buffers_, player_, parts_);
+    buffers_.AddPools();
+    return std::move(model_);
+}
+
+// The frame of part in the standing pose (LEGS_IDLE, TORSO_STAND): the
+// first of the standing entry that plays on it, else frame 0.
+size_t GltfBuilder::standingFrame(const TMD3Model& part, size_t frames) const
+{
+    if (&part == &player_.Lower.model)
+        return ClampFrame(player_.Animations[kLegsIdle].FirstFrame, frames);
+    if (&part == &player_.Upper.model)
+        return ClampFrame(player_.Animations[kTorsoStand].FirstFrame, frames);
+    return 0;
+}
+
+int GltfBuilder::addNode(tinygltf::Node node)
+{
+    model_.nodes.push_back(std::move(node));
+    return static_cast<int>(model_.nodes.size()) - 1;
+}
+
+// A node per tag of part, placed as in the standing pose, and under each
+// the part hung on it.
+void GltfBuilder::addTagNodes(const TMD3Model& part, gltf::PartNodes& nodes, std::vector<int>& children)
+{
+    const size_t tagsPerFrame = part.Links.size();
+    const size_t tagFrames = tagsPerFrame == 0 ? 0 : part.Tags.size() / tagsPerFrame;
+    if (tagFrames == 0)
+        return;
+    const size_t frame = standingFrame(part, tagFrames);
+    for (size_t i = 0; i < tagsPerFrame; ++i) {
+        tinygltf::Node tagNode;
+        const TMD3Tag& tag = part.Tags[frame * tagsPerFrame + i];
+        tagNode.name = gltf::Utf8Name(MD3Name(tag.Name));
+        const gltf::Vec3 t = gltf::TagTranslation(tag);
+        const gltf::Quat q = gltf::TagRotation(tag);
+        tagNode.translation.assign(t.begin(), t.end());
+        tagNode.rotation.assign(q.begin(), q.end());
+        const int index = addNode(std::move(tagNode));
+        nodes.tags.push_back(index);
+        children.push_back(index);
+        if (part.Links[i]) {
+            const int child = addPart(*part.Links[i]);
+            if (child >= 0)
+                model_.nodes[static_cast<size_t>(index)].children.push_back(child);
+        }
+    }
+}
+
+// The node of part, its mesh's and its tags' nodes, and below them the
+// parts hung on its tags.
+int GltfBuilder::addPart(const TMD3Model& part)
+{
+    if (!path_.insert(&part).second)
+        return -1; // a part hung below itself is not followed round again
+    gltf::PartNodes nodes;
+    const std::string name = partName(player_, part);
+    nodes.frames = std::max<size_t>(1, part.Frames.size());
+    nodes.part = addNode({});
+    model_.nodes[static_cast<size_t>(nodes.part)].name = name;
+    std::vector<int> children;
+    const int mesh = gltf::AddPartMesh(model_, buffers_, part, nodes.frames, standingFrame(part, nodes.frames), name,
+                                       surfaces_);
+    if (mesh >= 0) {
+        tinygltf::Node meshNode;
+        meshNode.name = name + " mesh";
+        meshNode.mesh = mesh;
+        meshNode.scale = {kMD3XyzScale, kMD3XyzScale, kMD3XyzScale};
+        nodes.mesh = addNode(std::move(meshNode));
+        children.push_back(nodes.mesh);
+    }
+    addTagNodes(part, nodes, children);
+    model_.nodes[static_cast<size_t>(nodes.part)].children = children;
+    parts_[&part] = nodes;
+    path_.erase(&part);
+    return nodes.part;
+}
+
+} // namespace
+
+std::string CharacterGltf(const CharacterExport& character, bool binary)
+{
+    const tinygltf::Model model = GltfBuilder(character).Build();
+    tinygltf::TinyGLTF writer;
+    std::ostringstream out;
+    if (!writer.WriteGltfSceneToStream(&model, out, !binary, binary))
+        throw platform::EInOutError("the glTF library could not write " + character.name);
+    return std::move(out).str();
+}
