@@ -4,13 +4,14 @@
 //                character with its textures, frame its standing pose, draw
 //                it lit, label it, read the pixels, free the textures
 //   Floor/NAME   load the character with its textures (LoadCharacter), draw
-//                one frame from the viewer's start camera (DrawPlayer), read
+//                one frame from the viewer's start camera (DrawGamePlayer), read
 //                the pixels, free the textures
 // Both find the game data mounted and its shader scripts read.
 //
 //   quillmo_bench_sheet --game-root DIR [benchmark options]
 #include "app/common/CharacterPicture.h"
 #include "app/common/Scene.h"
+#include "game/GameRenderer.h"
 
 #include "OpglLib/OpglCamera.h"
 #include "OpglLib/OpglLight.h"
@@ -54,7 +55,7 @@ void drawFloor(benchmark::State& state, const CharacterChoice* choice, const Sha
         TGLLighter::Instance()->DrawLights(false, 0.0f);
         glPushMatrix();
         glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
-        DrawPlayer(player, 0.0f);
+        DrawGamePlayer(player, 0.0f);
         glPopMatrix();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, kCellSide, kCellSide, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());

@@ -3,6 +3,7 @@
 #include "GltfConvert.h"
 
 #include "game/GameAnimation.h"
+#include "game/GameAnimationChoice.h"
 
 #include <algorithm>
 #include <cstdint>
