@@ -74,7 +74,7 @@ void BM_LoadLargest(benchmark::State& state)
     shaders();
     for (auto _ : state) {
         Loaded loaded(shaders(), samples::kBruno, false);
-        benchmark::DoNotOptimize(loaded.player->Lower.Meshes.data());
+        benchmark::DoNotOptimize(loaded.player->Lower.model.Meshes.data());
         glFinish();
     }
 }
