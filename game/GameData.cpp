@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -277,6 +278,20 @@ void LoadGamePart(GamePart& part, const std::string& path, TextureSet& textures)
     part.shaders.clear();
     for (const TMesh& mesh : part.model.Meshes)
         part.shaders.push_back(textures.ShaderFor(ShaderName(mesh), ShaderUse::Model));
+}
+
+void ForEachGamePart(const GamePart& root, const std::function<void(const GamePart&)>& visit)
+{
+    std::vector<const GamePart*> parts{&root};
+    std::set<const GamePart*> seen;
+    while (!parts.empty()) {
+        const GamePart* part = parts.back();
+        parts.pop_back();
+        if (!part || !seen.insert(part).second)
+            continue;
+        visit(*part);
+        parts.insert(parts.end(), part->links.rbegin(), part->links.rend());
+    }
 }
 
 void LinkGamePart(GamePart& parent, const std::string& tagName, GamePart& child)

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,3 +124,7 @@ struct GamePlayer {
 // Hangs child on the first tag of parent named exactly tagName, in the
 // model's links and the game part's alike; nothing happens when there is none.
 void LinkGamePart(GamePart& parent, const std::string& tagName, GamePart& child);
+
+// Calls visit for root and every part hanging on it, each once, parents
+// before the parts they carry.
+void ForEachGamePart(const GamePart& root, const std::function<void(const GamePart&)>& visit);

@@ -264,14 +264,11 @@ bool DrawsNothing(const BoundShader* shader) { return shader && shader->shader.s
 std::unordered_set<const TMesh*> MeshesDrawingNothing(const GamePart& root)
 {
     std::unordered_set<const TMesh*> meshes;
-    for (size_t i = 0; i < root.model.Meshes.size(); ++i) {
-        if (DrawsNothing(root.ShaderOf(i)))
-            meshes.insert(&root.model.Meshes[i]);
-    }
-    for (const GamePart* link : root.links) {
-        if (link)
-            meshes.merge(MeshesDrawingNothing(*link));
-    }
+    ForEachGamePart(root, [&](const GamePart& part) {
+        for (size_t i = 0; i < part.model.Meshes.size(); ++i)
+            if (DrawsNothing(part.ShaderOf(i)))
+                meshes.insert(&part.model.Meshes[i]);
+    });
     return meshes;
 }
 

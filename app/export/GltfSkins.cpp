@@ -8,7 +8,6 @@
 #include "platform/system/Errors.h"
 
 #include <map>
-#include <set>
 
 using tinygltf::Value;
 
@@ -84,17 +83,10 @@ namespace gltf {
 MeshShaders ShadersOfTree(const GamePart& root)
 {
     MeshShaders drawn;
-    std::vector<const GamePart*> parts{&root};
-    std::set<const GamePart*> seen;
-    while (!parts.empty()) {
-        const GamePart* part = parts.back();
-        parts.pop_back();
-        if (!part || !seen.insert(part).second)
-            continue;
-        for (size_t i = 0; i < part->model.Meshes.size(); ++i)
-            drawn[&part->model.Meshes[i]] = part->ShaderOf(i);
-        parts.insert(parts.end(), part->links.begin(), part->links.end());
-    }
+    ForEachGamePart(root, [&](const GamePart& part) {
+        for (size_t i = 0; i < part.model.Meshes.size(); ++i)
+            drawn[&part.model.Meshes[i]] = part.ShaderOf(i);
+    });
     return drawn;
 }
 
