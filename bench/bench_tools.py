@@ -426,6 +426,24 @@ def export_rows(folder):
     return rows
 
 
+def pack_rows(folder):
+    """--pack of the sample work folder against reading the files it holds (quillmo_bench_pack)."""
+    path = os.path.join(folder, "pack.json")
+    if not os.path.exists(path):
+        return []
+    timed = named_medians(path)
+    counters = next(entry for entry in json.load(open(path))["benchmarks"]
+                    if entry["run_name"] == "BM_Pack" and entry.get("aggregate_name") == "median")
+    print(f"Pack of kestrel, {counters['entries']:.0f} files, {counters['pack_bytes']:.0f} bytes: "
+          f"plan + write + proof {timed['BM_Pack'] * 1e3:.2f} ms (plan {timed['BM_PlanPack'] * 1e3:.2f} ms, "
+          f"write {timed['BM_WritePack'] * 1e3:.2f} ms), "
+          f"reading its {counters['read_bytes']:.0f} bytes {timed['BM_ReadPackFiles'] * 1e3:.2f} ms")
+    return [("pack, plan + write + proof ÷ reading its files", timed["BM_Pack"] / timed["BM_ReadPackFiles"],
+             "(none)", ""),
+            ("pack, plan alone ÷ reading its files", timed["BM_PlanPack"] / timed["BM_ReadPackFiles"],
+             "(none)", "")]
+
+
 def verdict(holds):
     return "holds" if holds else "OVER"
 
@@ -544,6 +562,7 @@ def table(folder, plot):
     rows += sheet_rows(folder)
     rows += collection_rows(folder)
     rows += export_rows(folder)
+    rows += pack_rows(folder)
 
     print()
     width = max(len(r[0]) for r in rows)

@@ -316,3 +316,24 @@ void LoadGamePlayer(GamePlayer& player, const std::string& folder, const std::st
     if (failure)
         std::rethrow_exception(failure);
 }
+
+std::string AskedName(const FoundFile& file)
+{
+    for (const std::string& tried : file.tried) {
+        if (file.path && platform::SameText(tried, *file.path))
+            return tried;
+    }
+    return file.path.value_or(std::string());
+}
+
+std::vector<std::string> LevelOfDetailPaths(const std::string& path)
+{
+    constexpr int kMostLevelsOfDetail = 3; // the full model and two lower levels
+    const size_t dot = path.find('.');
+    const std::string stem = path.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    std::vector<std::string> paths;
+    for (int level = kMostLevelsOfDetail - 1; level >= 1; --level)
+        paths.push_back(stem + "_" + std::to_string(level) + "." + extension);
+    return paths;
+}

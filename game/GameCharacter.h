@@ -43,6 +43,18 @@ struct GameCharacterFiles {
 // models/players/M/ is searched alone) for skin, in the mounted game data.
 GameCharacterFiles FindGameCharacterFiles(const std::string& folder, const std::string& skin);
 
+// The name the game asked for when it found file: the candidate it tried
+// that names the file found, in the candidate's letter case ("" when none
+// was found).
+std::string AskedName(const FoundFile& file);
+
+// The levels of detail the renderer reads for the model at path, whether
+// they exist or not, in its order (the lowest detail first): the path with
+// "_2" and "_1" put before its first dot, wherever that is
+// ("models/players/m/lower.md3" -> "models/players/m/lower_2.md3",
+// "models/players/m/lower_1.md3").
+std::vector<std::string> LevelOfDetailPaths(const std::string& path);
+
 // "lower.md3", "lower skin", ...: what a file of a character is, for messages.
 const char* CharacterFileName(CharacterFile file);
 

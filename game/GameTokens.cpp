@@ -97,10 +97,13 @@ GameToken GameTokens::cutToken()
     token.startsLine = lineEndAhead_ || !anyToken_;
     lineEndAhead_ = false;
     anyToken_ = true;
-    if (fromStatements_)
+    if (fromStatements_) {
         token.text = statements_[statement_][at_++];
-    else
+    } else {
+        token.begin = at_;
         cutTextToken(token);
+        token.end = at_;
+    }
     return token;
 }
 

@@ -55,6 +55,7 @@ struct GameToken {
     size_t line = 0;         // the 1-based line it starts on
     bool startsLine = false; // the first token, or one with a line end before it
     bool quoted = false;     // written in quotes (a quoted "{" is a name, not a brace)
+    size_t begin = 0, end = 0; // the bytes of the text it was cut from, quotes included (0, 0 for statements)
 };
 
 class GameTokens {

@@ -63,6 +63,7 @@ private:
         definition.name = NormalShaderName(name.text);
         definition.fileName = fileName_;
         definition.line = name.line;
+        definition.textBegin = name.begin;
         if (!readBody(definition))
             return fail(problem, name.line, "shader '" + name.text + "' is not closed before the end of the file");
         return definition;
@@ -102,8 +103,10 @@ private:
                 }
             } else if (isBrace(*token, '}')) {
                 finishLine();
-                if (--depth == 0)
+                if (--depth == 0) {
+                    definition.textEnd = token->end;
                     return true;
+                }
             } else {
                 line.push_back(std::move(token->text));
             }
@@ -116,6 +119,13 @@ private:
 };
 
 } // namespace
+
+std::string_view DefinitionText(const ShaderDefinition& definition, std::string_view text)
+{
+    if (definition.textBegin >= definition.textEnd || definition.textEnd > text.size())
+        return {};
+    return text.substr(definition.textBegin, definition.textEnd - definition.textBegin);
+}
 
 std::string NormalShaderName(std::string_view name)
 {

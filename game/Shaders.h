@@ -66,7 +66,14 @@ struct ShaderDefinition {
     std::vector<ShaderLine> lines; // keyword lines outside the stages
     std::vector<ShaderStage> stages;
     std::vector<ShaderPlace> overrides; // the other definitions of the name, which this one wins over
+    // Where it is written in its file's bytes: from its name to its closing
+    // brace, both included.
+    size_t textBegin = 0, textEnd = 0;
 };
+
+// The text of definition as written in its script's text (the bytes the
+// table read it from), or "" when the span does not lie in text.
+std::string_view DefinitionText(const ShaderDefinition& definition, std::string_view text);
 
 // Lower-cases a shader name, the form names are stored and looked up in
 // ("\" and "/" stay as written: the game tells them apart in shader names).

@@ -475,6 +475,25 @@ def read_manifest(path):
     return entries
 
 
+def print_table(head, table, total, mismatches, left=(0,)):
+    """The table, columns left in left and right-aligned elsewhere, then
+    the mismatches."""
+    widths = [max(len(x[i]) for x in [head] + table + [total]) for i in range(len(head))]
+
+    def fmt(cells):
+        return " | ".join(c.ljust(w) if i in left else c.rjust(w) for i, (c, w) in enumerate(zip(cells, widths)))
+    print(fmt(head))
+    print("-+-".join("-" * w for w in widths))
+    for cells in table:
+        print(fmt(cells))
+    print("-+-".join("-" * w for w in widths))
+    print(fmt(total))
+    if mismatches:
+        print("\nMismatches:")
+        for line in mismatches:
+            print("  " + line)
+
+
 def compare(manifest_path):
     manifest = {"characters": read_manifest(manifest_path)}
     rows, lines, notes, failed = [], [], [], False
@@ -500,19 +519,7 @@ def compare(manifest_path):
               "%d, %d" % (r["icons"], r["lods"])] for r in rows]
     total = ["total"] + [str(sum(r[k] for r in rows)) for k in ("shaders", "images", "mismatches")]
     total.append("%d, %d" % (sum(r["icons"] for r in rows), sum(r["lods"] for r in rows)))
-    widths = [max(len(x[i]) for x in [head] + table + [total]) for i in range(len(head))]
-    fmt = lambda cells: " | ".join(c.ljust(w) if i == 0 else c.rjust(w)
-                                   for i, (c, w) in enumerate(zip(cells, widths)))
-    print(fmt(head))
-    print("-+-".join("-" * w for w in widths))
-    for cells in table:
-        print(fmt(cells))
-    print("-+-".join("-" * w for w in widths))
-    print(fmt(total))
-    if lines:
-        print("\nMismatches:")
-        for l in lines:
-            print("  " + l)
+    print_table(head, table, total, lines)
     if notes:
         print("\nNotes:")
         for l in notes:

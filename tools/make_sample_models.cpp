@@ -6,8 +6,11 @@
 //   make_sample_models --collection N DIR      N archives of one character each
 //   make_sample_models --image-bomb FILE.pk3   one character whose three images
 //                                              claim 8192 x 8192 pixels each
+//   make_sample_models --pack-work DIR         a maker's work folder to pack
+//                                              (DIR/work) and its base game (DIR/base)
 //   make_sample_models --help
 #include "tools/samples/Collections.h"
+#include "tools/samples/PackWork.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
 
@@ -27,10 +30,13 @@ constexpr const char* kUsage =
     "usage: make_sample_models MODEL_DIR [GAME_DIR]\n"
     "       make_sample_models --collection N DIR\n"
     "       make_sample_models --image-bomb FILE.pk3\n"
+    "       make_sample_models --pack-work DIR\n"
     "  MODEL_DIR              the sample characters (ModelLara/, ModelSarge/)\n"
     "  GAME_DIR               the sample game data; default: SampleGame beside MODEL_DIR\n"
     "  --collection N DIR     N archives in DIR, one sample character each under its own name\n"
     "  --image-bomb FILE.pk3  one character whose three run-length images claim 8192 x 8192 pixels\n"
+    "  --pack-work DIR        a character maker's work folder (DIR/work, character kestrel) and the\n"
+    "                         base game it is packed for (DIR/base)\n"
     "  --help                 this text\n";
 
 std::string siblingGameFolder(const std::string& modelDir)
@@ -72,6 +78,12 @@ int main(int argc, char** argv)
             if (args.size() != 2)
                 return usageError("--image-bomb takes the archive to write");
             samples::writeImageBombArchive(args[1]);
+            return 0;
+        }
+        if (!args.empty() && args[0] == "--pack-work") {
+            if (args.size() != 2)
+                return usageError("--pack-work takes the folder to write");
+            samples::writePackWork(args[1]);
             return 0;
         }
         // Anything else that looks like an option is a mistake, not a folder name.

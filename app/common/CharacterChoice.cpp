@@ -130,7 +130,7 @@ void mount(const CharacterChoice& choice)
                          choice.ownFilesOnly ? files::RootContents::OwnFiles : files::RootContents::Everything);
     mountedOutside.clear();
     if (!choice.outsideDir.empty())
-        files::MountFolderAt(choice.outsideDir, kPlayersFolder + choice.name);
+        files::MountFolderAt(choice.outsideDir, choice.outsideAt);
     mountedRoot = choice.gameRoot;
     mountedOutside = choice.outsideDir;
     mountedOwnFilesOnly = choice.ownFilesOnly;
@@ -167,8 +167,19 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
         choice.folder = inside.generic_string() == "." ? "" : inside.generic_string() + "/";
         return;
     }
-    choice.outsideDir = folder;
-    choice.folder = kPlayersFolder + choice.name + "/";
+    // A folder in the usual work layout (WORK/models/players/NAME) brings
+    // its whole work root along, as the maker's scripts and sounds lie
+    // there; any other folder is mounted as the character's alone.
+    const GameDataPlace place = PlaceInGameData(folder);
+    if (platform::SameText(place.folder, kPlayersFolder + choice.name + "/")) {
+        choice.outsideDir = place.gameRoot;
+        choice.outsideAt.clear();
+        choice.folder = place.folder;
+    } else {
+        choice.outsideDir = folder;
+        choice.outsideAt = kPlayersFolder + choice.name;
+        choice.folder = choice.outsideAt + "/";
+    }
     mountFor(choice, fresh);
 }
 

@@ -22,7 +22,12 @@ public:
 // Where the game data is and which character of it to show.
 struct CharacterChoice {
     std::string gameRoot;    // disk path of the game folder or archive
-    std::string outsideDir;  // a character folder outside the game root, mounted over it; else ""
+    // A folder outside the game root mounted over it, else "": the work root
+    // of a character folder in the usual layout (WORK/models/players/NAME),
+    // mounted at the game root, or any other character folder, mounted at
+    // models/players/NAME.
+    std::string outsideDir;
+    std::string outsideAt; // where outsideDir appears in the game data
     std::string name;        // the character's name (its folder's name)
     std::string folder;      // its folder in the game data, ending in "/" ("" for the root itself)
     std::string skin;

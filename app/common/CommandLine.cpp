@@ -83,9 +83,12 @@ std::pair<int, int> pixelSize(const std::string& text, const std::string& option
 void checkToolOptions(const CommandLine& options)
 {
     const int tools = int(options.check) + int(options.surfaces) + int(options.contactSheet.has_value()) +
-                      int(options.thumbnailInput.has_value());
+                      int(options.thumbnailInput.has_value()) + int(options.packFile.has_value());
     if (tools > 1)
-        throw CommandLineError("--check, --surfaces, --contact-sheet and --thumbnail are separate tools; give one");
+        throw CommandLineError("--check, --surfaces, --contact-sheet, --thumbnail and --pack are separate tools; "
+                               "give one");
+    if ((options.dryRun || options.why || options.force) && !options.packFile)
+        throw CommandLineError("--dry-run, --why and --force go with --pack");
     if (options.format && !options.check && !options.surfaces)
         throw CommandLineError("--format goes with --check or --surfaces");
     if (options.jobs && !options.check)
@@ -105,6 +108,10 @@ void checkToolOptions(const CommandLine& options)
     if ((options.check || options.surfaces) && (options.animations.torso || options.animations.legs))
         throw CommandLineError("--torso and --legs go with the viewer, --contact-sheet and --thumbnail, not --check "
                                "or --surfaces");
+    if (options.packFile && options.paths.size() != 1)
+        throw CommandLineError("--pack packs one character: give its folder or NAME");
+    if (options.packFile && (options.animations.torso || options.animations.legs))
+        throw CommandLineError("--torso and --legs go with the viewer, --contact-sheet and --thumbnail, not --pack");
     if (options.surfaces) {
         if (options.paths.size() != 1)
             throw CommandLineError("--surfaces reports on one character: give its NAME or folder");
@@ -330,6 +337,19 @@ const OptionSpec kOptions[] = {
      "                       stages, what the game does with it and how its shader list counts it;\n"
      "                       --format text (the default) or json; exit 0 when every surface is made\n"
      "                       as written, 1 when one is not or a file is missing\n"},
+    {"--pack", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.packFile = v[0]; },
+     "  --pack OUT.pk3 [--game-root BASE] NAME|DIR\n"
+     "                       pack the character for release: exactly the files the game reads for it\n"
+     "                       that BASE (the game data it will be laid over) does not hold alike, and a\n"
+     "                       script of the shaders it uses; checked first (errors: not written), then\n"
+     "                       reopened over BASE and compared; exit 0 when written and proven, 1 with\n"
+     "                       errors or a failed proof, 2 when it cannot run or write\n"},
+    {"--dry-run", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.dryRun = true; },
+     "    --dry-run          print what would be packed and write nothing\n"},
+    {"--why", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.why = true; },
+     "    --why              print every entry with what made the game read it\n"},
+    {"--force", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.force = true; },
+     "    --force            write the pack despite errors, with the shaders that shadow BASE's\n"},
     {"--contact-sheet", nullptr, 1,
      [](CommandLine& o, const Values& v, const std::string&) { o.contactSheet = v[0]; },
      "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"

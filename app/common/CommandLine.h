@@ -49,6 +49,10 @@ struct CommandLine {
     std::optional<std::string> thumbnailInput;     // --thumbnail INPUT OUTPUT.png
     std::optional<std::string> thumbnailOutput;
     std::optional<int> thumbnailSize;              // --thumbnail-size N
+    std::optional<std::string> packFile;           // --pack OUT.pk3 NAME|DIR
+    bool dryRun = false;                           // --dry-run (--pack)
+    bool why = false;                              // --why (--pack)
+    bool force = false;                            // --force (--pack)
 
     // True when a character is viewed from game data: any option or argument
     // of character mode, and none of the tools.
@@ -61,7 +65,7 @@ struct CommandLine {
     // showing it: --export or --record.
     bool Writes() const { return exportFile || recordFile; }
     // True when one of the tools for many characters was asked for.
-    bool Tool() const { return check || surfaces || contactSheet || thumbnailInput; }
+    bool Tool() const { return check || surfaces || contactSheet || thumbnailInput || packFile; }
 };
 
 // Thrown for a bad option; its message is the one-line error to print.

@@ -99,6 +99,18 @@ public:
         return true;
     }
 
+    // The shader name of an icon, which the game registers for a skin.
+    void addIcon(const std::string& skinName, const std::string& path)
+    {
+        SurfaceLookup lookup;
+        lookup.part = "icon";
+        lookup.skin = skinName;
+        lookup.use = ShaderUse::Model;
+        lookup.name = path;
+        lookup.fromFile = path;
+        add(std::move(lookup));
+    }
+
     // Every line of a skin file (the game makes the shader of each, whether
     // a surface of the part has its name or not), then the surfaces it has
     // no line for.
@@ -247,7 +259,7 @@ std::vector<StageImageUse> StageImages(const GameStage& stage)
 }
 
 SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<std::string>& skins,
-                             TextureSet& textures)
+                             TextureSet& textures, SurfaceExtras extras)
 {
     SurfaceReport report;
     report.character = choice.name;
@@ -262,13 +274,23 @@ SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<st
     bool readable[std::size(kParts)] = {};
     for (size_t i = 0; i < std::size(kParts); ++i) {
         const FoundFile& file = parts[kParts[i].model];
-        if (file.path)
+        if (file.path) {
             readable[i] = gather.addModel(kParts[i].name, *file.path, models[i]);
-        else
+            // The levels of detail are read from the name asked for.
+            for (const std::string& level : extras.levelsOfDetail ? LevelOfDetailPaths(AskedName(file))
+                                                                  : std::vector<std::string>()) {
+                TMD3Model lod;
+                if (files::FileExists(level))
+                    gather.addModel(kParts[i].name, level, lod);
+            }
+        } else {
             report.missing.push_back({"", CharacterFileName(kParts[i].model), file.tried});
+        }
     }
     for (const std::string& skin : skins) {
         const GameCharacterFiles found = FindGameCharacterFiles(choice.folder, skin);
+        if (extras.icons && found[CharacterFile::Icon].path)
+            gather.addIcon(skin, AskedName(found[CharacterFile::Icon]));
         for (size_t i = 0; i < std::size(kParts); ++i) {
             const FoundFile& file = found[kParts[i].skin];
             if (!file.path)

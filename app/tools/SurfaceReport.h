@@ -76,13 +76,24 @@ struct SurfaceReport {
     std::vector<StageImageUse> images; // every image read, once each by name (letter case ignored)
 };
 
+// What the game looks up for a character besides the surfaces it draws,
+// which the report leaves out unless asked: the shader names of the levels
+// of detail the renderer reads beside each part (lower_1.md3 and
+// lower_2.md3 beside lower.md3; part "lower", model the level's path), and
+// each skin's icon, which the game registers as a shader of its own (part
+// "icon", name the icon file's path).
+struct SurfaceExtras {
+    bool levelsOfDetail = false;
+    bool icons = false;
+};
+
 // The report for the character of choice (its game data mounted) with the
 // given skins and its weapon, made with textures (whose GL context must be
 // current and which keeps what it made for as long as the report is used).
 // A file that cannot be read is a message and a line of unreadable, and
 // what it holds is left out.
 SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<std::string>& skins,
-                             TextureSet& textures);
+                             TextureSet& textures, SurfaceExtras extras = {});
 
 // The images a stage reads, with their files.
 std::vector<StageImageUse> StageImages(const GameStage& stage);

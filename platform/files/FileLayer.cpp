@@ -247,7 +247,10 @@ void MountDisk() { gameMounts().clear(); }
 
 void MountGameRoot(const std::string& root, RootContents contents)
 {
-    gameMounts().mountRoot(root, contents == RootContents::OwnFiles);
+    const auto loose = contents == RootContents::OwnFiles    ? detail::LooseFiles::Top
+                       : contents == RootContents::Archives ? detail::LooseFiles::None
+                                                            : detail::LooseFiles::All;
+    gameMounts().mountRoot(root, loose);
 }
 
 const std::vector<MountProblem>& MountProblems() { return gameMounts().problems(); }
@@ -270,6 +273,8 @@ void MountFolderAt(const std::string& dir, const std::string& virtualFolder)
 {
     gameMounts().mountFolderAt(dir, virtualFolder);
 }
+
+void MountArchiveOver(const std::string& archive) { gameMounts().mountArchiveOver(archive); }
 
 void MountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name)
 {

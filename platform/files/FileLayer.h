@@ -46,13 +46,16 @@ enum class RootContents {
     OwnFiles,   // the files directly in it, without archives or subfolders:
                 // a character folder that is its own game data, whose
                 // neighbours below it have nothing to do with it
+    Archives,   // its archives alone: the game data as installed, without the
+                // loose files a maker works on above them
 };
 
 // Puts the layer in game mode on root, dropping every earlier mount:
 // - a folder: every *.pk3 archive and every *.pk3dir folder in it (any
 //   letter case) in the game's name order (GameArchives.h), each later one
 //   over the earlier ones, then the loose files below the folder over every
-//   archive (or, with RootContents::OwnFiles, the files directly in it alone);
+//   archive (or, with RootContents::OwnFiles, the files directly in it alone;
+//   with RootContents::Archives no loose file);
 // - a .pk3 file: that archive alone.
 // An archive that cannot be mounted (corrupt, unreadable) is left out and the
 // others still mount; entries whose names would lie outside the game data
@@ -91,6 +94,12 @@ std::string MountProblemText(const MountProblem& problem);
 // nothing, when the layer is not in game mode, dir is not a readable folder
 // or virtualFolder is a refused path.
 void MountFolderAt(const std::string& dir, const std::string& virtualFolder);
+
+// In game mode: mounts the archive file at archive over everything mounted
+// so far, its entries at the game root: a pack laid over the game data, which
+// wins over every file below it. Throws EInOutError, with nothing mounted,
+// when the layer is not in game mode or the archive cannot be read.
+void MountArchiveOver(const std::string& archive);
 
 // Puts the layer in game mode on one archive held in memory (named name in
 // messages and by SourceOf), dropping every earlier mount; for fuzzing the

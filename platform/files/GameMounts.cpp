@@ -279,7 +279,7 @@ void GameMounts::mountArchivesOf(const std::string& folder)
     }
 }
 
-void GameMounts::mountRoot(const std::string& root, bool topFilesOnly)
+void GameMounts::mountRoot(const std::string& root, LooseFiles loose)
 {
     clear();
     try {
@@ -289,9 +289,10 @@ void GameMounts::mountRoot(const std::string& root, bool topFilesOnly)
         if (::stat(source.c_str(), &info) != 0)
             throw EInOutError("Cannot open the game data \"" + root + "\". " + std::strerror(errno));
         if (S_ISDIR(info.st_mode)) {
-            if (!topFilesOnly)
+            if (loose != LooseFiles::Top)
                 mountArchivesOf(source);
-            mount(source, "", true, topFilesOnly); // the loose files, over every archive
+            if (loose != LooseFiles::None)
+                mount(source, "", true, loose == LooseFiles::Top); // the loose files, over every archive
         } else if (S_ISREG(info.st_mode)) {
             mount(source, "", false, false);
         } else {
@@ -318,6 +319,19 @@ void GameMounts::mountFolderAt(const std::string& dir, const std::string& virtua
         throw EInOutError("Cannot mount \"" + dir + "\": not a readable folder");
     try {
         mount(source, *clean, true, false);
+        rebuildIndex();
+    } catch (...) {
+        clear();
+        throw;
+    }
+}
+
+void GameMounts::mountArchiveOver(const std::string& archive)
+{
+    if (!active_)
+        throw EInOutError("Cannot mount \"" + archive + "\": no game data is mounted");
+    try {
+        mount(withoutTrailingSlash(ExpandFileName(archive)), "", false, false);
         rebuildIndex();
     } catch (...) {
         clear();

@@ -66,6 +66,10 @@ std::optional<std::string> cleanRequestPath(const std::string& path);
 // Sorts by name ignoring letter case, then by bytes.
 void sortByName(std::vector<FolderEntry>& entries);
 
+// Which loose files of a game root are mounted besides its archives: all of
+// them, those directly in it (and then no archive), or none.
+enum class LooseFiles { All, Top, None };
+
 class GameMounts {
 public:
     GameMounts() = default;
@@ -81,11 +85,12 @@ public:
     void clear();
 
     // The mounts of FileLayer.h, each throwing EInOutError as documented
-    // there. mountRoot and mountArchiveBytes leave nothing mounted when they
-    // throw; mountFolderAt keeps the mounts as they were when it refuses its
+    // there. mountRoot, mountArchiveOver and mountArchiveBytes leave nothing
+    // mounted when they throw; mountFolderAt keeps the mounts as they were when it refuses its
     // arguments.
-    void mountRoot(const std::string& root, bool topFilesOnly);
+    void mountRoot(const std::string& root, LooseFiles loose);
     void mountFolderAt(const std::string& dir, const std::string& virtualFolder);
+    void mountArchiveOver(const std::string& archive);
     void mountArchiveBytes(std::span<const uint8_t> bytes, const std::string& name);
 
     // The entry of a request path, or nullptr when absent or refused.

@@ -32,7 +32,8 @@ declare -A mayInclude=(
   [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer"
   [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character"
   [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character app/tools"
-  [tools/writers]="platform/system platform/images"
+  [app/pack]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character app/tools"
+  [tools/writers]="platform/system platform/images platform/files"
   [tools/samples]="platform/system platform/files tools/writers"
 )
 # A project include "A/B/C.h" belongs to the longest known folder it starts with.
@@ -60,7 +61,7 @@ done
 # Third-party headers: pattern and the only room that may include them.
 declare -A headerRoom=(
   ['SDL2?/']=platform/window
-  ['physfs\.h|zlib\.h']=platform/files
+  ['physfs\.h|zlib\.h|zip\.h']=platform/files
   ['png\.h']=platform/images
   ['jpeglib\.h|jerror\.h']=platform/images
   ['ft2build\.h|fontconfig/']=platform/fonts
@@ -79,10 +80,10 @@ done
 declare -A rank=(
   [quillmo_system]=0 [quillmo_fontfaces]=1 [quillmo_files]=1 [quillmo_window]=1 [quillmo_opglbase]=1 [quillmo_images]=2
   [quillmo_textures]=3 [quillmo_raster]=3 [quillmo_devtools]=3 [quillmo_opgl]=4 [quillmo_model]=4 [quillmo_game]=5
-  [quillmo_appcommon]=9 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13
+  [quillmo_appcommon]=9 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13 [quillmo_pack]=13
 )
 declare -A libraryRoom=(
-  [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [ZLIB::ZLIB]=quillmo_files [PNG::PNG]=quillmo_images
+  [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [ZLIB::ZLIB]=quillmo_files [PkgConfig::LIBZIP]=quillmo_files [PNG::PNG]=quillmo_images
   [JPEG::JPEG]=quillmo_images [PkgConfig::WEBPMUX]=quillmo_images [PkgConfig::GIF]=quillmo_images
   [PkgConfig::IMAGEQUANT]=quillmo_images [TinyGLTF::TinyGLTF]=quillmo_export [PkgConfig::FREETYPE]=quillmo_fontfaces [PkgConfig::FONTCONFIG]=quillmo_fontfaces
 )

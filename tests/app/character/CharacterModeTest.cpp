@@ -141,6 +141,17 @@ TEST_F(CharacterModeTest, PathsAndOptionsOpenTheCharacterTheyName)
     EXPECT_EQ(c.folder, "models/players/zed/");
     EXPECT_TRUE(files::FileExists("models/players/zed/lower.md3"));
     EXPECT_TRUE(files::FileExists("models/players/bruno/upper.md3"));
+    // One in the usual work layout brings its work root along (its scripts).
+    const std::string work = sandbox->dir.file("work");
+    std::filesystem::create_directories(work + "/models/players");
+    std::filesystem::create_directories(work + "/scripts");
+    std::filesystem::copy(outside, work + "/models/players/zed");
+    std::ofstream(work + "/scripts/zed.shader") << "";
+    c = choose({{"root", game + "/" + samples::kFirstArchive}, {"character", work + "/models/players/zed"}});
+    EXPECT_EQ(c.outsideDir, work);
+    EXPECT_EQ(c.folder, "models/players/zed/");
+    EXPECT_TRUE(files::FileExists("scripts/zed.shader"));
+    EXPECT_TRUE(files::FileExists("models/players/zed/lower.md3"));
 
     // A lone character folder is its own game root.
     c = choose({}, {outside});

@@ -19,7 +19,8 @@ using tooltest::ToolFolder;
 namespace fs = std::filesystem;
 
 struct StatusCase {
-    const char* run; // the README row: "--check", "--surfaces", "--contact-sheet", "--thumbnail", "--screenshot", "--export", "--record"
+    const char* run; // the README row: "--check", "--surfaces", "--contact-sheet", "--thumbnail", "--screenshot",
+                     // "--export", "--record", "--pack"
     int status;
     const char* what;
     const char* args;
@@ -87,6 +88,12 @@ const StatusCase kCases[] = {
      "at most 16383 pixels a side"},
     {"--export", 2, "the file cannot be written", "--game-root SampleGame --export /dev/quillmo-test.gltf", "",
      "a path under /dev is no place for a new file"},
+    {"--pack", 0, "the pack written and proven", "--pack vesta.pk3 SampleGame/models/players/vesta", "vesta.pk3", ""},
+    {"--pack", 1, "errors found", "--pack x.pk3 NoTorso/models/players/bruno", "", "bruno: error: "},
+    {"--pack", 1, "nothing to pack", "--pack x.pk3 --game-root SampleGame bruno", "", "nothing to pack"},
+    {"--pack", 2, "a name that is not there", "--pack x.pk3 --game-root SampleGame nobody", "", "nobody"},
+    {"--pack", 2, "the pack cannot be written", "--pack /dev/quillmo-test.pk3 SampleGame/models/players/vesta", "",
+     "a path under /dev is no place for a new file"},
 };
 
 class ExitStatus : public ::testing::TestWithParam<StatusCase> {
@@ -127,8 +134,9 @@ TEST_P(ExitStatus, IsWhatTheReadmeSays)
         EXPECT_NE(out.find(c.message), std::string::npos) << out;
     }
     // Nothing half made is left behind by a run that failed its output.
-    if (c.status == 2 || (c.status == 1 && std::string(c.run) == "--thumbnail")) {
-        for (const char* name : {"x.png", "junk.png", "Sheets", "x.glb", "x.webp"})
+    const std::string run = c.run;
+    if (c.status == 2 || (c.status == 1 && (run == "--thumbnail" || run == "--pack"))) {
+        for (const char* name : {"x.png", "junk.png", "Sheets", "x.glb", "x.webp", "x.pk3"})
             EXPECT_FALSE(folder->exists(name)) << name;
     }
 }

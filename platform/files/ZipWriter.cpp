@@ -1,4 +1,4 @@
-#include "tools/writers/ZipArchive.h"
+#include "ZipWriter.h"
 
 #include "platform/system/Errors.h"
 
@@ -9,7 +9,7 @@
 #include <set>
 #include <stdexcept>
 
-namespace writers {
+namespace platform::files {
 
 namespace {
 
@@ -27,7 +27,7 @@ struct EntryCloser {
 };
 using Archive = std::unique_ptr<zip_t, ArchiveDiscarder>;
 
-void checkNames(const std::vector<ZipEntry>& entries)
+void checkNames(const std::vector<ArchiveMember>& entries)
 {
     std::set<std::string> seen;
     for (const auto& entry : entries) {
@@ -38,9 +38,9 @@ void checkNames(const std::vector<ZipEntry>& entries)
     }
 }
 
-void addEntry(zip_t* archive, const ZipEntry& entry, const std::string& path)
+void addEntry(zip_t* archive, const ArchiveMember& entry, const std::string& path)
 {
-    auto fail = [&](const std::string& name) { return platform::EInOutError("Cannot add " + name + " to " + path); };
+    auto fail = [&](const std::string& name) { return EInOutError("Cannot add " + name + " to " + path); };
     zip_int64_t index = -1;
     if (entry.name.back() == '/') {
         index = zip_dir_add(archive, entry.name.c_str(), ZIP_FL_ENC_UTF_8);
@@ -63,7 +63,7 @@ void addEntry(zip_t* archive, const ZipEntry& entry, const std::string& path)
 
 } // namespace
 
-void writeZip(const std::string& path, const std::vector<ZipEntry>& entries)
+void WriteZipArchive(const std::string& path, const std::vector<ArchiveMember>& entries)
 {
     checkNames(entries);
     const std::filesystem::path target(path);
@@ -73,37 +73,37 @@ void writeZip(const std::string& path, const std::vector<ZipEntry>& entries)
     int error = 0;
     Archive archive(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error));
     if (!archive)
-        throw platform::EInOutError("Cannot write " + path);
+        throw EInOutError("Cannot write " + path);
     for (const auto& entry : entries)
         addEntry(archive.get(), entry, path);
     if (zip_close(archive.get()) != 0)
-        throw platform::EInOutError("Cannot write " + path + ": " + zip_strerror(archive.get()));
+        throw EInOutError("Cannot write " + path + ": " + zip_strerror(archive.get()));
     archive.release(); // zip_close freed it
 }
 
-std::vector<ZipEntry> readZip(const std::string& path)
+std::vector<ArchiveMember> ReadZipArchive(const std::string& path)
 {
     int error = 0;
     Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &error));
     if (!archive)
-        throw platform::EInOutError("Cannot open the archive " + path);
-    std::vector<ZipEntry> entries;
+        throw EInOutError("Cannot open the archive " + path);
+    std::vector<ArchiveMember> entries;
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(archive.get(), index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
-            throw platform::EInOutError("Cannot read entry " + std::to_string(i) + " of " + path);
-        ZipEntry entry{stat.name, {}, (stat.valid & ZIP_STAT_COMP_METHOD) && stat.comp_method == ZIP_CM_DEFLATE};
+            throw EInOutError("Cannot read entry " + std::to_string(i) + " of " + path);
+        ArchiveMember entry{stat.name, {}, (stat.valid & ZIP_STAT_COMP_METHOD) && stat.comp_method == ZIP_CM_DEFLATE};
         std::unique_ptr<zip_file_t, EntryCloser> file(zip_fopen_index(archive.get(), index, 0));
         if (!file)
-            throw platform::EInOutError("Cannot read " + entry.name + " in " + path);
+            throw EInOutError("Cannot read " + entry.name + " in " + path);
         // Read to the end rather than trusting the stored size.
         std::vector<char> chunk(kReadChunk);
         for (zip_int64_t got; (got = zip_fread(file.get(), chunk.data(), chunk.size())) != 0;) {
             if (got < 0)
-                throw platform::EInOutError("Cannot read " + entry.name + " in " + path);
+                throw EInOutError("Cannot read " + entry.name + " in " + path);
             entry.bytes.append(chunk.data(), static_cast<std::size_t>(got));
         }
         entries.push_back(std::move(entry));
@@ -111,4 +111,4 @@ std::vector<ZipEntry> readZip(const std::string& path)
     return entries;
 }
 
-} // namespace writers
+} // namespace platform::files
