@@ -34,6 +34,20 @@ struct FoundFile {
     std::optional<std::string> path;
 };
 
+// A part of a character: its model, its skin file, its name in paths
+// ("lower") and what it is ("legs").
+struct CharacterPart {
+    CharacterFile model;
+    CharacterFile skin;
+    const char* name;
+    const char* what;
+};
+inline constexpr CharacterPart kCharacterParts[] = {
+    {CharacterFile::Legs, CharacterFile::LegsSkin, "lower", "legs"},
+    {CharacterFile::Torso, CharacterFile::TorsoSkin, "upper", "torso"},
+    {CharacterFile::Head, CharacterFile::HeadSkin, "head", "head"},
+};
+
 struct GameCharacterFiles {
     std::array<FoundFile, kCharacterFileCount> files;
     const FoundFile& operator[](CharacterFile f) const { return files[static_cast<size_t>(f)]; }

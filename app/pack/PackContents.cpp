@@ -106,16 +106,6 @@ std::string namedBy(const SurfaceLookup& lookup)
            "names)";
 }
 
-struct PartFiles {
-    CharacterFile model;
-    CharacterFile skin;
-    const char* what;
-};
-constexpr PartFiles kParts[] = {
-    {CharacterFile::Legs, CharacterFile::LegsSkin, "legs"},
-    {CharacterFile::Torso, CharacterFile::TorsoSkin, "torso"},
-    {CharacterFile::Head, CharacterFile::HeadSkin, "head"},
-};
 
 } // namespace
 
@@ -172,7 +162,7 @@ PackContents GatherPackContents(const CharacterChoice& choice, const std::vector
     // The parts, their levels of detail, the animation file; then each skin's
     // files and icon.
     const GameCharacterFiles parts = FindGameCharacterFiles(choice.folder, skins.empty() ? "default" : skins[0]);
-    for (const PartFiles& part : kParts) {
+    for (const CharacterPart& part : kCharacterParts) {
         const FoundFile& model = parts[part.model];
         collect.found(model, std::string("the game's ") + part.what + " model");
         if (!model.path)
@@ -186,7 +176,7 @@ PackContents GatherPackContents(const CharacterChoice& choice, const std::vector
     collect.found(parts[CharacterFile::Animation], "the animation file");
     for (const std::string& skin : skins) {
         const GameCharacterFiles found = FindGameCharacterFiles(choice.folder, skin);
-        for (const PartFiles& part : kParts)
+        for (const CharacterPart& part : kCharacterParts)
             collect.found(found[part.skin], "skin " + skin + " of the " + part.what);
         collect.found(found[CharacterFile::Icon], "the icon of skin " + skin + " (the game shows it on the scoreboard)");
     }

@@ -42,19 +42,6 @@ fs::path makeEmptyFolder()
     return pattern;
 }
 
-const char* resolutionWord(NameResolution resolution)
-{
-    switch (resolution) {
-    case NameResolution::Script:
-        return "script";
-    case NameResolution::Image:
-        return "image";
-    case NameResolution::None:
-        break;
-    }
-    return "none";
-}
-
 // Findings whose presence depends on which scripts and archives hold what,
 // not on the character: a pack ships one script holding only what its
 // character uses.
@@ -108,7 +95,7 @@ private:
     {
         std::string line = "surface " + lookup.part + " " + lookup.fromFile + ":" + std::to_string(lookup.fromLine) +
                            " " + lookup.surface + " skin " + lookup.skin + " name " + lookup.name + " -> " +
-                           lookup.shader + " " + resolutionWord(lookup.resolution) + " " +
+                           lookup.shader + " " + NameResolutionName(lookup.resolution) + " " +
                            SurfaceOutcomeName(lookup.outcome);
         if (lookup.image)
             line += " image " + content(lookup.image->path);

@@ -17,16 +17,6 @@ namespace files = platform::files;
 
 constexpr const char* kReportCaption = "Surfaces";
 
-struct PartFiles {
-    CharacterFile model;
-    CharacterFile skin;
-    const char* name;
-};
-constexpr PartFiles kParts[] = {
-    {CharacterFile::Legs, CharacterFile::LegsSkin, "lower"},
-    {CharacterFile::Torso, CharacterFile::TorsoSkin, "upper"},
-    {CharacterFile::Head, CharacterFile::HeadSkin, "head"},
-};
 
 GameFilePlace placeOf(const std::string& path) { return {path, files::SourceOf(path)}; }
 
@@ -186,7 +176,7 @@ private:
         // the surface's name, a stage's by the name the stage gives.
         if (lookup.made && lookup.resolution == NameResolution::Image) {
             if (!lookup.made->defaulted)
-                addImage({lookup.name, lookup.image});
+                addImage({lookup.name, lookup.image, {}});
         } else if (lookup.made) {
             for (const GameStage& stage : lookup.made->stages) {
                 for (StageImageUse& image : StageImages(stage)) {
@@ -235,6 +225,16 @@ const char* SurfaceOutcomeName(SurfaceOutcome outcome)
     return "";
 }
 
+const char* NameResolutionName(NameResolution resolution)
+{
+    switch (resolution) {
+    case NameResolution::Script: return "script";
+    case NameResolution::Image: return "image";
+    case NameResolution::None: return "none";
+    }
+    return "";
+}
+
 std::vector<StageImageUse> StageImages(const GameStage& stage)
 {
     std::vector<StageImageUse> images;
@@ -270,33 +270,33 @@ SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<st
 
     // The parts do not depend on the skin; the game looks for them first.
     const GameCharacterFiles parts = FindGameCharacterFiles(choice.folder, skins.empty() ? "default" : skins[0]);
-    TMD3Model models[std::size(kParts)];
-    bool readable[std::size(kParts)] = {};
-    for (size_t i = 0; i < std::size(kParts); ++i) {
-        const FoundFile& file = parts[kParts[i].model];
+    TMD3Model models[std::size(kCharacterParts)];
+    bool readable[std::size(kCharacterParts)] = {};
+    for (size_t i = 0; i < std::size(kCharacterParts); ++i) {
+        const FoundFile& file = parts[kCharacterParts[i].model];
         if (file.path) {
-            readable[i] = gather.addModel(kParts[i].name, *file.path, models[i]);
+            readable[i] = gather.addModel(kCharacterParts[i].name, *file.path, models[i]);
             // The levels of detail are read from the name asked for.
             for (const std::string& level : extras.levelsOfDetail ? LevelOfDetailPaths(AskedName(file))
                                                                   : std::vector<std::string>()) {
                 TMD3Model lod;
                 if (files::FileExists(level))
-                    gather.addModel(kParts[i].name, level, lod);
+                    gather.addModel(kCharacterParts[i].name, level, lod);
             }
         } else {
-            report.missing.push_back({"", CharacterFileName(kParts[i].model), file.tried});
+            report.missing.push_back({"", CharacterFileName(kCharacterParts[i].model), file.tried});
         }
     }
     for (const std::string& skin : skins) {
         const GameCharacterFiles found = FindGameCharacterFiles(choice.folder, skin);
         if (extras.icons && found[CharacterFile::Icon].path)
             gather.addIcon(skin, AskedName(found[CharacterFile::Icon]));
-        for (size_t i = 0; i < std::size(kParts); ++i) {
-            const FoundFile& file = found[kParts[i].skin];
+        for (size_t i = 0; i < std::size(kCharacterParts); ++i) {
+            const FoundFile& file = found[kCharacterParts[i].skin];
             if (!file.path)
-                report.missing.push_back({skin, CharacterFileName(kParts[i].skin), file.tried});
+                report.missing.push_back({skin, CharacterFileName(kCharacterParts[i].skin), file.tried});
             else if (readable[i])
-                gather.addSkin(kParts[i].name, skin, *file.path, models[i]);
+                gather.addSkin(kCharacterParts[i].name, skin, *file.path, models[i]);
         }
     }
     if (!choice.weapon.empty()) {

@@ -39,6 +39,8 @@ const char* SurfaceOutcomeName(SurfaceOutcome outcome);
 
 // How a name resolves: a script's shader, an image alone, or neither.
 enum class NameResolution { Script, Image, None };
+// "script", "image", "none".
+const char* NameResolutionName(NameResolution resolution);
 
 struct SurfaceLookup {
     std::string part;    // "lower", "upper", "head", "weapon", "barrel"

@@ -119,16 +119,6 @@ Json stageJson(const GameStage& stage)
             {"animMapFrequency", stage.animationFrequency}};
 }
 
-const char* resolutionName(NameResolution resolution)
-{
-    switch (resolution) {
-    case NameResolution::Script: return "script";
-    case NameResolution::Image: return "image";
-    case NameResolution::None: return "none";
-    }
-    return "";
-}
-
 // The figures of the game's own shader list for the shader: its passes,
 // whether a script defined it as written, and its DEFAULTED mark.
 struct ListedFigures {
@@ -237,7 +227,7 @@ std::string SurfacesJson(const SurfaceReport& report)
                       {"from", {{"file", lookup.fromFile},
                                 {"line", lookup.fromLine > 0 ? Json(lookup.fromLine) : Json(nullptr)}}},
                       {"shader", lookup.shader},
-                      {"resolvesTo", resolutionName(lookup.resolution)},
+                      {"resolvesTo", NameResolutionName(lookup.resolution)},
                       {"definedIn", lookup.script ? Json({{"file", lookup.script->path},
                                                           {"line", lookup.scriptLine},
                                                           {"archive", lookup.script->source}})
