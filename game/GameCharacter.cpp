@@ -85,8 +85,12 @@ std::string missingText(const GameCharacterFiles& found, CharacterFile file)
 
 const char* CharacterFileName(CharacterFile file) { return kFileNames[static_cast<size_t>(file)]; }
 
-GameCharacterFiles FindGameCharacterFiles(const std::string& folder, const std::string& skin)
+GameCharacterFiles FindGameCharacterFiles(const std::string& folder, const std::string& skin, const std::string& team)
 {
+    // Out of team games the game's team is "default", and the second place
+    // it looks names the skin; in a team game it names the team.
+    const std::string teamName = team.empty() ? std::string(kNoTeam) : team;
+    const std::string second = team.empty() ? skin : team;
     const CharacterFolders f = foldersOf(folder);
     GameCharacterFiles found;
     auto set = [&](CharacterFile file, std::vector<std::string> candidates) {
@@ -101,16 +105,16 @@ GameCharacterFiles FindGameCharacterFiles(const std::string& folder, const std::
     const auto modelSkins = [&](const std::string& part) {
         std::vector<std::string> paths;
         for (const std::string& dir : f.models) {
-            paths.push_back(dir + part + "_" + skin + "_" + kNoTeam + ".skin");
-            paths.push_back(dir + part + "_" + skin + ".skin");
+            paths.push_back(dir + part + "_" + skin + "_" + teamName + ".skin");
+            paths.push_back(dir + part + "_" + second + ".skin");
         }
         return paths;
     };
     const auto headFiles = [&](const std::string& base, const std::string& extension) {
         std::vector<std::string> paths;
         for (const std::string& dir : f.heads) {
-            paths.push_back(dir + skin + "/" + base + "_" + kNoTeam + extension);
-            paths.push_back(dir + base + "_" + skin + extension);
+            paths.push_back(dir + skin + "/" + base + "_" + teamName + extension);
+            paths.push_back(dir + base + "_" + second + extension);
         }
         return paths;
     };

@@ -55,7 +55,15 @@ struct GameCharacterFiles {
 
 // The files of the character in folder (ending in "/"; a folder other than
 // models/players/M/ is searched alone) for skin, in the mounted game data.
-GameCharacterFiles FindGameCharacterFiles(const std::string& folder, const std::string& skin);
+// In a team game (team "red" or "blue") the game looks for the skins and the
+// icon of the team instead: M/lower_S_TEAM.skin, then M/lower_TEAM.skin
+// (and under characters/M/); M/S/head_TEAM.skin, then M/head_TEAM.skin (and
+// under heads/M/); the icon likewise.
+GameCharacterFiles FindGameCharacterFiles(const std::string& folder, const std::string& skin,
+                                          const std::string& team = std::string());
+
+// The teams of the game's team games, whose skins it looks for.
+inline constexpr const char* kGameTeams[] = {"red", "blue"};
 
 // The name the game asked for when it found file: the candidate it tried
 // that names the file found, in the candidate's letter case ("" when none

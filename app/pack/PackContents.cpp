@@ -146,6 +146,20 @@ std::vector<std::string> EverySkin(const std::string& folder)
                 skins.push_back(std::move(skin));
         }
     }
+    // A skin of team games alone: a folder S of the character's holding its
+    // team heads (S/head_red.skin), whose legs and torso are the team's own.
+    for (const files::FolderEntry& entry : files::ListFolder(folder)) {
+        if (!entry.isFolder || std::any_of(skins.begin(), skins.end(), [&](const std::string& known) {
+                return platform::SameText(known, entry.name);
+            }))
+            continue;
+        for (const char* team : kGameTeams) {
+            if (files::FileExists(folder + entry.name + "/head_" + team + ".skin")) {
+                skins.push_back(entry.name);
+                break;
+            }
+        }
+    }
     std::sort(skins.begin(), skins.end(), [](const std::string& a, const std::string& b) {
         const std::string la = LowerCase(a), lb = LowerCase(b);
         return la != lb ? la < lb : a < b;
@@ -179,6 +193,13 @@ PackContents GatherPackContents(const CharacterChoice& choice, const std::vector
         for (const CharacterPart& part : kCharacterParts)
             collect.found(found[part.skin], "skin " + skin + " of the " + part.what);
         collect.found(found[CharacterFile::Icon], "the icon of skin " + skin + " (the game shows it on the scoreboard)");
+        for (const char* team : kGameTeams) {
+            const GameCharacterFiles teams = FindGameCharacterFiles(choice.folder, skin, team);
+            const std::string inTeams = " in team games (" + std::string(team) + ")";
+            for (const CharacterPart& part : kCharacterParts)
+                collect.found(teams[part.skin], "skin " + skin + " of the " + part.what + inTeams);
+            collect.found(teams[CharacterFile::Icon], "the icon of skin " + skin + inTeams);
+        }
     }
 
     // What every shader name resolves to: an image alone, or a shader whose

@@ -63,5 +63,7 @@ void AddDefinitionImages(PackContents& contents, const ShaderDefinition& definit
 
 // Every skin of a character folder: X for each lower_X.skin, upper_X.skin
 // or head_X.skin (the game looks for all three of a skin it is asked for),
-// in name order ignoring letter case.
+// and for each folder X holding a team's head skin (X/head_red.skin), which
+// team games take with the team's legs and torso; in name order ignoring
+// letter case.
 std::vector<std::string> EverySkin(const std::string& folder);

@@ -247,6 +247,7 @@ ViewReading ReadView(const CharacterChoice& character, const std::vector<std::st
     SurfaceExtras extras;
     extras.levelsOfDetail = true;
     extras.icons = true;
+    extras.teams = true;
     reading.report = GatherSurfaces(character, skins, *reading.textures, extras);
     CheckCharacter(character.name, character.folder, *reading.shaders, reading.check);
     reading.contents = GatherPackContents(character, skins, reading.report, *reading.shaders);

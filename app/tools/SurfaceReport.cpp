@@ -287,16 +287,36 @@ SurfaceReport GatherSurfaces(const CharacterChoice& choice, const std::vector<st
             report.missing.push_back({"", CharacterFileName(kCharacterParts[i].model), file.tried});
         }
     }
+    std::set<std::string> gathered; // skin and icon files, lower case
     for (const std::string& skin : skins) {
         const GameCharacterFiles found = FindGameCharacterFiles(choice.folder, skin);
-        if (extras.icons && found[CharacterFile::Icon].path)
+        if (extras.icons && found[CharacterFile::Icon].path) {
             gather.addIcon(skin, AskedName(found[CharacterFile::Icon]));
+            gathered.insert(platform::LowerCase(*found[CharacterFile::Icon].path));
+        }
         for (size_t i = 0; i < std::size(kCharacterParts); ++i) {
             const FoundFile& file = found[kCharacterParts[i].skin];
-            if (!file.path)
+            if (!file.path) {
                 report.missing.push_back({skin, CharacterFileName(kCharacterParts[i].skin), file.tried});
-            else if (readable[i])
+            } else if (readable[i]) {
                 gather.addSkin(kCharacterParts[i].name, skin, *file.path, models[i]);
+                gathered.insert(platform::LowerCase(*file.path));
+            }
+        }
+        // What team games read besides, each file once: a team's own skin
+        // files and icon, where the character has them.
+        for (const char* team : extras.teams ? std::vector<const char*>(std::begin(kGameTeams), std::end(kGameTeams))
+                                             : std::vector<const char*>()) {
+            const GameCharacterFiles teams = FindGameCharacterFiles(choice.folder, skin, team);
+            const std::string label = skin + " (" + team + " team)";
+            const FoundFile& icon = teams[CharacterFile::Icon];
+            if (extras.icons && icon.path && gathered.insert(platform::LowerCase(*icon.path)).second)
+                gather.addIcon(label, AskedName(icon));
+            for (size_t i = 0; i < std::size(kCharacterParts); ++i) {
+                const FoundFile& file = teams[kCharacterParts[i].skin];
+                if (file.path && readable[i] && gathered.insert(platform::LowerCase(*file.path)).second)
+                    gather.addSkin(kCharacterParts[i].name, label, *file.path, models[i]);
+            }
         }
     }
     if (!choice.weapon.empty()) {

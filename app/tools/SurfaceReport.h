@@ -83,10 +83,13 @@ struct SurfaceReport {
 // of detail the renderer reads beside each part (lower_1.md3 and
 // lower_2.md3 beside lower.md3; part "lower", model the level's path), and
 // each skin's icon, which the game registers as a shader of its own (part
-// "icon", name the icon file's path).
+// "icon", name the icon file's path), and what team games read.
 struct SurfaceExtras {
     bool levelsOfDetail = false;
     bool icons = false;
+    // The skin files and icons a team game reads for each skin, where they
+    // are other files than the skin's own (skin "S (red team)").
+    bool teams = false;
 };
 
 // The report for the character of choice (its game data mounted) with the
