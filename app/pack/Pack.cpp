@@ -71,24 +71,39 @@ int pack(const CommandLine& options)
              " error(s); " + out + " is not written (--force writes it)");
         return kExitProblems;
     }
+    // Written beside OUT first and put in its place once proven, so that a
+    // pack that fails its proof leaves an earlier OUT as it was.
+    const std::string written = out + ".partial";
+    struct Removed {
+        const std::string& path;
+        ~Removed()
+        {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+    } removed{written};
     try {
-        WritePack(plan, out);
+        WritePack(plan, written);
     } catch (const platform::EInOutError& e) {
         tell(std::string("Quillmo: ") + e.what());
         return kExitCannotRun;
     }
 
     // The proof: the pack alone over the base shows what the source showed.
-    const std::vector<std::string> different = ProvePack(views, plan, out);
+    const std::vector<std::string> different = ProvePack(views, plan, written);
+    files::MountDisk();
     if (!different.empty()) {
-        files::MountDisk();
-        std::error_code ec;
-        std::filesystem::remove(out, ec);
         tell(plan.character + ": error: reopened over the base game, the pack does not show the character as its "
-             "source does (" + std::to_string(different.size()) + " difference(s)); " + out + " is removed");
+             "source does (" + std::to_string(different.size()) + " difference(s)); " + out + " is not written");
         for (size_t i = 0; i < different.size() && i < kMostDifferencesShown; ++i)
             tell("  " + different[i]);
         return kExitProblems;
+    }
+    std::error_code ec;
+    std::filesystem::rename(written, out, ec);
+    if (ec) {
+        tell("Quillmo: Cannot write " + out + ": " + ec.message());
+        return kExitCannotRun;
     }
     const int status = errors ? kExitProblems : kExitDone;
     return FinishOutput(status, [&] {

@@ -12,9 +12,11 @@
 //    prints them for a written pack too.
 // 3. With errors the pack is not written, unless --force; --force also packs
 //    the shaders that shadow the base game's.
-// 4. The archive is written, then mounted alone over the base and what the
-//    game makes of the character there compared with what it makes of the
-//    source; any difference is printed and the archive removed.
+// 4. The archive is written (beside OUT, as OUT.partial), then mounted alone
+//    over the base and what the game makes of the character there compared
+//    with what it makes of the source; any difference is printed and the
+//    archive removed, leaving an earlier OUT as it was. A proven archive
+//    takes OUT's place.
 //
 // Exit status: 0 when the pack is written and proven without errors (or a
 // dry run found none), 1 with errors (written with --force or not at all),
