@@ -107,23 +107,35 @@ private:
 // The folder of the shader scripts in a game root.
 inline constexpr std::string_view kShaderScriptFolder = "scripts";
 
-// Reads every scripts/*.shader file of the mounted game data (extension in
-// any letter case) in the game's list order (ListFilesByMount), through the
-// file layer. A file that cannot be read adds a problem (line 0) and the
-// others still load. Throws nothing but std::bad_alloc.
+// The scripts/*.shader files of the mounted game data (extension in any
+// letter case) in the game's list order (ListFilesByMount), as paths from
+// the game root. Throws nothing but std::bad_alloc.
+//
+// Inline, as LoadShaderScripts below, so that only programs that call it
+// need the file layer linked in.
+inline std::vector<std::string> ShaderScriptFiles()
+{
+    constexpr std::string_view kExtension = ".shader";
+    const std::string folder(kShaderScriptFolder);
+    std::vector<std::string> paths;
+    for (const std::string& name : platform::files::ListFilesByMount(folder)) {
+        if (name.size() > kExtension.size() &&
+            NormalShaderName(name.substr(name.size() - kExtension.size())) == kExtension)
+            paths.push_back(folder + "/" + name);
+    }
+    return paths;
+}
+
+// Reads every file of ShaderScriptFiles() in its order through the file
+// layer. A file that cannot be read adds a problem (line 0) and the others
+// still load. Throws nothing but std::bad_alloc.
 //
 // Inline so that only programs that call it need the file layer linked in:
 // the parser's tests and fuzzer link without it.
 inline ShaderTable LoadShaderScripts(std::vector<ShaderProblem>& problems)
 {
-    constexpr std::string_view kExtension = ".shader";
     ShaderTable table;
-    const std::string folder(kShaderScriptFolder);
-    for (const std::string& name : platform::files::ListFilesByMount(folder)) {
-        if (name.size() <= kExtension.size() ||
-            NormalShaderName(name.substr(name.size() - kExtension.size())) != kExtension)
-            continue;
-        const std::string path = folder + "/" + name;
+    for (const std::string& path : ShaderScriptFiles()) {
         std::vector<uint8_t> bytes;
         try {
             bytes = platform::files::ReadFileBytes(path);

@@ -78,18 +78,14 @@ std::string joined(const std::vector<std::string>& items)
     return text;
 }
 
-// Every shader script of the mounted game data, by path, in the game's
-// list order.
+// Every shader script of the mounted game data with its text, in the
+// game's list order.
 std::vector<std::pair<std::string, std::string>> scriptTexts()
 {
-    constexpr std::string_view kExtension = ".shader";
     std::vector<std::pair<std::string, std::string>> texts;
-    const std::string folder(kShaderScriptFolder);
-    for (const std::string& name : files::ListFilesByMount(folder)) {
-        if (name.size() <= kExtension.size() || LowerCase(name.substr(name.size() - kExtension.size())) != kExtension)
-            continue;
+    for (const std::string& path : ShaderScriptFiles()) {
         try {
-            texts.emplace_back(folder + "/" + name, readAll(folder + "/" + name));
+            texts.emplace_back(path, readAll(path));
         } catch (const platform::EInOutError&) {
             // the checker tells of a script that cannot be read
         }
