@@ -167,19 +167,10 @@ void chooseCharacterFolder(CharacterChoice& choice, const std::string& dir, bool
         choice.folder = inside.generic_string() == "." ? "" : inside.generic_string() + "/";
         return;
     }
-    // A folder in the usual work layout (WORK/models/players/NAME) brings
-    // its whole work root along, as the maker's scripts and sounds lie
-    // there; any other folder is mounted as the character's alone.
-    const GameDataPlace place = PlaceInGameData(folder);
-    if (platform::SameText(place.folder, kPlayersFolder + choice.name + "/")) {
-        choice.outsideDir = place.gameRoot;
-        choice.outsideAt.clear();
-        choice.folder = place.folder;
-    } else {
-        choice.outsideDir = folder;
-        choice.outsideAt = kPlayersFolder + choice.name;
-        choice.folder = choice.outsideAt + "/";
-    }
+    const OverlayPlace overlay = OverlayOf(folder, choice.name);
+    choice.outsideDir = overlay.dir;
+    choice.outsideAt = overlay.at;
+    choice.folder = overlay.workRoot ? PlaceInGameData(folder).folder : overlay.at + "/";
     mountFor(choice, fresh);
 }
 
@@ -208,6 +199,14 @@ GameDataPlace PlaceInGameData(const std::string& folder)
             return {up.parent_path().string(), here.lexically_relative(up.parent_path()).generic_string() + "/"};
     }
     return {absolute, ""};
+}
+
+OverlayPlace OverlayOf(const std::string& folder, const std::string& name)
+{
+    const GameDataPlace place = PlaceInGameData(folder);
+    if (platform::SameText(place.folder, kPlayersFolder + name + "/"))
+        return {place.gameRoot, "", true};
+    return {folder, kPlayersFolder + name, false};
 }
 
 std::string CharacterTitle(const std::string& name, const std::string& skin)

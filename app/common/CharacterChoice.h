@@ -74,6 +74,17 @@ struct GameDataPlace {
 };
 GameDataPlace PlaceInGameData(const std::string& folder);
 
+// Where a character folder on disk named name lies when it is laid over game
+// data it is not part of: in the usual work layout (WORK/models/players/NAME)
+// its whole work root goes over the game root, so that the maker's scripts
+// and sounds come along; any other folder goes alone to models/players/NAME.
+struct OverlayPlace {
+    std::string dir; // the folder mounted
+    std::string at;  // where it appears in the game data ("" for the root)
+    bool workRoot = false;
+};
+OverlayPlace OverlayOf(const std::string& folder, const std::string& name);
+
 // Mounts the game data of a choice (its root, and its folder when that lies
 // outside the root) unless exactly that is mounted already; what it leaves
 // out goes where SendMountProblemsTo says. Throws platform::EInOutError for a

@@ -174,12 +174,10 @@ PackViews::PackViews(const CommandLine& options)
     } else {
         const fs::path folder = canonicalOf(given);
         character_.name = folder.filename().string();
-        const GameDataPlace place = PlaceInGameData(folder.string());
-        const bool usual = platform::SameText(place.folder, std::string(kPlayersFolder) + character_.name + "/");
-        // The usual work layout puts the whole work root over the base;
-        // a folder elsewhere is the character's folder alone.
-        workDir_ = usual ? place.gameRoot : folder.string();
-        workAt_ = usual ? std::string() : std::string(kPlayersFolder) + character_.name;
+        const OverlayPlace overlay = OverlayOf(folder.string(), character_.name);
+        const bool usual = overlay.workRoot;
+        workDir_ = overlay.dir;
+        workAt_ = overlay.at;
         if (!options.gameRoot) {
             // Without a base, the game's own data are the archives of the
             // work root (none in a plain work folder).
