@@ -6,6 +6,7 @@
 #include "app/common/Outputs.h"
 #include "app/export/AnimatedPreview.h"
 #include "app/export/GltfExport.h"
+#include "app/import/GltfImport.h"
 #include "app/pack/Pack.h"
 #include "app/tools/Check.h"
 #include "app/tools/ContactSheet.h"
@@ -140,6 +141,8 @@ int main(int argc, char** argv)
         return RunThumbnail(options);
     if (options.packFile)
         return RunPack(options);
+    if (options.importFile)
+        return RunImport(options);
     // Character mode's runs that write the character to a file.
     if (options.exportFile)
         return RunExport(options);

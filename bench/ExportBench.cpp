@@ -2,11 +2,14 @@
 // bytes of its MD3 files with the weapon's) loaded as character mode loads it
 // (parts, skins, animation table, textures in an offscreen context, weapon
 // hung on the torso) against writing the loaded character as .glb with every
-// skin; and for every sample character the .glb's bytes against its MD3
-// files' bytes. Both from the sample game written loose.
+// skin, and against importing that .glb back (every file made in memory:
+// parts, skins, animation file, images, shader script); and for every sample
+// character the .glb's bytes against its MD3 files' bytes. All from the
+// sample game written loose.
 //
 //   quillmo_bench_export [benchmark options]
 #include "app/export/GltfExport.h"
+#include "app/import/GltfImport.h"
 #include "game/GameCharacter.h"
 #include "game/GameData.h"
 #include "platform/files/FileLayer.h"
@@ -53,6 +56,7 @@ struct Loaded {
         LinkGamePart(player->Upper, "tag_weapon", *weapon);
         character.player = player.get();
         character.name = name;
+        character.shaders = &table;
         if (allSkins)
             character.skins = GatherSkins(*player, folder, ListSkins(folder), textures);
     }
@@ -88,6 +92,17 @@ void BM_ExportLargest(benchmark::State& state)
     state.counters["glb_bytes"] = static_cast<double>(bytes);
 }
 
+void BM_ImportLargest(benchmark::State& state)
+{
+    Loaded loaded(shaders(), samples::kBruno, true);
+    const std::string glb = CharacterGltf(loaded.character, true);
+    const std::vector<uint8_t> bytes(glb.begin(), glb.end());
+    size_t files = 0;
+    for (auto _ : state)
+        files = ImportGltf(bytes, "bruno.glb", samples::kBruno).files.size();
+    state.counters["files"] = static_cast<double>(files);
+}
+
 // The .glb of each sample character with every skin against its MD3 files.
 void BM_Sizes(benchmark::State& state)
 {
@@ -110,6 +125,7 @@ void BM_Sizes(benchmark::State& state)
 
 BENCHMARK(BM_LoadLargest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportLargest)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportLargest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sizes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

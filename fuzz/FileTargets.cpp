@@ -3,6 +3,7 @@
 
 #include "TargetSupport.h"
 
+#include "app/import/GltfImport.h"
 #include "model/Model.h"
 #include "platform/system/Errors.h"
 #include "textures/Textures.h"
@@ -201,6 +202,30 @@ void RunPngInput(Input bytes)
     const DecodedImage image = DecodePng(bytes, kFuzzedImageSide);
     checkFuzzedSize(image);
     check(image.fault != ImageFault::None || image.format == GL_RGBA, "a PNG becomes RGBA");
+}
+
+} // namespace fuzz
+
+namespace fuzz {
+
+void RunImportInput(Input bytes)
+{
+    ImportedFiles imported;
+    try {
+        imported = ImportGltf(std::vector<uint8_t>(bytes.begin(), bytes.end()), "fuzz.glb", "fuzz");
+    } catch (const platform::EConvertError&) {
+        return;
+    }
+    for (const auto& [path, data] : imported.files) {
+        check(!path.empty() && path[0] != '/' && path.find("..") == std::string::npos && path.find('\\') == std::string::npos,
+              "every file made lies inside the folder");
+        if (!path.ends_with(".md3"))
+            continue;
+        TMD3Model part;
+        LoadMD3FromBytes(part, path, std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()));
+        check(!part.Frames.empty() && part.Tags.size() == part.Frames.size() * part.Links.size(),
+              "a part made reads back with its frames and tags");
+    }
 }
 
 } // namespace fuzz

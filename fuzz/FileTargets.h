@@ -17,4 +17,9 @@ void RunTargaInput(Input bytes);
 void RunJpegInput(Input bytes);
 void RunPngInput(Input bytes);
 
+// A glTF character imported: a file it cannot take is an error, never a
+// crash; every file made lies inside the folder it goes to, and each part
+// reads back as the MD3 it was made as.
+void RunImportInput(Input bytes);
+
 } // namespace fuzz

@@ -12,6 +12,7 @@
 #include "tools/samples/Animations.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
+#include "tools/samples/SkinnedCharacter.h"
 #include "tools/writers/ImageWriters.h"
 #include "tools/writers/Md3Writer.h"
 #include "tools/writers/TextWriters.h"
@@ -450,6 +451,13 @@ void addCharacters(const Corpus& corpus, const fs::path& work)
     corpus.add("export", "tag-name-no-utf8", tagAt(1, "tag_\xff\xfe"));
 }
 
+// The skinned sample character, as a modelling tool writes one.
+void addImports(const Corpus& corpus)
+{
+    const std::string glb = samples::SkinnedCharacterGlb(samples::SampleSkinnedCharacter());
+    corpus.add("import", "skinned.glb", glb);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -473,6 +481,7 @@ int main(int argc, char** argv)
         addTextFiles(corpus, work / "Model");
         addShaderScripts(corpus);
         addCharacters(corpus, work);
+        addImports(corpus);
         addSettings(corpus, work);
         fs::remove_all(work);
     } catch (const std::exception& error) {

@@ -161,6 +161,7 @@ constexpr Target kTargets[] = {
     {"pk3", runArchive},
     {"checker", runChecker},
     {"export", RunExportInput, true},
+    {"import", RunImportInput},
     {"record", RunRecordInput, true},
 };
 

@@ -4,7 +4,9 @@
 #include "GameTokens.h"
 #include "platform/files/FileLayer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 #include <limits>
 
@@ -162,6 +164,53 @@ GameAnimationFile ReadGameAnimation(std::string_view text)
     }
     fillMadeEntries(file.entries);
     return file;
+}
+
+namespace {
+
+// A rate as the file writes it whose period, as the game truncates it, is
+// periodMs.
+std::string rateText(int32_t periodMs)
+{
+    if (periodMs <= 0)
+        return "2000"; // faster than one frame a millisecond: held still
+    const int64_t whole = 1000 / periodMs;
+    for (const int64_t rate : {whole, whole + 1, whole - 1})
+        if (rate > 0 && frameLerpMs(static_cast<double>(rate)) == periodMs)
+            return std::to_string(rate);
+    // The middle of the rates that give the period, written to be read back.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", 1000.0 / (periodMs + 0.5));
+    return text;
+}
+
+} // namespace
+
+std::string GameAnimationText(const std::vector<AnimationKeyword>& keywords,
+                              const std::vector<GameAnimationEntry>& entries)
+{
+    std::string text;
+    for (const AnimationKeyword& keyword : keywords) {
+        text += keyword.keyword;
+        for (const std::string& value : keyword.values)
+            text += " " + value;
+        text += "\n";
+    }
+    text += "\n";
+    // The legs entries follow the torso's frames in the file's numbering.
+    int64_t torsoEnd = 0;
+    for (uint32_t k = kTorsoGesture; k < kLegsWalkCrouched && k < entries.size(); ++k)
+        torsoEnd = std::max<int64_t>(torsoEnd, static_cast<int64_t>(entries[k].FirstFrame) + entries[k].FrameCount);
+    const int64_t legsShift =
+        entries.size() > kLegsWalkCrouched ? std::max<int64_t>(0, torsoEnd - entries[kLegsWalkCrouched].FirstFrame) : 0;
+    for (uint32_t k = 0; k < entries.size() && k < kGameAnimationsRead; ++k) {
+        const GameAnimationEntry& e = entries[k];
+        const int64_t first = e.FirstFrame + (k >= kLegsWalkCrouched && k < kTorsoGetFlag ? legsShift : 0);
+        const int64_t count = e.Reversed ? -static_cast<int64_t>(e.FrameCount) : e.FrameCount;
+        text += std::to_string(wrapped(first)) + "\t" + std::to_string(wrapped(count)) + "\t" +
+                std::to_string(e.LoopingFrames) + "\t" + rateText(e.FrameLerpMs) + "\t\t// " + kNames[k] + "\n";
+    }
+    return text;
 }
 
 GameAnimationFile ReadGameAnimationFile(const std::string& path)

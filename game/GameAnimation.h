@@ -39,6 +39,15 @@ struct GameAnimationFile {
     std::optional<std::string> refusal;
 };
 
+// The text of an animation file that the game reads back as keywords and
+// entries (the first entries.size() of the table, at most those it reads, as
+// the game holds them: the legs entries in the legs file's numbering,
+// FrameCount and Reversed for the count, FrameLerpMs for the rate). The
+// legs entries are numbered on from the torso's frames, as files usually
+// number them. Throws nothing but std::bad_alloc.
+std::string GameAnimationText(const std::vector<AnimationKeyword>& keywords,
+                              const std::vector<GameAnimationEntry>& entries);
+
 // Reads the text of an animation file as the game does. Throws nothing but
 // std::bad_alloc.
 GameAnimationFile ReadGameAnimation(std::string_view text);

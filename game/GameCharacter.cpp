@@ -21,10 +21,6 @@ constexpr const char* kNoTeam = "default";
 constexpr const char* kMd3Ident = "IDP3";
 // The caption of what the game would do with a character.
 constexpr const char* kGameCaption = "Game";
-// The game draws at most this many vertices and triangle corners in one go,
-// and refuses models with a surface that does not fit.
-constexpr int32_t kMostSurfaceVertices = 999;
-constexpr int32_t kMostSurfaceTriangles = 1999;
 // Limits the format documents and the game does not check.
 constexpr int32_t kFormatSurfaces = 32;
 constexpr int32_t kFormatTags = 16;

@@ -80,6 +80,11 @@ std::vector<std::string> LevelOfDetailPaths(const std::string& path);
 // "lower.md3", "lower skin", ...: what a file of a character is, for messages.
 const char* CharacterFileName(CharacterFile file);
 
+// The most vertices and triangles the game draws of one surface; a model
+// with a surface over either is refused.
+inline constexpr int32_t kMostSurfaceVertices = 999;
+inline constexpr int32_t kMostSurfaceTriangles = 1999;
+
 // Why the game does not take a model it reads (a wrong ident or version, no
 // frames, a surface with 1000 vertices or 2000 triangles or more), or nothing.
 // Throws nothing but std::bad_alloc.

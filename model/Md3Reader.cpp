@@ -7,6 +7,7 @@
 #include "platform/system/Errors.h"
 #include "platform/files/FileLayer.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -359,4 +360,41 @@ void BuildNormalTable()
             NormalTable[u][w][2] = static_cast<double>(cosines[u]);
         }
     }
+}
+
+std::array<uint8_t, 2> NearestNormalCode(double x, double y, double z)
+{
+    if (NormalTable[0][0][2] != 1.0)
+        BuildNormalTable();
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (!(length > 0) || !std::isfinite(length))
+        return {0, 0};
+    x /= length;
+    y /= length;
+    z /= length;
+    // A direction has two pairs of angles: (u, w) and (-u, w + half a turn).
+    // The bytes nearest each are searched around it.
+    const double steps = 255.0 / (2.0 * std::numbers::pi);
+    const double u = std::acos(std::clamp(z, -1.0, 1.0)) * steps;
+    double w = std::atan2(y, x) * steps;
+    if (w < 0)
+        w += 255.0;
+    std::array<uint8_t, 2> best{0, 0};
+    double bestDot = -2.0;
+    const auto search = [&](double around, double turn) {
+        const int u0 = static_cast<int>(std::floor(around)), w0 = static_cast<int>(std::floor(turn));
+        for (int ui = std::max(0, u0 - 1); ui <= std::min(255, u0 + 2); ++ui)
+            for (int wi = w0 - 1; wi <= w0 + 2; ++wi) {
+                const int wrapped = ((wi % 255) + 255) % 255;
+                const double* n = NormalTable[ui][wrapped];
+                const double dot = n[0] * x + n[1] * y + n[2] * z;
+                if (dot > bestDot) {
+                    bestDot = dot;
+                    best = {static_cast<uint8_t>(ui), static_cast<uint8_t>(wrapped)};
+                }
+            }
+    };
+    search(u, w);
+    search(255.0 - u, std::fmod(w + 127.5, 255.0));
+    return best;
 }

@@ -204,6 +204,11 @@ void LoadMD3FromBytes(TMD3Model& part, const std::string& fileName, std::span<co
 // Fills NormalTable.
 void BuildNormalTable();
 
+// The angle bytes (u, w) whose direction in NormalTable lies nearest the unit
+// vector (x, y, z), the first in table order among equals; (0, 0) for a
+// vector without a direction. Builds NormalTable when it is not built.
+std::array<uint8_t, 2> NearestNormalCode(double x, double y, double z);
+
 // Reads folder + skinFileName and binds the images it names to the part's
 // meshes by the viewer's rules: each image is folder + its file name, one
 // texture per mesh. A missing skin file does nothing; throws

@@ -8,11 +8,15 @@
 //                                              claim 8192 x 8192 pixels each
 //   make_sample_models --pack-work DIR         a maker's work folder to pack
 //                                              (DIR/work) and its base game (DIR/base)
+//   make_sample_models --skinned-gltf FILE.glb a skinned character as a modelling
+//                                              tool exports it (SkinnedCharacter.h)
 //   make_sample_models --help
 #include "tools/samples/Collections.h"
 #include "tools/samples/PackWork.h"
 #include "tools/samples/SampleGame.h"
 #include "tools/samples/SampleModels.h"
+#include "tools/samples/SkinnedCharacter.h"
+#include "tools/writers/ImageWriters.h"
 
 #include <charconv>
 #include <exception>
@@ -31,12 +35,16 @@ constexpr const char* kUsage =
     "       make_sample_models --collection N DIR\n"
     "       make_sample_models --image-bomb FILE.pk3\n"
     "       make_sample_models --pack-work DIR\n"
+    "       make_sample_models --skinned-gltf FILE.glb\n"
     "  MODEL_DIR              the sample characters (ModelLara/, ModelSarge/)\n"
     "  GAME_DIR               the sample game data; default: SampleGame beside MODEL_DIR\n"
     "  --collection N DIR     N archives in DIR, one sample character each under its own name\n"
     "  --image-bomb FILE.pk3  one character whose three run-length images claim 8192 x 8192 pixels\n"
     "  --pack-work DIR        a character maker's work folder (DIR/work, character kestrel) and the\n"
     "                         base game it is packed for (DIR/base)\n"
+    "  --skinned-gltf FILE.glb\n"
+    "                         a skinned character with skeletal animations, as a modelling tool\n"
+    "                         exports it to glTF\n"
     "  --help                 this text\n";
 
 std::string siblingGameFolder(const std::string& modelDir)
@@ -84,6 +92,12 @@ int main(int argc, char** argv)
             if (args.size() != 2)
                 return usageError("--pack-work takes the folder to write");
             samples::writePackWork(args[1]);
+            return 0;
+        }
+        if (!args.empty() && args[0] == "--skinned-gltf") {
+            if (args.size() != 2)
+                return usageError("--skinned-gltf takes the file to write");
+            writers::writeFileBytes(args[1], samples::SkinnedCharacterGlb(samples::SampleSkinnedCharacter()));
             return 0;
         }
         // Anything else that looks like an option is a mistake, not a folder name.

@@ -83,14 +83,23 @@ std::pair<int, int> pixelSize(const std::string& text, const std::string& option
 void checkToolOptions(const CommandLine& options)
 {
     const int tools = int(options.check) + int(options.surfaces) + int(options.contactSheet.has_value()) +
-                      int(options.thumbnailInput.has_value()) + int(options.packFile.has_value());
+                      int(options.thumbnailInput.has_value()) + int(options.packFile.has_value()) +
+                      int(options.importFile.has_value());
     if (tools > 1)
-        throw CommandLineError("--check, --surfaces, --contact-sheet, --thumbnail and --pack are separate tools; "
-                               "give one");
-    if ((options.dryRun || options.why || options.force) && !options.packFile)
-        throw CommandLineError("--dry-run, --why and --force go with --pack");
-    if (options.format && !options.check && !options.surfaces)
-        throw CommandLineError("--format goes with --check or --surfaces");
+        throw CommandLineError("--check, --surfaces, --contact-sheet, --thumbnail, --pack and --import are separate "
+                               "tools; give one");
+    if ((options.dryRun || options.why) && !options.packFile)
+        throw CommandLineError("--dry-run and --why go with --pack");
+    if (options.force && !options.packFile && !options.importFile)
+        throw CommandLineError("--force goes with --pack or --import");
+    if ((options.importTo || options.importName) && !options.importFile)
+        throw CommandLineError("--to and --name go with --import");
+    if (options.importFile && !options.importTo)
+        throw CommandLineError("--import needs --to DIR, the folder to write the character into");
+    if (options.importFile && (options.gameRoot || !options.paths.empty()))
+        throw CommandLineError("--import takes its file, --to DIR and --name NAME only");
+    if (options.format && !options.check && !options.surfaces && !options.importFile)
+        throw CommandLineError("--format goes with --check, --surfaces or --import");
     if (options.jobs && !options.check)
         throw CommandLineError("--jobs goes with --check");
     if (options.surfaces && options.format == "sarif")
@@ -350,6 +359,18 @@ const OptionSpec kOptions[] = {
      "    --why              print every entry with what made the game read it\n"},
     {"--force", nullptr, 0, [](CommandLine& o, const Values&, const std::string&) { o.force = true; },
      "    --force            write the pack despite errors, with the shaders that shadow BASE's\n"},
+    {"--import", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.importFile = v[0]; },
+     "  --import CHARACTER.glb|.gltf --to DIR [--name NAME]\n"
+     "                       make a glTF character into the game's files in DIR/models/players/NAME/\n"
+     "                       (parts, skins per material variant, animation.cfg, images, a shader\n"
+     "                       script where needed), then check them as --check does (--format too);\n"
+     "                       exit 0 when written without errors, 1 with errors or refused by the\n"
+     "                       game's limits, 2 when the file cannot be read or DIR written\n"},
+    {"--to", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.importTo = v[0]; },
+     "    --to DIR           the game data folder to write into\n"},
+    {"--name", nullptr, 1, [](CommandLine& o, const Values& v, const std::string&) { o.importName = v[0]; },
+     "    --name NAME        the character's name (default: the file's own, or its file name);\n"
+     "                       --force writes over a character of that name already there\n"},
     {"--contact-sheet", nullptr, 1,
      [](CommandLine& o, const Values& v, const std::string&) { o.contactSheet = v[0]; },
      "  --contact-sheet FILE.png [--game-root DIR|PK3] [NAME|DIR ...]\n"

@@ -52,7 +52,10 @@ struct CommandLine {
     std::optional<std::string> packFile;           // --pack OUT.pk3 NAME|DIR
     bool dryRun = false;                           // --dry-run (--pack)
     bool why = false;                              // --why (--pack)
-    bool force = false;                            // --force (--pack)
+    bool force = false;                            // --force (--pack, --import)
+    std::optional<std::string> importFile;         // --import CHARACTER.glb|.gltf --to DIR [--name NAME]
+    std::optional<std::string> importTo;
+    std::optional<std::string> importName;
 
     // True when a character is viewed from game data: any option or argument
     // of character mode, and none of the tools.
@@ -65,7 +68,7 @@ struct CommandLine {
     // showing it: --export or --record.
     bool Writes() const { return exportFile || recordFile; }
     // True when one of the tools for many characters was asked for.
-    bool Tool() const { return check || surfaces || contactSheet || thumbnailInput || packFile; }
+    bool Tool() const { return check || surfaces || contactSheet || thumbnailInput || packFile || importFile; }
 };
 
 // Thrown for a bad option; its message is the one-line error to print.

@@ -13,6 +13,8 @@
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
+#include <cmath>
+#include <cstring>
 #include <set>
 #include <sstream>
 
@@ -38,7 +40,7 @@ std::string partName(const GamePlayer& player, const TMD3Model& part)
 class GltfBuilder {
 public:
     explicit GltfBuilder(const CharacterExport& character)
-        : character_(character), player_(*character.player), buffers_(model_), materials_(model_, buffers_)
+        : character_(character), player_(*character.player), buffers_(model_), materials_(model_, buffers_, character.shaders)
     {
         model_.asset.version = "2.0";
         model_.asset.generator = "Quillmo";
@@ -51,6 +53,9 @@ public:
 private:
     size_t standingFrame(const TMD3Model& part, size_t frames) const;
     int addNode(tinygltf::Node node);
+    tinygltf::Value tagRecords(const TMD3Model& part, size_t tag);
+    tinygltf::Value partRecords(const TMD3Model& part) const;
+    tinygltf::Value animationTable() const;
     void addTagNodes(const TMD3Model& part, gltf::PartNodes& nodes, std::vector<int>& children);
     int addPart(const TMD3Model& part);
 
@@ -73,6 +78,7 @@ tinygltf::Model GltfBuilder::Build()
     buffers_.Reserve(vertexRecords * kReservedBytesPerVertex);
     tinygltf::Node root;
     root.name = gltf::Utf8Name(character_.name);
+    root.extras = animationTable();
     root.scale = {kMetresPerGameUnit, kMetresPerGameUnit, kMetresPerGameUnit};
     const int legs = addPart(player_.Lower.model);
     root.children.push_back(legs);
@@ -105,6 +111,82 @@ int GltfBuilder::addNode(tinygltf::Node node)
     return static_cast<int>(model_.nodes.size()) - 1;
 }
 
+// The animation file as the game read it: its keyword lines, and the
+// entries it gives (the legs entries in the legs file's numbering, a
+// backwards entry with a negative count, the period in milliseconds).
+tinygltf::Value GltfBuilder::animationTable() const
+{
+    using tinygltf::Value;
+    Value::Array keywords, entries;
+    for (const AnimationKeyword& keyword : player_.Keywords) {
+        Value::Array line{Value(gltf::Utf8Name(keyword.keyword))};
+        for (const std::string& value : keyword.values)
+            line.emplace_back(gltf::Utf8Name(value));
+        keywords.emplace_back(std::move(line));
+    }
+    for (size_t k = 0; k < kGameAnimationsRead; ++k) {
+        const GameAnimationEntry& entry = player_.Animations[k];
+        entries.emplace_back(Value::Array{Value(static_cast<int>(entry.FirstFrame)),
+                                          Value(static_cast<int>(entry.Reversed ? -static_cast<int64_t>(entry.FrameCount) : entry.FrameCount)),
+                                          Value(static_cast<int>(entry.LoopingFrames)),
+                                          Value(static_cast<int>(entry.FrameLerpMs))});
+    }
+    return Value(Value::Object{{"animationFile", Value(Value::Object{{"keywords", Value(std::move(keywords))},
+                                                                     {"entries", Value(std::move(entries))}})}});
+}
+
+// Every frame of a tag as the file holds it, origin and axes in the game's
+// axes (the node shows one frame, the animations those they play).
+tinygltf::Value GltfBuilder::tagRecords(const TMD3Model& part, size_t tag)
+{
+    const size_t tagsPerFrame = part.Links.size();
+    std::vector<float> origins, axes;
+    for (size_t at = tag; at < part.Tags.size(); at += tagsPerFrame) {
+        const TMD3Tag& record = part.Tags[at];
+        origins.insert(origins.end(), std::begin(record.Origin), std::end(record.Origin));
+        for (const auto& axis : record.Axis)
+            axes.insert(axes.end(), std::begin(axis), std::end(axis));
+    }
+    using tinygltf::Value;
+    return Value(Value::Object{
+        {"origins", Value(buffers_.AddVectors(origins, 3, 3, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, false,
+                                              false, 0))},
+        {"axes", Value(buffers_.AddVectors(axes, 9, 9, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT3, false, false,
+                                           0))}});
+}
+
+// What the part's MD3 header and frame records hold beyond the nodes:
+// its name and flags, each frame's bounds, origin, radius and name.
+tinygltf::Value GltfBuilder::partRecords(const TMD3Model& part) const
+{
+    using tinygltf::Value;
+    Value::Array frames;
+    for (const TMD3Frame& frame : part.Frames) {
+        float numbers[10];
+        char name[17] = {};
+        std::memcpy(numbers, frame.Data, sizeof numbers);
+        std::memcpy(name, frame.Data + sizeof numbers, 16);
+        Value::Array values;
+        for (const float n : numbers)
+            values.emplace_back(std::isfinite(n) ? static_cast<double>(n) : 0.0);
+        frames.emplace_back(Value::Object{{"bounds", Value(std::move(values))}, {"name", Value(gltf::Utf8Name(name))}});
+    }
+    // Surfaces without a primitive, with the place each has among the part's.
+    Value::Array empty;
+    for (size_t s = 0; s < part.Meshes.size(); ++s)
+        if (gltf::HoldsNoPrimitive(part.Meshes[s])) {
+            Value::Object record = gltf::SurfaceRecord(part.Meshes[s]).Get<Value::Object>();
+            record.emplace("at", Value(static_cast<int>(s)));
+            empty.emplace_back(std::move(record));
+        }
+    Value::Object records{{"name", Value(gltf::Utf8Name(MD3Name(part.Header.Name)))},
+                          {"flags", Value(static_cast<int>(part.Header.Flags))},
+                          {"frames", Value(std::move(frames))}};
+    if (!empty.empty())
+        records.emplace("emptySurfaces", Value(std::move(empty)));
+    return Value(Value::Object{{"md3", Value(std::move(records))}});
+}
+
 // A node per tag of part, placed as in the standing pose, and under each
 // the part hung on it.
 void GltfBuilder::addTagNodes(const TMD3Model& part, gltf::PartNodes& nodes, std::vector<int>& children)
@@ -122,6 +204,7 @@ void GltfBuilder::addTagNodes(const TMD3Model& part, gltf::PartNodes& nodes, std
         const gltf::Quat q = gltf::TagRotation(tag);
         tagNode.translation.assign(t.begin(), t.end());
         tagNode.rotation.assign(q.begin(), q.end());
+        tagNode.extras = tagRecords(part, i);
         const int index = addNode(std::move(tagNode));
         nodes.tags.push_back(index);
         children.push_back(index);
@@ -144,6 +227,7 @@ int GltfBuilder::addPart(const TMD3Model& part)
     nodes.frames = std::max<size_t>(1, part.Frames.size());
     nodes.part = addNode({});
     model_.nodes[static_cast<size_t>(nodes.part)].name = name;
+    model_.nodes[static_cast<size_t>(nodes.part)].extras = partRecords(part);
     std::vector<int> children;
     const int mesh = gltf::AddPartMesh(model_, buffers_, part, nodes.frames, standingFrame(part, nodes.frames), name,
                                        surfaces_);

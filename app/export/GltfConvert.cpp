@@ -47,6 +47,20 @@ Vec3 NormalOf(const TMD3Vertex& vertex)
     return ToGltf(n[0], n[1], n[2]);
 }
 
+std::array<uint8_t, 2> NormalCodeOf(const Vec3& direction)
+{
+    const Vec3 game = FromGltf(direction[0], direction[1], direction[2]);
+    return NearestNormalCode(game[0], game[1], game[2]);
+}
+
+Vec3 StoredNormal(const std::array<int16_t, 4>& base, const Vec3& difference)
+{
+    Vec3 n;
+    for (size_t c = 0; c < 3; ++c)
+        n[c] = base[c] / kShortNormal + difference[c];
+    return n;
+}
+
 double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
 bool Normalise(Vec3& v)

@@ -4,6 +4,7 @@
 #include "model/Model.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace gltf {
@@ -15,8 +16,22 @@ using Quat = std::array<double, 4>; // x, y, z, w
 // forward): a turn, so lengths, angles and windings are kept.
 template <class T> std::array<T, 3> ToGltf(T x, T y, T z) { return {y, z, x}; }
 
+// glTF's axes back in the game's: the turn ToGltf makes, undone.
+template <class T> std::array<T, 3> FromGltf(T x, T y, T z) { return {z, x, y}; }
+
 // The unit normal of a vertex record in glTF's axes.
 Vec3 NormalOf(const TMD3Vertex& vertex);
+
+// The angle bytes of the record's normal nearest a direction in glTF's axes.
+std::array<uint8_t, 2> NormalCodeOf(const Vec3& direction);
+
+// The normal a frame's vertex has in the file: its base normal (shorts of
+// a unit vector) plus the difference its morph target holds.
+Vec3 StoredNormal(const std::array<int16_t, 4>& base, const Vec3& difference);
+
+// A normalised integer's value: a byte's over 127, a short's over 32767.
+inline constexpr double kByteNormal = 127.0;
+inline constexpr double kShortNormal = 32767.0;
 
 double Dot(const Vec3& a, const Vec3& b);
 

@@ -101,6 +101,7 @@ int RunExport(const CommandLine& options)
         CharacterExport character;
         character.player = &player;
         character.name = choice.name;
+        character.shaders = &shaders;
         {
             const platform::LoadWatch watch;
             try {

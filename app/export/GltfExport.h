@@ -51,6 +51,7 @@ inline constexpr double kMetresPerGameUnit = 0.0254;
 struct SkinShaders {
     std::string name;
     std::map<const TMesh*, const BoundShader*> shaders;
+    std::string icon; // the image the game shows for it, "" without one
 };
 
 // Puts each skin of names on the body parts of a character loaded from
@@ -66,6 +67,8 @@ struct CharacterExport {
     const GamePlayer* player = nullptr;
     std::string name;
     std::vector<SkinShaders> skins;
+    // The scripts its shaders were read from (null: definitions not carried).
+    const ShaderTable* shaders = nullptr;
 };
 
 // The glTF of a character: binary (.glb), or JSON with its data embedded

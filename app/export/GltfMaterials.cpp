@@ -3,6 +3,7 @@
 #include "GltfConvert.h"
 
 #include "game/GameData.h"
+#include "platform/files/FileLayer.h"
 #include "platform/images/PngFile.h"
 #include "platform/system/System.h"
 
@@ -81,7 +82,44 @@ const GameStage* baseStage(const GameShader& shader)
 
 } // namespace
 
-GltfMaterials::GltfMaterials(tinygltf::Model& model, GltfBuffers& buffers) : model_(model), buffers_(buffers) {}
+GltfMaterials::GltfMaterials(tinygltf::Model& model, GltfBuffers& buffers, const ShaderTable* shaders)
+    : model_(model), buffers_(buffers), shaders_(shaders)
+{
+}
+
+void GltfMaterials::carryDefinition(tinygltf::Material& material, const GameShader& shader, const GameStage* base)
+{
+    const ShaderDefinition* definition = shaders_ && shader.fromScript ? shaders_->Find(shader.name) : nullptr;
+    if (!definition)
+        return;
+    auto [script, added] = scripts_.emplace(definition->fileName, "");
+    if (added) {
+        try {
+            const std::vector<uint8_t> bytes = platform::files::ReadFileBytes(definition->fileName);
+            script->second.assign(bytes.begin(), bytes.end());
+        } catch (const std::exception&) {
+            // A script that cannot be read again is not carried.
+        }
+    }
+    const std::string_view text = DefinitionText(*definition, script->second);
+    if (text.empty())
+        return;
+    using tinygltf::Value;
+    Value::Object images;
+    for (const GameStage& stage : shader.stages)
+        for (const ShaderStageImage& image : stage.images) {
+            if (image.kind != StageImageKind::File || (&stage == base && &image == &stage.images.front()))
+                continue;
+            const int index = addImage(image.name, false);
+            if (index >= 0)
+                images.emplace(Utf8Name(image.name), Value(index));
+        }
+    Value::Object carried{{"shader", Value(Utf8Name(std::string(text)))}};
+    if (!images.empty())
+        carried.emplace("stageImages", Value(std::move(images)));
+    material.extras = Value(std::move(carried));
+}
+
 
 int GltfMaterials::MaterialOf(const BoundShader* bound)
 {
@@ -95,6 +133,8 @@ int GltfMaterials::MaterialOf(const BoundShader* bound)
     const GameStage* base = shader ? baseStage(*shader) : nullptr;
     if (shader)
         material.doubleSided = shader->cull == CullFace::None;
+    if (shader)
+        carryDefinition(material, *shader, base);
     if (base) {
         takeStage(material, *base);
     } else {
@@ -136,6 +176,22 @@ int GltfMaterials::addTexture(const std::string& image, bool clamp, bool invertA
     if (const auto found = textures_.find(key); found != textures_.end())
         return found->second;
     // An image repeated and clamped is written once.
+    const int source = addImage(image, invertAlpha);
+    int texture = -1;
+    if (source >= 0) {
+        tinygltf::Texture made;
+        made.source = source;
+        made.sampler = addSampler(clamp);
+        model_.textures.push_back(made);
+        texture = static_cast<int>(model_.textures.size()) - 1;
+    }
+    textures_[key] = texture;
+    return texture;
+}
+
+int GltfMaterials::addImage(const std::string& image, bool invertAlpha)
+{
+    const std::string picture = platform::LowerCase(image) + (invertAlpha ? "|inverted" : "");
     auto [source, added] = images_.emplace(picture, -1);
     if (added) {
         const std::vector<uint8_t> png = pngOf(image, invertAlpha);
@@ -148,16 +204,7 @@ int GltfMaterials::addTexture(const std::string& image, bool clamp, bool invertA
             source->second = static_cast<int>(model_.images.size()) - 1;
         }
     }
-    int texture = -1;
-    if (source->second >= 0) {
-        tinygltf::Texture made;
-        made.source = source->second;
-        made.sampler = addSampler(clamp);
-        model_.textures.push_back(made);
-        texture = static_cast<int>(model_.textures.size()) - 1;
-    }
-    textures_[key] = texture;
-    return texture;
+    return source->second;
 }
 
 int GltfMaterials::addSampler(bool clamp)

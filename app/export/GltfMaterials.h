@@ -6,6 +6,7 @@
 #include "GltfBuffers.h"
 
 #include "game/GameShader.h"
+#include "game/Shaders.h"
 
 #include <map>
 #include <string>
@@ -14,12 +15,18 @@ namespace gltf {
 
 class GltfMaterials {
 public:
-    GltfMaterials(tinygltf::Model& model, GltfBuffers& buffers);
+    // shaders: the scripts the character's shaders were read from, whose
+    // definitions the materials carry (null: none carried).
+    GltfMaterials(tinygltf::Model& model, GltfBuffers& buffers, const ShaderTable* shaders);
 
     // The material of a shader (null: a surface without one): MASK with the
     // alpha test's cutoff, BLEND for a blended stage, double-sided for "cull
     // none"; a shader without stages is fully transparent.
     int MaterialOf(const BoundShader* bound);
+
+    // The image of a picture of the game data in the file (its index), -1
+    // when it cannot be read.
+    int ImageOf(const std::string& image) { return addImage(image, false); }
 
 private:
     // What the base stage gives the material: alpha mode, colour, texture.
@@ -28,9 +35,17 @@ private:
     // default image); -1 when the image cannot be read.
     int addTexture(const std::string& image, bool clamp, bool invertAlpha);
     int addSampler(bool clamp);
+    // The image of a picture once in the file (its index), -1 when it
+    // cannot be read.
+    int addImage(const std::string& image, bool invertAlpha);
+    // The definition a script gives shader as written, with the images of
+    // its stages other than the material's own, for a file read back.
+    void carryDefinition(tinygltf::Material& material, const GameShader& shader, const GameStage* base);
 
     tinygltf::Model& model_;
     GltfBuffers& buffers_;
+    const ShaderTable* shaders_;
+    std::map<std::string, std::string> scripts_; // the text of each script read, by file
     std::map<const BoundShader*, int> materials_;
     std::map<std::string, int> textures_;
     std::map<std::string, int> images_;

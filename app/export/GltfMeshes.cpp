@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <string_view>
@@ -12,9 +13,6 @@
 namespace gltf {
 
 namespace {
-
-constexpr double kByteNormal = 127.0;
-constexpr double kShortNormal = 32767.0;
 
 // The base normal of each vertex as shorts, four a vertex (the last 0).
 using BaseNormals = std::vector<std::array<int16_t, 4>>;
@@ -189,11 +187,38 @@ int addTurns(GltfBuffers& buffers, const GltfBuffers::PouredIndices& indices, co
 // against base (as stored), both sparse over the vertices where either
 // differs. A target without differences is zeros shared by the
 // primitive's still targets.
+// The vertices of a frame whose normal, as the file stores it, is nearest
+// another pair of angle bytes than the record's, with the record's bytes.
+using Corrections = std::vector<std::pair<uint32_t, std::array<uint8_t, 2>>>;
+
+Corrections correctionsOf(const TMesh& mesh, size_t frame, const BaseNormals& base, const FrameDifferences& d)
+{
+    const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
+    std::vector<Vec3> stored(count, Vec3{0, 0, 0});
+    for (size_t k = 0; k < d.listed.size(); ++k)
+        for (size_t c = 0; c < 3; ++c) {
+            const double turn = d.turns[k * 3 + c];
+            stored[d.listed[k]][c] = d.turnsFit
+                                         ? std::clamp<long>(std::lrint(turn * kByteNormal), -127, 127) / kByteNormal
+                                         : static_cast<double>(static_cast<float>(turn));
+        }
+    const TMD3Vertex* records = frameVertices(mesh, frame);
+    Corrections corrections;
+    for (size_t v = 0; v < count; ++v) {
+        const std::array<uint8_t, 2> code = NormalCodeOf(StoredNormal(base[v], stored[v]));
+        if (code[0] != records[v].Normal[0] || code[1] != records[v].Normal[1])
+            corrections.emplace_back(static_cast<uint32_t>(v), std::array<uint8_t, 2>{records[v].Normal[0],
+                                                                                       records[v].Normal[1]});
+    }
+    return corrections;
+}
+
 Target addTarget(GltfBuffers& buffers, const TMesh& mesh, size_t frame, const BaseNormals& base,
-                 std::array<int, 2>& zeros)
+                 std::array<int, 2>& zeros, Corrections& corrections)
 {
     const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
     FrameDifferences d = differencesOf(mesh, frame, base);
+    corrections = correctionsOf(mesh, frame, base, d);
     if (d.listed.empty()) {
         if (zeros[0] < 0) {
             zeros[0] = buffers.AddAccessor(-1, 0, TINYGLTF_COMPONENT_TYPE_SHORT, TINYGLTF_TYPE_VEC3, count, false,
@@ -223,6 +248,32 @@ template <class T> int addIndices(GltfBuffers& buffers, const TMesh& mesh, int c
                        {static_cast<T>(t.Index[0]), static_cast<T>(t.Index[2]), static_cast<T>(t.Index[1])});
     return buffers.AddVectors(indices, 1, 1, componentType, TINYGLTF_TYPE_SCALAR, false, false,
                               TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+}
+
+// What the surface's MD3 record holds beyond the primitive: its name, flags
+// and shader records, and the normals whose angle bytes the stored normal
+// does not give back (frame-major vertex indices), so that a file read back
+// is the same surface.
+tinygltf::Value surfaceExtras(GltfBuffers& buffers, const TMesh& mesh, const std::vector<Corrections>& corrections)
+{
+    using tinygltf::Value;
+    Value::Object extras = SurfaceRecord(mesh).Get<Value::Object>();
+    const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
+    std::vector<uint32_t> listed;
+    std::vector<uint8_t> codes;
+    for (size_t frame = 0; frame < corrections.size(); ++frame)
+        for (const auto& [vertex, code] : corrections[frame]) {
+            listed.push_back(static_cast<uint32_t>(frame * count + vertex));
+            codes.insert(codes.end(), code.begin(), code.end());
+        }
+    if (!listed.empty()) {
+        const size_t all = corrections.size() * count;
+        extras["normalCodes"] = Value(buffers.AddSparse(buffers.PourIndices(listed, all), listed.size(),
+                                                        GltfBuffers::UnsignedBytes, codes,
+                                                        TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC2, all,
+                                                        false));
+    }
+    return Value(std::move(extras));
 }
 
 tinygltf::Primitive addPrimitive(GltfBuffers& buffers, const TMesh& mesh, size_t frames)
@@ -256,13 +307,44 @@ tinygltf::Primitive addPrimitive(GltfBuffers& buffers, const TMesh& mesh, size_t
                             : addIndices<uint32_t>(buffers, mesh, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
     std::array<int, 2> zeros{-1, -1};
     // A repeated frame shares its first showing's accessors.
-    for (size_t frame = 0; frame < frames; ++frame)
-        primitive.targets.push_back(sameAs[frame] == frame ? addTarget(buffers, mesh, frame, normals, zeros)
-                                                           : primitive.targets[sameAs[frame]]);
+    std::vector<Corrections> corrections(frames);
+    for (size_t frame = 0; frame < frames; ++frame) {
+        if (sameAs[frame] == frame) {
+            primitive.targets.push_back(addTarget(buffers, mesh, frame, normals, zeros, corrections[frame]));
+        } else {
+            primitive.targets.push_back(primitive.targets[sameAs[frame]]);
+            corrections[frame] = corrections[sameAs[frame]];
+        }
+    }
+    primitive.extras = surfaceExtras(buffers, mesh, corrections);
     return primitive;
 }
 
 } // namespace
+
+bool HoldsNoPrimitive(const TMesh& surface)
+{
+    return surface.Header.NumVerts <= 0 || surface.Triangles.empty() || surface.Vertices.empty();
+}
+
+tinygltf::Value SurfaceRecord(const TMesh& mesh)
+{
+    using tinygltf::Value;
+    Value::Array shaders;
+    for (const TMD3Shader& shader : mesh.Shaders) {
+        char name[kMD3NameLength];
+        int32_t index = 0;
+        std::memcpy(name, shader.Data, sizeof name);
+        std::memcpy(&index, shader.Data + sizeof name, sizeof index);
+        shaders.emplace_back(Value::Array{Value(Utf8Name(MD3Name(name))), Value(static_cast<int>(index))});
+    }
+    Value::Object record{{"surface", Value(Utf8Name(MD3Name(mesh.Header.Name)))},
+                         {"flags", Value(static_cast<int>(mesh.Header.Flags))},
+                         {"shaders", Value(std::move(shaders))}};
+    if (HoldsNoPrimitive(mesh))
+        record.emplace("frames", Value(static_cast<int>(mesh.Header.NumFrames)));
+    return Value(std::move(record));
+}
 
 int AddPartMesh(tinygltf::Model& model, GltfBuffers& buffers, const TMD3Model& part, size_t frames,
                 size_t standingFrame, const std::string& name, std::vector<PrimitiveSurface>& surfaces)
@@ -270,7 +352,7 @@ int AddPartMesh(tinygltf::Model& model, GltfBuffers& buffers, const TMD3Model& p
     tinygltf::Mesh mesh;
     mesh.name = name;
     for (const TMesh& surface : part.Meshes) {
-        if (surface.Header.NumVerts <= 0 || surface.Triangles.empty() || surface.Vertices.empty())
+        if (HoldsNoPrimitive(surface))
             continue;
         mesh.primitives.push_back(addPrimitive(buffers, surface, frames));
         surfaces.push_back({static_cast<int>(model.meshes.size()), mesh.primitives.size() - 1, &surface});

@@ -19,6 +19,15 @@ struct PrimitiveSurface {
     const TMesh* surface;
 };
 
+// Whether a surface has nothing a primitive could hold (no vertices or no
+// triangles); such a surface is kept in the part's records alone.
+bool HoldsNoPrimitive(const TMesh& surface);
+
+// What a surface's MD3 record holds beyond a primitive: its name, flags and
+// shader records (and the frames and vertices it claims, for one without a
+// primitive).
+tinygltf::Value SurfaceRecord(const TMesh& surface);
+
 // Adds the mesh of part's surfaces with frames morph targets, its weights
 // showing standingFrame, and notes each primitive's surface in surfaces;
 // the mesh's index, or -1 for a part without a surface to draw.

@@ -57,6 +57,7 @@ std::vector<SkinShaders> GatherSkins(GamePlayer& player, const std::string& fold
         SkinShaders& skin = skins.emplace_back();
         skin.name = name;
         const GameCharacterFiles found = FindGameCharacterFiles(folder, name);
+        skin.icon = found[CharacterFile::Icon].path.value_or("");
         for (const auto& [part, file] : parts) {
             GameSkin read;
             if (const std::optional<std::string>& path = found[file].path) {
@@ -94,8 +95,14 @@ void AddVariants(tinygltf::Model& model, GltfMaterials& materials, const std::ve
                  const MeshShaders& drawn, const std::vector<PrimitiveSurface>& surfaces)
 {
     Value::Array variants;
-    for (const SkinShaders& skin : skins)
-        variants.push_back(Value(Value::Object{{"name", Value(Utf8Name(skin.name))}}));
+    for (const SkinShaders& skin : skins) {
+        Value::Object variant{{"name", Value(Utf8Name(skin.name))}};
+        // The skin's icon, for a file read back.
+        const int icon = skin.icon.empty() ? -1 : materials.ImageOf(skin.icon);
+        if (icon >= 0)
+            variant.emplace("extras", Value(Value::Object{{"icon", Value(icon)}, {"iconPath", Value(Utf8Name(skin.icon))}}));
+        variants.push_back(Value(std::move(variant)));
+    }
     for (const auto& [mesh, primitive, surface] : surfaces) {
         tinygltf::Primitive& made = model.meshes[static_cast<size_t>(mesh)].primitives[primitive];
         if (skins.empty()) {

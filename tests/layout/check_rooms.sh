@@ -32,6 +32,7 @@ declare -A mayInclude=(
   [app/character]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer"
   [app/tools]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character"
   [app/export]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character app/tools"
+  [app/import]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character app/tools app/export"
   [app/pack]="platform/system platform/window platform/fonts platform/images platform/files OpglLib OpglLib/base raster devtools textures model game app/common app/viewer app/character app/tools"
   [tools/writers]="platform/system platform/images platform/files"
   [tools/samples]="platform/system platform/files tools/writers"
@@ -58,7 +59,7 @@ for folder in "${!mayInclude[@]}"; do
              | sed -E 's/:#include "(.*)"$/::\1/')
 done
 
-# Third-party headers: pattern and the only room that may include them.
+# Third-party headers: pattern and the only rooms that may include them.
 declare -A headerRoom=(
   ['SDL2?/']=platform/window
   ['physfs\.h|zlib\.h|zip\.h']=platform/files
@@ -66,12 +67,16 @@ declare -A headerRoom=(
   ['jpeglib\.h|jerror\.h']=platform/images
   ['ft2build\.h|fontconfig/']=platform/fonts
   ['webp/|gif_lib\.h|libimagequant\.h']=platform/images
-  ['tiny_gltf\.h']=app/export
+  ['tiny_gltf\.h']="app/export app/import tools/samples"
 )
 for pattern in "${!headerRoom[@]}"; do
-  room=${headerRoom[$pattern]}
+  rooms=${headerRoom[$pattern]}
   while IFS= read -r file; do
-    [[ ${file#"$src"/} == "$room/"* ]] || fail "${file#"$src"/} includes a header of the library wrapped in $room"
+    inRoom=0
+    for room in $rooms; do
+      [[ ${file#"$src"/} == "$room/"* ]] && inRoom=1
+    done
+    (( inRoom )) || fail "${file#"$src"/} includes a header of the library wrapped in $rooms"
   done < <(grep -rlE "^#include <($pattern)" "$src"/{platform,OpglLib,raster,devtools,textures,model,game,app,tools} \
              --include='*.h' --include='*.cpp')
 done
@@ -80,12 +85,12 @@ done
 declare -A rank=(
   [quillmo_system]=0 [quillmo_fontfaces]=1 [quillmo_files]=1 [quillmo_window]=1 [quillmo_opglbase]=1 [quillmo_images]=2
   [quillmo_textures]=3 [quillmo_raster]=3 [quillmo_devtools]=3 [quillmo_opgl]=4 [quillmo_model]=4 [quillmo_game]=5
-  [quillmo_appcommon]=9 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13 [quillmo_pack]=13
+  [quillmo_appcommon]=9 [quillmo_viewer]=10 [quillmo_character]=11 [quillmo_tools]=12 [quillmo_export]=13 [quillmo_pack]=13 [quillmo_import]=14
 )
 declare -A libraryRoom=(
   [PkgConfig::SDL2]=quillmo_window [PkgConfig::PHYSFS]=quillmo_files [ZLIB::ZLIB]=quillmo_files [PkgConfig::LIBZIP]=quillmo_files [PNG::PNG]=quillmo_images
   [JPEG::JPEG]=quillmo_images [PkgConfig::WEBPMUX]=quillmo_images [PkgConfig::GIF]=quillmo_images
-  [PkgConfig::IMAGEQUANT]=quillmo_images [TinyGLTF::TinyGLTF]=quillmo_export [PkgConfig::FREETYPE]=quillmo_fontfaces [PkgConfig::FONTCONFIG]=quillmo_fontfaces
+  [PkgConfig::IMAGEQUANT]=quillmo_images [TinyGLTF::TinyGLTF]="quillmo_export quillmo_import quillmo_samples" [PkgConfig::FREETYPE]=quillmo_fontfaces [PkgConfig::FONTCONFIG]=quillmo_fontfaces
 )
 graph=$(mktemp -d)
 trap 'rm -rf "$graph"' EXIT
@@ -97,7 +102,7 @@ fi
 edges=0
 while read -r from to; do
   edges=$((edges + 1))
-  if [[ -n ${libraryRoom[$to]:-} && $from == quillmo_* && $from != "${libraryRoom[$to]}" ]]; then
+  if [[ -n ${libraryRoom[$to]:-} && $from == quillmo_* && " ${libraryRoom[$to]} " != *" $from "* ]]; then
     fail "$from links $to, which only ${libraryRoom[$to]} wraps"
   fi
   [[ -n ${rank[$from]:-} && -n ${rank[$to]:-} ]] || continue

@@ -3,6 +3,7 @@
 // cannot part).
 #include "ToolRun.h"
 #include "support/ZipWriter.h"
+#include "tools/samples/SkinnedCharacter.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 
 struct StatusCase {
     const char* run; // the README row: "--check", "--surfaces", "--contact-sheet", "--thumbnail", "--screenshot",
-                     // "--export", "--record", "--pack"
+                     // "--export", "--record", "--pack", "--import"
     int status;
     const char* what;
     const char* args;
@@ -92,6 +93,10 @@ const StatusCase kCases[] = {
     {"--pack", 1, "errors found", "--pack x.pk3 NoTorso/models/players/bruno", "", "bruno: error: "},
     {"--pack", 1, "nothing to pack", "--pack x.pk3 --game-root SampleGame bruno", "", "nothing to pack"},
     {"--pack", 2, "a name that is not there", "--pack x.pk3 --game-root SampleGame nobody", "", "nobody"},
+    {"--import", 0, "written and checked without errors", "--import wren.glb --to Imported", "Imported/models/players/wren/lower.md3", ""},
+    {"--import", 1, "refused by the game's limits", "--import far.glb --to Far", "", "over by"},
+    {"--import", 2, "the file cannot be read", "--import junk.md3 --to Imported", "", "junk.md3"},
+    {"--import", 2, "the folder cannot be written", "--import wren.glb --to /dev/null/x", "", "cannot write"},
     {"--pack", 2, "the pack cannot be written", "--pack /dev/quillmo-test.pk3 SampleGame/models/players/vesta", "",
      "a path under /dev is no place for a new file"},
 };
@@ -111,6 +116,10 @@ protected:
         folder->dir.write("junk.md3", "not a model");
         for (const char* part : {"lower", "upper", "head"})
             folder->dir.write(std::string("Empty/models/players/empty/") + part + ".md3", "not a model");
+        samples::SkinnedCharacter character = samples::SampleSkinnedCharacter();
+        folder->dir.write("wren.glb", samples::SkinnedCharacterGlb(character));
+        character.meshes[0].vertices[0].position = {20, 0, 0}; // beyond the format's reach
+        folder->dir.write("far.glb", samples::SkinnedCharacterGlb(character));
         fs::create_directories(folder->dir.file("sheets"));
         for (const char* name : {"full.gltf", "full.webp", "full.gif"})
             fs::create_symlink("/dev/full", folder->dir.file(name));
