@@ -10,6 +10,8 @@
 #include "GltfMeshes.h"
 #include "GltfSkins.h"
 
+#include "game/GameSkin.h"
+
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
@@ -56,6 +58,7 @@ private:
     tinygltf::Value tagRecords(const TMD3Model& part, size_t tag);
     tinygltf::Value partRecords(const TMD3Model& part) const;
     tinygltf::Value animationTable() const;
+    void addNamedImages(tinygltf::Node& root);
     void addTagNodes(const TMD3Model& part, gltf::PartNodes& nodes, std::vector<int>& children);
     int addPart(const TMD3Model& part);
 
@@ -89,6 +92,7 @@ tinygltf::Model GltfBuilder::Build()
     model_.scenes.push_back(scene);
     model_.defaultScene = 0;
     gltf::AddVariants(model_, materials_, character_.skins, gltf::ShadersOfTree(player_.Lower), surfaces_);
+    addNamedImages(model_.nodes.back());
     gltf::AddAnimations(model_, buffers_, player_, parts_);
     buffers_.AddPools();
     return std::move(model_);
@@ -133,6 +137,36 @@ tinygltf::Value GltfBuilder::animationTable() const
     }
     return Value(Value::Object{{"animationFile", Value(Value::Object{{"keywords", Value(std::move(keywords))},
                                                                      {"entries", Value(std::move(entries))}})}});
+}
+
+// The images the game reads for the names a character's files hold beyond
+// what its materials show (the shader names of the models' surfaces, the
+// skin lines of surfaces without a primitive), on the root by name, for a
+// file read back.
+void GltfBuilder::addNamedImages(tinygltf::Node& root)
+{
+    std::set<std::string> names;
+    for (const GamePart* part : {&player_.Lower, &player_.Upper, &player_.Head})
+        for (const TMesh& mesh : part->model.Meshes)
+            for (const TMD3Shader& shader : mesh.Shaders) {
+                char name[kMD3NameLength];
+                std::memcpy(name, shader.Data, sizeof name);
+                names.insert(MD3Name(name));
+            }
+    for (const SkinShaders& skin : character_.skins)
+        for (const auto& [part, text] : skin.files)
+            for (const GameSkinEntry& entry : ReadGameSkin(text).entries)
+                names.insert(entry.shader);
+    using tinygltf::Value;
+    Value::Object images;
+    for (const std::string& name : names)
+        if (const int image = name.empty() ? -1 : materials_.ImageOf(name); image >= 0)
+            images.emplace(gltf::Utf8Name(name), Value(image));
+    if (!images.empty()) {
+        Value::Object extras = root.extras.Get<Value::Object>();
+        extras.emplace("images", Value(std::move(images)));
+        root.extras = Value(std::move(extras));
+    }
 }
 
 // Every frame of a tag as the file holds it, origin and axes in the game's

@@ -52,6 +52,9 @@ struct SkinShaders {
     std::string name;
     std::map<const TMesh*, const BoundShader*> shaders;
     std::string icon; // the image the game shows for it, "" without one
+    // The text of each part's skin file as read ("lower", "upper", "head"),
+    // for the parts that have one.
+    std::map<std::string, std::string> files;
 };
 
 // Puts each skin of names on the body parts of a character loaded from

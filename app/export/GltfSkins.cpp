@@ -4,6 +4,7 @@
 
 #include "game/GameCharacter.h"
 #include "game/GameSkin.h"
+#include "platform/files/FileLayer.h"
 #include "platform/system/Dialogs.h"
 #include "platform/system/Errors.h"
 
@@ -62,6 +63,10 @@ std::vector<SkinShaders> GatherSkins(GamePlayer& player, const std::string& fold
             GameSkin read;
             if (const std::optional<std::string>& path = found[file].path) {
                 try {
+                    const std::vector<uint8_t> text = platform::files::ReadFileBytes(*path);
+                    skin.files[file == CharacterFile::LegsSkin    ? "lower"
+                               : file == CharacterFile::TorsoSkin ? "upper"
+                                                                  : "head"] = std::string(text.begin(), text.end());
                     read = ReadGameSkinFile(*path);
                 } catch (const platform::EInOutError& e) {
                     platform::ShowMessage(e.what(), "Skin");
@@ -98,9 +103,19 @@ void AddVariants(tinygltf::Model& model, GltfMaterials& materials, const std::ve
     for (const SkinShaders& skin : skins) {
         Value::Object variant{{"name", Value(Utf8Name(skin.name))}};
         // The skin's icon, for a file read back.
+        // Its icon and its files as written, for a file read back.
+        Value::Object extras, files;
         const int icon = skin.icon.empty() ? -1 : materials.ImageOf(skin.icon);
-        if (icon >= 0)
-            variant.emplace("extras", Value(Value::Object{{"icon", Value(icon)}, {"iconPath", Value(Utf8Name(skin.icon))}}));
+        if (icon >= 0) {
+            extras.emplace("icon", Value(icon));
+            extras.emplace("iconPath", Value(Utf8Name(skin.icon)));
+        }
+        for (const auto& [part, text] : skin.files)
+            files.emplace(part, Value(Utf8Name(text)));
+        if (!files.empty())
+            extras.emplace("files", Value(std::move(files)));
+        if (!extras.empty())
+            variant.emplace("extras", Value(std::move(extras)));
         variants.push_back(Value(std::move(variant)));
     }
     for (const auto& [mesh, primitive, surface] : surfaces) {

@@ -168,7 +168,9 @@ std::string Md3Bytes(const TMD3Model& part)
         s.NumShaders = static_cast<int32_t>(mesh.Shaders.size());
         s.NumTriangles = static_cast<int32_t>(mesh.Triangles.size());
         s.NumVerts = static_cast<int32_t>(mesh.TexCoords.size());
-        s.NumFrames = s.NumVerts > 0 ? static_cast<int32_t>(mesh.Vertices.size() / mesh.TexCoords.size()) : 0;
+        // A surface without vertices keeps the frames its header claims.
+        if (s.NumVerts > 0)
+            s.NumFrames = static_cast<int32_t>(mesh.Vertices.size() / mesh.TexCoords.size());
         s.OfsShaders = sizeof(TMD3SurfaceHeader);
         s.OfsTriangles = static_cast<int32_t>(s.OfsShaders + mesh.Shaders.size() * sizeof(TMD3Shader));
         s.OfsSt = static_cast<int32_t>(s.OfsTriangles + mesh.Triangles.size() * sizeof(TMD3Triangle));
@@ -214,10 +216,16 @@ ImportedFiles ImportGltf(const std::vector<uint8_t>& bytes, const std::string& f
         out.files.emplace_back(folderPath + gltfin::PartFileName(static_cast<gltfin::ImportedPart>(p)) + ".md3",
                                Md3Bytes(character.parts[static_cast<size_t>(p)]));
     for (const gltfin::ImportedCharacter::Skin& skin : character.skins)
-        for (int p = 0; p < gltfin::kPartCount; ++p)
-            out.files.emplace_back(folderPath + gltfin::PartFileName(static_cast<gltfin::ImportedPart>(p)) + "_" +
-                                       skin.name + ".skin",
-                                   skinText(skin.lines[static_cast<size_t>(p)]));
+        for (int p = 0; p < gltfin::kPartCount; ++p) {
+            // The files a variant carries as written, else its lines.
+            const std::string part = gltfin::PartFileName(static_cast<gltfin::ImportedPart>(p));
+            const auto carried = skin.files.find(part);
+            if (carried == skin.files.end() && !skin.files.empty())
+                continue;
+            out.files.emplace_back(folderPath + part + "_" + skin.name + ".skin",
+                                   carried != skin.files.end() ? carried->second
+                                                               : skinText(skin.lines[static_cast<size_t>(p)]));
+        }
     out.files.emplace_back(folderPath + "animation.cfg", character.animationFile);
     for (auto& [path, image] : character.images) {
         const std::string safe = gameDataPath(path);

@@ -88,6 +88,7 @@ std::vector<ImportedCharacter::Skin> SkinsOf(const tinygltf::Model& model, const
     constexpr const char* kVariants = "KHR_materials_variants";
     std::vector<std::string> names;
     std::vector<std::pair<int, std::string>> icons;
+    std::vector<std::map<std::string, std::string>> files;
     if (const auto found = model.extensions.find(kVariants); found != model.extensions.end()) {
         const tinygltf::Value& variants = found->second.Get("variants");
         for (size_t v = 0; variants.IsArray() && v < variants.ArrayLen(); ++v) {
@@ -97,17 +98,25 @@ std::vector<ImportedCharacter::Skin> SkinsOf(const tinygltf::Model& model, const
             const tinygltf::Value& icon = variant.Get("extras");
             icons.emplace_back(icon.Get("icon").IsInt() ? icon.Get("icon").Get<int>() : -1,
                                icon.Get("iconPath").IsString() ? icon.Get("iconPath").Get<std::string>() : "");
+            auto& carried = files.emplace_back();
+            const tinygltf::Value& texts = icon.Get("files");
+            if (texts.IsObject())
+                for (const std::string& part : texts.Keys())
+                    if (texts.Get(part).IsString())
+                        carried[part] = texts.Get(part).Get<std::string>();
         }
     }
     if (names.empty())
         names.push_back("default");
     icons.resize(names.size(), {-1, ""});
+    files.resize(names.size());
     std::vector<ImportedCharacter::Skin> skins(names.size());
     for (size_t v = 0; v < names.size(); ++v) {
         // A skin's name goes into file names: only letters, digits, '_' and '-'.
         for (const char c : names[v])
             skins[v].name += std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' ? c : '_';
         std::tie(skins[v].iconImage, skins[v].iconPath) = icons[v];
+        skins[v].files = files[v];
         for (const SurfaceSource& s : surfaces) {
             int material = s.primitive->material;
             if (const auto found = s.primitive->extensions.find(kVariants); found != s.primitive->extensions.end()) {

@@ -28,6 +28,9 @@ struct ImportedCharacter {
         // The image its variant carries as its icon, and its path.
         int iconImage = -1;
         std::string iconPath;
+        // The skin files the variant carries as written, by part; when it
+        // carries any, the parts without one have no skin file.
+        std::map<std::string, std::string> files;
     };
     std::vector<Skin> skins;
     std::string animationFile;

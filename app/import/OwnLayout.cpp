@@ -89,6 +89,13 @@ ImportedCharacter OwnReader::Read()
     }
     if (root)
         readAnimationFile(root->extras.Get("animationFile"));
+    // The images the character's names read beyond its materials'.
+    if (root && root->extras.Get("images").IsObject())
+        for (const std::string& path : root->extras.Get("images").Keys()) {
+            auto [bytes, ext] = ImageBytes(scene_, intOf(root->extras.Get("images").Get(path)));
+            if (!bytes.empty())
+                character_.images[WithExtension(moved(path), ext)] = std::move(bytes);
+        }
     readShaders();
     return std::move(character_);
 }
@@ -342,7 +349,9 @@ void OwnReader::readShaders()
         }
     }
     character_.skins = SkinsOf(model_, surfaces_, shaderOf, character_.parts);
-    for (const ImportedCharacter::Skin& skin : character_.skins) {
+    for (ImportedCharacter::Skin& skin : character_.skins) {
+        for (auto& [part, text] : skin.files)
+            text = MovedText(text, from_, name_);
         // The game finds icons as Targa files alone.
         std::vector<uint8_t> icon = TargaOfPng(ImageBytes(scene_, skin.iconImage).first);
         if (!icon.empty() && !skin.iconPath.empty())
