@@ -244,11 +244,14 @@ const std::vector<double>& GltfScene::Accessor(int index, size_t& components) co
         throw EConvertError("accessor " + std::to_string(index) + " has a type glTF does not know");
     components = static_cast<size_t>(width);
     const size_t elementSize = components * static_cast<size_t>(size);
-    // No accessor of a character needs more elements than its buffers have bytes.
+    // No accessor of a character needs more elements than its buffers have
+    // bytes; one without data of its own (zeros, or sparse) no more than a
+    // few million numbers.
     size_t bytes = 0;
     for (const tinygltf::Buffer& buffer : model_.buffers)
         bytes += buffer.data.size();
-    if (a.count > bytes + 1)
+    constexpr size_t kMostDatalessNumbers = size_t{1} << 22;
+    if (a.count > bytes + 1 || (a.bufferView < 0 && a.count * components > kMostDatalessNumbers))
         throw EConvertError("accessor " + std::to_string(index) + " claims more elements than the file has bytes");
     std::vector<double> values(a.count * components, 0.0);
     if (a.bufferView >= 0) {

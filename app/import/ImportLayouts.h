@@ -19,6 +19,10 @@ namespace gltfin {
 
 enum ImportedPart { kLegs, kTorso, kHead, kPartCount };
 
+// The most vertex records (frames times vertices) a part may make: far more
+// than any character has, and a bound on the memory a file can claim.
+inline constexpr size_t kMostVertexRecords = size_t{1} << 24;
+
 struct ImportedCharacter {
     std::array<TMD3Model, kPartCount> parts;
     struct Skin {

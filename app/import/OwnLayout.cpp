@@ -127,7 +127,7 @@ void OwnReader::readPart(ImportedPart part, int node)
     int meshNode = -1;
     for (const int child : partNode.children) {
         const tinygltf::Node& c = model_.nodes[static_cast<size_t>(child)];
-        if (c.mesh >= 0 && meshNode < 0)
+        if (c.mesh >= 0 && static_cast<size_t>(c.mesh) < model_.meshes.size() && meshNode < 0)
             meshNode = child;
         else if (c.extras.Has("origins"))
             tagNodes.push_back(child);
@@ -153,6 +153,8 @@ void OwnReader::readPart(ImportedPart part, int node)
 
 void OwnReader::readTags(TMD3Model& md3, const std::vector<int>& tagNodes, size_t frames)
 {
+    if (frames * tagNodes.size() > kMostVertexRecords)
+        throw EConvertError("a part claims more tags than an MD3 file can hold");
     md3.Tags.resize(frames * tagNodes.size());
     for (size_t i = 0; i < tagNodes.size(); ++i) {
         const tinygltf::Node& node = model_.nodes[static_cast<size_t>(tagNodes[i])];
@@ -225,6 +227,8 @@ TMesh OwnReader::readSurface(ImportedPart part, const tinygltf::Primitive& primi
     mesh.TexCoords.resize(count);
     for (size_t v = 0; v < count; ++v)
         mesh.TexCoords[v] = {static_cast<float>(st[v * 2]), static_cast<float>(st[v * 2 + 1])};
+    if (frames * count > kMostVertexRecords)
+        throw EConvertError("surface '" + surface + "' claims more vertex records than an MD3 file can hold");
     mesh.Vertices.resize(frames * count);
     for (size_t f = 0; f < frames; ++f) {
         const std::vector<double> moves = numbers(scene_, Value(attribute(primitive.targets[f], "POSITION")), count, 3,

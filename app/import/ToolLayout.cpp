@@ -451,6 +451,15 @@ ImportedCharacter ToolReader::Read()
             part.tags.push_back({cleanName(model_.nodes[static_cast<size_t>(node)].name), {}});
     }
     planEntries();
+    size_t frames = 1;
+    for (const Sampling& entry : entries_)
+        frames += static_cast<size_t>(entry.frames);
+    for (int p = 0; p < kPartCount; ++p)
+        for (const BakedSurface& surface : parts_[static_cast<size_t>(p)].surfaces)
+            if (surface.texCoords.size() * frames > kMostVertexRecords)
+                throw EConvertError("surface '" + surface.name + "' would take " +
+                                    std::to_string(surface.texCoords.size() * frames) +
+                                    " vertex records, more than an MD3 file can hold");
     // The frames: the shared entries on both parts first, then the torso's
     // and the legs' own, in table order; the head at rest.
     bake(-1, 0, false, false);
