@@ -169,6 +169,42 @@ TEST_F(Import, SkinnedCharacterBakesWhereItsSkeletonPutsIt)
         for (size_t c = 0; c < 3; ++c)
             EXPECT_NEAR(written.Origin[c], origin[c], 1e-3) << "frame " << f;
     }
+    // The gesture (cubic spline and step keys) on the torso, in the space of
+    // tag_torso at the same moment (its node's Z, X and Y the tag's axes).
+    const GameAnimationEntry& gesture = table.entries[kTorsoGesture];
+    TMD3Model torso;
+    LoadMD3(torso, folder->dir.file("Skinned/models/players/wren/upper.md3"));
+    ASSERT_GT(gesture.FrameCount, 10);
+    for (int f = 1; f < gesture.FrameCount; f += 4) {
+        const double seconds = f * gesture.FrameLerpMs / 1000.0;
+        const auto tag = importtest::ReferenceWorldMatrix(character, "tag_torso", samples::kSkinnedGesture, seconds);
+        const auto origin = game({tag[12], tag[13], tag[14]});
+        std::array<std::array<double, 3>, 3> axes{};
+        for (size_t a = 0; a < 3; ++a) {
+            const size_t column = (a + 2) % 3;
+            const auto axis = game({tag[column * 4], tag[column * 4 + 1], tag[column * 4 + 2]});
+            const double length = std::hypot(axis[0], axis[1], axis[2]);
+            for (size_t c = 0; c < 3; ++c)
+                axes[a][c] = axis[c] / length;
+        }
+        const auto expected = importtest::ReferenceSkinnedPositions(character, "u_torso", samples::kSkinnedGesture, seconds);
+        const TMesh& mesh = torso.Meshes[0];
+        const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
+        for (size_t v = 0; v < count; ++v) {
+            const TMD3Vertex& r = mesh.Vertices[static_cast<size_t>(gesture.FirstFrame + f) * count + v];
+            double nearest = 1e9;
+            for (const auto& p : expected) {
+                const auto g = game(p);
+                std::array<double, 3> local{};
+                for (size_t a = 0; a < 3; ++a)
+                    for (size_t c = 0; c < 3; ++c)
+                        local[a] += (g[c] - origin[c]) * axes[a][c];
+                nearest = std::min(nearest, std::hypot(r.Position[0] / 64.0 - local[0], r.Position[1] / 64.0 - local[1],
+                                                       r.Position[2] / 64.0 - local[2]));
+            }
+            EXPECT_LT(nearest, 1.0 / 64) << "gesture frame " << f << " vertex " << v;
+        }
+    }
 }
 
 // A surface over the game's vertex limit comes back as surfaces that fit,
