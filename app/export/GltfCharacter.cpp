@@ -139,10 +139,10 @@ tinygltf::Value GltfBuilder::animationTable() const
                                                                      {"entries", Value(std::move(entries))}})}});
 }
 
-// The images the game reads for the names a character's files hold beyond
-// what its materials show (the shader names of the models' surfaces, the
-// skin lines of surfaces without a primitive), on the root by name, for a
-// file read back.
+// The shaders and images the game reads for the names a character's files
+// hold beyond what its materials show (the shader names of the models'
+// surfaces, the skin lines of surfaces without a primitive), on the root by
+// name, for a file read back.
 void GltfBuilder::addNamedImages(tinygltf::Node& root)
 {
     std::set<std::string> names;
@@ -158,15 +158,22 @@ void GltfBuilder::addNamedImages(tinygltf::Node& root)
             for (const GameSkinEntry& entry : ReadGameSkin(text).entries)
                 names.insert(entry.shader);
     using tinygltf::Value;
-    Value::Object images;
-    for (const std::string& name : names)
-        if (const int image = name.empty() ? -1 : materials_.ImageOf(name); image >= 0)
+    Value::Object images, definitions;
+    for (const std::string& name : names) {
+        if (name.empty())
+            continue;
+        // A script's definition wins over an image of the name, as in the game.
+        if (Value definition = materials_.DefinitionOf(name); definition.IsObject())
+            definitions.emplace(gltf::Utf8Name(name), std::move(definition));
+        else if (const int image = materials_.ImageOf(name); image >= 0)
             images.emplace(gltf::Utf8Name(name), Value(image));
-    if (!images.empty()) {
-        Value::Object extras = root.extras.Get<Value::Object>();
-        extras.emplace("images", Value(std::move(images)));
-        root.extras = Value(std::move(extras));
     }
+    Value::Object extras = root.extras.Get<Value::Object>();
+    if (!images.empty())
+        extras.emplace("images", Value(std::move(images)));
+    if (!definitions.empty())
+        extras.emplace("definitions", Value(std::move(definitions)));
+    root.extras = Value(std::move(extras));
 }
 
 // Every frame of a tag as the file holds it, origin and axes in the game's

@@ -90,8 +90,28 @@ GltfMaterials::GltfMaterials(tinygltf::Model& model, GltfBuffers& buffers, const
 void GltfMaterials::carryDefinition(tinygltf::Material& material, const GameShader& shader, const GameStage* base)
 {
     const ShaderDefinition* definition = shaders_ && shader.fromScript ? shaders_->Find(shader.name) : nullptr;
+    const GameStage* baseImage = base && !base->images.empty() ? base : nullptr;
+    tinygltf::Value carried = carriedDefinition(definition, shader, baseImage);
+    if (carried.IsObject())
+        material.extras = std::move(carried);
+}
+
+tinygltf::Value GltfMaterials::DefinitionOf(const std::string& name)
+{
+    const ShaderDefinition* definition = shaders_ ? shaders_->Find(name) : nullptr;
     if (!definition)
-        return;
+        return {};
+    const GameShader shader = CompileShader(*definition, [](const std::string&, bool) { return true; });
+    return carriedDefinition(definition, shader, nullptr);
+}
+
+// A definition as its script writes it, with the images of its stages
+// (but the first of base, which the material shows) in the file.
+tinygltf::Value GltfMaterials::carriedDefinition(const ShaderDefinition* definition, const GameShader& shader,
+                                                 const GameStage* base)
+{
+    if (!definition)
+        return {};
     auto [script, added] = scripts_.emplace(definition->fileName, "");
     if (added) {
         try {
@@ -103,7 +123,7 @@ void GltfMaterials::carryDefinition(tinygltf::Material& material, const GameShad
     }
     const std::string_view text = DefinitionText(*definition, script->second);
     if (text.empty())
-        return;
+        return {};
     using tinygltf::Value;
     Value::Object images;
     for (const GameStage& stage : shader.stages)
@@ -117,9 +137,8 @@ void GltfMaterials::carryDefinition(tinygltf::Material& material, const GameShad
     Value::Object carried{{"shader", Value(Utf8Name(std::string(text)))}};
     if (!images.empty())
         carried.emplace("stageImages", Value(std::move(images)));
-    material.extras = Value(std::move(carried));
+    return Value(std::move(carried));
 }
-
 
 int GltfMaterials::MaterialOf(const BoundShader* bound)
 {

@@ -28,6 +28,10 @@ public:
     // when it cannot be read.
     int ImageOf(const std::string& image) { return addImage(image, false); }
 
+    // The definition a script gives the shader name, as written, with the
+    // images of its stages in the file; null without one.
+    tinygltf::Value DefinitionOf(const std::string& name);
+
 private:
     // What the base stage gives the material: alpha mode, colour, texture.
     void takeStage(tinygltf::Material& material, const GameStage& base);
@@ -41,6 +45,8 @@ private:
     // The definition a script gives shader as written, with the images of
     // its stages other than the material's own, for a file read back.
     void carryDefinition(tinygltf::Material& material, const GameShader& shader, const GameStage* base);
+    tinygltf::Value carriedDefinition(const ShaderDefinition* definition, const GameShader& shader,
+                                      const GameStage* base);
 
     tinygltf::Model& model_;
     GltfBuffers& buffers_;

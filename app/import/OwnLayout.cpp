@@ -9,6 +9,7 @@
 
 #include "app/export/GltfConvert.h"
 #include "game/GameAnimation.h"
+#include "game/GameShader.h"
 #include "platform/system/Errors.h"
 #include "platform/system/System.h"
 
@@ -57,6 +58,8 @@ private:
     TMesh readSurface(ImportedPart part, const tinygltf::Primitive& primitive, size_t frames);
     void readAnimationFile(const Value& root);
     void readShaders();
+    void keepImage(const std::string& path, int image);
+    void keepDefinition(const std::string& shader, const Value& carried);
     std::string moved(const std::string& path) const { return MovedPath(path, from_, name_); }
 
     const GltfScene& scene_;
@@ -89,13 +92,13 @@ ImportedCharacter OwnReader::Read()
     }
     if (root)
         readAnimationFile(root->extras.Get("animationFile"));
-    // The images the character's names read beyond its materials'.
+    // The images and definitions the character's names read beyond its materials'.
     if (root && root->extras.Get("images").IsObject())
-        for (const std::string& path : root->extras.Get("images").Keys()) {
-            auto [bytes, ext] = ImageBytes(scene_, intOf(root->extras.Get("images").Get(path)));
-            if (!bytes.empty())
-                character_.images[WithExtension(moved(path), ext)] = std::move(bytes);
-        }
+        for (const std::string& path : root->extras.Get("images").Keys())
+            keepImage(path, intOf(root->extras.Get("images").Get(path)));
+    if (root && root->extras.Get("definitions").IsObject())
+        for (const std::string& shader : root->extras.Get("definitions").Keys())
+            keepDefinition(moved(shader), root->extras.Get("definitions").Get(shader));
     readShaders();
     return std::move(character_);
 }
@@ -301,6 +304,27 @@ void OwnReader::readAnimationFile(const Value& table)
     character_.animationFile = GameAnimationText(keywords, entries);
 }
 
+void OwnReader::keepImage(const std::string& path, int image)
+{
+    auto [bytes, ext] = ImageBytes(scene_, image);
+    if (!bytes.empty())
+        character_.images[WithExtension(moved(path), ext)] = std::move(bytes);
+}
+
+// A definition the export carries (its text and the images of its stages).
+void OwnReader::keepDefinition(const std::string& shader, const Value& carried)
+{
+    if (!carried.Get("shader").IsString())
+        return;
+    // One definition of a name, however its references spell it.
+    character_.shaders[platform::LowerCase(StripExtension(shader))] =
+        MovedText(carried.Get("shader").Get<std::string>(), from_, name_);
+    const Value& stageImages = carried.Get("stageImages");
+    if (stageImages.IsObject())
+        for (const std::string& key : stageImages.Keys())
+            keepImage(key, intOf(stageImages.Get(key)));
+}
+
 void OwnReader::readShaders()
 {
     std::map<int, std::string> shaderOf;
@@ -331,25 +355,14 @@ void OwnReader::readShaders()
                         shaderOf[index] = asked;
                 }
             }
-            if (material.extras.Has("shader")) {
-                character_.shaders[shader] = MovedText(material.extras.Get("shader").Get<std::string>(), from_, name_);
-            }
-            const auto keep = [&](const std::string& path, int image) {
-                auto [bytes, ext] = ImageBytes(scene_, image);
-                if (!bytes.empty())
-                    character_.images[WithExtension(moved(path), ext)] = std::move(bytes);
-            };
+            keepDefinition(shader, material.extras);
             const int texture = material.pbrMetallicRoughness.baseColorTexture.index;
             if (texture >= 0 && static_cast<size_t>(texture) < model_.textures.size()) {
                 const int image = model_.textures[static_cast<size_t>(texture)].source;
                 if (image >= 0 && static_cast<size_t>(image) < model_.images.size() &&
                     model_.images[static_cast<size_t>(image)].name != "default")
-                    keep(model_.images[static_cast<size_t>(image)].name, image);
+                    keepImage(model_.images[static_cast<size_t>(image)].name, image);
             }
-            const Value& stageImages = material.extras.Get("stageImages");
-            if (stageImages.IsObject())
-                for (const std::string& key : stageImages.Keys())
-                    keep(key, intOf(stageImages.Get(key)));
         }
     }
     character_.skins = SkinsOf(model_, surfaces_, shaderOf, character_.parts);
