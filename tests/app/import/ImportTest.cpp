@@ -127,6 +127,21 @@ TEST_F(Import, EverySampleCharacterComesBackAsExported)
     }
 }
 
+// Each vertex of a frame written lies within the format's step of one of
+// the reference's points (welding merges equal ones).
+void expectEachVertexOnOne(const TMesh& mesh, int frame, const std::vector<std::array<double, 3>>& points)
+{
+    const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
+    for (size_t v = 0; v < count; ++v) {
+        const TMD3Vertex& r = mesh.Vertices[static_cast<size_t>(frame) * count + v];
+        double nearest = 1e9;
+        for (const auto& p : points)
+            nearest = std::min(nearest, std::hypot(r.Position[0] / 64.0 - p[0], r.Position[1] / 64.0 - p[1],
+                                                   r.Position[2] / 64.0 - p[2]));
+        EXPECT_LT(nearest, 1.0 / 64) << "frame " << frame << " vertex " << v;
+    }
+}
+
 // The skinned sample's walk, frame by frame, against the reference: every
 // vertex of the legs where the skeleton puts it (to the format's 1/64 step)
 // and tag_torso where its joint carries it; the dance is no game entry.
@@ -151,18 +166,10 @@ TEST_F(Import, SkinnedCharacterBakesWhereItsSkeletonPutsIt)
     for (int f = 0; f < walk.FrameCount; f += 3) {
         const double seconds = f * walk.FrameLerpMs / 1000.0;
         const auto expected = importtest::ReferenceSkinnedPositions(character, "l_legs", samples::kSkinnedWalk, seconds);
-        const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
-        // Each vertex written is one of the reference's (welding merges equal ones).
-        for (size_t v = 0; v < count; ++v) {
-            const TMD3Vertex& r = mesh.Vertices[static_cast<size_t>(walk.FirstFrame + f) * count + v];
-            double nearest = 1e9;
-            for (const auto& p : expected) {
-                const auto g = game(p);
-                nearest = std::min(nearest, std::hypot(r.Position[0] / 64.0 - g[0], r.Position[1] / 64.0 - g[1],
-                                                       r.Position[2] / 64.0 - g[2]));
-            }
-            EXPECT_LT(nearest, 1.0 / 64) << "frame " << f << " vertex " << v;
-        }
+        std::vector<std::array<double, 3>> inPart;
+        for (const auto& p : expected)
+            inPart.push_back(game(p));
+        expectEachVertexOnOne(mesh, walk.FirstFrame + f, inPart);
         const auto tag = importtest::ReferenceWorldMatrix(character, "tag_torso", samples::kSkinnedWalk, seconds);
         const auto origin = game({tag[12], tag[13], tag[14]});
         const TMD3Tag& written = legs.Tags[static_cast<size_t>(walk.FirstFrame + f) * legs.Links.size()];
@@ -188,22 +195,16 @@ TEST_F(Import, SkinnedCharacterBakesWhereItsSkeletonPutsIt)
                 axes[a][c] = axis[c] / length;
         }
         const auto expected = importtest::ReferenceSkinnedPositions(character, "u_torso", samples::kSkinnedGesture, seconds);
-        const TMesh& mesh = torso.Meshes[0];
-        const size_t count = static_cast<size_t>(mesh.Header.NumVerts);
-        for (size_t v = 0; v < count; ++v) {
-            const TMD3Vertex& r = mesh.Vertices[static_cast<size_t>(gesture.FirstFrame + f) * count + v];
-            double nearest = 1e9;
-            for (const auto& p : expected) {
-                const auto g = game(p);
-                std::array<double, 3> local{};
-                for (size_t a = 0; a < 3; ++a)
-                    for (size_t c = 0; c < 3; ++c)
-                        local[a] += (g[c] - origin[c]) * axes[a][c];
-                nearest = std::min(nearest, std::hypot(r.Position[0] / 64.0 - local[0], r.Position[1] / 64.0 - local[1],
-                                                       r.Position[2] / 64.0 - local[2]));
-            }
-            EXPECT_LT(nearest, 1.0 / 64) << "gesture frame " << f << " vertex " << v;
+        std::vector<std::array<double, 3>> inPart;
+        for (const auto& p : expected) {
+            const auto g = game(p);
+            std::array<double, 3> local{};
+            for (size_t a = 0; a < 3; ++a)
+                for (size_t c = 0; c < 3; ++c)
+                    local[a] += (g[c] - origin[c]) * axes[a][c];
+            inPart.push_back(local);
         }
+        expectEachVertexOnOne(torso.Meshes[0], gesture.FirstFrame + f, inPart);
     }
 }
 
